@@ -1,0 +1,16 @@
+// The command-line converter: options, one conversion per file, messages and exit status.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace torvane {
+
+enum TExitStatus : int { kExitConverted = 0, kExitSomeFailed = 1, kExitUsage = 2 };
+
+// args are the arguments after the program name. Summaries go to out, errors and notes to err,
+// all in UTF-8.
+int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace torvane

@@ -1,0 +1,331 @@
+#include "drawing/jwc2jww.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+#include "support/scales.h"
+#include "support/text.h"
+
+namespace torvane {
+namespace {
+
+constexpr long double kPi = 3.14159265358979323846264338327950288L;
+// 2π as the files carry it for a whole circle or ellipse.
+const double kFullSweep = std::bit_cast<double>(uint64_t{0x401921FB54442D18});
+
+struct TPaper {
+  long double Width, OriginX, OriginY;
+};
+
+// Paper codes 0 to 4 and 8 to 14; any other code spans the drawing's own units, unshifted.
+TPaper PaperOf(int32_t code, int32_t span) {
+  switch (code) {
+    case 0: return {1189, 594.5L, 420.5L};
+    case 1: return {841, 420.5L, 297};
+    case 2: return {594, 297, 210};
+    case 3: return {420, 210, 148.5L};
+    case 4: return {297, 148.5L, 105};
+    case 8: return {1682, 841, 594.5L};
+    case 9: return {2378, 1189, 841};
+    case 10: return {3364, 1682, 1189};
+    case 11: return {4756, 2378, 1682};
+    case 12: return {10000, 5000, 3536.5L};
+    case 13: return {50000, 25000, 17683};
+    case 14: return {100000, 50000, 35366};
+    default: return {static_cast<long double>(span), 0, 0};
+  }
+}
+
+// A group scale that is not a finite number above 0 cannot divide coordinates: it counts as 1.
+float UsableScale(float scale) { return std::isfinite(scale) && scale > 0 ? scale : 1.0f; }
+
+// The value of a real item truncated toward zero, within the range of a 32-bit integer.
+int32_t Truncated(float value) {
+  if (std::isnan(value)) return 0;
+  long double clamped = std::clamp<long double>(value, std::numeric_limits<int32_t>::min(),
+                                                std::numeric_limits<int32_t>::max());
+  return static_cast<int32_t>(clamped);
+}
+
+uint16_t PenOfPointOrText(uint16_t pen) { return pen == 7 ? 9 : pen; }
+
+class TConverter {
+ public:
+  TConverter(const std::string& fontName, bool correction, TJwcData& source, TJwwData& target)
+      : font_(fontName), src_(source), dst_(target), h_(source.Header) {
+    scales_.RoundOffsets = correction;
+    scales_.RoundBases = correction;
+    TPaper paper = PaperOf(h_.PaperSize(), h_.PaperSpan());
+    originX_ = paper.OriginX;
+    originY_ = paper.OriginY;
+    factor_ = paper.Width / h_.PaperSpan();
+    for (std::size_t g = 0; g < 16; ++g) groupScale_[g] = UsableScale(src_.GLayers[g].Scale);
+    kasoTenCount_ = static_cast<std::size_t>(std::clamp(h_.KasoTenCount(), 0, kJwcKasoTenSlots));
+  }
+
+  void Run();
+
+ private:
+  float ScaleOf(uint8_t layer) const { return groupScale_[layer >> 4]; }
+  void Register();
+  void ConvertLayers();
+  void ConvertHeader();
+  void ConvertLines();
+  void ConvertArcs();
+  void ConvertPoints();
+  void ConvertTexts();
+  const TWMojiType& MojiTypeOf(int32_t number) const {
+    return dst_.MojiTypes[number >= 0 && number <= 10 ? static_cast<std::size_t>(number) : 0];
+  }
+  TEntityHeader HeaderOf(uint8_t penStyle, uint16_t penColor, uint8_t layer, uint16_t flags) const {
+    return TEntityHeader{0, penStyle, penColor, static_cast<uint16_t>(layer & 15),
+                         static_cast<uint16_t>(layer >> 4), flags};
+  }
+  double X(float scale, float value) const {
+    return static_cast<double>(scales_.ConvertX(scale, factor_, value) / scale - originX_);
+  }
+  double Y(float scale, float value) const {
+    return static_cast<double>(scales_.ConvertY(scale, factor_, value) / scale - originY_);
+  }
+
+  const std::string& font_;
+  TJwcData& src_;
+  TJwwData& dst_;
+  const TJwcData::THeader& h_;
+  TScales scales_;
+  long double factor_ = 1, originX_ = 0, originY_ = 0;
+  float groupScale_[16] = {};
+  std::size_t kasoTenCount_ = 0;
+};
+
+void TConverter::Register() {
+  for (const TSen2& line : src_.Sen) {
+    scales_.AddPoint(ScaleOf(line.Layer), line.X1, line.Y1);
+    scales_.AddPoint(ScaleOf(line.Layer), line.X2, line.Y2);
+  }
+  for (const TEnko2& arc : src_.Enko) {
+    float s = ScaleOf(arc.Layer);
+    bool whole = arc.StartAngle == arc.EndAngle || 2 * arc.StartAngle == 0 || 2 * arc.StartAngle == 360;
+    if (whole) {
+      scales_.AddPoint(s, static_cast<long double>(arc.CX) + arc.Radius,
+                       arc.CY + static_cast<long double>(arc.Radius) * arc.Flatness);
+      scales_.AddPoint(s, static_cast<long double>(arc.CX) - arc.Radius,
+                       arc.CY - static_cast<long double>(arc.Radius) * arc.Flatness);
+      continue;
+    }
+    for (float angle : {arc.StartAngle, arc.EndAngle}) {
+      long double a = (static_cast<long double>(angle) + arc.Tilt) * kPi / 180;
+      scales_.AddPoint(s, arc.CX + arc.Radius * cosl(a),
+                       arc.CY + static_cast<long double>(arc.Radius) * arc.Flatness * sinl(a));
+    }
+  }
+  for (const TTen2& point : src_.Ten) scales_.AddPoint(ScaleOf(point.Layer), point.X, point.Y);
+  for (const TMoji2& text : src_.Moji) {
+    scales_.AddPoint(ScaleOf(text.Layer), text.X1, text.Y1);
+    scales_.AddPoint(ScaleOf(text.Layer), text.X2, text.Y2);
+  }
+}
+
+// (State1 AND 6) = 2 protects one way, = 6 the other.
+int32_t ProtectOf(uint8_t state1) {
+  switch (state1 & 6) {
+    case 2: return 1;
+    case 6: return 2;
+    default: return 0;
+  }
+}
+
+void TConverter::ConvertLayers() {
+  for (std::size_t g = 0; g < 16; ++g) dst_.GLayers[g].Name = src_.GLayers[g].Name;
+  for (std::size_t i = 0; i < 256; ++i) dst_.Layers[i].Name = src_.Layers[i].Name;
+  for (std::size_t i = 0; i < 256; ++i) {
+    const TLayer2& layer = src_.Layers[i];
+    dst_.Layers[i].State = (layer.State1 & 1) + layer.State2;
+    dst_.Layers[i].Protect = ProtectOf(layer.State1);
+  }
+  for (std::size_t g = 0; g < 16; ++g) {
+    const TGLayer2& group = src_.GLayers[g];
+    TWGLayer& out = dst_.GLayers[g];
+    out.State = (group.State1 & 1) + group.State2;
+    out.WriteLayer = group.WriteLayer & 15;
+    dst_.Layers[group.WriteLayer].State = 3;
+    out.Protect = ProtectOf(group.State1);
+    out.Scale = groupScale_[g];
+  }
+  int32_t writeGroup = h_.WriteLayer() / 16;
+  if (writeGroup >= 0 && writeGroup < 16) dst_.GLayers[static_cast<std::size_t>(writeGroup)].State = 3;
+}
+
+void TConverter::ConvertHeader() {
+  const auto& l1 = h_.List1;
+  const auto& l2 = h_.List2;
+  const auto& l3 = h_.List3;
+  std::string memo(TrimControls(h_.Memo1).substr(0, 30));
+  memo += "\r\n";
+  memo += TrimControls(h_.Memo2);
+  dst_.Memo = memo.substr(0, 64);
+  dst_.PaperSize = h_.PaperSize();
+  dst_.WriteGroup = h_.WriteLayer() / 16;
+  dst_.PrintOriginX = l1[14].Real;
+  dst_.PrintOriginY = l1[15].Real;
+  dst_.GridMode = Truncated(l1[29].Real);
+  dst_.GridIntervalX = l1[25].Real;
+  dst_.GridIntervalY = l1[26].Real;
+  dst_.GridBaseX = static_cast<double>(l1[27].Real - originX_);
+  dst_.GridBaseY = static_cast<double>(l1[28].Real - originY_);
+  dst_.ShadowHeight = l3[19].Real;
+  dst_.ShadowLatitude = l3[17].Real;
+  // Older editions keep no view scale; a zoom of nothing would hide the drawing.
+  float viewScale = l2[27].Real;
+  dst_.ViewScale = std::isfinite(viewScale) && viewScale > 0 ? viewScale : 1.0;
+  dst_.ViewX = static_cast<double>(scales_.ConvertX(1.0f, factor_, l2[25].Real));
+  dst_.ViewY = static_cast<double>(scales_.ConvertY(1.0f, factor_, l2[26].Real));
+  // Mark jumps: scale, X and Y items of each of the four.
+  constexpr std::size_t kMarkItems[4][3] = {{4, 2, 3}, {7, 5, 6}, {10, 8, 9}, {16, 11, 12}};
+  for (std::size_t j = 0; j < 4; ++j) {
+    dst_.MarkJumps[j].Scale = l3[kMarkItems[j][0]].Real;
+    dst_.MarkJumps[j].X = static_cast<double>(scales_.ConvertX(1.0f, factor_, l3[kMarkItems[j][1]].Real));
+    dst_.MarkJumps[j].Y = static_cast<double>(scales_.ConvertY(1.0f, factor_, l3[kMarkItems[j][2]].Real));
+  }
+  for (std::size_t i = 0; i < 5; ++i) dst_.ParallelSpacing[i] = l2[20 + i].Real;
+  for (std::size_t t = 1; t <= 10; ++t) {
+    const TMojiShu2& type = src_.MojiShu[t];
+    TWMojiType& out = dst_.MojiTypes[t];
+    out.Width = static_cast<double>(type.Width / 10.0L);
+    out.Height = static_cast<double>(type.Height / 10.0L);
+    out.Spacing = static_cast<double>(type.Spacing / 10.0L);
+    out.PenColor = type.Color;
+  }
+  dst_.MojiType = h_.CurMojiShu();
+  const TWMojiType& current = MojiTypeOf(h_.CurMojiShu());
+  dst_.MojiWidth = current.Width;
+  dst_.MojiHeight = current.Height;
+  dst_.MojiSpacing = current.Spacing;
+  dst_.MojiPenColor = current.PenColor;
+  dst_.OffsetFlag = 0;
+  for (std::size_t i = 0; i < 3; ++i) {
+    dst_.OffsetX[i] = l2[10 + i].Real;
+    dst_.OffsetY[i] = l2[13 + i].Real;
+  }
+  dst_.SenCount = static_cast<int32_t>(src_.Sen.size());
+  dst_.EnkoCount = static_cast<int32_t>(src_.Enko.size());
+  dst_.MojiCount = static_cast<int32_t>(src_.Moji.size());
+  dst_.TenCount = static_cast<int32_t>(src_.Ten.size() + kasoTenCount_);
+  dst_.TotalCount = dst_.SenCount + dst_.EnkoCount + dst_.MojiCount + dst_.TenCount;
+}
+
+void TConverter::ConvertLines() {
+  dst_.Sens.resize(src_.Sen.size());
+  int32_t curve = 1;
+  for (std::size_t i = 0; i < src_.Sen.size(); ++i) {
+    const TSen2& line = src_.Sen[i];
+    TWSen& out = dst_.Sens[i];
+    uint16_t flags = static_cast<uint16_t>(((line.Attr1 & 0xC0) << 8) + (line.Attr2 & 0xE0));
+    out.Header = HeaderOf(line.LineType, line.PenColor, line.Layer, flags);
+    out.Header.Group = (line.Attr2 & 0xC0) != 0 ? curve : 0;
+    // Both top bits mark the last line of a curve.
+    if ((flags & 0xC0) == 0xC0) ++curve;
+    float s = ScaleOf(line.Layer);
+    out.X1 = X(s, line.X1);
+    out.Y1 = Y(s, line.Y1);
+    out.X2 = X(s, line.X2);
+    out.Y2 = Y(s, line.Y2);
+  }
+}
+
+void TConverter::ConvertArcs() {
+  dst_.Enkos.resize(src_.Enko.size());
+  for (std::size_t i = 0; i < src_.Enko.size(); ++i) {
+    TEnko2& arc = src_.Enko[i];
+    TWEnko& out = dst_.Enkos[i];
+    out.Header = HeaderOf(arc.LineType, arc.PenColor, arc.Layer, arc.Attr & 0xF0);
+    float s = ScaleOf(arc.Layer);
+    out.CenterX = X(s, arc.CX);
+    out.CenterY = Y(s, arc.CY);
+    out.Radius = static_cast<double>(scales_.ConvertX(s, factor_, arc.Radius) / s);
+    out.StartAngle = static_cast<double>(kPi * arc.StartAngle / 180);
+    long double sweep = static_cast<long double>(arc.EndAngle) - arc.StartAngle;
+    if (sweep < 0) sweep += 360;
+    out.ArcAngle = static_cast<double>(sweep * kPi / 180);
+    out.TiltAngle = static_cast<double>(kPi * arc.Tilt / 180);
+    out.Flatness = arc.Flatness;
+    if (arc.StartAngle == 360) arc.StartAngle = 0;
+    if (arc.EndAngle == 360) arc.EndAngle = 0;
+    out.FullCircle = arc.StartAngle == arc.EndAngle ? 1 : 0;
+    if (out.FullCircle) out.ArcAngle = kFullSweep;
+  }
+}
+
+void TConverter::ConvertPoints() {
+  dst_.Tens.resize(src_.Ten.size() + kasoTenCount_);
+  for (std::size_t i = 0; i < src_.Ten.size(); ++i) {
+    const TTen2& point = src_.Ten[i];
+    TWTen& out = dst_.Tens[i];
+    out.Header = HeaderOf(1, PenOfPointOrText(point.PenColor), point.Layer, point.Attr & 0xF0);
+    float s = ScaleOf(point.Layer);
+    out.X = X(s, point.X);
+    out.Y = Y(s, point.Y);
+    out.Virtual = 0;
+  }
+  for (std::size_t k = 0; k < kasoTenCount_; ++k) {
+    const TKasoTen2& point = src_.KasoTen[k];
+    TWTen& out = dst_.Tens[src_.Ten.size() + k];
+    out.Header = HeaderOf(1, 2, point.Layer, 0);
+    float s = ScaleOf(point.Layer);
+    if (scales_.Contains(s)) {
+      out.X = X(s, point.X);
+      out.Y = Y(s, point.Y);
+    } else {
+      // Virtual points do not widen the extents; alone at their scale they keep their place.
+      out.X = static_cast<double>(factor_ * point.X - originX_);
+      out.Y = static_cast<double>(factor_ * point.Y - originY_);
+    }
+    out.Virtual = 1;
+  }
+}
+
+void TConverter::ConvertTexts() {
+  dst_.Mojis.resize(src_.Moji.size());
+  for (std::size_t i = 0; i < src_.Moji.size(); ++i) {
+    const TMoji2& text = src_.Moji[i];
+    TWMoji& out = dst_.Mojis[i];
+    const TWMojiType& type = MojiTypeOf(text.MojiShuNo);
+    uint16_t flags = static_cast<uint16_t>((text.Attr2 << 8) + (text.Attr1 & 0xF0));
+    out.Header = HeaderOf(1, PenOfPointOrText(static_cast<uint16_t>(type.PenColor)), text.Layer, flags);
+    float s = ScaleOf(text.Layer);
+    out.X1 = X(s, text.X1);
+    out.Y1 = Y(s, text.Y1);
+    out.X2 = X(s, text.X2);
+    out.Y2 = Y(s, text.Y2);
+    out.MojiType = text.MojiShuNo;
+    out.SizeX = type.Width;
+    out.SizeY = type.Height;
+    out.Spacing = type.Spacing;
+    out.Angle = static_cast<double>(
+        atan2l(static_cast<long double>(text.Y2) - text.Y1, static_cast<long double>(text.X2) - text.X1) * 180 / kPi);
+    out.FontName = font_;
+    out.Text = text.Text;
+  }
+}
+
+void TConverter::Run() {
+  Register();
+  scales_.ComputeDigits(factor_);
+  ResetJwwDocument(dst_);
+  ConvertLayers();
+  ConvertHeader();
+  ConvertLines();
+  ConvertArcs();
+  ConvertPoints();
+  ConvertTexts();
+}
+
+}  // namespace
+
+void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, TJwcData& source, TJwwData& target) {
+  TConverter(fontName, numericCorrection, source, target).Run();
+}
+
+}  // namespace torvane

@@ -1,0 +1,67 @@
+#include "support/archive.h"
+
+#include <bit>
+
+#include "support/cp932.h"
+
+namespace torvane {
+
+TArchiveWriter::TArchiveWriter(TByteSink& sink, std::size_t bufferSize)
+    : sink_(sink), buffer_(bufferSize > 0 ? bufferSize : 1) {}
+
+void TArchiveWriter::WriteDouble(double x) { AppendLittleEndian(std::bit_cast<uint64_t>(x)); }
+
+void TArchiveWriter::WriteString(std::string_view text) {
+  std::size_t length = text.size();
+  if (length < 255) {
+    WriteByte(static_cast<uint8_t>(length));
+  } else if (length < 65534) {
+    WriteByte(0xFF);
+    WriteWord(static_cast<uint16_t>(length));
+  } else {
+    WriteByte(0xFF);
+    WriteWord(0xFFFF);
+    WriteDword(static_cast<uint32_t>(length));
+  }
+  WriteBytes(text.data(), length);
+}
+
+void TArchiveWriter::WriteShortString(std::string_view text) {
+  text = text.substr(0, Cp932PrefixLength(text, 254));
+  WriteByte(static_cast<uint8_t>(text.size()));
+  WriteBytes(text.data(), text.size());
+}
+
+void TArchiveWriter::WriteCount(uint32_t n) {
+  if (n < 0xFFFF) {
+    WriteWord(static_cast<uint16_t>(n));
+  } else {
+    WriteWord(0xFFFF);
+    WriteDword(n);
+  }
+}
+
+void TArchiveWriter::WriteNewClass(std::string_view name) {
+  WriteWord(0xFFFF);
+  WriteWord(kArchiveSchema);
+  WriteWord(static_cast<uint16_t>(name.size()));
+  WriteBytes(name.data(), name.size());
+}
+
+void TArchiveWriter::WriteClassRef(uint32_t index) {
+  if (index < 0x7FFD) {
+    WriteWord(static_cast<uint16_t>(0x8000 | index));
+  } else {
+    WriteWord(0x7FFF);
+    WriteDword(0x80000000u | index);
+  }
+}
+
+void TArchiveWriter::Flush() {
+  if (used_ == 0) return;
+  std::size_t size = used_;
+  used_ = 0;
+  sink_.Write(buffer_.data(), size);
+}
+
+}  // namespace torvane

@@ -1,0 +1,70 @@
+#include "support/bytereader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
+
+namespace torvane {
+namespace {
+
+class TReadOnlyFile {
+ public:
+  explicit TReadOnlyFile(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  ~TReadOnlyFile() {
+    if (fd_ >= 0) close(fd_);
+  }
+  TReadOnlyFile(const TReadOnlyFile&) = delete;
+  TReadOnlyFile& operator=(const TReadOnlyFile&) = delete;
+
+  bool IsOpen() const { return fd_ >= 0; }
+  // Reads up to n bytes; the count read, or -1 on an error.
+  ssize_t ReadUpTo(uint8_t* data, std::size_t n) {
+    std::size_t done = 0;
+    while (done < n) {
+      ssize_t got = read(fd_, data + done, n - done);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return -1;
+      if (got == 0) break;
+      done += static_cast<std::size_t>(got);
+    }
+    return static_cast<ssize_t>(done);
+  }
+  int Fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+bool LoadFileBytes(const std::string& path, TFileBytes& out) {
+  out = TFileBytes{};
+  TReadOnlyFile file(path);
+  struct stat info {};
+  if (!file.IsOpen() || fstat(file.Fd(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  std::size_t size = static_cast<std::size_t>(info.st_size);
+  std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[size > 0 ? size : 1]);
+  if (!data) return false;
+  ssize_t got = file.ReadUpTo(data.get(), size);
+  if (got < 0) return false;
+  out.data = std::move(data);
+  out.size = static_cast<std::size_t>(got);
+  return true;
+}
+
+bool LoadFilePrefix(const std::string& path, std::size_t n, std::string& out) {
+  out.clear();
+  TReadOnlyFile file(path);
+  if (!file.IsOpen()) return false;
+  std::string buffer(n, '\0');
+  ssize_t got = file.ReadUpTo(reinterpret_cast<uint8_t*>(buffer.data()), n);
+  if (got < 0) return false;
+  buffer.resize(static_cast<std::size_t>(got));
+  out = std::move(buffer);
+  return true;
+}
+
+}  // namespace torvane

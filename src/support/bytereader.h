@@ -1,0 +1,118 @@
+// Checked little-endian reading of file contents held in memory. A read past the end fails and
+// reads nothing; fixed-size records are taken whole and then decoded at offsets that are checked
+// when the program is compiled.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <span>
+#include <string>
+#include <type_traits>
+
+namespace torvane {
+
+// Why a read failed, in words for the user ("the file ends inside the arc records").
+struct TReadFailure {
+  std::string Reason;
+  // A drawing of an older DOS edition: it ends exactly where the layer-name table would begin.
+  bool MissingNameTables = false;
+};
+
+// The bytes of a whole file.
+struct TFileBytes {
+  std::unique_ptr<uint8_t[]> data;
+  std::size_t size = 0;
+  std::span<const uint8_t> Span() const { return {data.get(), size}; }
+};
+
+// Reads the whole file; false when it cannot be opened or read.
+bool LoadFileBytes(const std::string& path, TFileBytes& out);
+// Reads the first n bytes (fewer when the file is shorter); false when it cannot be opened or read.
+bool LoadFilePrefix(const std::string& path, std::size_t n, std::string& out);
+
+template <std::size_t N>
+class TRecordBytes {
+ public:
+  uint8_t* Data() { return bytes_.data(); }
+
+  template <std::size_t Offset>
+  uint8_t U8() const {
+    static_assert(Offset < N);
+    return bytes_[Offset];
+  }
+  template <std::size_t Offset>
+  uint16_t U16() const { return Get<uint16_t, Offset>(); }
+  template <std::size_t Offset>
+  int16_t S16() const { return static_cast<int16_t>(Get<uint16_t, Offset>()); }
+  template <std::size_t Offset>
+  uint32_t U32() const { return Get<uint32_t, Offset>(); }
+  template <std::size_t Offset>
+  int32_t S32() const { return static_cast<int32_t>(Get<uint32_t, Offset>()); }
+  template <std::size_t Offset>
+  float F32() const { return std::bit_cast<float>(Get<uint32_t, Offset>()); }
+
+ private:
+  template <typename T, std::size_t Offset>
+  T Get() const {
+    static_assert(Offset + sizeof(T) <= N);
+    T value = 0;
+    for (std::size_t i = 0; i < sizeof(T); ++i) value |= static_cast<T>(T{bytes_[Offset + i]} << (8 * i));
+    return value;
+  }
+
+  std::array<uint8_t, N> bytes_{};
+};
+
+class TByteReader {
+ public:
+  explicit TByteReader(std::span<const uint8_t> data) : data_(data) {}
+
+  std::size_t Position() const { return position_; }
+  std::size_t Remaining() const { return data_.size() - position_; }
+
+  // The next n bytes, consumed; false (nothing consumed) when fewer remain.
+  bool Take(std::size_t n, std::span<const uint8_t>& out) {
+    if (n > Remaining()) return false;
+    out = data_.subspan(position_, n);
+    position_ += n;
+    return true;
+  }
+  bool ReadBytes(void* destination, std::size_t n) {
+    std::span<const uint8_t> bytes;
+    if (!Take(n, bytes)) return false;
+    if (n > 0) std::memcpy(destination, bytes.data(), n);
+    return true;
+  }
+  template <std::size_t N>
+  bool ReadRecord(TRecordBytes<N>& record) { return ReadBytes(record.Data(), N); }
+
+  bool ReadU8(uint8_t& value) { return ReadBytes(&value, 1); }
+  bool ReadU16(uint16_t& value) { return ReadValue<2>(value); }
+  bool ReadS16(int16_t& value) { return ReadValue<2>(value); }
+  bool ReadS32(int32_t& value) { return ReadValue<4>(value); }
+  bool ReadF32(float& value) { return ReadValue<4>(value); }
+
+ private:
+  template <std::size_t N, typename T>
+  bool ReadValue(T& value) {
+    TRecordBytes<N> record;
+    if (!ReadRecord(record)) return false;
+    if constexpr (std::is_same_v<T, float>) {
+      value = record.template F32<0>();
+    } else if constexpr (N == 2) {
+      value = static_cast<T>(record.template U16<0>());
+    } else {
+      value = static_cast<T>(record.template U32<0>());
+    }
+    return true;
+  }
+
+  std::span<const uint8_t> data_;
+  std::size_t position_ = 0;
+};
+
+}  // namespace torvane

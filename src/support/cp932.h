@@ -1,0 +1,21 @@
+// CP932 (Windows Shift-JIS), the encoding of every text inside the files. Conversion to and from
+// UTF-8 happens only at the edges: the command line, the terminal and the window.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace torvane {
+
+// UTF-8 to CP932; nothing when the text holds a character CP932 cannot encode, or is not UTF-8.
+std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+
+// CP932 to UTF-8; a byte sequence that is not CP932 becomes U+FFFD, so nothing is dropped silently.
+std::string Cp932ToUtf8(std::string_view cp932);
+
+// The length of the longest prefix of text of at most maxBytes bytes that does not split a
+// double-byte character.
+std::size_t Cp932PrefixLength(std::string_view text, std::size_t maxBytes);
+
+}  // namespace torvane

@@ -1,0 +1,95 @@
+#include "support/outputfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+
+#include "support/ioerror.h"
+
+namespace torvane {
+namespace {
+
+// A symbolic link is written through, so that the link stays and its target changes.
+std::string ResolveTarget(const std::string& path) {
+  struct stat info {};
+  if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved) != nullptr) return resolved;
+  }
+  return path;
+}
+
+std::string TemporaryName(const std::string& target, unsigned attempt) {
+  static std::atomic<unsigned> counter{0};
+  std::filesystem::path path(target);
+  std::string name = "." + path.filename().string() + ".tmp-" + std::to_string(getpid()) + "-" +
+                     std::to_string(counter++) + "-" + std::to_string(attempt);
+  return (path.parent_path() / name).string();
+}
+
+}  // namespace
+
+TOutputFile::TOutputFile(const std::string& path) : target_(ResolveTarget(path)) {
+  if (target_.empty()) throw TIoError::FromErrno(ENOENT, path);
+  mode_t mode = 0666;
+  struct stat info {};
+  bool exists = stat(target_.c_str(), &info) == 0;
+  if (exists) {
+    if (S_ISDIR(info.st_mode)) throw TIoError::FromErrno(EISDIR, path);
+    if (access(target_.c_str(), W_OK) != 0) throw TIoError::FromErrno(errno, path);
+    mode = info.st_mode & 07777;
+  }
+  for (unsigned attempt = 0; fd_ < 0; ++attempt) {
+    temporary_ = TemporaryName(target_, attempt);
+    fd_ = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0 && (errno != EEXIST || attempt > 100)) throw TIoError::FromErrno(errno, path);
+  }
+  // A replaced file keeps its permissions; a new one gets the usual ones under the umask.
+  if (exists) fchmod(fd_, mode);
+}
+
+TOutputFile::~TOutputFile() {
+  if (fd_ >= 0) close(fd_);
+  if (!committed_) unlink(temporary_.c_str());
+}
+
+void TOutputFile::Write(const uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t written = write(fd_, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      throw TIoError::FromErrno(errno, target_);
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+void TOutputFile::Commit() {
+  int fd = fd_;
+  fd_ = -1;
+  if (close(fd) != 0) throw TIoError::FromErrno(errno, target_);
+  if (rename(temporary_.c_str(), target_.c_str()) != 0) throw TIoError::FromErrno(errno, target_);
+  committed_ = true;
+}
+
+bool WriteFileReplacing(const std::string& path, const std::function<void(TByteSink&)>& body,
+                        std::string* failure) {
+  TOutputFile file(path);
+  try {
+    body(file);
+    file.Commit();
+  } catch (const TIoError& e) {
+    if (failure != nullptr) *failure = e.Text();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace torvane

@@ -1,0 +1,130 @@
+#include "support/records.h"
+
+#include <algorithm>
+
+namespace torvane {
+
+TSen2 DecodeSen2(const TRecordBytes<kSenRecordSize>& r) {
+  return TSen2{r.F32<0>(),  r.F32<4>(),  r.F32<8>(),  r.F32<12>(), r.U8<16>(),
+               r.U8<17>(),  r.U8<18>(),  r.U8<19>(),  r.U8<20>(),  r.U8<21>()};
+}
+
+TEnko2 DecodeEnko2(const TRecordBytes<kEnkoRecordSize>& r) {
+  TEnko2 arc;
+  arc.CX = r.F32<0>();
+  arc.CY = r.F32<4>();
+  arc.Radius = r.F32<8>();
+  arc.Flatness = static_cast<float>(r.U16<12>()) / 10000.0f;
+  arc.StartAngle = static_cast<float>(r.S32<14>()) / 65536.0f;
+  arc.EndAngle = static_cast<float>(r.S32<18>()) / 65536.0f;
+  arc.Tilt = static_cast<float>(r.S32<22>()) / 65536.0f;
+  arc.LineType = r.U8<26>();
+  arc.PenColor = r.U8<27>();
+  arc.Layer = r.U8<28>();
+  arc.Spare1 = r.U8<29>();
+  arc.Attr = r.U8<30>();
+  arc.Spare2 = r.U8<31>();
+  return arc;
+}
+
+TTen2 DecodeTen2(const TRecordBytes<kTenRecordSize>& r) {
+  return TTen2{r.F32<0>(), r.F32<4>(), r.U8<8>(), r.U8<9>(), r.U8<10>(), r.U8<11>()};
+}
+
+TMoji2 DecodeMoji2(const TRecordBytes<kMojiRecordSize>& r, TPoolAddressing addressing) {
+  TMoji2 text;
+  text.X1 = r.F32<0>();
+  text.Y1 = r.F32<4>();
+  text.X2 = r.F32<8>();
+  text.Y2 = r.F32<12>();
+  text.PoolAddress = addressing == TPoolAddressing::SegmentOffset
+                         ? int32_t{r.U16<18>()} * 16 + int32_t{r.U16<16>()}
+                         : int32_t{r.U16<16>()};
+  text.MojiShuNo = r.U8<20>();
+  text.Layer = r.U8<21>();
+  text.Attr1 = r.U8<22>();
+  text.Attr2 = r.U8<23>();
+  return text;
+}
+
+std::string PoolText(std::span<const uint8_t> pool, int64_t offset) {
+  if (offset < 0 || static_cast<uint64_t>(offset) >= pool.size()) return {};
+  auto begin = pool.begin() + static_cast<std::ptrdiff_t>(offset);
+  auto end = std::find(begin, pool.end(), uint8_t{0});
+  return std::string(begin, end);
+}
+
+namespace {
+
+void WriteHeader(TArchiveWriter& w, const TEntityHeader& h) {
+  w.WriteDword(static_cast<uint32_t>(h.Group));
+  w.WriteByte(h.PenStyle);
+  w.WriteWord(h.PenColor);
+  w.WriteWord(h.Layer);
+  w.WriteWord(h.LayerGroup);
+  w.WriteWord(h.Flags);
+}
+
+void WriteRecord(TArchiveWriter& w, const TWSen& s) {
+  WriteHeader(w, s.Header);
+  for (double v : {s.X1, s.Y1, s.X2, s.Y2}) w.WriteDouble(v);
+}
+
+void WriteRecord(TArchiveWriter& w, const TWEnko& e) {
+  WriteHeader(w, e.Header);
+  for (double v : {e.CenterX, e.CenterY, e.Radius, e.StartAngle, e.ArcAngle, e.TiltAngle, e.Flatness}) {
+    w.WriteDouble(v);
+  }
+  w.WriteDword(static_cast<uint32_t>(e.FullCircle));
+}
+
+void WriteRecord(TArchiveWriter& w, const TWTen& t) {
+  WriteHeader(w, t.Header);
+  w.WriteDouble(t.X);
+  w.WriteDouble(t.Y);
+  w.WriteDword(static_cast<uint32_t>(t.Virtual));
+}
+
+void WriteRecord(TArchiveWriter& w, const TWMoji& m) {
+  WriteHeader(w, m.Header);
+  for (double v : {m.X1, m.Y1, m.X2, m.Y2}) w.WriteDouble(v);
+  w.WriteDword(static_cast<uint32_t>(m.MojiType));
+  for (double v : {m.SizeX, m.SizeY, m.Spacing, m.Angle}) w.WriteDouble(v);
+  w.WriteShortString(m.FontName);
+  w.WriteString(m.Text);
+}
+
+// Writes one class of objects; counter is the archive's reference counter, advanced by the class
+// and by each object.
+template <typename Record>
+void WriteClass(TArchiveWriter& w, std::string_view name, int32_t count, std::span<const Record> records,
+                uint32_t& counter) {
+  std::size_t n = std::min(static_cast<std::size_t>(std::max(count, 0)), records.size());
+  if (n == 0) return;
+  uint32_t index = counter;
+  w.WriteNewClass(name);
+  WriteRecord(w, records[0]);
+  for (std::size_t i = 1; i < n; ++i) {
+    w.WriteClassRef(index);
+    WriteRecord(w, records[i]);
+  }
+  counter += static_cast<uint32_t>(1 + n);
+}
+
+}  // namespace
+
+void WriteEntityList(TArchiveWriter& w, const TEntityLists& lists) {
+  if (lists.TotalCount == 0) {
+    w.WriteDword(0);
+    return;
+  }
+  w.WriteCount(static_cast<uint32_t>(lists.TotalCount));
+  uint32_t counter = 1;
+  WriteClass(w, "CDataSen", lists.SenCount, lists.Sens, counter);
+  WriteClass(w, "CDataEnko", lists.EnkoCount, lists.Enkos, counter);
+  WriteClass(w, "CDataTen", lists.TenCount, lists.Tens, counter);
+  WriteClass(w, "CDataMoji", lists.MojiCount, lists.Mojis, counter);
+  w.WriteWord(0);
+}
+
+}  // namespace torvane

@@ -1,0 +1,122 @@
+// Entity records shared by drawings and parts: the DOS-edition records as read (TSen2, TEnko2,
+// TTen2, TMoji2) and the Windows-edition records as written (TWSen, TWEnko, TWTen, TWMoji, also
+// named TSSen, ... in parts), with the object list that holds them in a file.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "support/archive.h"
+#include "support/bytereader.h"
+
+namespace torvane {
+
+// ---- DOS-edition records ----
+
+inline constexpr std::size_t kSenRecordSize = 22;
+inline constexpr std::size_t kEnkoRecordSize = 32;
+inline constexpr std::size_t kTenRecordSize = 12;
+inline constexpr std::size_t kMojiRecordSize = 24;
+
+struct TSen2 {
+  float X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
+  uint8_t LineType = 0, PenColor = 0, Layer = 0, Attr1 = 0, Attr2 = 0, Spare = 0;
+};
+
+struct TEnko2 {
+  float CX = 0, CY = 0, Radius = 0;
+  float Flatness = 0;    // second axis / first axis
+  float StartAngle = 0;  // degrees
+  float EndAngle = 0;    // degrees
+  float Tilt = 0;        // degrees
+  uint8_t LineType = 0, PenColor = 0, Layer = 0, Spare1 = 0, Attr = 0, Spare2 = 0;
+};
+
+struct TTen2 {
+  float X = 0, Y = 0;
+  uint8_t Layer = 0, PenColor = 0, Attr = 0, Spare = 0;
+};
+
+struct TMoji2 {
+  float X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
+  int32_t PoolAddress = 0;
+  uint8_t MojiShuNo = 0, Layer = 0, Attr1 = 0, Attr2 = 0;
+  std::string Text;
+};
+
+TSen2 DecodeSen2(const TRecordBytes<kSenRecordSize>& record);
+// Flatness is stored × 10,000 and angles × 65,536; each is made a float, then divided in float.
+TEnko2 DecodeEnko2(const TRecordBytes<kEnkoRecordSize>& record);
+TTen2 DecodeTen2(const TRecordBytes<kTenRecordSize>& record);
+// Drawings address texts by segment (bytes 18-19) and offset (bytes 16-17); parts by the offset
+// alone.
+enum class TPoolAddressing { SegmentOffset, Offset };
+TMoji2 DecodeMoji2(const TRecordBytes<kMojiRecordSize>& record, TPoolAddressing addressing);
+
+// The text at offset in a text pool: its bytes up to the first zero byte or the pool's end. An
+// offset outside the pool gives an empty text.
+std::string PoolText(std::span<const uint8_t> pool, int64_t offset);
+
+// ---- Windows-edition records ----
+
+struct TEntityHeader {
+  int32_t Group = 0;  // curve number; 0 for none
+  uint8_t PenStyle = 0;
+  uint16_t PenColor = 0;
+  uint16_t Layer = 0;
+  uint16_t LayerGroup = 0;
+  uint16_t Flags = 0;
+};
+
+struct TWSen {
+  TEntityHeader Header;
+  double X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
+};
+
+struct TWEnko {
+  TEntityHeader Header;
+  double CenterX = 0, CenterY = 0, Radius = 0;
+  double StartAngle = 0, ArcAngle = 0, TiltAngle = 0;  // radians
+  double Flatness = 0;
+  int32_t FullCircle = 0;
+};
+
+struct TWTen {
+  TEntityHeader Header;
+  double X = 0, Y = 0;
+  int32_t Virtual = 0;
+};
+
+struct TWMoji {
+  TEntityHeader Header;
+  double X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
+  int32_t MojiType = 0;
+  double SizeX = 0, SizeY = 0, Spacing = 0;  // mm
+  double Angle = 0;                          // degrees
+  std::string FontName;
+  std::string Text;
+};
+
+// Parts carry the very same records.
+using TSSen = TWSen;
+using TSEnko = TWEnko;
+using TSTen = TWTen;
+using TSMoji = TWMoji;
+
+// The object list: an empty list is four zero bytes; otherwise the count, then the lines, arcs,
+// points and texts (each class introduced before its first object and referred to before every
+// further one), then the closing 2-byte 0. totalCount is written as given; each class writes at
+// most as many records as its count and its array hold.
+struct TEntityLists {
+  int32_t TotalCount = 0;
+  int32_t SenCount = 0, EnkoCount = 0, TenCount = 0, MojiCount = 0;
+  std::span<const TWSen> Sens;
+  std::span<const TWEnko> Enkos;
+  std::span<const TWTen> Tens;
+  std::span<const TWMoji> Mojis;
+};
+void WriteEntityList(TArchiveWriter& writer, const TEntityLists& lists);
+
+}  // namespace torvane

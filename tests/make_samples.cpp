@@ -1,0 +1,15 @@
+// Writes the bundled samples into the folder given (samples/ of the source tree).
+#include <iostream>
+
+#include "builder/filebuilder.h"
+#include "builder/samples.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: torvane-make-samples FOLDER\n";
+    return 2;
+  }
+  std::string folder = argv[1];
+  torvane::test::WriteFile(folder + "/plan.jwc", torvane::test::SamplePlanJwc());
+  return 0;
+}

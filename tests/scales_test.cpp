@@ -1,0 +1,117 @@
+#include "support/scales.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace torvane {
+namespace {
+
+TEST(DigitsForExtent, KeepsSixSignificantDigits) {
+  struct Case {
+    long double extent;
+    int32_t digits;
+  } cases[] = {
+      {999, 3}, {1000, 3}, {1001, 2}, {12345, 1}, {2000000, -1}, {0.5L, 6}, {0.05L, 7},
+      {1, 6},   {10, 5},   {100, 4},  {100000, 1}, {1e6L, 0},   {0, 0},    {-5, 0},
+      {INFINITY, 0},       {NAN, 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DigitsForExtent(c.extent), c.digits) << static_cast<double>(c.extent);
+}
+
+TEST(RoundHalfAway, RoundsHalvesAwayFromZero) {
+  struct Case {
+    long double value, rounded;
+  } cases[] = {{2.5L, 3}, {-2.5L, -3}, {-2.4L, -2}, {2.4999L, 2}, {0.4L, 0}, {-0.4L, 0}};
+  for (const Case& c : cases) {
+    long double rounded = 99;
+    ASSERT_TRUE(RoundHalfAway(c.value, rounded));
+    EXPECT_EQ(rounded, c.rounded) << static_cast<double>(c.value);
+  }
+  long double zero = 99;
+  ASSERT_TRUE(RoundHalfAway(-0.3L, zero));
+  EXPECT_FALSE(std::signbit(zero));  // through an integer: +0.0
+
+  long double untouched = 7;
+  EXPECT_FALSE(RoundHalfAway(9.3e18L, untouched));
+  EXPECT_FALSE(RoundHalfAway(INFINITY, untouched));
+  EXPECT_FALSE(RoundHalfAway(NAN, untouched));
+  EXPECT_EQ(untouched, 7);
+}
+
+TEST(Scales, EntriesKeepTheirFirstPointAndExtent) {
+  TScales table;
+  table.AddPoint(1.0f, 10, 20);
+  table.AddPoint(1.0f, 5, 30);
+  table.AddPoint(1.0f, 15, 25);
+  table.AddPoint(100.0f, 1, 1);
+  table.AddPoint(100.00001f, 2, 2);  // another key: no tolerance
+  ASSERT_EQ(table.Count(), 3);
+  const TScaleEntry& first = table.Entries()[0];
+  EXPECT_EQ(first.BaseX, 10);
+  EXPECT_EQ(first.BaseY, 20);
+  EXPECT_EQ(first.MinX, 5);
+  EXPECT_EQ(first.MaxX, 15);
+  EXPECT_EQ(first.MinY, 20);
+  EXPECT_EQ(first.MaxY, 30);
+}
+
+TEST(Scales, ComputeDigitsUsesScaleAndFactor) {
+  TScales table;
+  const long double factor = 420.0L / 518;
+  table.AddPoint(1.0f, 0, 5);
+  table.AddPoint(1.0f, 100, 5);  // X extent 100 × 420/518 ≈ 81.08: 4 places; Y on one line: 0
+  table.AddPoint(50.0f, 0, 0);
+  table.AddPoint(50.0f, 100, 1);  // 4054.05 and 40.54: 2 and 4 places
+  table.ComputeDigits(factor);
+  EXPECT_EQ(table.Entries()[0].DigitsX, 4);
+  EXPECT_EQ(table.Entries()[0].DigitsY, 0);
+  EXPECT_EQ(table.Entries()[1].DigitsX, 2);
+  EXPECT_EQ(table.Entries()[1].DigitsY, 4);
+}
+
+TEST(Scales, ConvertRoundsBaseAndOffsetSeparately) {
+  TScales table;
+  table.AddPoint(1.0f, 10.26f, 0);
+  table.AddPoint(1.0f, 20.26f, 0);  // extent 10: 5 places... with factor 100 it is 1000: 3 places
+  table.ComputeDigits(100);
+  ASSERT_EQ(table.Entries()[0].DigitsX, 3);
+
+  const float base = 10.26f;
+  const long double value = 12.3456789L;
+  long double offset = (value - base) * 1.0f * 100;
+  long double baseValue = static_cast<long double>(base) * 1.0f * 100;
+
+  table.RoundOffsets = false;
+  table.RoundBases = false;
+  EXPECT_EQ(table.ConvertX(1.0f, 100, value), offset + baseValue);
+
+  table.RoundBases = true;  // the state of a new table: only the base is rounded
+  EXPECT_EQ(table.ConvertX(1.0f, 100, value), offset + 1026000.0L / 1000);
+
+  table.RoundOffsets = true;
+  EXPECT_EQ(table.ConvertX(1.0f, 100, value), 208.568L + 1026.0L);
+  EXPECT_NEAR(static_cast<double>(table.ConvertX(1.0f, 100, value)), 1234.568, 1e-9);
+}
+
+TEST(Scales, UnknownScaleConvertsToZeroAndSinglePointsRoundToWholes) {
+  TScales table;
+  table.RoundOffsets = table.RoundBases = true;
+  table.AddPoint(2.0f, 3.3f, 4.6f);
+  table.ComputeDigits(1);
+  EXPECT_EQ(table.ConvertX(5.0f, 1, 123), 0.0L);
+  EXPECT_FALSE(table.Contains(5.0f));
+  EXPECT_EQ(table.ConvertX(2.0f, 1, 3.3f), 7.0L);  // 6.6 at 0 places
+  EXPECT_EQ(table.ConvertY(2.0f, 1, 4.6f), 9.0L);  // 9.2
+}
+
+TEST(Scales, GrowsPastThirtyThreeScales) {
+  TScales table;
+  for (int i = 1; i <= 40; ++i) table.AddPoint(static_cast<float>(i), i, i);
+  table.ComputeDigits(1);
+  EXPECT_EQ(table.Count(), 40);
+  EXPECT_NE(table.ConvertX(40.0f, 1, 40), 0.0L);
+}
+
+}  // namespace
+}  // namespace torvane

@@ -1,0 +1,45 @@
+// Small helpers shared by the tests.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "support/outputfile.h"
+
+namespace torvane::test {
+
+// "01 80" for the bytes 0x01 0x80.
+std::string Hex(std::string_view bytes);
+// The bytes of a text like "FF FF E6 00".
+std::string Bytes(std::string_view hex);
+
+struct TMemorySink : TByteSink {
+  std::string bytes;
+  void Write(const uint8_t* data, std::size_t size) override;
+};
+
+// Fails (TIoError, disk full) once more than limit bytes would have been written.
+struct TFailingSink : TByteSink {
+  explicit TFailingSink(std::size_t limit) : limit(limit) {}
+  std::size_t limit;
+  std::string bytes;
+  void Write(const uint8_t* data, std::size_t size) override;
+};
+
+// A fresh folder for one test, removed afterwards.
+class TTempDir {
+ public:
+  TTempDir();
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  const std::filesystem::path& Path() const { return path_; }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace torvane::test
