@@ -63,8 +63,8 @@ std::string SegmentOffset(uint32_t address) {
   return text;
 }
 
-int32_t CountOr(int32_t count, std::size_t actual) {
-  return count >= 0 ? count : static_cast<int32_t>(actual);
+int32_t CountOr(std::optional<int32_t> count, std::size_t actual) {
+  return count.value_or(static_cast<int32_t>(actual));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,9 +85,8 @@ struct TJwcBuilder {
   float shadowLatitude = 35, shadowHeight = 1.5f;
   // When set, used as the text of that header block instead of the generated list.
   std::string rawList1, rawList2, rawList3;
-  // Counts written into the header; -1 means "the number of records given".
-  int32_t senCount = -1, enkoCount = -1, mojiCount = -1, tenCount = -1;
-  int32_t kasoTenCount = -1;
+  // Counts written into the header instead of the number of records given.
+  std::optional<int32_t> senCount, enkoCount, mojiCount, tenCount, kasoTenCount;
 
   std::vector<TVirtualPoint> virtualPoints;  // up to 101
   TCharType charTypes[11] = {};

@@ -1,0 +1,310 @@
+#include "drawing/jwc2jww.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <span>
+
+#include "builder/filebuilder.h"
+
+namespace torvane {
+namespace {
+
+using test::Angle;
+using test::TJwcBuilder;
+
+const std::string kFont = "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e";  // ＭＳ ゴシック
+const double kTwoPi = std::bit_cast<double>(uint64_t{0x401921FB54442D18});
+
+struct TConverted {
+  TJwcData source;
+  TJwwData target;
+};
+
+TConverted Convert(const TJwcBuilder& b, bool correction) {
+  TConverted c;
+  std::string bytes = b.Build();
+  std::span<const uint8_t> span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  EXPECT_TRUE(ReadJwcBytes(span, c.source));
+  ConvertJwcToJww(kFont, correction, c.source, c.target);
+  return c;
+}
+
+TEST(JwcToJww, TheA3WorkedExample) {
+  TJwcBuilder b;
+  b.lines.push_back({0, 0, 518, 0});
+  for (bool correction : {false, true}) {
+    TConverted c = Convert(b, correction);
+    const TWSen& line = c.target.Sens.at(0);
+    EXPECT_EQ(line.X1, -210.0);
+    EXPECT_EQ(line.Y1, -148.5);
+    EXPECT_EQ(line.X2, 210.0);
+    EXPECT_EQ(line.Y2, -148.5);
+  }
+}
+
+TEST(JwcToJww, CorrectionRoundsToTheExtentsPlaces) {
+  // On A3 (420 mm over 518 units) a group spanning 100 units spans 81.08 mm: 4 places at scale 1,
+  // and 4054 mm before the division at scale 50: 2 places.
+  TJwcBuilder b;
+  b.groupScales[1] = 50;
+  for (uint8_t layer : {0x00, 0x10}) {
+    b.lines.push_back({0, 0, 100, 50, 1, 1, layer});
+    b.lines.push_back({33.3f, 12.1f, 74.1f, 37.0f, 1, 1, layer});
+  }
+  TConverted on = Convert(b, true);
+  const TWSen& unit = on.target.Sens.at(1);
+  EXPECT_EQ(unit.X1, -183.0);      // 33.3 × 420/518 = 26.99999938 → 27.0000
+  EXPECT_EQ(unit.Y1, -138.6892);   // 9.810811 → 9.8108
+  EXPECT_EQ(unit.X2, -149.9189);   // 60.081080 → 60.0811
+  EXPECT_EQ(unit.Y2, -118.5);      // 30.0000
+  const TWSen& fifty = on.target.Sens.at(3);
+  EXPECT_EQ(fifty.X1, -183.0);     // 1349.99996 → 1350.00, / 50
+  EXPECT_EQ(fifty.Y1, -138.6892);  // 2 places for Y too: 490.54056 → 490.54, / 50 = 9.8108
+  EXPECT_EQ(on.target.GLayers[1].Scale, 50.0);
+
+  TConverted off = Convert(b, false);
+  const TWSen& raw = off.target.Sens.at(1);
+  EXPECT_NE(raw.X1, -183.0);
+  EXPECT_NEAR(raw.X1, 33.3f * 420.0 / 518 - 210, 1e-12);
+  EXPECT_NEAR(raw.Y2, -118.5, 1e-12);
+}
+
+TEST(JwcToJww, PaperSizesMoveTheOrigin) {
+  struct Case {
+    int32_t code;
+    double x, y;  // the converted corner (0, 0) of the paper
+  } cases[] = {{0, -594.5, -420.5}, {1, -420.5, -297}, {2, -297, -210}, {4, -148.5, -105},
+               {8, -841, -594.5},   {12, -5000, -3536.5}, {14, -50000, -35366}, {6, 0, 0}, {-1, 0, 0}};
+  for (const Case& k : cases) {
+    TJwcBuilder b;
+    b.paperSize = k.code;
+    b.lines.push_back({0, 0, 259, 10});
+    TConverted c = Convert(b, false);
+    EXPECT_EQ(c.target.Sens.at(0).X1, k.x) << k.code;
+    EXPECT_EQ(c.target.Sens.at(0).Y1, k.y) << k.code;
+    EXPECT_EQ(c.target.PaperSize, k.code);
+    if (k.code == 6) EXPECT_EQ(c.target.Sens.at(0).X2, 259.0);  // a factor of exactly 1
+  }
+}
+
+TEST(JwcToJww, LinesCarryCurvesPensAndFlags) {
+  TJwcBuilder b;
+  struct Line {
+    uint8_t attr1, attr2;
+    int32_t group;
+    uint16_t flags;
+  } lines[] = {{0x00, 0x40, 1, 0x0040}, {0xC0, 0x40, 1, 0xC040}, {0x40, 0xC0, 1, 0x40C0},
+               {0x00, 0x20, 0, 0x0020}, {0x00, 0x80, 2, 0x0080}, {0x3F, 0xDF, 2, 0x00C0}};
+  for (const Line& l : lines) b.lines.push_back({0, 0, 1, 1, 5, 7, 0x23, l.attr1, l.attr2});
+  TConverted c = Convert(b, false);
+  for (std::size_t i = 0; i < std::size(lines); ++i) {
+    const TEntityHeader& h = c.target.Sens.at(i).Header;
+    EXPECT_EQ(h.Group, lines[i].group) << i;
+    EXPECT_EQ(h.Flags, lines[i].flags) << i;
+    EXPECT_EQ(h.PenStyle, 5);
+    EXPECT_EQ(h.PenColor, 7);  // lines keep colour 7
+    EXPECT_EQ(h.Layer, 3);
+    EXPECT_EQ(h.LayerGroup, 2);
+  }
+}
+
+TEST(JwcToJww, ArcsTurnIntoRadiansAndWholeCircles) {
+  constexpr long double kPi = 3.14159265358979323846264338327950288L;
+  struct Case {
+    double start, end;
+    double startRadians, sweep;
+    int32_t full;
+    float endAfter;
+  } cases[] = {
+      {0, 360, 0, kTwoPi, 1, 0},
+      {300, 60, static_cast<double>(kPi * 300 / 180), static_cast<double>(120 * kPi / 180), 0, 60},
+      {90, 90, static_cast<double>(kPi * 90 / 180), kTwoPi, 1, 90},
+      {360, 360, static_cast<double>(kPi * 360 / 180), kTwoPi, 1, 0},
+      {0, 90, 0, static_cast<double>(90 * kPi / 180), 0, 90},
+  };
+  TJwcBuilder b;
+  for (const Case& k : cases) {
+    b.arcs.push_back({0, 0, 10, 5000, Angle(k.start), Angle(k.end), Angle(45), 2, 7, 0x10, 0, 0xFF});
+  }
+  TConverted c = Convert(b, false);
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const TWEnko& arc = c.target.Enkos.at(i);
+    EXPECT_EQ(arc.StartAngle, cases[i].startRadians) << i;
+    EXPECT_EQ(arc.ArcAngle, cases[i].sweep) << i;
+    EXPECT_EQ(arc.FullCircle, cases[i].full) << i;
+    EXPECT_EQ(arc.TiltAngle, static_cast<double>(kPi * 45 / 180));
+    EXPECT_EQ(arc.Flatness, 0.5);
+    EXPECT_EQ(arc.Header.Flags, 0xF0);
+    EXPECT_EQ(arc.Header.PenColor, 7);
+    EXPECT_EQ(arc.Header.LayerGroup, 1);
+    EXPECT_EQ(c.source.Enko[i].EndAngle, cases[i].endAfter) << i;
+  }
+  EXPECT_EQ(c.source.Enko[3].StartAngle, 0.0f);
+  EXPECT_EQ(c.target.Enkos[0].Radius, static_cast<double>(10 * (420.0L / 518)));
+}
+
+TEST(JwcToJww, PointsAndVirtualPoints) {
+  TJwcBuilder b;
+  b.points.push_back({518, 0, 0x01, 7, 0xFF});
+  b.points.push_back({0, 0, 0x01, 8, 0});
+  b.virtualPoints = {{259, 0, 0x02}, {5, 5, 0x31}};
+  b.groupScales[3] = 20;  // no other entity at this scale
+  TConverted c = Convert(b, false);
+  ASSERT_EQ(c.target.Tens.size(), 4u);
+  EXPECT_EQ(c.target.TenCount, 4);
+  EXPECT_EQ(c.target.TotalCount, 4);
+  const TWTen& real = c.target.Tens[0];
+  EXPECT_EQ(real.Header.PenColor, 9);
+  EXPECT_EQ(real.Header.PenStyle, 1);
+  EXPECT_EQ(real.Header.Flags, 0xF0);
+  EXPECT_EQ(real.X, 210.0);
+  EXPECT_EQ(real.Virtual, 0);
+  EXPECT_EQ(c.target.Tens[1].Header.PenColor, 8);
+  const TWTen& virt = c.target.Tens[2];
+  EXPECT_EQ(virt.Virtual, 1);
+  EXPECT_EQ(virt.Header.PenColor, 2);
+  EXPECT_EQ(virt.Header.Layer, 2);
+  EXPECT_EQ(virt.X, 0.0);
+  // Alone at its scale, a virtual point still lands where it was drawn.
+  const TWTen& alone = c.target.Tens[3];
+  EXPECT_EQ(alone.Header.LayerGroup, 3);
+  EXPECT_NEAR(alone.X, 5 * 420.0 / 518 - 210, 1e-12);
+}
+
+TEST(JwcToJww, VirtualPointCountIsKeptWithinItsSlots) {
+  for (int32_t count : {150, -3}) {
+    TJwcBuilder b;
+    b.kasoTenCount = count;
+    TConverted c = Convert(b, false);
+    std::size_t expected = count > 0 ? 101 : 0;
+    EXPECT_EQ(c.target.Tens.size(), expected);
+    EXPECT_EQ(c.target.TenCount, static_cast<int32_t>(expected));
+  }
+}
+
+TEST(JwcToJww, TextsTakeTheirTypeAndAngle) {
+  TJwcBuilder b;
+  b.charTypes[4] = {7, 35, 40, -2};
+  b.charTypes[0] = {3, 99, 99, 9};  // entry 0 is read but never used
+  b.AddText({0, 0, 0, 10, 0, 0, 4, 0x05, 0x35, 0xAB}, "\x95\xb6");
+  b.AddText({0, 0, -10, 0, 0, 0, 0, 0}, "zero");
+  b.AddText({0, 0, 0, -10, 0, 0, 200, 0}, "out of range");
+  TConverted c = Convert(b, false);
+  const TWMoji& t = c.target.Mojis.at(0);
+  EXPECT_EQ(t.Angle, 90.0);
+  EXPECT_EQ(t.MojiType, 4);
+  EXPECT_EQ(t.SizeX, 3.5);
+  EXPECT_EQ(t.SizeY, 4.0);
+  EXPECT_EQ(t.Spacing, -0.2);
+  EXPECT_EQ(t.Header.PenColor, 9);
+  EXPECT_EQ(t.Header.Flags, 0xAB30);
+  EXPECT_EQ(t.Header.Layer, 5);
+  EXPECT_EQ(t.FontName, kFont);
+  EXPECT_EQ(t.Text, "\x95\xb6");
+  for (std::size_t i : {1, 2}) {
+    const TWMoji& plain = c.target.Mojis.at(i);
+    EXPECT_EQ(plain.SizeX, 0.0);
+    EXPECT_EQ(plain.SizeY, 0.0);
+    EXPECT_EQ(plain.Spacing, 0.0);
+    EXPECT_EQ(plain.Header.PenColor, 0);
+  }
+  EXPECT_EQ(c.target.Mojis[1].Angle, 180.0);
+  EXPECT_EQ(c.target.Mojis[2].Angle, -90.0);
+  EXPECT_EQ(c.target.Mojis[2].MojiType, 200);
+  EXPECT_EQ(c.target.MojiTypes[4].PenColor, 7);
+  EXPECT_EQ(c.target.MojiTypes[0].Width, 0.0);
+}
+
+TEST(JwcToJww, LayersGroupsAndHeader) {
+  TJwcBuilder b;
+  b.memo1 = "ABC   ";
+  b.memo2 = "";
+  b.writeLayer = 0x35;
+  b.layerState1[5] = 0x03;   // shown (1) and protected one way
+  b.layerState2[5] = 1;
+  b.layerState1[6] = 0x06;   // protected the other way
+  b.groupState1[2] = 0x07;
+  b.groupState2[2] = 1;
+  b.groupWriteLayer[2] = 0x29;
+  b.layerNames[5] = "L5";
+  b.groupNames[2] = "G2";
+  b.curMojiShu = 4;
+  b.charTypes[4] = {6, 45, 50, 10};
+  b.printOriginX = 12.5f;
+  b.gridMode = -2.7f;
+  b.gridBaseX = 10;
+  b.viewScale = 0;  // an older edition's missing view scale
+  b.offsetX[1] = -1.1f;
+  b.parallel[4] = 77;
+  b.shadowLatitude = 40;
+  b.marks[1][2] = 2.5f;
+  TConverted c = Convert(b, false);
+  const TJwwData& d = c.target;
+  EXPECT_EQ(d.Memo, "ABC\r\n");
+  EXPECT_EQ(d.WriteGroup, 3);
+  EXPECT_EQ(d.GLayers[3].State, 3);
+  EXPECT_EQ(d.Layers[5].State, 2);
+  EXPECT_EQ(d.Layers[5].Protect, 1);
+  EXPECT_EQ(d.Layers[6].Protect, 2);
+  EXPECT_EQ(d.Layers[6].State, 0);
+  EXPECT_EQ(d.Layers[5].Name, "L5");
+  EXPECT_EQ(d.GLayers[2].Name, "G2");
+  EXPECT_EQ(d.GLayers[2].State, 2);
+  EXPECT_EQ(d.GLayers[2].Protect, 2);
+  EXPECT_EQ(d.GLayers[2].WriteLayer, 9);
+  EXPECT_EQ(d.Layers[0x29].State, 3);
+  EXPECT_EQ(d.MojiType, 4);
+  EXPECT_EQ(d.MojiWidth, 4.5);
+  EXPECT_EQ(d.MojiPenColor, 6);
+  EXPECT_EQ(d.PrintOriginX, 12.5);
+  EXPECT_EQ(d.GridMode, -2);
+  EXPECT_EQ(d.GridBaseX, -200.0);
+  EXPECT_EQ(d.ViewScale, 1.0);
+  EXPECT_EQ(d.OffsetX[1], static_cast<double>(-1.1f));
+  EXPECT_EQ(d.OffsetFlag, 0);
+  EXPECT_EQ(d.ParallelSpacing[4], 77.0);
+  EXPECT_EQ(d.ParallelSpacing[5], 1000.0);
+  EXPECT_EQ(d.ShadowLatitude, 40.0);
+  EXPECT_EQ(d.MarkJumps[1].Scale, 2.5);
+  // Nothing is drawn at scale 1 here, so view and mark positions have no table entry: 0.
+  EXPECT_EQ(d.ViewX, 0.0);
+}
+
+TEST(JwcToJww, ViewPositionsFollowScaleOne) {
+  TJwcBuilder b;
+  b.lines.push_back({0, 0, 518, 366});
+  b.viewX = 259;
+  b.viewY = 183;
+  b.marks[0][0] = 518;
+  TConverted c = Convert(b, false);
+  EXPECT_EQ(c.target.ViewX, 210.0);  // no origin shift for view positions
+  EXPECT_EQ(c.target.ViewY, static_cast<double>(183 * (420.0L / 518)));
+  EXPECT_EQ(c.target.MarkJumps[0].X, 420.0);
+}
+
+TEST(JwcToJww, UnusableGroupScalesCountAsOne) {
+  for (float scale : {0.0f, -5.0f, NAN, INFINITY}) {
+    TJwcBuilder b;
+    b.groupScales[0] = scale;
+    b.lines.push_back({0, 0, 518, 0});
+    TConverted c = Convert(b, true);
+    EXPECT_EQ(c.target.GLayers[0].Scale, 1.0);
+    EXPECT_EQ(c.target.Sens.at(0).X2, 210.0);
+  }
+}
+
+TEST(JwcToJww, ConvertsOnlyTheRecordsTheDocumentHolds) {
+  TJwcData source;
+  source.Header.List1[0].Int = 1000;  // a count the arrays do not hold
+  source.Sen.resize(2);
+  TJwwData target;
+  ConvertJwcToJww("", true, source, target);
+  EXPECT_EQ(target.SenCount, 2);
+  EXPECT_EQ(target.Sens.size(), 2u);
+  EXPECT_EQ(target.TotalCount, 2);
+}
+
+}  // namespace
+}  // namespace torvane

@@ -1,0 +1,277 @@
+#include "drawing/jwcunit.h"
+
+#include <gtest/gtest.h>
+
+#include <span>
+#include <string>
+
+#include "builder/filebuilder.h"
+#include "test_util.h"
+
+namespace torvane {
+namespace {
+
+using test::TJwcBuilder;
+
+std::span<const uint8_t> AsBytes(const std::string& bytes) {
+  return {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
+}
+
+bool Read(const std::string& bytes, TJwcData& doc, TReadFailure* failure = nullptr) {
+  return ReadJwcBytes(AsBytes(bytes), doc, failure);
+}
+
+TEST(JwcSignature, OnlyTheExactDrawingSignatureCounts) {
+  test::TTempDir dir;
+  struct Case {
+    std::string bytes;
+    bool expected;
+  } cases[] = {
+      {"jw_cad(c)data.......", true},
+      {"jw_cad(c)data......." + std::string(500, 'x'), true},
+      {"JW_CAD(C)DATA.......", false},
+      {"jw_cad(c)data......", false},  // 19 bytes
+      {"jw_cad(c)sym........", false},
+      {"", false},
+  };
+  for (const Case& c : cases) {
+    std::string path = dir.File("a.jwc");
+    test::WriteFile(path, c.bytes);
+    EXPECT_EQ(IsJwcFile(path), c.expected) << c.bytes;
+  }
+  EXPECT_FALSE(IsJwcFile(dir.File("missing.jwc")));
+}
+
+TEST(JwcReader, ASignatureAloneReadsAsFailedWithDefaults) {
+  test::TTempDir dir;
+  std::string path = dir.File("short.jwc");
+  test::WriteFile(path, "jw_cad(c)data.......");
+  TJwcData doc;
+  TReadFailure failure;
+  EXPECT_FALSE(ReadJwc(path, doc, &failure));
+  EXPECT_EQ(failure.Reason, "the file ends inside header block 0");
+  EXPECT_FALSE(failure.MissingNameTables);
+  EXPECT_EQ(JwcSummaryLines("/x/short.jwc", doc),
+            (std::vector<std::string>{"/x/short.jwc", "", "", "", "直線の数　 = 0", "円弧の数　 = 0",
+                                      "文字列の数 = 0", "実点の数　 = 0", "仮想点の数 = 0"}));
+  EXPECT_FALSE(ReadJwc(dir.File("missing.jwc"), doc, &failure));
+}
+
+TEST(JwcReader, ReadsEverySection) {
+  TJwcBuilder b;
+  b.memo1 = "Memo one";
+  b.memo2 = "\x8b\x8f\x8a\xd4";
+  b.paperSize = 2;
+  b.groupScales[1] = 50;
+  b.groupNames[1] = "Plan";
+  b.groupNames[2] = "";
+  b.layerNames[17] = "ABCDEFGH";  // fills its 8-byte field
+  b.groupState1[3] = 5;
+  b.layerState2[200] = 9;
+  b.groupWriteLayer[4] = 0x47;
+  b.charTypes[10] = {7, 100, 90, -5};
+  b.virtualPoints = {{1.5f, 2.5f, 0x12}};
+  b.lines.push_back({1, 2, 3, 4, 2, 3, 0x11, 0x40, 0xC0, 0x99});
+  b.arcs.push_back({10, 20, 5, 5000, test::Angle(90), test::Angle(-45), test::Angle(30), 1, 2, 0x10, 0, 0xF0});
+  b.points.push_back({7, 8, 0x21, 7, 0x30});
+  b.AddText({0, 0, 10, 0, 0, 0, 4, 0x10, 0x50, 0x80}, "\x95\xb6\x8e\x9a");
+  b.AddText({0, 0, 10, 0, 0, 0, 1, 0}, "two");
+
+  TJwcData doc;
+  ASSERT_TRUE(Read(b.Build(), doc));
+  const TJwcData::THeader& h = doc.Header;
+  EXPECT_EQ(h.Memo1, std::string("Memo one") + std::string(24, '\0'));
+  EXPECT_EQ(h.Title.substr(0, 20), kJwcSignature);
+  EXPECT_TRUE(h.RealScales);
+  EXPECT_EQ(h.PaperSize(), 2);
+  EXPECT_EQ(h.SenCount(), 1);
+  EXPECT_EQ(h.KasoTenCount(), 1);
+  EXPECT_EQ(doc.KasoTen[0].X, 1.5f);
+  EXPECT_EQ(doc.KasoTen[0].Layer, 0x12);
+  EXPECT_EQ(doc.MojiShu[10].Color, 7);
+  EXPECT_EQ(doc.MojiShu[10].Height, 90);
+  EXPECT_EQ(doc.MojiShu[10].Spacing, -5);
+  EXPECT_EQ(doc.GLayers[1].Scale, 50.0f);
+  EXPECT_EQ(doc.GLayers[1].Name, "Plan");
+  EXPECT_EQ(doc.GLayers[2].Name, "");
+  EXPECT_EQ(doc.GLayers[3].State1, 5);
+  EXPECT_EQ(doc.GLayers[4].WriteLayer, 0x47);
+  EXPECT_EQ(doc.Layers[17].Name, "ABCDEFGH");
+  EXPECT_EQ(doc.Layers[200].State2, 9);
+
+  ASSERT_EQ(doc.Sen.size(), 1u);
+  const TSen2& line = doc.Sen[0];
+  EXPECT_EQ(line.X2, 3.0f);
+  EXPECT_EQ(line.Layer, 0x11);
+  EXPECT_EQ(line.Attr2, 0xC0);
+  EXPECT_EQ(line.Spare, 0x99);
+
+  ASSERT_EQ(doc.Enko.size(), 1u);
+  const TEnko2& arc = doc.Enko[0];
+  EXPECT_EQ(arc.Flatness, 0.5f);
+  EXPECT_EQ(arc.StartAngle, 90.0f);
+  EXPECT_EQ(arc.EndAngle, -45.0f);
+  EXPECT_EQ(arc.Tilt, 30.0f);
+  EXPECT_EQ(arc.Attr, 0xF0);
+
+  ASSERT_EQ(doc.Ten.size(), 1u);
+  EXPECT_EQ(doc.Ten[0].PenColor, 7);
+  EXPECT_EQ(doc.Ten[0].Attr, 0x30);
+
+  ASSERT_EQ(doc.Moji.size(), 2u);
+  EXPECT_EQ(doc.Moji[0].Text, "\x95\xb6\x8e\x9a");
+  EXPECT_EQ(doc.Moji[0].PoolAddress, 0x60000);
+  EXPECT_EQ(doc.Moji[0].MojiShuNo, 4);
+  EXPECT_EQ(doc.Moji[0].Attr2, 0x80);
+  EXPECT_EQ(doc.Moji[1].Text, "two");
+  EXPECT_EQ(doc.Moji[1].PoolAddress, 0x60005);
+
+  EXPECT_EQ(JwcSummaryLines("p.jwc", doc),
+            (std::vector<std::string>{"p.jwc", "", "Memo one", "居間", "直線の数　 = 1", "円弧の数　 = 1",
+                                      "文字列の数 = 2", "実点の数　 = 1", "仮想点の数 = 1"}));
+}
+
+TEST(JwcReader, ScaleStorageDecidesWhereTheLinesStart) {
+  for (bool real : {true, false}) {
+    TJwcBuilder b;
+    b.realScales = real;
+    b.groupScales[0] = 100;
+    b.lines.push_back({1, 2, 3, 4});
+    std::string bytes = b.Build();
+    std::size_t linesAt = real ? 2421 : 2389;
+    std::string expectedLine = test::Bytes("00 00 80 3F 00 00 00 40 00 00 40 40 00 00 80 40");
+    EXPECT_EQ(bytes.substr(linesAt, 16), expectedLine) << real;
+    TJwcData doc;
+    ASSERT_TRUE(Read(bytes, doc));
+    EXPECT_EQ(doc.GLayers[0].Scale, 100.0f);
+    EXPECT_EQ(doc.Sen.at(0).X1, 1.0f);
+  }
+}
+
+TEST(JwcHeader, ListItemsConvertByPosition) {
+  TJwcBuilder b;
+  b.rawList1 = "3,1,2,0,0";  // followed by zero bytes
+  TJwcData doc;
+  TReadFailure failure;
+  EXPECT_FALSE(Read(b.Build(), doc, &failure));  // the file holds none of these records
+  const TJwcData::THeader& h = doc.Header;
+  EXPECT_EQ(h.SenCount(), 3);
+  EXPECT_EQ(h.EnkoCount(), 1);
+  EXPECT_EQ(h.MojiCount(), 2);
+  for (std::size_t i = 5; i < 30; ++i) {
+    EXPECT_EQ(h.List1[i].Int, 0) << i;
+    EXPECT_EQ(h.List1[i].Real, 0.0f) << i;
+  }
+  EXPECT_EQ(h.PaperSpan(), 518);
+
+  struct Case {
+    std::string list;
+    int32_t senCount;
+    float item9;
+  } cases[] = {
+      {"1.5,0,0,0,0,0,0,0,0,12", 0, 12.0f},  // 1.5 is no whole number; 12 is a fine real
+      {"2,0,0,0,0,0,0,0,0,7.25" + std::string(50, ' '), 2, 0.0f},  // blanks spoil the last item
+      {"0,,0,0,0,0,0,0,0,1e1", 0, 10.0f},
+  };
+  for (const Case& c : cases) {
+    b.rawList1 = c.list;
+    Read(b.Build(), doc);
+    EXPECT_EQ(doc.Header.SenCount(), c.senCount) << c.list;
+    EXPECT_EQ(doc.Header.List1[9].Real, c.item9) << c.list;
+  }
+}
+
+TEST(JwcReader, TextsComeFromThePool) {
+  TJwcBuilder b;
+  b.rawList3 = "6000:0000,6000:0010";
+  b.pool = std::string("abc\0defghijklmn\0", 16);
+  b.texts.push_back({0, 0, 0, 0, 0x0004, 0x6000});  // pool byte 4
+  b.texts.push_back({0, 0, 0, 0, 3, 0});             // below the pool: the address is the offset
+  b.texts.push_back({0, 0, 0, 0, 0x0010, 0x6000});   // just past the pool: empty
+  b.texts.push_back({0, 0, 0, 0, 0xFFFF, 0xFFFF});   // far past it: empty
+  TJwcData doc;
+  ASSERT_TRUE(Read(b.Build(), doc));
+  EXPECT_EQ(doc.Header.PoolStart(), 0x60000);
+  EXPECT_EQ(doc.Header.PoolEnd(), 0x60010);
+  EXPECT_EQ(doc.Moji[0].Text, "defghijklmn");
+  EXPECT_EQ(doc.Moji[1].Text, "");  // pool byte 3 is the zero after "abc"
+  EXPECT_EQ(doc.Moji[2].Text, "");
+  EXPECT_EQ(doc.Moji[3].Text, "");
+
+  b.pool = std::string("xyz", 3);  // no zero byte: the text ends with the pool
+  b.rawList3 = "6000:0000,6000:0003";
+  b.texts = {{0, 0, 0, 0, 1, 0x6000}};
+  ASSERT_TRUE(Read(b.Build(), doc));
+  EXPECT_EQ(doc.Moji[0].Text, "yz");
+}
+
+TEST(JwcReader, CountsThatCannotFitEndTheReadBeforeAnythingIsSized) {
+  TJwcBuilder b;
+  b.lines.resize(2);
+  b.enkoCount = 100000000;  // 3.2 GB of arcs
+  TJwcData doc;
+  TReadFailure failure;
+  EXPECT_FALSE(Read(b.Build(), doc, &failure));
+  EXPECT_EQ(doc.Sen.size(), 2u);  // sized before the arcs were refused
+  EXPECT_TRUE(doc.Enko.empty());
+  EXPECT_TRUE(doc.Moji.empty());
+  EXPECT_NE(failure.Reason.find("arc count 100000000"), std::string::npos) << failure.Reason;
+
+  b.enkoCount = -5;
+  EXPECT_FALSE(Read(b.Build(), doc, &failure));
+  EXPECT_NE(failure.Reason.find("negative"), std::string::npos) << failure.Reason;
+}
+
+TEST(JwcReader, TruncationKeepsCompleteRecordsAndNamesTheSection) {
+  TJwcBuilder b;
+  for (int i = 0; i < 3; ++i) b.lines.push_back({float(i), 0, 1, 1});
+  b.points.push_back({5, 6});
+  std::string full = b.Build();
+  const std::size_t linesAt = 2421, pointsAt = 2421 + 3 * 22, namesAt = pointsAt + 12;
+  ASSERT_EQ(full.size(), namesAt + 256 * 8 + 16 * 16);
+
+  struct Case {
+    std::size_t size;
+    const char* reason;
+    bool missingNames;
+  } cases[] = {
+      {700, "the file ends inside header block 3", false},
+      {1000, "the file ends inside the virtual points", false},
+      {linesAt + 30, "the file ends inside the line records", false},
+      {pointsAt + 4, "the file ends inside the real-point records", false},
+      {namesAt, "the file ends before the layer names (a drawing of an older DOS edition)", true},
+      {namesAt + 100, "the file ends inside the layer names", false},
+      {full.size() - 1, "the file ends inside the layer-group names", false},
+  };
+  for (const Case& c : cases) {
+    TJwcData doc;
+    TReadFailure failure;
+    EXPECT_FALSE(Read(full.substr(0, c.size), doc, &failure)) << c.size;
+    EXPECT_EQ(failure.Reason, c.reason);
+    EXPECT_EQ(failure.MissingNameTables, c.missingNames) << c.size;
+  }
+
+  TJwcData doc;
+  Read(full.substr(0, linesAt + 30), doc);
+  ASSERT_EQ(doc.Sen.size(), 3u);
+  EXPECT_EQ(doc.Sen[0].X1, 0.0f);
+  EXPECT_EQ(doc.Sen[0].X2, 1.0f);  // the complete first record
+  EXPECT_EQ(doc.Sen[1].X2, 0.0f);  // the cut one stays zero
+}
+
+TEST(JwcReader, EveryReadStartsFromTheDefaults) {
+  TJwcBuilder b;
+  b.lines.resize(4);
+  b.layerNames[3] = "old";
+  TJwcData doc;
+  ASSERT_TRUE(Read(b.Build(), doc));
+  ASSERT_FALSE(Read("jw_cad(c)data.......", doc));
+  EXPECT_TRUE(doc.Sen.empty());
+  EXPECT_EQ(doc.Layers[3].Name, "");
+  EXPECT_EQ(doc.Header.PaperSize(), 3);
+  EXPECT_EQ(doc.Header.List1[30].Int, 518);
+  EXPECT_EQ(doc.Header.PoolStart(), 0x60000);
+}
+
+}  // namespace
+}  // namespace torvane
