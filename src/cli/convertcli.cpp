@@ -8,6 +8,10 @@
 #include "drawing/jwc2jww.h"
 #include "drawing/jwcunit.h"
 #include "drawing/jwwunit.h"
+#include "settings/settings.h"
+#include "shape/jwk2jws.h"
+#include "shape/jwkunit.h"
+#include "shape/jwsunit.h"
 #include "support/cp932.h"
 #include "support/ioerror.h"
 
@@ -21,17 +25,21 @@ constexpr char kDefaultFont[] = "ＭＳ ゴシック";
 constexpr std::size_t kMaxFontBytes = 254;
 
 constexpr char kUsage[] =
-    "Usage: torvane-convert [--no-correction] [--font NAME] [-o OUT] [--force] [--quiet] FILE...\n"
-    "Converts JW_CAD drawings of the DOS edition (.jwc) into drawings of the Windows edition (.jww).\n"
+    "Usage: torvane-convert [--no-correction] [--font NAME] [--settings INI] [-o OUT] [--force] [--quiet]"
+    " FILE...\n"
+    "Converts JW_CAD drawings (.jwc) and parts (.jwk) of the DOS edition into drawings (.jww) and\n"
+    "parts (.jws) of the Windows edition.\n"
     "\n"
     "  --no-correction  keep every converted coordinate unrounded (numeric correction is on by default)\n"
     "  --font NAME      font name that converted texts carry (default \"ＭＳ ゴシック\")\n"
+    "  --settings INI   settings file whose character types size the texts of parts (read only);\n"
+    "                   default: Torvane.ini in the current folder when it exists, else built-in values\n"
     "  -o OUT           the output file for one input, or an existing folder for several\n"
     "  --force          replace output files that already exist\n"
     "  --quiet          print no load summaries\n"
     "  -h, --help       show this help\n"
     "\n"
-    "Each output is written beside its input with the extension .jww unless -o says otherwise.\n"
+    "Each output is written beside its input with the extension .jww or .jws unless -o says otherwise.\n"
     "Exit status: 0 when every file was converted, 1 when any was refused or failed, 2 on a usage error.\n";
 
 struct TOptions {
@@ -39,6 +47,7 @@ struct TOptions {
   bool force = false;
   bool quiet = false;
   std::string fontCp932;
+  TMojiSettingsTable characterTypes{};
   std::optional<std::string> output;
   std::vector<std::string> files;
 };
@@ -69,9 +78,23 @@ std::string FontFromUtf8(const std::string& utf8) {
   return *cp932;
 }
 
+// The character types that size the texts of parts: from the settings file named, else from
+// Torvane.ini in the current folder when there is one, else the built-in values.
+TMojiSettingsTable CharacterTypes(const std::optional<std::string>& settings) {
+  if (settings) {
+    std::error_code error;
+    if (!fs::is_regular_file(*settings, error)) throw TUsageError("no settings file " + *settings);
+    return ReadMojiSettings(*settings);
+  }
+  std::error_code error;
+  if (fs::is_regular_file("Torvane.ini", error)) return ReadMojiSettings("Torvane.ini");
+  return DefaultMojiSettings();
+}
+
 TOptions ParseOptions(const std::vector<std::string>& args) {
   TOptions options;
   std::optional<std::string> font;
+  std::optional<std::string> settings;
   bool onlyFiles = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -93,6 +116,10 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       font = value(arg);
     } else if (arg.starts_with("--font=")) {
       font = arg.substr(7);
+    } else if (arg == "--settings") {
+      settings = value(arg);
+    } else if (arg.starts_with("--settings=")) {
+      settings = arg.substr(11);
     } else if (arg == "-o") {
       options.output = value(arg);
     } else {
@@ -101,6 +128,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
   }
   if (options.files.empty()) throw TUsageError("no file to convert");
   options.fontCp932 = FontFromUtf8(font.value_or(kDefaultFont));
+  options.characterTypes = CharacterTypes(settings);
   if (options.output && options.files.size() > 1 && !fs::is_directory(*options.output)) {
     throw TUsageError("-o must name an existing folder when several files are given");
   }
@@ -130,7 +158,12 @@ class TBatch {
     for (const std::string& line : lines) out_ << line << "\n";
     out_.flush();
   }
+  // Prints the summary and answers whether the document may be converted.
+  bool Loaded(const std::string& path, const std::vector<std::string>& summary, bool complete,
+              const TReadFailure& failure);
+  bool Saved(const std::string& path, const std::string& output, bool written, const std::string& reason);
   bool ConvertDrawing(const std::string& path, const std::string& output);
+  bool ConvertPart(const std::string& path, const std::string& output);
 
   const TOptions& options_;
   std::ostream& out_;
@@ -167,21 +200,42 @@ bool TBatch::MayWrite(const std::string& input, const std::string& output) {
   return true;
 }
 
+bool TBatch::Loaded(const std::string& path, const std::vector<std::string>& summary, bool complete,
+                    const TReadFailure& failure) {
+  PrintSummary(summary);
+  if (complete) return true;
+  if (!failure.MissingNameTables) return Refuse(path, "cannot be read: " + failure.Reason);
+  err_ << kProgram << ": " << path << ": note: the drawing has no layer or group names (saved by an older "
+       << "DOS edition); they stay empty\n";
+  return true;
+}
+
+bool TBatch::Saved(const std::string& path, const std::string& output, bool written, const std::string& reason) {
+  if (!written) return Refuse(path, "cannot write " + output + ": " + reason);
+  written_.insert(KeyOf(output));
+  return true;
+}
+
 bool TBatch::ConvertDrawing(const std::string& path, const std::string& output) {
   if (!MayWrite(path, output)) return false;
   TReadFailure failure;
   bool complete = ReadJwc(path, JwcDocument, &failure);
-  PrintSummary(JwcSummaryLines(fs::absolute(path).string(), JwcDocument));
-  if (!complete && !failure.MissingNameTables) return Refuse(path, "cannot be read: " + failure.Reason);
-  if (!complete) {
-    err_ << kProgram << ": " << path << ": note: the drawing has no layer or group names (saved by an older "
-         << "DOS edition); they stay empty\n";
-  }
+  if (!Loaded(path, JwcSummaryLines(fs::absolute(path).string(), JwcDocument), complete, failure)) return false;
   ConvertJwcToJww(options_.fontCp932, options_.correction, JwcDocument, TJwwDocument);
   std::string reason;
-  if (!WriteJww(output, TJwwDocument, &reason)) return Refuse(path, "cannot write " + output + ": " + reason);
-  written_.insert(KeyOf(output));
-  return true;
+  bool written = WriteJww(output, TJwwDocument, &reason);
+  return Saved(path, output, written, reason);
+}
+
+bool TBatch::ConvertPart(const std::string& path, const std::string& output) {
+  if (!MayWrite(path, output)) return false;
+  TReadFailure failure;
+  bool complete = ReadJwk(path, JwkDocument, &failure);
+  if (!Loaded(path, JwkSummaryLines(fs::absolute(path).string(), JwkDocument), complete, failure)) return false;
+  ConvertJwkToJws(options_.fontCp932, options_.correction, options_.characterTypes, JwkDocument, TJwsDocument);
+  std::string reason;
+  bool written = WriteJws(output, TJwsDocument, &reason);
+  return Saved(path, output, written, reason);
 }
 
 bool TBatch::Convert(const std::string& path) {
@@ -190,11 +244,16 @@ bool TBatch::Convert(const std::string& path) {
   if (fs::is_directory(path, error)) return Refuse(path, "is a folder, not a file");
   std::string extension = UpperExtension(path);
   try {
-    if (extension == ".JWC" && IsJwcFile(path)) return ConvertDrawing(path, OutputPathFor(path, ".jww"));
+    if (extension == ".JWC") {
+      return IsJwcFile(path) ? ConvertDrawing(path, OutputPathFor(path, ".jww")) : Refuse(path, "not a JW_CAD drawing");
+    }
+    if (extension == ".JWK") {
+      return IsJwkFile(path) ? ConvertPart(path, OutputPathFor(path, ".jws")) : Refuse(path, "not a JW_CAD part");
+    }
   } catch (const TIoError& e) {
     return Refuse(path, "cannot write " + e.Path() + ": " + e.Text());
   }
-  return Refuse(path, "not a JW_CAD drawing");
+  return Refuse(path, "not a JW_CAD drawing or part (.jwc, .jwk)");
 }
 
 }  // namespace

@@ -1,0 +1,42 @@
+// Parts (shapes) of JW_CAD's Windows edition (JWS): the in-memory document and its writer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support/outputfile.h"
+#include "support/records.h"
+
+namespace torvane {
+
+inline constexpr int32_t kJwsVersion = 230;
+
+struct TJwsData {
+  int32_t Version = kJwsVersion;
+  std::array<double, 2> LeadReals{};
+  std::array<double, 16> LayerGroupScales{};
+  std::array<int32_t, 6> HeaderInts{1, 2, 3, 4, 5, 6};
+  std::array<double, 6> HeaderReals{1.0, 2.0, 3.0, 4.0, 5.0, 6.0};
+  double MinX = 0, MinY = 0, MaxX = 0, MaxY = 0;
+  int32_t TotalCount = 0, SenCount = 0, EnkoCount = 0, MojiCount = 0, TenCount = 0;
+  std::vector<TSSen> Sen;
+  std::vector<TSEnko> Enko;
+  std::vector<TSTen> Ten;
+  std::vector<TSMoji> Moji;
+};
+
+extern TJwsData TJwsDocument;
+
+// Every field to its default; the entity arrays emptied.
+void ResetJwsDocument(TJwsData& document = TJwsDocument);
+
+// Writes the document to path: true when every byte was written and the file took its place;
+// false when a write failed (an earlier file at path stays as it was). A file that cannot be
+// created at all raises TIoError. The document is written as it stands, unchecked.
+bool WriteJws(const std::string& path, const TJwsData& document = TJwsDocument, std::string* failure = nullptr);
+// The same bytes into any sink; a failing sink raises TIoError.
+void WriteJwsTo(TByteSink& sink, const TJwsData& document = TJwsDocument);
+
+}  // namespace torvane
