@@ -1,19 +1,15 @@
 #include "drawing/jwc2jww.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <limits>
 
+#include "support/entityrules.h"
 #include "support/scales.h"
 #include "support/text.h"
 
 namespace torvane {
 namespace {
-
-constexpr long double kPi = 3.14159265358979323846264338327950288L;
-// 2π as the files carry it for a whole circle or ellipse.
-const double kFullSweep = std::bit_cast<double>(uint64_t{0x401921FB54442D18});
 
 struct TPaper {
   long double Width, OriginX, OriginY;
@@ -49,8 +45,6 @@ int32_t Truncated(float value) {
   return static_cast<int32_t>(clamped);
 }
 
-uint16_t PenOfPointOrText(uint16_t pen) { return pen == 7 ? 9 : pen; }
-
 class TConverter {
  public:
   TConverter(const std::string& fontName, bool correction, TJwcData& source, TJwwData& target)
@@ -78,10 +72,6 @@ class TConverter {
   void ConvertTexts();
   const TWMojiType& MojiTypeOf(int32_t number) const {
     return dst_.MojiTypes[number >= 0 && number <= 10 ? static_cast<std::size_t>(number) : 0];
-  }
-  TEntityHeader HeaderOf(uint8_t penStyle, uint16_t penColor, uint8_t layer, uint16_t flags) const {
-    return TEntityHeader{0, penStyle, penColor, static_cast<uint16_t>(layer & 15),
-                         static_cast<uint16_t>(layer >> 4), flags};
   }
   double X(float scale, float value) const {
     return static_cast<double>(scales_.ConvertX(scale, factor_, value) / scale - originX_);
@@ -218,15 +208,11 @@ void TConverter::ConvertHeader() {
 
 void TConverter::ConvertLines() {
   dst_.Sens.resize(src_.Sen.size());
-  int32_t curve = 1;
+  TCurveNumbering curves;
   for (std::size_t i = 0; i < src_.Sen.size(); ++i) {
     const TSen2& line = src_.Sen[i];
     TWSen& out = dst_.Sens[i];
-    uint16_t flags = static_cast<uint16_t>(((line.Attr1 & 0xC0) << 8) + (line.Attr2 & 0xE0));
-    out.Header = HeaderOf(line.LineType, line.PenColor, line.Layer, flags);
-    out.Header.Group = (line.Attr2 & 0xC0) != 0 ? curve : 0;
-    // Both top bits mark the last line of a curve.
-    if ((flags & 0xC0) == 0xC0) ++curve;
+    out.Header = curves.LineHeader(line);
     float s = ScaleOf(line.Layer);
     out.X1 = X(s, line.X1);
     out.Y1 = Y(s, line.Y1);
@@ -240,21 +226,15 @@ void TConverter::ConvertArcs() {
   for (std::size_t i = 0; i < src_.Enko.size(); ++i) {
     TEnko2& arc = src_.Enko[i];
     TWEnko& out = dst_.Enkos[i];
-    out.Header = HeaderOf(arc.LineType, arc.PenColor, arc.Layer, arc.Attr & 0xF0);
+    out.Header = ArcHeader(arc);
     float s = ScaleOf(arc.Layer);
     out.CenterX = X(s, arc.CX);
     out.CenterY = Y(s, arc.CY);
     out.Radius = static_cast<double>(scales_.ConvertX(s, factor_, arc.Radius) / s);
     out.StartAngle = static_cast<double>(kPi * arc.StartAngle / 180);
-    long double sweep = static_cast<long double>(arc.EndAngle) - arc.StartAngle;
-    if (sweep < 0) sweep += 360;
-    out.ArcAngle = static_cast<double>(sweep * kPi / 180);
     out.TiltAngle = static_cast<double>(kPi * arc.Tilt / 180);
     out.Flatness = arc.Flatness;
-    if (arc.StartAngle == 360) arc.StartAngle = 0;
-    if (arc.EndAngle == 360) arc.EndAngle = 0;
-    out.FullCircle = arc.StartAngle == arc.EndAngle ? 1 : 0;
-    if (out.FullCircle) out.ArcAngle = kFullSweep;
+    ConvertSweep(arc, out);
   }
 }
 
@@ -263,7 +243,7 @@ void TConverter::ConvertPoints() {
   for (std::size_t i = 0; i < src_.Ten.size(); ++i) {
     const TTen2& point = src_.Ten[i];
     TWTen& out = dst_.Tens[i];
-    out.Header = HeaderOf(1, PenOfPointOrText(point.PenColor), point.Layer, point.Attr & 0xF0);
+    out.Header = PointHeader(point);
     float s = ScaleOf(point.Layer);
     out.X = X(s, point.X);
     out.Y = Y(s, point.Y);
@@ -272,7 +252,7 @@ void TConverter::ConvertPoints() {
   for (std::size_t k = 0; k < kasoTenCount_; ++k) {
     const TKasoTen2& point = src_.KasoTen[k];
     TWTen& out = dst_.Tens[src_.Ten.size() + k];
-    out.Header = HeaderOf(1, 2, point.Layer, 0);
+    out.Header = VirtualPointHeader(point.Layer);
     float s = ScaleOf(point.Layer);
     if (scales_.Contains(s)) {
       out.X = X(s, point.X);
@@ -292,8 +272,7 @@ void TConverter::ConvertTexts() {
     const TMoji2& text = src_.Moji[i];
     TWMoji& out = dst_.Mojis[i];
     const TWMojiType& type = MojiTypeOf(text.MojiShuNo);
-    uint16_t flags = static_cast<uint16_t>((text.Attr2 << 8) + (text.Attr1 & 0xF0));
-    out.Header = HeaderOf(1, PenOfPointOrText(static_cast<uint16_t>(type.PenColor)), text.Layer, flags);
+    out.Header = TextHeader(text, static_cast<uint16_t>(type.PenColor));
     float s = ScaleOf(text.Layer);
     out.X1 = X(s, text.X1);
     out.Y1 = Y(s, text.Y1);

@@ -2,6 +2,7 @@
 
 #include <span>
 
+#include "support/sectionreader.h"
 #include "support/summary.h"
 #include "support/text.h"
 
@@ -35,56 +36,23 @@ std::vector<std::string> ParseList(const std::string& block, std::array<TItem, N
   return texts;
 }
 
-class TJwcReader {
+class TJwcReader : TSectionReader {
  public:
   TJwcReader(std::span<const uint8_t> bytes, TJwcData& document, TReadFailure* failure)
-      : bytes_(bytes), in_(bytes), doc_(document), failure_(failure) {}
+      : TSectionReader(bytes, failure), body_(bytes.size() > 800 ? bytes.size() - 800 : 0), doc_(document) {}
 
   bool Read();
 
  private:
-  bool Fail(std::string reason) {
-    if (failure_ != nullptr) failure_->Reason = std::move(reason);
-    return false;
-  }
-  bool EndsIn(const char* section) { return Fail(std::string("the file ends inside the ") + section); }
-  // A count of records of recordSize bytes must be 0 or more and fit in what the file holds after
-  // its header blocks; checked before its array is sized.
-  bool CountFits(int32_t count, std::size_t recordSize, const char* what);
-  template <std::size_t N, typename T, typename Decode>
-  bool ReadRecords(std::vector<T>& records, Decode decode, const char* section);
   bool ReadTables();
   template <typename T, std::size_t N>
   bool ReadStates(std::array<T, N>& table, uint8_t T::*member);
+  bool ReadPool();
   bool ReadNames();
 
-  std::span<const uint8_t> bytes_;
-  TByteReader in_;
+  std::size_t body_;  // the bytes after the four header blocks, which every count must fit in
   TJwcData& doc_;
-  TReadFailure* failure_;
 };
-
-bool TJwcReader::CountFits(int32_t count, std::size_t recordSize, const char* what) {
-  if (count < 0) return Fail(std::string("the ") + what + " count " + std::to_string(count) + " is negative");
-  std::size_t body = bytes_.size() > 800 ? bytes_.size() - 800 : 0;
-  uint64_t needed = static_cast<uint64_t>(count) * recordSize;
-  if (needed > body) {
-    return Fail(std::string("the ") + what + " count " + std::to_string(count) + " needs " +
-                std::to_string(needed) + " bytes, but the file holds only " + std::to_string(body) +
-                " after its header");
-  }
-  return true;
-}
-
-template <std::size_t N, typename T, typename Decode>
-bool TJwcReader::ReadRecords(std::vector<T>& records, Decode decode, const char* section) {
-  TRecordBytes<N> record;
-  for (T& slot : records) {
-    if (!in_.ReadRecord(record)) return EndsIn(section);
-    slot = decode(record);
-  }
-  return true;
-}
 
 bool TJwcReader::ReadTables() {
   for (TKasoTen2& slot : doc_.KasoTen) {
@@ -147,51 +115,40 @@ bool TJwcReader::ReadNames() {
   return true;
 }
 
+bool TJwcReader::ReadPool() {
+  const TJwcData::THeader& h = doc_.Header;
+  int64_t size = int64_t{h.PoolEnd()} - h.PoolStart();
+  if (size <= 0) return true;
+  std::span<const uint8_t> pool;
+  if (static_cast<uint64_t>(size) > in_.Remaining() || !in_.Take(static_cast<std::size_t>(size), pool)) {
+    return EndsIn("text pool");
+  }
+  for (TMoji2& text : doc_.Moji) {
+    int64_t offset = int64_t{text.PoolAddress} - h.PoolStart();
+    if (offset < 0) offset = text.PoolAddress;
+    text.Text = PoolText(pool, offset);
+  }
+  return true;
+}
+
 bool TJwcReader::Read() {
   doc_.HeaderBlocks.fill(std::string(kJwcHeaderBlockSize, '\0'));
-
-  for (int block = 0; block < 4; ++block) {
-    std::span<const uint8_t> bytes;
-    if (!in_.Take(kJwcHeaderBlockSize, bytes)) {
-      return Fail("the file ends inside header block " + std::to_string(block));
-    }
-    doc_.HeaderBlocks[block].assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  }
+  if (!ReadHeaderBlocks(doc_.HeaderBlocks, kJwcHeaderBlockSize)) return false;
   ParseJwcHeader(doc_);
   const TJwcData::THeader& h = doc_.Header;
-
-  if (!CountFits(h.SenCount(), kSenRecordSize, "line")) return false;
-  doc_.Sen.resize(static_cast<std::size_t>(h.SenCount()));
-  if (!CountFits(h.EnkoCount(), kEnkoRecordSize, "arc")) return false;
-  doc_.Enko.resize(static_cast<std::size_t>(h.EnkoCount()));
-  if (!CountFits(h.MojiCount(), kMojiRecordSize, "text")) return false;
-  doc_.Moji.resize(static_cast<std::size_t>(h.MojiCount()));
-  if (!CountFits(h.TenCount(), kTenRecordSize, "real-point")) return false;
-  doc_.Ten.resize(static_cast<std::size_t>(h.TenCount()));
-
-  if (!ReadTables()) return false;
-  if (!ReadRecords<kSenRecordSize>(doc_.Sen, DecodeSen2, "line records")) return false;
-  if (!ReadRecords<kEnkoRecordSize>(doc_.Enko, DecodeEnko2, "arc records")) return false;
+  if (!SizeRecords(doc_.Sen, h.SenCount(), kSenRecordSize, body_, "line") ||
+      !SizeRecords(doc_.Enko, h.EnkoCount(), kEnkoRecordSize, body_, "arc") ||
+      !SizeRecords(doc_.Moji, h.MojiCount(), kMojiRecordSize, body_, "text") ||
+      !SizeRecords(doc_.Ten, h.TenCount(), kTenRecordSize, body_, "real-point")) {
+    return false;
+  }
   auto decodeText = [](const TRecordBytes<kMojiRecordSize>& r) {
     return DecodeMoji2(r, TPoolAddressing::SegmentOffset);
   };
-  if (!ReadRecords<kMojiRecordSize>(doc_.Moji, decodeText, "text records")) return false;
-
-  int64_t poolSize = int64_t{h.PoolEnd()} - h.PoolStart();
-  if (poolSize > 0) {
-    std::span<const uint8_t> pool;
-    if (static_cast<uint64_t>(poolSize) > in_.Remaining() || !in_.Take(static_cast<std::size_t>(poolSize), pool)) {
-      return EndsIn("text pool");
-    }
-    for (TMoji2& text : doc_.Moji) {
-      int64_t offset = int64_t{text.PoolAddress} - h.PoolStart();
-      if (offset < 0) offset = text.PoolAddress;
-      text.Text = PoolText(pool, offset);
-    }
-  }
-
-  if (!ReadRecords<kTenRecordSize>(doc_.Ten, DecodeTen2, "real-point records")) return false;
-  return ReadNames();
+  return ReadTables() && ReadRecords<kSenRecordSize>(doc_.Sen, DecodeSen2, "line records") &&
+         ReadRecords<kEnkoRecordSize>(doc_.Enko, DecodeEnko2, "arc records") &&
+         ReadRecords<kMojiRecordSize>(doc_.Moji, decodeText, "text records") && ReadPool() &&
+         ReadRecords<kTenRecordSize>(doc_.Ten, DecodeTen2, "real-point records") && ReadNames();
 }
 
 }  // namespace
@@ -225,13 +182,7 @@ bool ReadJwcBytes(std::span<const uint8_t> bytes, TJwcData& document, TReadFailu
 }
 
 bool ReadJwc(const std::string& path, TJwcData& document, TReadFailure* failure) {
-  TFileBytes file;
-  if (!LoadFileBytes(path, file)) {
-    ResetJwc(document);
-    if (failure != nullptr) *failure = TReadFailure{"the file cannot be opened or read", false};
-    return false;
-  }
-  return ReadJwcBytes(file.Span(), document, failure);
+  return ReadFileWith(path, document, failure, &ReadJwcBytes, &ResetJwc);
 }
 
 std::vector<std::string> JwcSummaryLines(const std::string& path, const TJwcData& document) {

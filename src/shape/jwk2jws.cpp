@@ -1,26 +1,15 @@
 #include "shape/jwk2jws.h"
 
-#include <bit>
 #include <cmath>
 
+#include "support/entityrules.h"
 #include "support/scales.h"
 
 namespace torvane {
 namespace {
 
-constexpr long double kPi = 3.14159265358979323846264338327950288L;
 // Millimetres per part unit: parts are drawn on a sheet 518 units wide that stands for 594 mm.
 constexpr long double kPaperFactor = 594.0L / 518;
-// 2π as the files carry it for a whole circle or ellipse.
-const double kFullSweep = std::bit_cast<double>(uint64_t{0x401921FB54442D18});
-
-uint16_t PenOfPointOrText(uint16_t pen) { return pen == 7 ? 9 : pen; }
-
-TEntityHeader HeaderOf(uint8_t penStyle, uint16_t penColor, uint8_t layer, uint16_t flags) {
-  return TEntityHeader{0, penStyle, penColor, static_cast<uint16_t>(layer & 15), static_cast<uint16_t>(layer >> 4),
-                       flags};
-}
-
 // The smallest and largest x and y met, over unit values.
 struct TExtent {
   long double MinX = 1e20L, MinY = 1e20L, MaxX = -1e20L, MaxY = -1e20L;
@@ -69,16 +58,12 @@ class TConverter {
 
 void TConverter::ConvertLines() {
   dst_.Sen.resize(src_.Sen.size());
-  int32_t group = 1;
+  TCurveNumbering curves;
   for (std::size_t i = 0; i < src_.Sen.size(); ++i) {
     const TSen2& line = src_.Sen[i];
     TSSen& out = dst_.Sen[i];
     float x1 = Unit(line.X1), y1 = Unit(line.Y1), x2 = Unit(line.X2), y2 = Unit(line.Y2);
-    uint16_t flags = static_cast<uint16_t>(((line.Attr1 & 0xC0) << 8) | (line.Attr2 & 0xE0));
-    out.Header = HeaderOf(line.LineType, line.PenColor, line.Layer, flags);
-    out.Header.Group = (line.Attr2 & 0xC0) != 0 ? group : 0;
-    // Both top bits mark the last line of a group.
-    if ((flags & 0xC0) == 0xC0) ++group;
+    out.Header = curves.LineHeader(line);
     out.X1 = static_cast<double>(X(x1));
     out.Y1 = static_cast<double>(Y(y1));
     out.X2 = static_cast<double>(X(x2));
@@ -94,23 +79,15 @@ void TConverter::ConvertArcs() {
     TEnko2& arc = src_.Enko[i];
     TSEnko& out = dst_.Enko[i];
     float cx = Unit(arc.CX), cy = Unit(arc.CY), r = Unit(arc.Radius);
-    out.Header = HeaderOf(arc.LineType, arc.PenColor, arc.Layer, arc.Attr & 0xF0);
+    out.Header = ArcHeader(arc);
     out.CenterX = static_cast<double>(X(cx));
     out.CenterY = static_cast<double>(Y(cy));
     out.Radius = static_cast<double>(X(r));
     out.StartAngle = static_cast<double>(arc.StartAngle * kPi / 180);
-    long double sweep = static_cast<long double>(arc.EndAngle) - arc.StartAngle;
-    if (sweep < 0) sweep += 360;
-    out.ArcAngle = static_cast<double>(sweep * kPi / 180);
     out.TiltAngle = static_cast<double>(arc.Tilt * kPi / 180);
     out.Flatness = arc.Flatness;
-
-    // The sweep above is taken first: an arc from 0 to 360 sweeps 360 and is whole below too.
-    if (arc.StartAngle == 360) arc.StartAngle = 0;
-    if (arc.EndAngle == 360) arc.EndAngle = 0;
+    ConvertSweep(arc, out);
     long double a = arc.StartAngle, b = arc.EndAngle;
-    out.FullCircle = a == b ? 1 : 0;
-    if (out.FullCircle) out.ArcAngle = kFullSweep;
 
     // The extent takes the end points of an arc, not its outermost points; end angles adding up
     // to 0 or 360 count as whole.
@@ -132,7 +109,7 @@ void TConverter::ConvertPoints() {
     const TTen2& point = src_.Ten[i];
     TSTen& out = dst_.Ten[i];
     float x = Unit(point.X), y = Unit(point.Y);
-    out.Header = HeaderOf(1, PenOfPointOrText(point.PenColor), point.Layer, point.Attr & 0xF0);
+    out.Header = PointHeader(point);
     out.X = static_cast<double>(X(x));
     out.Y = static_cast<double>(Y(y));
     out.Virtual = 0;
@@ -149,8 +126,7 @@ void TConverter::ConvertTexts() {
     // A character type outside 1 to 10 has no settings: no pen and no size.
     int type = text.MojiShuNo;
     TMojiSetting setting = type >= 1 && type <= 10 ? settings_[static_cast<std::size_t>(type - 1)] : TMojiSetting{};
-    uint16_t flags = static_cast<uint16_t>((text.Attr2 << 8) | (text.Attr1 & 0xF0));
-    out.Header = HeaderOf(1, PenOfPointOrText(setting.Pen), text.Layer, flags);
+    out.Header = TextHeader(text, setting.Pen);
     out.X1 = static_cast<double>(X(x1));
     out.Y1 = static_cast<double>(Y(y1));
     out.X2 = static_cast<double>(X(x2));

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "support/sectionreader.h"
 #include "support/summary.h"
 #include "support/text.h"
 
@@ -40,74 +41,38 @@ std::string Slice(std::string_view block, std::size_t position, std::size_t leng
   return std::string(block.substr(std::min(position, block.size()), length));
 }
 
-class TJwkReader {
+class TJwkReader : TSectionReader {
  public:
   TJwkReader(std::span<const uint8_t> bytes, TJwkData& document, TReadFailure* failure)
-      : in_(bytes), doc_(document), failure_(failure) {}
+      : TSectionReader(bytes, failure), doc_(document) {}
 
   bool Read();
 
  private:
-  // Sizes records to count, which must be 0 or more and fit in what the file holds after its
-  // header blocks: a count the file cannot hold never reaches the allocator.
-  template <typename T>
-  bool Size(std::vector<T>& records, int32_t count, std::size_t recordSize, const char* what);
-  template <std::size_t N, typename T, typename Decode>
-  bool ReadRecords(std::vector<T>& records, Decode decode, const char* section);
   bool ReadPool();
 
-  TByteReader in_;
   TJwkData& doc_;
-  TReadFailure* failure_;
 };
-
-template <typename T>
-bool TJwkReader::Size(std::vector<T>& records, int32_t count, std::size_t recordSize, const char* what) {
-  std::string name = std::string("the ") + what + " count " + std::to_string(count);
-  if (count < 0) return Fail(failure_, name + " is negative");
-  uint64_t needed = static_cast<uint64_t>(count) * recordSize;
-  if (needed > in_.Remaining()) {
-    return Fail(failure_, name + " needs " + std::to_string(needed) + " bytes, but the file holds only " +
-                              std::to_string(in_.Remaining()) + " after its header");
-  }
-  records.resize(static_cast<std::size_t>(count));
-  return true;
-}
-
-template <std::size_t N, typename T, typename Decode>
-bool TJwkReader::ReadRecords(std::vector<T>& records, Decode decode, const char* section) {
-  TRecordBytes<N> record;
-  for (T& slot : records) {
-    if (!in_.ReadRecord(record)) return Fail(failure_, std::string("the file ends inside the ") + section);
-    slot = decode(record);
-  }
-  return true;
-}
 
 bool TJwkReader::ReadPool() {
   int32_t size = doc_.Header.PoolSize;
   if (size <= 0) return true;
   std::span<const uint8_t> pool;
-  if (!in_.Take(static_cast<std::size_t>(size), pool)) return Fail(failure_, "the file ends inside the text pool");
+  if (!in_.Take(static_cast<std::size_t>(size), pool)) return EndsIn("text pool");
   for (TMoji2& text : doc_.Moji) text.Text = PoolText(pool, text.PoolAddress);
   return true;
 }
 
 bool TJwkReader::Read() {
-  for (std::size_t block = 0; block < doc_.HeaderBlocks.size(); ++block) {
-    std::span<const uint8_t> bytes;
-    if (!in_.Take(kJwkHeaderBlockSize, bytes)) {
-      return Fail(failure_, "the file ends inside header block " + std::to_string(block));
-    }
-    doc_.HeaderBlocks[block].assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  }
-  if (!ParseJwkHeader(doc_, failure_)) return false;
+  if (!ReadHeaderBlocks(doc_.HeaderBlocks, kJwkHeaderBlockSize) || !ParseJwkHeader(doc_, failure_)) return false;
 
+  // Every count must fit in the bytes after the two header blocks.
+  const std::size_t body = in_.Remaining();
   const THeader& h = doc_.Header;
-  if (!Size(doc_.Sen, h.SenCount, kSenRecordSize, "line") ||
-      !Size(doc_.Enko, h.EnkoCount, kEnkoRecordSize, "arc") ||
-      !Size(doc_.Ten, h.TenCount, kTenRecordSize, "point") ||
-      !Size(doc_.Moji, h.MojiCount, kMojiRecordSize, "text")) {
+  if (!SizeRecords(doc_.Sen, h.SenCount, kSenRecordSize, body, "line") ||
+      !SizeRecords(doc_.Enko, h.EnkoCount, kEnkoRecordSize, body, "arc") ||
+      !SizeRecords(doc_.Ten, h.TenCount, kTenRecordSize, body, "point") ||
+      !SizeRecords(doc_.Moji, h.MojiCount, kMojiRecordSize, body, "text")) {
     return false;
   }
 
@@ -137,14 +102,17 @@ bool ParseJwkHeader(TJwkData& document, TReadFailure* failure) {
   std::vector<std::string> items = SplitList(document.HeaderBlocks[1], static_cast<int>(kItemFields.size()));
   for (std::size_t i = 0; i < kItemFields.size(); ++i) {
     const TItemField& field = kItemFields[i];
-    std::string shown = "header item " + std::to_string(i) + " \"" + std::string(UpToZero(items[i])) + "\"";
+    auto invalid = [&](const char* form) {
+      return Fail(failure, "header item " + std::to_string(i) + " \"" + std::string(UpToZero(items[i])) +
+                               "\" is not " + form);
+    };
     if (field.Whole != nullptr) {
       std::optional<int32_t> value = ParseStrictInt(items[i]);
-      if (!value) return Fail(failure, shown + " is not a whole number");
+      if (!value) return invalid("a whole number");
       h.*field.Whole = *value;
     } else {
       std::optional<float> value = ParseStrictSingle(items[i]);
-      if (!value) return Fail(failure, shown + " is not a number");
+      if (!value) return invalid("a number");
       h.*field.Decimal = *value;
     }
   }
@@ -158,13 +126,7 @@ bool ReadJwkBytes(std::span<const uint8_t> bytes, TJwkData& document, TReadFailu
 }
 
 bool ReadJwk(const std::string& path, TJwkData& document, TReadFailure* failure) {
-  TFileBytes file;
-  if (!LoadFileBytes(path, file)) {
-    ResetJwk(document);
-    if (failure != nullptr) *failure = TReadFailure{};
-    return Fail(failure, "the file cannot be opened or read");
-  }
-  return ReadJwkBytes(file.Span(), document, failure);
+  return ReadFileWith(path, document, failure, &ReadJwkBytes, &ResetJwk);
 }
 
 std::vector<std::string> JwkSummaryLines(const std::string& path, const TJwkData& document) {

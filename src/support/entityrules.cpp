@@ -1,0 +1,54 @@
+#include "support/entityrules.h"
+
+#include <bit>
+
+namespace torvane {
+
+const double kFullSweep = std::bit_cast<double>(uint64_t{0x401921FB54442D18});
+
+namespace {
+
+// The layer byte holds the layer group in its high four bits and the layer in its low four.
+TEntityHeader HeaderOf(uint8_t penStyle, uint16_t penColor, uint8_t layer, uint16_t flags) {
+  return TEntityHeader{0, penStyle, penColor, static_cast<uint16_t>(layer & 15), static_cast<uint16_t>(layer >> 4),
+                       flags};
+}
+
+uint16_t PointOrTextPen(uint16_t pen) { return pen == 7 ? 9 : pen; }
+
+}  // namespace
+
+TEntityHeader TCurveNumbering::LineHeader(const TSen2& line) {
+  uint16_t flags = static_cast<uint16_t>(((line.Attr1 & 0xC0) << 8) + (line.Attr2 & 0xE0));
+  TEntityHeader header = HeaderOf(line.LineType, line.PenColor, line.Layer, flags);
+  header.Group = (line.Attr2 & 0xC0) != 0 ? current_ : 0;
+  if ((flags & 0xC0) == 0xC0) ++current_;
+  return header;
+}
+
+TEntityHeader ArcHeader(const TEnko2& arc) {
+  return HeaderOf(arc.LineType, arc.PenColor, arc.Layer, static_cast<uint16_t>(arc.Attr & 0xF0));
+}
+
+TEntityHeader PointHeader(const TTen2& point) {
+  return HeaderOf(1, PointOrTextPen(point.PenColor), point.Layer, static_cast<uint16_t>(point.Attr & 0xF0));
+}
+
+TEntityHeader TextHeader(const TMoji2& text, uint16_t pen) {
+  uint16_t flags = static_cast<uint16_t>((text.Attr2 << 8) + (text.Attr1 & 0xF0));
+  return HeaderOf(1, PointOrTextPen(pen), text.Layer, flags);
+}
+
+TEntityHeader VirtualPointHeader(uint8_t layer) { return HeaderOf(1, 2, layer, 0); }
+
+void ConvertSweep(TEnko2& arc, TWEnko& out) {
+  long double sweep = static_cast<long double>(arc.EndAngle) - arc.StartAngle;
+  if (sweep < 0) sweep += 360;
+  out.ArcAngle = static_cast<double>(sweep * kPi / 180);
+  if (arc.StartAngle == 360) arc.StartAngle = 0;
+  if (arc.EndAngle == 360) arc.EndAngle = 0;
+  out.FullCircle = arc.StartAngle == arc.EndAngle ? 1 : 0;
+  if (out.FullCircle) out.ArcAngle = kFullSweep;
+}
+
+}  // namespace torvane

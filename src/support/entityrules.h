@@ -1,0 +1,38 @@
+// How drawings and parts alike turn DOS-edition records into Windows-edition records: entity
+// headers, curve numbers, pen colours and arc sweeps. Coordinates are each converter's own.
+#pragma once
+
+#include <cstdint>
+
+#include "support/records.h"
+
+namespace torvane {
+
+// π in the extended type, in which every angle is converted.
+inline constexpr long double kPi = 3.14159265358979323846264338327950288L;
+// 2π as the files carry it for a whole circle or ellipse.
+extern const double kFullSweep;
+
+// Lines number their curves: a line whose Attr2 has bit 6 or 7 set belongs to the current curve,
+// and one with both set is the curve's last line.
+class TCurveNumbering {
+ public:
+  TEntityHeader LineHeader(const TSen2& line);
+
+ private:
+  int32_t current_ = 1;
+};
+
+TEntityHeader ArcHeader(const TEnko2& arc);
+// Points and texts draw pen colour 7 as 9.
+TEntityHeader PointHeader(const TTen2& point);
+TEntityHeader TextHeader(const TMoji2& text, uint16_t pen);
+// Virtual points of drawings: pen colour 2, no flags.
+TEntityHeader VirtualPointHeader(uint8_t layer);
+
+// The swept angle of an arc (degrees in the source, radians out), and whether it is whole. An
+// angle of exactly 360 becomes 0 in the source record, as the conversions always did; the sweep
+// is taken before that change.
+void ConvertSweep(TEnko2& arc, TWEnko& out);
+
+}  // namespace torvane

@@ -1,0 +1,77 @@
+// What the drawing and part readers share: header blocks, record arrays sized only from counts
+// that the file can hold, and failures that say where the file ends.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/bytereader.h"
+
+namespace torvane {
+
+class TSectionReader {
+ public:
+  TSectionReader(std::span<const uint8_t> bytes, TReadFailure* failure) : in_(bytes), failure_(failure) {}
+
+ protected:
+  bool Fail(std::string reason);
+  bool EndsIn(std::string_view section) { return Fail("the file ends inside the " + std::string(section)); }
+
+  template <std::size_t N>
+  bool ReadHeaderBlocks(std::array<std::string, N>& blocks, std::size_t blockSize) {
+    for (std::size_t i = 0; i < N; ++i) {
+      std::span<const uint8_t> bytes;
+      if (!in_.Take(blockSize, bytes)) return Fail("the file ends inside header block " + std::to_string(i));
+      blocks[i].assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    return true;
+  }
+
+  // Sizes records to count, which must be 0 or more and whose records must fit in available
+  // bytes (what the file holds after its header blocks): a count the file cannot hold never
+  // reaches the allocator. what names the records ("line").
+  template <typename T>
+  bool SizeRecords(std::vector<T>& records, int32_t count, std::size_t recordSize, std::size_t available,
+                   const char* what) {
+    if (!CountFits(count, recordSize, available, what)) return false;
+    records.resize(static_cast<std::size_t>(count));
+    return true;
+  }
+
+  // Fills records one whole record at a time; a record cut by the end of the file stays zero.
+  template <std::size_t N, typename T, typename Decode>
+  bool ReadRecords(std::vector<T>& records, Decode decode, const char* section) {
+    TRecordBytes<N> record;
+    for (T& slot : records) {
+      if (!in_.ReadRecord(record)) return EndsIn(section);
+      slot = decode(record);
+    }
+    return true;
+  }
+
+  TByteReader in_;
+  TReadFailure* failure_;
+
+ private:
+  bool CountFits(int32_t count, std::size_t recordSize, std::size_t available, const char* what);
+};
+
+// Reads a whole file and hands its bytes to readBytes; a file that cannot be opened or read
+// leaves the document reset and fails.
+template <typename Document>
+bool ReadFileWith(const std::string& path, Document& document, TReadFailure* failure,
+                  bool (*readBytes)(std::span<const uint8_t>, Document&, TReadFailure*), void (*reset)(Document&)) {
+  TFileBytes file;
+  if (!LoadFileBytes(path, file)) {
+    reset(document);
+    if (failure != nullptr) *failure = TReadFailure{"the file cannot be opened or read", false};
+    return false;
+  }
+  return readBytes(file.Span(), document, failure);
+}
+
+}  // namespace torvane
