@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds Torvane and converts the given drawings and parts beside them; with no file, converts the
-# bundled samples into out/.
+# bundled sample drawing and part into out/.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -12,6 +12,6 @@ if [ $# -gt 0 ]; then
   exec build/release/src/torvane-convert "$@"
 fi
 mkdir -p out
-build/release/src/torvane-convert --force -o out samples/plan.jwc
+build/release/src/torvane-convert --force -o out samples/plan.jwc samples/part.jwk
 echo
-echo "Converted the sample drawing into $(pwd)/out/plan.jww"
+echo "Converted the sample drawing and part into $(pwd)/out/plan.jww and $(pwd)/out/part.jws"

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "builder/filebuilder.h"
+#include "builder/sample_part.h"
 #include "builder/samples.h"
 
 int main(int argc, char** argv) {
@@ -11,5 +12,6 @@ int main(int argc, char** argv) {
   }
   std::string folder = argv[1];
   torvane::test::WriteFile(folder + "/plan.jwc", torvane::test::SamplePlanJwc());
+  torvane::test::WriteFile(folder + "/part.jwk", torvane::test::SamplePartJwk());
   return 0;
 }

@@ -1,0 +1,34 @@
+// The bundled samples are what the byte builder makes, and read whole.
+#include <gtest/gtest.h>
+
+#include "builder/filebuilder.h"
+#include "builder/sample_part.h"
+#include "builder/samples.h"
+#include "drawing/jwcunit.h"
+#include "shape/jwkunit.h"
+
+namespace torvane {
+namespace {
+
+const std::string kSamples = std::string(TORVANE_SOURCE_DIR) + "/samples/";
+
+TEST(Samples, MatchTheBuilderAndReadWhole) {
+  EXPECT_EQ(test::ReadFile(kSamples + "plan.jwc"), test::SamplePlanJwc())
+      << "run torvane-make-samples samples to bring the sample up to date";
+  EXPECT_EQ(test::ReadFile(kSamples + "part.jwk"), test::SamplePartJwk())
+      << "run torvane-make-samples samples to bring the sample up to date";
+
+  TJwcData drawing;
+  ASSERT_TRUE(IsJwcFile(kSamples + "plan.jwc"));
+  EXPECT_TRUE(ReadJwc(kSamples + "plan.jwc", drawing));
+  EXPECT_EQ(drawing.Sen.size(), 9u);
+  EXPECT_EQ(drawing.Moji.at(0).Text, "\x8b\x8f\x8a\xd4");
+
+  TJwkData part;
+  ASSERT_TRUE(IsJwkFile(kSamples + "part.jwk"));
+  EXPECT_TRUE(ReadJwk(kSamples + "part.jwk", part));
+  EXPECT_EQ(part.Header.Scale, 20.0f);
+}
+
+}  // namespace
+}  // namespace torvane
