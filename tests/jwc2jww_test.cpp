@@ -85,7 +85,9 @@ TEST(JwcToJww, PaperSizesMoveTheOrigin) {
     EXPECT_EQ(c.target.Sens.at(0).X1, k.x) << k.code;
     EXPECT_EQ(c.target.Sens.at(0).Y1, k.y) << k.code;
     EXPECT_EQ(c.target.PaperSize, k.code);
-    if (k.code == 6) EXPECT_EQ(c.target.Sens.at(0).X2, 259.0);  // a factor of exactly 1
+    if (k.code == 6) {
+      EXPECT_EQ(c.target.Sens.at(0).X2, 259.0);  // a factor of exactly 1
+    }
   }
 }
 

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <vector>
 
 namespace torvane {
 namespace {
@@ -103,6 +105,69 @@ TEST(Scales, UnknownScaleConvertsToZeroAndSinglePointsRoundToWholes) {
   EXPECT_FALSE(table.Contains(5.0f));
   EXPECT_EQ(table.ConvertX(2.0f, 1, 3.3f), 7.0L);  // 6.6 at 0 places
   EXPECT_EQ(table.ConvertY(2.0f, 1, 4.6f), 9.0L);  // 9.2
+}
+
+TEST(Scales, AppendingALaterTableEqualsOnePass) {
+  struct Point {
+    float scale;
+    long double x, y;
+  };
+  const std::vector<Point> points = {
+      {1, 5, 5},     {2, -3, 8},  {1, NAN, 2},  {1, 0.1L, 9},  {2, 40, -1},  {3, NAN, NAN},
+      {3, 7, 7},     {1, -2, 3},  {2, 1e30L, 0}, {4, 6, 6},     {3, -7, 0.5L}, {1, 100, -100},
+  };
+  for (std::size_t split = 0; split <= points.size(); ++split) {
+    TScales whole, first, later;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      whole.AddPoint(points[i].scale, points[i].x, points[i].y);
+      (i < split ? first : later).AddPoint(points[i].scale, points[i].x, points[i].y);
+    }
+    first.Append(later);
+    whole.ComputeDigits(0.8L);
+    first.ComputeDigits(0.8L);
+    ASSERT_EQ(first.Count(), whole.Count()) << split;
+    for (std::size_t e = 0; e < whole.Entries().size(); ++e) {
+      const TScaleEntry& a = whole.Entries()[e];
+      const TScaleEntry& b = first.Entries()[e];
+      EXPECT_EQ(a.Scale, b.Scale) << split;
+      EXPECT_EQ(std::bit_cast<uint32_t>(a.BaseX), std::bit_cast<uint32_t>(b.BaseX)) << split;
+      EXPECT_EQ(a.MinX, b.MinX) << split;
+      EXPECT_EQ(a.MaxY, b.MaxY) << split;
+      EXPECT_EQ(a.DigitsX, b.DigitsX) << split;
+      EXPECT_EQ(a.DigitsY, b.DigitsY) << split;
+    }
+  }
+}
+
+TEST(Scales, ANanFirstPointLeavesNoPlacesButLaterNansAreIgnored) {
+  TScales table;
+  table.AddPoint(1.0f, NAN, 0);
+  table.AddPoint(1.0f, 10, 50);
+  table.AddPoint(2.0f, 0, 0);
+  table.AddPoint(2.0f, NAN, NAN);
+  table.AddPoint(2.0f, 100, 100);
+  table.ComputeDigits(1);
+  EXPECT_EQ(table.Entries()[0].DigitsX, 0);  // the first X is no number
+  EXPECT_EQ(table.Entries()[0].DigitsY, 4);  // an extent of 50
+  EXPECT_EQ(table.Entries()[1].DigitsX, 3);  // 100 at scale 2: 200
+  EXPECT_EQ(table.Entries()[1].DigitsY, 3);
+}
+
+TEST(Scales, AFrozenTableConvertsLikeTheTable) {
+  TScales table;
+  table.RoundOffsets = table.RoundBases = true;
+  table.AddPoint(1.0f, 10.26f, -3.3f);
+  table.AddPoint(1.0f, 20.26f, 4.4f);
+  table.AddPoint(50.0f, 1, 2);
+  table.ComputeDigits(0.81L);
+  TFrozenScales frozen = table.Freeze(0.81L);
+  for (float scale : {1.0f, 50.0f, 7.0f}) {
+    for (long double value : {12.3456789L, -1.0L, 0.0L, 1e25L}) {
+      EXPECT_EQ(frozen.ConvertX(scale, value), table.ConvertX(scale, 0.81L, value));
+      EXPECT_EQ(frozen.ConvertY(scale, value), table.ConvertY(scale, 0.81L, value));
+    }
+  }
+  EXPECT_EQ(frozen.Find(7.0f), nullptr);
 }
 
 TEST(Scales, GrowsPastThirtyThreeScales) {

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "support/entityrules.h"
+#include "support/parallel.h"
 #include "support/scales.h"
 #include "support/text.h"
 
@@ -64,20 +65,28 @@ class TConverter {
  private:
   float ScaleOf(uint8_t layer) const { return groupScale_[layer >> 4]; }
   void Register();
+  void RegisterRange(TScales& table, std::size_t begin, std::size_t end) const;
+  void RegisterArc(TScales& table, const TEnko2& arc) const;
   void ConvertLayers();
   void ConvertHeader();
+  // Each kind converts its records in two halves at once; the halves share only the frozen table.
   void ConvertLines();
+  void ConvertLines(std::size_t begin, std::size_t end);
   void ConvertArcs();
+  void ConvertArcs(std::size_t begin, std::size_t end);
   void ConvertPoints();
+  void ConvertPoints(std::size_t begin, std::size_t end);
+  void ConvertVirtualPoints();
   void ConvertTexts();
+  void ConvertTexts(std::size_t begin, std::size_t end);
   const TWMojiType& MojiTypeOf(int32_t number) const {
     return dst_.MojiTypes[number >= 0 && number <= 10 ? static_cast<std::size_t>(number) : 0];
   }
   double X(float scale, float value) const {
-    return static_cast<double>(scales_.ConvertX(scale, factor_, value) / scale - originX_);
+    return static_cast<double>(frozen_.ConvertX(scale, value) / scale - originX_);
   }
   double Y(float scale, float value) const {
-    return static_cast<double>(scales_.ConvertY(scale, factor_, value) / scale - originY_);
+    return static_cast<double>(frozen_.ConvertY(scale, value) / scale - originY_);
   }
 
   const std::string& font_;
@@ -85,37 +94,80 @@ class TConverter {
   TJwwData& dst_;
   const TJwcData::THeader& h_;
   TScales scales_;
+  TFrozenScales frozen_;  // the table once its extents are complete
   long double factor_ = 1, originX_ = 0, originY_ = 0;
   float groupScale_[16] = {};
   std::size_t kasoTenCount_ = 0;
 };
 
+void TConverter::RegisterArc(TScales& table, const TEnko2& arc) const {
+  float s = ScaleOf(arc.Layer);
+  bool whole = arc.StartAngle == arc.EndAngle || 2 * arc.StartAngle == 0 || 2 * arc.StartAngle == 360;
+  if (whole) {
+    table.AddPoint(s, static_cast<long double>(arc.CX) + arc.Radius,
+                   arc.CY + static_cast<long double>(arc.Radius) * arc.Flatness);
+    table.AddPoint(s, static_cast<long double>(arc.CX) - arc.Radius,
+                   arc.CY - static_cast<long double>(arc.Radius) * arc.Flatness);
+    return;
+  }
+  for (float angle : {arc.StartAngle, arc.EndAngle}) {
+    long double a = (static_cast<long double>(angle) + arc.Tilt) * kPi / 180;
+    long double sine = 0, cosine = 0;
+    sincosl(a, &sine, &cosine);
+    table.AddPoint(s, arc.CX + arc.Radius * cosine, arc.CY + static_cast<long double>(arc.Radius) * arc.Flatness * sine);
+  }
+}
+
+// Registers the entities [begin, end) of the sequence lines, arcs, real points, texts.
+void TConverter::RegisterRange(TScales& table, std::size_t begin, std::size_t end) const {
+  auto part = [&](std::size_t& offset, std::size_t count, const auto& add) {
+    for (std::size_t i = std::max(begin, offset); i < std::min(end, offset + count); ++i) add(i - offset);
+    offset += count;
+  };
+  std::size_t offset = 0;
+  part(offset, src_.Sen.size(), [&](std::size_t i) {
+    const TSen2& line = src_.Sen[i];
+    table.AddPoint(ScaleOf(line.Layer), line.X1, line.Y1);
+    table.AddPoint(ScaleOf(line.Layer), line.X2, line.Y2);
+  });
+  part(offset, src_.Enko.size(), [&](std::size_t i) { RegisterArc(table, src_.Enko[i]); });
+  part(offset, src_.Ten.size(), [&](std::size_t i) {
+    const TTen2& point = src_.Ten[i];
+    table.AddPoint(ScaleOf(point.Layer), point.X, point.Y);
+  });
+  part(offset, src_.Moji.size(), [&](std::size_t i) {
+    const TMoji2& text = src_.Moji[i];
+    table.AddPoint(ScaleOf(text.Layer), text.X1, text.Y1);
+    table.AddPoint(ScaleOf(text.Layer), text.X2, text.Y2);
+  });
+}
+
 void TConverter::Register() {
-  for (const TSen2& line : src_.Sen) {
-    scales_.AddPoint(ScaleOf(line.Layer), line.X1, line.Y1);
-    scales_.AddPoint(ScaleOf(line.Layer), line.X2, line.Y2);
+  std::size_t total = src_.Sen.size() + src_.Enko.size() + src_.Ten.size() + src_.Moji.size();
+  if (total < kParallelMinimum) {
+    RegisterRange(scales_, 0, total);
+    return;
   }
-  for (const TEnko2& arc : src_.Enko) {
-    float s = ScaleOf(arc.Layer);
-    bool whole = arc.StartAngle == arc.EndAngle || 2 * arc.StartAngle == 0 || 2 * arc.StartAngle == 360;
-    if (whole) {
-      scales_.AddPoint(s, static_cast<long double>(arc.CX) + arc.Radius,
-                       arc.CY + static_cast<long double>(arc.Radius) * arc.Flatness);
-      scales_.AddPoint(s, static_cast<long double>(arc.CX) - arc.Radius,
-                       arc.CY - static_cast<long double>(arc.Radius) * arc.Flatness);
-      continue;
+  // The extents do not depend on the order of the points, and each scale keeps the first point the
+  // earlier half gives it: two halves registered at once and merged make the same table as one
+  // pass. The split balances the work: an arc costs about six lines (the sine and cosine of its
+  // end points), a point half a line.
+  const std::size_t weights[4][2] = {
+      {src_.Sen.size(), 2}, {src_.Enko.size(), 12}, {src_.Ten.size(), 1}, {src_.Moji.size(), 2}};
+  std::size_t work = 0;
+  for (const auto& [count, weight] : weights) work += count * weight;
+  std::size_t middle = 0, half = work / 2;
+  for (const auto& [count, weight] : weights) {
+    if (half < count * weight) {
+      middle += half / weight;
+      break;
     }
-    for (float angle : {arc.StartAngle, arc.EndAngle}) {
-      long double a = (static_cast<long double>(angle) + arc.Tilt) * kPi / 180;
-      scales_.AddPoint(s, arc.CX + arc.Radius * cosl(a),
-                       arc.CY + static_cast<long double>(arc.Radius) * arc.Flatness * sinl(a));
-    }
+    half -= count * weight;
+    middle += count;
   }
-  for (const TTen2& point : src_.Ten) scales_.AddPoint(ScaleOf(point.Layer), point.X, point.Y);
-  for (const TMoji2& text : src_.Moji) {
-    scales_.AddPoint(ScaleOf(text.Layer), text.X1, text.Y1);
-    scales_.AddPoint(ScaleOf(text.Layer), text.X2, text.Y2);
-  }
+  TScales later;
+  InParallel([&] { RegisterRange(scales_, 0, middle); }, [&] { RegisterRange(later, middle, total); });
+  scales_.Append(later);
 }
 
 // (State1 AND 6) = 2 protects one way, = 6 the other.
@@ -170,14 +222,14 @@ void TConverter::ConvertHeader() {
   // Older editions keep no view scale; a zoom of nothing would hide the drawing.
   float viewScale = l2[27].Real;
   dst_.ViewScale = std::isfinite(viewScale) && viewScale > 0 ? viewScale : 1.0;
-  dst_.ViewX = static_cast<double>(scales_.ConvertX(1.0f, factor_, l2[25].Real));
-  dst_.ViewY = static_cast<double>(scales_.ConvertY(1.0f, factor_, l2[26].Real));
+  dst_.ViewX = static_cast<double>(frozen_.ConvertX(1.0f, l2[25].Real));
+  dst_.ViewY = static_cast<double>(frozen_.ConvertY(1.0f, l2[26].Real));
   // Mark jumps: scale, X and Y items of each of the four.
   constexpr std::size_t kMarkItems[4][3] = {{4, 2, 3}, {7, 5, 6}, {10, 8, 9}, {16, 11, 12}};
   for (std::size_t j = 0; j < 4; ++j) {
     dst_.MarkJumps[j].Scale = l3[kMarkItems[j][0]].Real;
-    dst_.MarkJumps[j].X = static_cast<double>(scales_.ConvertX(1.0f, factor_, l3[kMarkItems[j][1]].Real));
-    dst_.MarkJumps[j].Y = static_cast<double>(scales_.ConvertY(1.0f, factor_, l3[kMarkItems[j][2]].Real));
+    dst_.MarkJumps[j].X = static_cast<double>(frozen_.ConvertX(1.0f, l3[kMarkItems[j][1]].Real));
+    dst_.MarkJumps[j].Y = static_cast<double>(frozen_.ConvertY(1.0f, l3[kMarkItems[j][2]].Real));
   }
   for (std::size_t i = 0; i < 5; ++i) dst_.ParallelSpacing[i] = l2[20 + i].Real;
   for (std::size_t t = 1; t <= 10; ++t) {
@@ -208,8 +260,12 @@ void TConverter::ConvertHeader() {
 
 void TConverter::ConvertLines() {
   dst_.Sens.resize(src_.Sen.size());
-  TCurveNumbering curves;
-  for (std::size_t i = 0; i < src_.Sen.size(); ++i) {
+  ForInHalves(src_.Sen.size(), [this](std::size_t begin, std::size_t end) { ConvertLines(begin, end); });
+}
+
+void TConverter::ConvertLines(std::size_t begin, std::size_t end) {
+  TCurveNumbering curves(CurveNumberAt(src_.Sen, begin));
+  for (std::size_t i = begin; i < end; ++i) {
     const TSen2& line = src_.Sen[i];
     TWSen& out = dst_.Sens[i];
     out.Header = curves.LineHeader(line);
@@ -223,14 +279,18 @@ void TConverter::ConvertLines() {
 
 void TConverter::ConvertArcs() {
   dst_.Enkos.resize(src_.Enko.size());
-  for (std::size_t i = 0; i < src_.Enko.size(); ++i) {
+  ForInHalves(src_.Enko.size(), [this](std::size_t begin, std::size_t end) { ConvertArcs(begin, end); });
+}
+
+void TConverter::ConvertArcs(std::size_t begin, std::size_t end) {
+  for (std::size_t i = begin; i < end; ++i) {
     TEnko2& arc = src_.Enko[i];
     TWEnko& out = dst_.Enkos[i];
     out.Header = ArcHeader(arc);
     float s = ScaleOf(arc.Layer);
     out.CenterX = X(s, arc.CX);
     out.CenterY = Y(s, arc.CY);
-    out.Radius = static_cast<double>(scales_.ConvertX(s, factor_, arc.Radius) / s);
+    out.Radius = static_cast<double>(frozen_.ConvertX(s, arc.Radius) / s);
     out.StartAngle = static_cast<double>(kPi * arc.StartAngle / 180);
     out.TiltAngle = static_cast<double>(kPi * arc.Tilt / 180);
     out.Flatness = arc.Flatness;
@@ -240,7 +300,12 @@ void TConverter::ConvertArcs() {
 
 void TConverter::ConvertPoints() {
   dst_.Tens.resize(src_.Ten.size() + kasoTenCount_);
-  for (std::size_t i = 0; i < src_.Ten.size(); ++i) {
+  ForInHalves(src_.Ten.size(), [this](std::size_t begin, std::size_t end) { ConvertPoints(begin, end); });
+  ConvertVirtualPoints();
+}
+
+void TConverter::ConvertPoints(std::size_t begin, std::size_t end) {
+  for (std::size_t i = begin; i < end; ++i) {
     const TTen2& point = src_.Ten[i];
     TWTen& out = dst_.Tens[i];
     out.Header = PointHeader(point);
@@ -249,12 +314,15 @@ void TConverter::ConvertPoints() {
     out.Y = Y(s, point.Y);
     out.Virtual = 0;
   }
+}
+
+void TConverter::ConvertVirtualPoints() {
   for (std::size_t k = 0; k < kasoTenCount_; ++k) {
     const TKasoTen2& point = src_.KasoTen[k];
     TWTen& out = dst_.Tens[src_.Ten.size() + k];
     out.Header = VirtualPointHeader(point.Layer);
     float s = ScaleOf(point.Layer);
-    if (scales_.Contains(s)) {
+    if (frozen_.Find(s) != nullptr) {
       out.X = X(s, point.X);
       out.Y = Y(s, point.Y);
     } else {
@@ -268,7 +336,11 @@ void TConverter::ConvertPoints() {
 
 void TConverter::ConvertTexts() {
   dst_.Mojis.resize(src_.Moji.size());
-  for (std::size_t i = 0; i < src_.Moji.size(); ++i) {
+  ForInHalves(src_.Moji.size(), [this](std::size_t begin, std::size_t end) { ConvertTexts(begin, end); });
+}
+
+void TConverter::ConvertTexts(std::size_t begin, std::size_t end) {
+  for (std::size_t i = begin; i < end; ++i) {
     const TMoji2& text = src_.Moji[i];
     TWMoji& out = dst_.Mojis[i];
     const TWMojiType& type = MojiTypeOf(text.MojiShuNo);
@@ -292,6 +364,7 @@ void TConverter::ConvertTexts() {
 void TConverter::Run() {
   Register();
   scales_.ComputeDigits(factor_);
+  frozen_ = scales_.Freeze(factor_);
   ResetJwwDocument(dst_);
   ConvertLayers();
   ConvertHeader();

@@ -1,6 +1,5 @@
 #include "support/archive.h"
 
-#include <bit>
 
 #include "support/cp932.h"
 
@@ -8,8 +7,6 @@ namespace torvane {
 
 TArchiveWriter::TArchiveWriter(TByteSink& sink, std::size_t bufferSize)
     : sink_(sink), buffer_(bufferSize > 0 ? bufferSize : 1) {}
-
-void TArchiveWriter::WriteDouble(double x) { AppendLittleEndian(std::bit_cast<uint64_t>(x)); }
 
 void TArchiveWriter::WriteString(std::string_view text) {
   std::size_t length = text.size();
@@ -57,7 +54,25 @@ void TArchiveWriter::WriteClassRef(uint32_t index) {
   }
 }
 
+TArchiveWriter::~TArchiveWriter() {
+  if (pending_.valid()) pending_.wait();
+}
+
+void TArchiveWriter::AwaitPending() {
+  if (pending_.valid()) pending_.get();
+}
+
+void TArchiveWriter::HandOver() {
+  AwaitPending();
+  spare_.resize(buffer_.size());
+  std::swap(buffer_, spare_);
+  std::size_t size = used_;
+  used_ = 0;
+  pending_ = std::async(std::launch::async, [this, size] { sink_.Write(spare_.data(), size); });
+}
+
 void TArchiveWriter::Flush() {
+  AwaitPending();
   if (used_ == 0) return;
   std::size_t size = used_;
   used_ = 0;

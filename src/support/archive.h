@@ -1,10 +1,13 @@
 // The object-archive byte conventions of the Windows-edition files: little-endian numbers,
 // length-prefixed texts, and class introductions and references of an object list. Bytes are
-// gathered in a buffer and handed to the sink in large blocks.
+// gathered in a buffer and handed to the sink in large blocks; a full block is written on another
+// thread while the next one fills, so that formatting and the file system work at the same time.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
+#include <future>
 #include <string_view>
 #include <vector>
 
@@ -17,15 +20,16 @@ inline constexpr uint16_t kArchiveSchema = 230;
 class TArchiveWriter {
  public:
   explicit TArchiveWriter(TByteSink& sink, std::size_t bufferSize = 1 << 20);
-  // Flush is not called here: a writer that is dropped after a failure writes nothing more.
-  ~TArchiveWriter() = default;
+  // Waits for a block still being written; Flush is not called here: a writer that is dropped
+  // after a failure writes nothing more.
+  ~TArchiveWriter();
   TArchiveWriter(const TArchiveWriter&) = delete;
   TArchiveWriter& operator=(const TArchiveWriter&) = delete;
 
   void WriteByte(uint8_t b) { Append(&b, 1); }
   void WriteWord(uint16_t w) { AppendLittleEndian(w); }
   void WriteDword(uint32_t d) { AppendLittleEndian(d); }
-  void WriteDouble(double x);
+  void WriteDouble(double x) { AppendLittleEndian(std::bit_cast<uint64_t>(x)); }
   void WriteBytes(const void* data, std::size_t size) { Append(data, size); }
 
   // Length prefix: 1 byte up to 254; 0xFF and 2 bytes up to 65,533; from 65,534 on 0xFF, 0xFFFF
@@ -38,29 +42,47 @@ class TArchiveWriter {
   void WriteNewClass(std::string_view name);
   void WriteClassRef(uint32_t index);
 
-  // Hands every buffered byte to the sink.
+  // Hands every buffered byte to the sink and waits until it has them; a failed write of any
+  // block raises its TIoError here at the latest.
   void Flush();
 
  private:
   void Append(const void* data, std::size_t size) {
-    if (size > buffer_.size() - used_) Flush();
+    if (size <= buffer_.size() - used_) [[likely]] {
+      std::memcpy(buffer_.data() + used_, data, size);
+      used_ += size;
+      return;
+    }
     if (size > buffer_.size()) {
+      Flush();
       sink_.Write(static_cast<const uint8_t*>(data), size);
       return;
     }
+    HandOver();
     std::memcpy(buffer_.data() + used_, data, size);
     used_ += size;
   }
   template <typename T>
   void AppendLittleEndian(T value) {
-    uint8_t bytes[sizeof(T)];
-    for (std::size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-    Append(bytes, sizeof bytes);
+    if constexpr (std::endian::native == std::endian::little) {
+      Append(&value, sizeof value);
+    } else {
+      uint8_t bytes[sizeof(T)];
+      for (std::size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+      Append(bytes, sizeof bytes);
+    }
   }
+
+  // Starts writing the full buffer on another thread and goes on in the spare one.
+  void HandOver();
+  // Waits for the block being written, if any; raises its failure.
+  void AwaitPending();
 
   TByteSink& sink_;
   std::vector<uint8_t> buffer_;
+  std::vector<uint8_t> spare_;  // the block being written while buffer_ fills
   std::size_t used_ = 0;
+  std::future<void> pending_;
 };
 
 }  // namespace torvane

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "support/records.h"
 
@@ -17,11 +18,15 @@ extern const double kFullSweep;
 // and one with both set is the curve's last line.
 class TCurveNumbering {
  public:
+  explicit TCurveNumbering(int32_t current = 1) : current_(current) {}
   TEntityHeader LineHeader(const TSen2& line);
 
  private:
-  int32_t current_ = 1;
+  int32_t current_;
 };
+
+// The curve number current at line index: 1 plus the curves closed before it.
+int32_t CurveNumberAt(const std::vector<TSen2>& lines, std::size_t index);
 
 TEntityHeader ArcHeader(const TEnko2& arc);
 // Points and texts draw pen colour 7 as 9.

@@ -35,73 +35,140 @@ namespace {
 // time.
 bool SameKey(float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); }
 
+// The offset from the first point and the first point itself are converted and rounded apart.
+long double ConvertOnAxis(float scale, const TScaleAxis& axis, long double factor, bool roundOffsets,
+                          long double value) {
+  long double offset = (value - axis.Base) * scale * factor;
+  long double rounded = 0;
+  if (roundOffsets && RoundHalfAway(offset * axis.Power, rounded)) offset = rounded / axis.Power;
+  return offset + axis.BaseValue;
+}
+
 }  // namespace
 
 const TScaleEntry* TScales::Find(float scale) const {
-  // Consecutive look-ups are nearly always at the same scale.
-  if (lastFound_ < entries_.size() && SameKey(entries_[lastFound_].Scale, scale)) return &entries_[lastFound_];
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (SameKey(entries_[i].Scale, scale)) {
-      lastFound_ = i;
-      return &entries_[i];
-    }
+  for (const TScaleEntry& entry : entries_) {
+    if (SameKey(entry.Scale, scale)) return &entry;
   }
   return nullptr;
 }
 
+namespace {
+
+// Widens [min, max] by value; NaN bounds mean "no value yet" and NaN values are left out.
+void Widen(float& min, float& max, long double value) {
+  if (std::isnan(value)) return;
+  if (std::isnan(min) || value < min) min = static_cast<float>(value);
+  if (std::isnan(max) || value > max) max = static_cast<float>(value);
+}
+
+void Widen(float& min, float& max, float otherMin, float otherMax) {
+  Widen(min, max, otherMin);
+  Widen(min, max, otherMax);
+}
+
+int32_t DigitsOf(float base, float min, float max, float scale, long double factor) {
+  // A NaN first point keeps every later comparison false: the extent is no number.
+  if (std::isnan(base) || max == min) return 0;
+  return DigitsForExtent((static_cast<long double>(max) - min) * scale * factor);
+}
+
+}  // namespace
+
 void TScales::AddPoint(float scale, long double x, long double y) {
-  for (TScaleEntry& entry : entries_) {
-    if (!SameKey(entry.Scale, scale)) continue;
-    if (x < entry.MinX) entry.MinX = static_cast<float>(x);
-    if (x > entry.MaxX) entry.MaxX = static_cast<float>(x);
-    if (y < entry.MinY) entry.MinY = static_cast<float>(y);
-    if (y > entry.MaxY) entry.MaxY = static_cast<float>(y);
-    return;
+  TScaleEntry* entry = nullptr;
+  if (lastAdded_ < entries_.size() && SameKey(entries_[lastAdded_].Scale, scale)) {
+    entry = &entries_[lastAdded_];
+  } else if (const TScaleEntry* found = Find(scale)) {
+    lastAdded_ = static_cast<std::size_t>(found - entries_.data());
+    entry = &entries_[lastAdded_];
   }
-  TScaleEntry entry;
-  entry.Scale = scale;
-  entry.BaseX = entry.MinX = entry.MaxX = static_cast<float>(x);
-  entry.BaseY = entry.MinY = entry.MaxY = static_cast<float>(y);
-  entries_.push_back(entry);
-  powers_.push_back(TPowers{});
+  if (entry == nullptr) {
+    TScaleEntry added;
+    added.Scale = scale;
+    added.BaseX = static_cast<float>(x);
+    added.BaseY = static_cast<float>(y);
+    added.MinX = added.MaxX = added.MinY = added.MaxY = NAN;
+    lastAdded_ = entries_.size();
+    entries_.push_back(added);
+    entry = &entries_.back();
+  }
+  Widen(entry->MinX, entry->MaxX, x);
+  Widen(entry->MinY, entry->MaxY, y);
+}
+
+void TScales::Append(const TScales& later) {
+  for (const TScaleEntry& entry : later.entries_) {
+    const TScaleEntry* found = Find(entry.Scale);
+    if (found == nullptr) {
+      entries_.push_back(entry);
+      continue;
+    }
+    TScaleEntry& into = entries_[static_cast<std::size_t>(found - entries_.data())];
+    Widen(into.MinX, into.MaxX, entry.MinX, entry.MaxX);
+    Widen(into.MinY, into.MaxY, entry.MinY, entry.MaxY);
+  }
 }
 
 void TScales::ComputeDigits(long double factor) {
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    TScaleEntry& entry = entries_[i];
-    auto digits = [&](float min, float max) -> int32_t {
-      if (max == min) return 0;
-      long double extent = (static_cast<long double>(max) - min) * entry.Scale * factor;
-      return DigitsForExtent(extent);
-    };
-    entry.DigitsX = digits(entry.MinX, entry.MaxX);
-    entry.DigitsY = digits(entry.MinY, entry.MaxY);
-    powers_[i] = TPowers{powl(10.0L, entry.DigitsX), powl(10.0L, entry.DigitsY)};
+  for (TScaleEntry& entry : entries_) {
+    entry.DigitsX = DigitsOf(entry.BaseX, entry.MinX, entry.MaxX, entry.Scale, factor);
+    entry.DigitsY = DigitsOf(entry.BaseY, entry.MinY, entry.MaxY, entry.Scale, factor);
   }
 }
 
-long double TScales::Convert(const TScaleEntry& entry, long double base, long double power,
-                             long double factor, long double value) const {
-  long double offset = (value - base) * entry.Scale * factor;
-  long double baseValue = base * entry.Scale * factor;
+TScaleAxis TScales::Axis(const TScaleEntry& entry, float base, int32_t digits, long double factor) const {
+  TScaleAxis axis;
+  axis.Base = base;
+  axis.Power = powl(10.0L, digits);
+  axis.BaseValue = static_cast<long double>(base) * entry.Scale * factor;
   long double rounded = 0;
-  if (RoundOffsets && RoundHalfAway(offset * power, rounded)) offset = rounded / power;
-  if (RoundBases && RoundHalfAway(baseValue * power, rounded)) baseValue = rounded / power;
-  return offset + baseValue;
+  if (RoundBases && RoundHalfAway(axis.BaseValue * axis.Power, rounded)) axis.BaseValue = rounded / axis.Power;
+  return axis;
 }
 
 long double TScales::ConvertX(float scale, long double factor, long double value) const {
   const TScaleEntry* entry = Find(scale);
   if (entry == nullptr) return 0.0L;
-  const TPowers& power = powers_[static_cast<std::size_t>(entry - entries_.data())];
-  return Convert(*entry, entry->BaseX, power.X, factor, value);
+  return ConvertOnAxis(entry->Scale, Axis(*entry, entry->BaseX, entry->DigitsX, factor), factor, RoundOffsets, value);
 }
 
 long double TScales::ConvertY(float scale, long double factor, long double value) const {
   const TScaleEntry* entry = Find(scale);
   if (entry == nullptr) return 0.0L;
-  const TPowers& power = powers_[static_cast<std::size_t>(entry - entries_.data())];
-  return Convert(*entry, entry->BaseY, power.Y, factor, value);
+  return ConvertOnAxis(entry->Scale, Axis(*entry, entry->BaseY, entry->DigitsY, factor), factor, RoundOffsets, value);
+}
+
+TFrozenScales TScales::Freeze(long double factor) const {
+  TFrozenScales frozen;
+  frozen.factor_ = factor;
+  frozen.roundOffsets_ = RoundOffsets;
+  for (const TScaleEntry& entry : entries_) {
+    frozen.entries_.push_back(TFrozenScale{entry.Scale, Axis(entry, entry.BaseX, entry.DigitsX, factor),
+                                           Axis(entry, entry.BaseY, entry.DigitsY, factor)});
+  }
+  return frozen;
+}
+
+const TFrozenScale* TFrozenScales::Find(float scale) const {
+  for (const TFrozenScale& entry : entries_) {
+    if (SameKey(entry.Scale, scale)) return &entry;
+  }
+  return nullptr;
+}
+
+long double TFrozenScales::Convert(const TFrozenScale& entry, const TScaleAxis& axis, long double value) const {
+  return ConvertOnAxis(entry.Scale, axis, factor_, roundOffsets_, value);
+}
+
+long double TFrozenScales::ConvertX(float scale, long double value) const {
+  const TFrozenScale* entry = Find(scale);
+  return entry == nullptr ? 0.0L : Convert(*entry, entry->X, value);
+}
+
+long double TFrozenScales::ConvertY(float scale, long double value) const {
+  const TFrozenScale* entry = Find(scale);
+  return entry == nullptr ? 0.0L : Convert(*entry, entry->Y, value);
 }
 
 }  // namespace torvane

@@ -11,10 +11,42 @@ namespace torvane {
 
 struct TScaleEntry {
   float Scale = 0;
+  // The extent of the values that are numbers (NaN until one comes): a NaN first point gives 0
+  // places whatever follows, so the extent can leave NaN values out and still be merged.
   float MinX = 0, MaxX = 0;
   float MinY = 0, MaxY = 0;
-  float BaseX = 0, BaseY = 0;
+  float BaseX = 0, BaseY = 0;  // the first point
   int32_t DigitsX = 0, DigitsY = 0;
+};
+
+// One axis of an entry, ready for conversions at one factor.
+struct TScaleAxis {
+  float Base = 0;             // the first point's coordinate
+  long double Power = 1;      // 10^Digits
+  long double BaseValue = 0;  // Base converted, and rounded when bases are
+};
+
+struct TFrozenScale {
+  float Scale = 0;
+  TScaleAxis X, Y;
+};
+
+// The table as it converts at one factor with the rounding it had when frozen. It never changes,
+// so several threads may convert through it at once.
+class TFrozenScales {
+ public:
+  // nullptr for a scale that was never added.
+  const TFrozenScale* Find(float scale) const;
+  long double Convert(const TFrozenScale& entry, const TScaleAxis& axis, long double value) const;
+  // 0.0 for a scale that was never added.
+  long double ConvertX(float scale, long double value) const;
+  long double ConvertY(float scale, long double value) const;
+
+ private:
+  friend class TScales;
+  std::vector<TFrozenScale> entries_;
+  long double factor_ = 1;
+  bool roundOffsets_ = false;
 };
 
 class TScales {
@@ -23,28 +55,28 @@ class TScales {
   bool RoundBases = true;
 
   void AddPoint(float scale, long double x, long double y);
+  // Adds the points of a table filled after this one: the result equals one table that was given
+  // this table's points and then the later one's.
+  void Append(const TScales& later);
   void ComputeDigits(long double factor);
   // 0.0 for a scale that was never added.
   long double ConvertX(float scale, long double factor, long double value) const;
   long double ConvertY(float scale, long double factor, long double value) const;
+  // For the many conversions of a drawing: the same results as ConvertX and ConvertY.
+  TFrozenScales Freeze(long double factor) const;
 
   bool Contains(float scale) const { return Find(scale) != nullptr; }
   int32_t Count() const { return static_cast<int32_t>(entries_.size()); }
   const std::vector<TScaleEntry>& Entries() const { return entries_; }
 
  private:
-  struct TPowers {
-    long double X = 1, Y = 1;
-  };
   const TScaleEntry* Find(float scale) const;
-  long double Convert(const TScaleEntry& entry, long double base, long double power,
-                      long double factor, long double value) const;
+  TScaleAxis Axis(const TScaleEntry& entry, float base, int32_t digits, long double factor) const;
 
   // Keys compare exactly; entries keep the order of first appearance, and the table grows as far
   // as the drawing needs.
   std::vector<TScaleEntry> entries_;
-  std::vector<TPowers> powers_;  // 10^DigitsX and 10^DigitsY of each entry
-  mutable std::size_t lastFound_ = 0;  // a look-up cache only
+  std::size_t lastAdded_ = 0;  // points come in runs at one scale
 };
 
 // Decimal places for an extent: 6 − ⌈log10(extent)⌉, with the exact ceiling (the smallest whole k

@@ -1,0 +1,38 @@
+// Work over many independent records, split between two threads: conversions are bound by
+// arithmetic, and every machine this runs on has a second core.
+#pragma once
+
+#include <cstddef>
+#include <future>
+
+namespace torvane {
+
+// Below this many records a second thread costs more than it saves.
+inline constexpr std::size_t kParallelMinimum = 4096;
+
+// Runs first here and second at the same time on another thread; an exception of either reaches
+// the caller once both have ended.
+template <typename First, typename Second>
+void InParallel(const First& first, const Second& second) {
+  std::future<void> other = std::async(std::launch::async, second);
+  try {
+    first();
+  } catch (...) {
+    other.wait();
+    throw;
+  }
+  other.get();
+}
+
+// Runs body(begin, end) over [0, count), in two halves at once when count is large.
+template <typename Body>
+void ForInHalves(std::size_t count, const Body& body) {
+  if (count < kParallelMinimum) {
+    body(std::size_t{0}, count);
+    return;
+  }
+  std::size_t middle = count / 2;
+  InParallel([&] { body(std::size_t{0}, middle); }, [&] { body(middle, count); });
+}
+
+}  // namespace torvane
