@@ -297,6 +297,51 @@ TEST(JwcToJww, UnusableGroupScalesCountAsOne) {
   }
 }
 
+TEST(JwcToJww, LargeDrawingsConvertAsEachRecordAlone) {
+  // Large enough to be registered and converted in two halves at once. The first line spans the
+  // paper and the last arc (in the second half) widens the extent to two places: every drawing
+  // below holds both, so that all have the same extent and first point at scale 1.
+  TJwcBuilder big;
+  big.lines.push_back({0, 0, 518, 366});
+  const int kLines = 20001, kArcs = 6000;
+  for (int i = 0; i < kLines; ++i) {
+    float x = static_cast<float>(i % 517) + 0.37f, y = static_cast<float>(i * 7 % 365) + 0.21f;
+    big.lines.push_back({x, y, y, x / 2, 1, 1, 0, 0, static_cast<uint8_t>(i % 3 == 2 ? 0xC0 : 0x40)});
+  }
+  for (int i = 0; i < kArcs; ++i) {
+    big.arcs.push_back({static_cast<float>(20 + i % 470), static_cast<float>(20 + i % 320), 7.5f, 8000,
+                        Angle(i % 360), Angle((i * 13) % 360), Angle(i % 90)});
+  }
+  const test::TArcRec last{1000, 1000, 1000, 10000, 0, 0};  // a whole circle
+  big.arcs.push_back(last);
+  TConverted whole = Convert(big, true);
+  ASSERT_EQ(whole.target.Sens.size(), static_cast<std::size_t>(kLines + 1));
+
+  for (int i : {0, 1, 2, kLines / 2 - 1, kLines / 2, kLines / 2 + 1, kLines - 1}) {
+    TJwcBuilder alone;
+    alone.lines = {big.lines[0], big.lines[static_cast<std::size_t>(i) + 1]};
+    alone.arcs = {last};
+    TConverted one = Convert(alone, true);
+    const TWSen& expected = one.target.Sens[1];
+    const TWSen& line = whole.target.Sens[static_cast<std::size_t>(i) + 1];
+    EXPECT_EQ(line.X1, expected.X1) << i;
+    EXPECT_EQ(line.Y1, expected.Y1) << i;
+    EXPECT_EQ(line.X2, expected.X2) << i;
+    EXPECT_EQ(line.Y2, expected.Y2) << i;
+    EXPECT_EQ(line.Header.Group, i / 3 + 1) << i;  // every third line closes a curve
+  }
+  for (int i : {0, kArcs / 2 - 1, kArcs / 2, kArcs - 1}) {
+    TJwcBuilder alone;
+    alone.lines = {big.lines[0]};
+    alone.arcs = {big.arcs[static_cast<std::size_t>(i)], last};
+    TConverted one = Convert(alone, true);
+    const TWEnko& arc = whole.target.Enkos[static_cast<std::size_t>(i)];
+    EXPECT_EQ(arc.CenterX, one.target.Enkos[0].CenterX) << i;
+    EXPECT_EQ(arc.Radius, one.target.Enkos[0].Radius) << i;
+    EXPECT_EQ(arc.ArcAngle, one.target.Enkos[0].ArcAngle) << i;
+  }
+}
+
 TEST(JwcToJww, ConvertsOnlyTheRecordsTheDocumentHolds) {
   TJwcData source;
   source.Header.List1[0].Int = 1000;  // a count the arrays do not hold

@@ -1,10 +1,12 @@
-// The bundled samples are what the byte builder makes, and read whole.
+// The bundled samples are what the byte builder makes (and the settings file is the default one),
+// and they read whole.
 #include <gtest/gtest.h>
 
 #include "builder/filebuilder.h"
 #include "builder/sample_part.h"
 #include "builder/samples.h"
 #include "drawing/jwcunit.h"
+#include "settings/settings.h"
 #include "shape/jwkunit.h"
 
 namespace torvane {
@@ -23,6 +25,8 @@ TEST(Samples, MatchTheBuilderAndReadWhole) {
   EXPECT_TRUE(ReadJwc(kSamples + "plan.jwc", drawing));
   EXPECT_EQ(drawing.Sen.size(), 9u);
   EXPECT_EQ(drawing.Moji.at(0).Text, "\x8b\x8f\x8a\xd4");
+
+  EXPECT_EQ(test::ReadFile(kSamples + "settings.ini"), DefaultSettingsText());
 
   TJwkData part;
   ASSERT_TRUE(IsJwkFile(kSamples + "part.jwk"));

@@ -37,6 +37,9 @@ bool LoadFilePrefix(const std::string& path, std::size_t n, std::string& out);
 template <std::size_t N>
 class TRecordBytes {
  public:
+  TRecordBytes() = default;
+  explicit TRecordBytes(std::span<const uint8_t, N> bytes) { std::memcpy(bytes_.data(), bytes.data(), N); }
+
   uint8_t* Data() { return bytes_.data(); }
 
   template <std::size_t Offset>
