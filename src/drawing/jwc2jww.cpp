@@ -64,6 +64,12 @@ class TConverter {
 
  private:
   float ScaleOf(uint8_t layer) const { return groupScale_[layer >> 4]; }
+  // Where an entity of this layer converts: its group's scale and that scale's table entry.
+  struct TPlace {
+    float Scale;
+    const TFrozenScale* Entry;  // nullptr when nothing was registered at the scale
+  };
+  TPlace PlaceOf(uint8_t layer) const { return TPlace{ScaleOf(layer), groupEntry_[layer >> 4]}; }
   void Register();
   void RegisterRange(TScales& table, std::size_t begin, std::size_t end) const;
   void RegisterArc(TScales& table, const TEnko2& arc) const;
@@ -82,11 +88,14 @@ class TConverter {
   const TWMojiType& MojiTypeOf(int32_t number) const {
     return dst_.MojiTypes[number >= 0 && number <= 10 ? static_cast<std::size_t>(number) : 0];
   }
-  double X(float scale, float value) const {
-    return static_cast<double>(frozen_.ConvertX(scale, value) / scale - originX_);
+  long double Converted(const TPlace& p, const TScaleAxis TFrozenScale::*axis, float value) const {
+    return p.Entry == nullptr ? 0.0L : frozen_.Convert(*p.Entry, p.Entry->*axis, value);
   }
-  double Y(float scale, float value) const {
-    return static_cast<double>(frozen_.ConvertY(scale, value) / scale - originY_);
+  double X(const TPlace& p, float value) const {
+    return static_cast<double>(Converted(p, &TFrozenScale::X, value) / p.Scale - originX_);
+  }
+  double Y(const TPlace& p, float value) const {
+    return static_cast<double>(Converted(p, &TFrozenScale::Y, value) / p.Scale - originY_);
   }
 
   const std::string& font_;
@@ -95,6 +104,7 @@ class TConverter {
   const TJwcData::THeader& h_;
   TScales scales_;
   TFrozenScales frozen_;  // the table once its extents are complete
+  const TFrozenScale* groupEntry_[16] = {};
   long double factor_ = 1, originX_ = 0, originY_ = 0;
   float groupScale_[16] = {};
   std::size_t kasoTenCount_ = 0;
@@ -269,11 +279,11 @@ void TConverter::ConvertLines(std::size_t begin, std::size_t end) {
     const TSen2& line = src_.Sen[i];
     TWSen& out = dst_.Sens[i];
     out.Header = curves.LineHeader(line);
-    float s = ScaleOf(line.Layer);
-    out.X1 = X(s, line.X1);
-    out.Y1 = Y(s, line.Y1);
-    out.X2 = X(s, line.X2);
-    out.Y2 = Y(s, line.Y2);
+    TPlace p = PlaceOf(line.Layer);
+    out.X1 = X(p, line.X1);
+    out.Y1 = Y(p, line.Y1);
+    out.X2 = X(p, line.X2);
+    out.Y2 = Y(p, line.Y2);
   }
 }
 
@@ -287,10 +297,10 @@ void TConverter::ConvertArcs(std::size_t begin, std::size_t end) {
     TEnko2& arc = src_.Enko[i];
     TWEnko& out = dst_.Enkos[i];
     out.Header = ArcHeader(arc);
-    float s = ScaleOf(arc.Layer);
-    out.CenterX = X(s, arc.CX);
-    out.CenterY = Y(s, arc.CY);
-    out.Radius = static_cast<double>(frozen_.ConvertX(s, arc.Radius) / s);
+    TPlace p = PlaceOf(arc.Layer);
+    out.CenterX = X(p, arc.CX);
+    out.CenterY = Y(p, arc.CY);
+    out.Radius = static_cast<double>(Converted(p, &TFrozenScale::X, arc.Radius) / p.Scale);
     out.StartAngle = static_cast<double>(kPi * arc.StartAngle / 180);
     out.TiltAngle = static_cast<double>(kPi * arc.Tilt / 180);
     out.Flatness = arc.Flatness;
@@ -309,9 +319,9 @@ void TConverter::ConvertPoints(std::size_t begin, std::size_t end) {
     const TTen2& point = src_.Ten[i];
     TWTen& out = dst_.Tens[i];
     out.Header = PointHeader(point);
-    float s = ScaleOf(point.Layer);
-    out.X = X(s, point.X);
-    out.Y = Y(s, point.Y);
+    TPlace p = PlaceOf(point.Layer);
+    out.X = X(p, point.X);
+    out.Y = Y(p, point.Y);
     out.Virtual = 0;
   }
 }
@@ -321,10 +331,10 @@ void TConverter::ConvertVirtualPoints() {
     const TKasoTen2& point = src_.KasoTen[k];
     TWTen& out = dst_.Tens[src_.Ten.size() + k];
     out.Header = VirtualPointHeader(point.Layer);
-    float s = ScaleOf(point.Layer);
-    if (frozen_.Find(s) != nullptr) {
-      out.X = X(s, point.X);
-      out.Y = Y(s, point.Y);
+    TPlace p = PlaceOf(point.Layer);
+    if (p.Entry != nullptr) {
+      out.X = X(p, point.X);
+      out.Y = Y(p, point.Y);
     } else {
       // Virtual points do not widen the extents; alone at their scale they keep their place.
       out.X = static_cast<double>(factor_ * point.X - originX_);
@@ -345,11 +355,11 @@ void TConverter::ConvertTexts(std::size_t begin, std::size_t end) {
     TWMoji& out = dst_.Mojis[i];
     const TWMojiType& type = MojiTypeOf(text.MojiShuNo);
     out.Header = TextHeader(text, static_cast<uint16_t>(type.PenColor));
-    float s = ScaleOf(text.Layer);
-    out.X1 = X(s, text.X1);
-    out.Y1 = Y(s, text.Y1);
-    out.X2 = X(s, text.X2);
-    out.Y2 = Y(s, text.Y2);
+    TPlace p = PlaceOf(text.Layer);
+    out.X1 = X(p, text.X1);
+    out.Y1 = Y(p, text.Y1);
+    out.X2 = X(p, text.X2);
+    out.Y2 = Y(p, text.Y2);
     out.MojiType = text.MojiShuNo;
     out.SizeX = type.Width;
     out.SizeY = type.Height;
@@ -365,6 +375,7 @@ void TConverter::Run() {
   Register();
   scales_.ComputeDigits(factor_);
   frozen_ = scales_.Freeze(factor_);
+  for (std::size_t g = 0; g < 16; ++g) groupEntry_[g] = frozen_.Find(groupScale_[g]);
   ResetJwwDocument(dst_);
   ConvertLayers();
   ConvertHeader();

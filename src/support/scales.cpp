@@ -20,29 +20,11 @@ int32_t DigitsForExtent(long double extent) {
   return 6 - k;
 }
 
-bool RoundHalfAway(long double value, long double& rounded) {
-  constexpr long double kLimit = 9223372036854775808.0L;  // 2^63
-  if (!std::isfinite(value) || std::fabs(value) >= kLimit) return false;
-  long double shifted = value >= 0 ? value + 0.5L : value - 0.5L;
-  if (std::fabs(shifted) >= kLimit) return false;
-  rounded = static_cast<long double>(static_cast<int64_t>(shifted));
-  return true;
-}
-
 namespace {
 
 // Keys compare exactly; a NaN key matches itself so that it cannot fill the table one point at a
 // time.
 bool SameKey(float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); }
-
-// The offset from the first point and the first point itself are converted and rounded apart.
-long double ConvertOnAxis(float scale, const TScaleAxis& axis, long double factor, bool roundOffsets,
-                          long double value) {
-  long double offset = (value - axis.Base) * scale * factor;
-  long double rounded = 0;
-  if (roundOffsets && RoundHalfAway(offset * axis.Power, rounded)) offset = rounded / axis.Power;
-  return offset + axis.BaseValue;
-}
 
 }  // namespace
 
@@ -55,18 +37,6 @@ const TScaleEntry* TScales::Find(float scale) const {
 
 namespace {
 
-// Widens [min, max] by value; NaN bounds mean "no value yet" and NaN values are left out.
-void Widen(float& min, float& max, long double value) {
-  if (std::isnan(value)) return;
-  if (std::isnan(min) || value < min) min = static_cast<float>(value);
-  if (std::isnan(max) || value > max) max = static_cast<float>(value);
-}
-
-void Widen(float& min, float& max, float otherMin, float otherMax) {
-  Widen(min, max, otherMin);
-  Widen(min, max, otherMax);
-}
-
 int32_t DigitsOf(float base, float min, float max, float scale, long double factor) {
   // A NaN first point keeps every later comparison false: the extent is no number.
   if (std::isnan(base) || max == min) return 0;
@@ -75,11 +45,9 @@ int32_t DigitsOf(float base, float min, float max, float scale, long double fact
 
 }  // namespace
 
-void TScales::AddPoint(float scale, long double x, long double y) {
+void TScales::AddPointAtAnotherScale(float scale, long double x, long double y) {
   TScaleEntry* entry = nullptr;
-  if (lastAdded_ < entries_.size() && SameKey(entries_[lastAdded_].Scale, scale)) {
-    entry = &entries_[lastAdded_];
-  } else if (const TScaleEntry* found = Find(scale)) {
+  if (const TScaleEntry* found = Find(scale)) {
     lastAdded_ = static_cast<std::size_t>(found - entries_.data());
     entry = &entries_[lastAdded_];
   }
@@ -105,8 +73,8 @@ void TScales::Append(const TScales& later) {
       continue;
     }
     TScaleEntry& into = entries_[static_cast<std::size_t>(found - entries_.data())];
-    Widen(into.MinX, into.MaxX, entry.MinX, entry.MaxX);
-    Widen(into.MinY, into.MaxY, entry.MinY, entry.MaxY);
+    for (float value : {entry.MinX, entry.MaxX}) Widen(into.MinX, into.MaxX, value);
+    for (float value : {entry.MinY, entry.MaxY}) Widen(into.MinY, into.MaxY, value);
   }
 }
 
@@ -155,10 +123,6 @@ const TFrozenScale* TFrozenScales::Find(float scale) const {
     if (SameKey(entry.Scale, scale)) return &entry;
   }
   return nullptr;
-}
-
-long double TFrozenScales::Convert(const TFrozenScale& entry, const TScaleAxis& axis, long double value) const {
-  return ConvertOnAxis(entry.Scale, axis, factor_, roundOffsets_, value);
 }
 
 long double TFrozenScales::ConvertX(float scale, long double value) const {

@@ -4,6 +4,7 @@
 // All arithmetic is in the 80-bit extended type; entries hold 32-bit floats.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -33,11 +34,34 @@ struct TFrozenScale {
 
 // The table as it converts at one factor with the rounding it had when frozen. It never changes,
 // so several threads may convert through it at once.
+// The nearest whole number, halves away from zero, through a 64-bit integer (so zero is +0.0);
+// nothing when |value| is 2^63 or more or not finite.
+inline bool RoundHalfAway(long double value, long double& rounded) {
+  constexpr long double kLimit = 9223372036854775808.0L;  // 2^63
+  if (!std::isfinite(value) || std::fabs(value) >= kLimit) return false;
+  long double shifted = value >= 0 ? value + 0.5L : value - 0.5L;
+  if (std::fabs(shifted) >= kLimit) return false;
+  rounded = static_cast<long double>(static_cast<int64_t>(shifted));
+  return true;
+}
+
+// A value at a scale: its offset from the axis's first point and that point itself are converted
+// and rounded apart, then added.
+inline long double ConvertOnAxis(float scale, const TScaleAxis& axis, long double factor, bool roundOffsets,
+                                 long double value) {
+  long double offset = (value - axis.Base) * scale * factor;
+  long double rounded = 0;
+  if (roundOffsets && RoundHalfAway(offset * axis.Power, rounded)) offset = rounded / axis.Power;
+  return offset + axis.BaseValue;
+}
+
 class TFrozenScales {
  public:
   // nullptr for a scale that was never added.
   const TFrozenScale* Find(float scale) const;
-  long double Convert(const TFrozenScale& entry, const TScaleAxis& axis, long double value) const;
+  long double Convert(const TFrozenScale& entry, const TScaleAxis& axis, long double value) const {
+    return ConvertOnAxis(entry.Scale, axis, factor_, roundOffsets_, value);
+  }
   // 0.0 for a scale that was never added.
   long double ConvertX(float scale, long double value) const;
   long double ConvertY(float scale, long double value) const;
@@ -54,7 +78,16 @@ class TScales {
   bool RoundOffsets = false;
   bool RoundBases = true;
 
-  void AddPoint(float scale, long double x, long double y);
+  void AddPoint(float scale, long double x, long double y) {
+    // Points come in runs at one scale.
+    if (lastAdded_ < entries_.size() && entries_[lastAdded_].Scale == scale) {
+      TScaleEntry& entry = entries_[lastAdded_];
+      Widen(entry.MinX, entry.MaxX, x);
+      Widen(entry.MinY, entry.MaxY, y);
+      return;
+    }
+    AddPointAtAnotherScale(scale, x, y);
+  }
   // Adds the points of a table filled after this one: the result equals one table that was given
   // this table's points and then the later one's.
   void Append(const TScales& later);
@@ -70,21 +103,24 @@ class TScales {
   const std::vector<TScaleEntry>& Entries() const { return entries_; }
 
  private:
+  // Widens [min, max] by value; NaN bounds mean "no value yet" and NaN values are left out.
+  static void Widen(float& min, float& max, long double value) {
+    if (std::isnan(value)) return;
+    if (std::isnan(min) || value < min) min = static_cast<float>(value);
+    if (std::isnan(max) || value > max) max = static_cast<float>(value);
+  }
+  void AddPointAtAnotherScale(float scale, long double x, long double y);
   const TScaleEntry* Find(float scale) const;
   TScaleAxis Axis(const TScaleEntry& entry, float base, int32_t digits, long double factor) const;
 
   // Keys compare exactly; entries keep the order of first appearance, and the table grows as far
   // as the drawing needs.
   std::vector<TScaleEntry> entries_;
-  std::size_t lastAdded_ = 0;  // points come in runs at one scale
+  std::size_t lastAdded_ = 0;
 };
 
 // Decimal places for an extent: 6 − ⌈log10(extent)⌉, with the exact ceiling (the smallest whole k
 // with 10^k ≥ extent); 0 for an extent that is not a finite number above 0.
 int32_t DigitsForExtent(long double extent);
-
-// The nearest whole number, halves away from zero, through a 64-bit integer (so zero is +0.0);
-// nothing when |value| is 2^63 or more or not finite.
-bool RoundHalfAway(long double value, long double& rounded);
 
 }  // namespace torvane
