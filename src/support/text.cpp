@@ -56,6 +56,18 @@ std::optional<float> DecimalToSingle(std::string_view number) {
   return static_cast<float>(negative ? -value : value);
 }
 
+std::optional<int32_t> ParseDecimalDigits(std::string_view digits, bool negative);
+
+// An optional sign, then decimal digits and nothing else.
+std::optional<int32_t> ParseSignedDecimal(std::string_view text) {
+  bool negative = false;
+  if (text.starts_with('+') || text.starts_with('-')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  return ParseDecimalDigits(text, negative);
+}
+
 std::optional<int32_t> ParseDecimalDigits(std::string_view digits, bool negative) {
   if (digits.empty()) return std::nullopt;
   int64_t value = 0;
@@ -100,12 +112,7 @@ std::optional<int32_t> ParseInt32(std::string_view text) {
     }
     return static_cast<int32_t>(static_cast<uint32_t>(value));
   }
-  bool negative = false;
-  if (rest.starts_with('+') || rest.starts_with('-')) {
-    negative = rest.front() == '-';
-    rest.remove_prefix(1);
-  }
-  return ParseDecimalDigits(rest, negative);
+  return ParseSignedDecimal(rest);
 }
 
 std::optional<float> ParseSingle(std::string_view text) {
@@ -122,13 +129,7 @@ float TextToSingle(std::string_view text) { return ParseSingle(text).value_or(0.
 
 std::optional<int32_t> ParseStrictInt(std::string_view text) {
   text = UpToZero(text);
-  std::string_view rest = text.substr(SkipBlanks(text, 0));
-  bool negative = false;
-  if (rest.starts_with('+') || rest.starts_with('-')) {
-    negative = rest.front() == '-';
-    rest.remove_prefix(1);
-  }
-  return ParseDecimalDigits(rest, negative);
+  return ParseSignedDecimal(text.substr(SkipBlanks(text, 0)));
 }
 
 std::optional<float> ParseStrictSingle(std::string_view text) {
