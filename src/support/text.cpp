@@ -56,18 +56,6 @@ std::optional<float> DecimalToSingle(std::string_view number) {
   return static_cast<float>(negative ? -value : value);
 }
 
-std::optional<int32_t> ParseDecimalDigits(std::string_view digits, bool negative);
-
-// An optional sign, then decimal digits and nothing else.
-std::optional<int32_t> ParseSignedDecimal(std::string_view text) {
-  bool negative = false;
-  if (text.starts_with('+') || text.starts_with('-')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  return ParseDecimalDigits(text, negative);
-}
-
 std::optional<int32_t> ParseDecimalDigits(std::string_view digits, bool negative) {
   if (digits.empty()) return std::nullopt;
   int64_t value = 0;
@@ -81,6 +69,16 @@ std::optional<int32_t> ParseDecimalDigits(std::string_view digits, bool negative
     return std::nullopt;
   }
   return static_cast<int32_t>(value);
+}
+
+// An optional sign, then decimal digits and nothing else.
+std::optional<int32_t> ParseSignedDecimal(std::string_view text) {
+  bool negative = false;
+  if (text.starts_with('+') || text.starts_with('-')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  return ParseDecimalDigits(text, negative);
 }
 
 }  // namespace
