@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/bytereader.h"
+#include "support/largearray.h"
 #include "support/records.h"
 
 namespace torvane {
@@ -94,10 +95,10 @@ struct TJwcData {
   std::array<TMojiShu2, 11> MojiShu{};
   std::array<TGLayer2, 16> GLayers{};
   std::array<TLayer2, 256> Layers{};  // group × 16 + layer
-  std::vector<TSen2> Sen;
-  std::vector<TEnko2> Enko;
-  std::vector<TMoji2> Moji;
-  std::vector<TTen2> Ten;
+  TLargeVector<TSen2> Sen;
+  TLargeVector<TEnko2> Enko;
+  TLargeVector<TMoji2> Moji;
+  TLargeVector<TTen2> Ten;
 };
 
 extern TJwcData JwcDocument;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/largearray.h"
 #include "support/records.h"
 
 namespace torvane {
@@ -78,10 +79,10 @@ struct TJwwData {
   std::array<TWLayer, 256> Layers = DefaultLayers();  // group × 16 + layer
   std::array<TWMojiType, 11> MojiTypes{};             // entries 1 to 10 are written
 
-  std::vector<TWSen> Sens;
-  std::vector<TWEnko> Enkos;
-  std::vector<TWTen> Tens;
-  std::vector<TWMoji> Mojis;
+  TLargeVector<TWSen> Sens;
+  TLargeVector<TWEnko> Enkos;
+  TLargeVector<TWTen> Tens;
+  TLargeVector<TWMoji> Mojis;
   int32_t TotalCount = 0, SenCount = 0, EnkoCount = 0, MojiCount = 0, TenCount = 0;
 };
 

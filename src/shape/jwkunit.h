@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/bytereader.h"
+#include "support/largearray.h"
 #include "support/records.h"
 
 namespace torvane {
@@ -34,10 +35,10 @@ struct TJwkData {
 
   std::array<std::string, 2> HeaderBlocks;  // the raw 200-byte blocks; empty until read
   THeader Header;
-  std::vector<TSen2> Sen;
-  std::vector<TEnko2> Enko;
-  std::vector<TTen2> Ten;
-  std::vector<TMoji2> Moji;
+  TLargeVector<TSen2> Sen;
+  TLargeVector<TEnko2> Enko;
+  TLargeVector<TTen2> Ten;
+  TLargeVector<TMoji2> Moji;
 };
 
 extern TJwkData JwkDocument;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/outputfile.h"
+#include "support/largearray.h"
 #include "support/records.h"
 
 namespace torvane {
@@ -21,10 +22,10 @@ struct TJwsData {
   std::array<double, 6> HeaderReals{1.0, 2.0, 3.0, 4.0, 5.0, 6.0};
   double MinX = 0, MinY = 0, MaxX = 0, MaxY = 0;
   int32_t TotalCount = 0, SenCount = 0, EnkoCount = 0, MojiCount = 0, TenCount = 0;
-  std::vector<TSSen> Sen;
-  std::vector<TSEnko> Enko;
-  std::vector<TSTen> Ten;
-  std::vector<TSMoji> Moji;
+  TLargeVector<TSSen> Sen;
+  TLargeVector<TSEnko> Enko;
+  TLargeVector<TSTen> Ten;
+  TLargeVector<TSMoji> Moji;
 };
 
 extern TJwsData TJwsDocument;

@@ -46,8 +46,13 @@ bool LoadFileBytes(const std::string& path, TFileBytes& out) {
   struct stat info {};
   if (!file.IsOpen() || fstat(file.Fd(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
   std::size_t size = static_cast<std::size_t>(info.st_size);
-  std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[size > 0 ? size : 1]);
-  if (!data) return false;
+  std::size_t capacity = size > 0 ? size : 1;
+  std::unique_ptr<uint8_t, TLargeRelease> data;
+  try {
+    data = {static_cast<uint8_t*>(AllocateLarge(capacity)), TLargeRelease{capacity}};
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   ssize_t got = file.ReadUpTo(data.get(), size);
   if (got < 0) return false;
   out.data = std::move(data);

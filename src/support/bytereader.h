@@ -13,6 +13,8 @@
 #include <string>
 #include <type_traits>
 
+#include "support/largearray.h"
+
 namespace torvane {
 
 // Why a read failed, in words for the user ("the file ends inside the arc records").
@@ -24,7 +26,7 @@ struct TReadFailure {
 
 // The bytes of a whole file.
 struct TFileBytes {
-  std::unique_ptr<uint8_t[]> data;
+  std::unique_ptr<uint8_t, TLargeRelease> data;
   std::size_t size = 0;
   std::span<const uint8_t> Span() const { return {data.get(), size}; }
 };

@@ -26,7 +26,7 @@ TEntityHeader TCurveNumbering::LineHeader(const TSen2& line) {
   return header;
 }
 
-int32_t CurveNumberAt(const std::vector<TSen2>& lines, std::size_t index) {
+int32_t CurveNumberAt(std::span<const TSen2> lines, std::size_t index) {
   int32_t current = 1;
   for (std::size_t i = 0; i < index && i < lines.size(); ++i) {
     if ((lines[i].Attr2 & 0xC0) == 0xC0) ++current;

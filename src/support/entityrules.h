@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <span>
 
 #include "support/records.h"
 
@@ -26,7 +26,7 @@ class TCurveNumbering {
 };
 
 // The curve number current at line index: 1 plus the curves closed before it.
-int32_t CurveNumberAt(const std::vector<TSen2>& lines, std::size_t index);
+int32_t CurveNumberAt(std::span<const TSen2> lines, std::size_t index);
 
 TEntityHeader ArcHeader(const TEnko2& arc);
 // Points and texts draw pen colour 7 as 9.

@@ -36,8 +36,8 @@ class TSectionReader {
   // Sizes records to count, which must be 0 or more and whose records must fit in available
   // bytes (what the file holds after its header blocks): a count the file cannot hold never
   // reaches the allocator. what names the records ("line").
-  template <typename T>
-  bool SizeRecords(std::vector<T>& records, int32_t count, std::size_t recordSize, std::size_t available,
+  template <typename Records>
+  bool SizeRecords(Records& records, int32_t count, std::size_t recordSize, std::size_t available,
                    const char* what) {
     if (!CountFits(count, recordSize, available, what)) return false;
     records.resize(static_cast<std::size_t>(count));
@@ -46,8 +46,8 @@ class TSectionReader {
 
   // Fills records from the file, each from its whole record; records the file ends before stay
   // zero. A long section is decoded in two halves at once.
-  template <std::size_t N, typename T, typename Decode>
-  bool ReadRecords(std::vector<T>& records, Decode decode, const char* section) {
+  template <std::size_t N, typename Records, typename Decode>
+  bool ReadRecords(Records& records, Decode decode, const char* section) {
     std::size_t complete = std::min(records.size(), in_.Remaining() / N);
     std::span<const uint8_t> bytes;
     if (!in_.Take(complete * N, bytes)) return EndsIn(section);
