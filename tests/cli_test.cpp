@@ -5,7 +5,10 @@
 #include <filesystem>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "builder/filebuilder.h"
+#include "builder/jwkbuilder.h"
 #include "drawing/jwc2jww.h"
 #include "test_util.h"
 
@@ -134,6 +137,82 @@ TEST_F(ConvertCommand, DrawingsWithoutNameTablesAreConvertedWithANote) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("no layer or group names"), std::string::npos) << run.err;
   EXPECT_EQ(test::ReadFile(dir.File("old.jww")), Expected(Plan(), kGothic, true));  // names empty either way
+}
+
+TEST_F(ConvertCommand, TheWorkedExampleInBytes) {
+  // A3, one line from (0, 0) to (518, 0) at scale 1: (-210, -148.5) to (210, -148.5). With an
+  // empty memo (CR LF) the object list starts at byte 4139: a count, the class tag, the 13-byte
+  // entity header, then the four coordinates.
+  test::TJwcBuilder b;
+  b.lines.push_back({0, 0, 518, 0});
+  std::string input = Drawing("a3.jwc", b);
+  ASSERT_EQ(RunCommand({"--quiet", input}).status, 0);
+  std::string bytes = test::ReadFile(dir.File("a3.jww"));
+  ASSERT_EQ(bytes.size(), 4139u + 2 + 14 + 45 + 2);
+  EXPECT_EQ(test::Hex(bytes.substr(4141, 14)), "FF FF E6 00 08 00 43 44 61 74 61 53 65 6E");
+  EXPECT_EQ(test::Hex(bytes.substr(4168, 32)),
+            "00 00 00 00 00 40 6A C0 00 00 00 00 00 90 62 C0 00 00 00 00 00 40 6A 40 00 00 00 00 00 90 62 C0");
+}
+
+TEST_F(ConvertCommand, PartsTakeTheCharacterTypesOfTheSettingsFile) {
+  test::TJwkBuilder b;
+  b.AddText({0, 0, 10, 0, 0, 0, 1}, "abc");
+  std::string input = dir.File("p.jwk");
+  test::WriteFile(input, b.Build());
+  // The object list starts at byte 452; the text's width follows the count, the class tag, the
+  // entity header, four coordinates and its character type.
+  const std::size_t sizeX = 452 + 2 + 15 + 13 + 32 + 4;
+  auto widthWith = [&](std::vector<std::string> args) {
+    args.insert(args.end(), {"--quiet", "--force", input});
+    TRun run = RunCommand(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::string bytes = test::ReadFile(dir.File("p.jws"));
+    return test::Hex(bytes.substr(sizeX, 8));
+  };
+  EXPECT_EQ(widthWith({}), "00 00 00 00 00 00 00 40");  // the built-in 20: 2.0 mm
+
+  test::WriteFile(dir.File("mine.ini"), "[MojiWide]\r\nPen01=25\r\n");
+  EXPECT_EQ(widthWith({"--settings", dir.File("mine.ini")}), "00 00 00 00 00 00 04 40");  // 2.5 mm
+
+  TRun missing = RunCommand({"--settings", dir.File("none.ini"), input});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("cannot be read"), std::string::npos) << missing.err;
+  EXPECT_EQ(RunCommand({"--settings", dir.Path().string(), input}).status, 2);
+}
+
+TEST_F(ConvertCommand, OutputsThatAreFoldersLinksOrLongNames) {
+  std::string input = Drawing("a.jwc");
+  fs::create_directory(dir.File("a.jww"));
+  TRun folder = RunCommand({"--quiet", "--force", input});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_NE(folder.err.find("is a folder"), std::string::npos) << folder.err;
+
+  // A link to a file that does not exist yet stays a link; the file it names is written.
+  fs::create_symlink("real.jww", dir.File("link.jww"));
+  EXPECT_EQ(RunCommand({"--quiet", "--force", "-o", dir.File("link.jww"), input}).status, 0);
+  EXPECT_TRUE(fs::is_symlink(dir.File("link.jww")));
+  EXPECT_EQ(test::ReadFile(dir.File("real.jww")), Expected(Plan(), kGothic, true));
+
+  std::string longName = std::string(250, 'n') + ".jww";
+  EXPECT_EQ(RunCommand({"--quiet", "-o", dir.File(longName), input}).status, 0);
+  EXPECT_TRUE(fs::exists(dir.File(longName)));
+}
+
+TEST_F(ConvertCommand, InputsThatAreNoRegularFilesAreRefusedAtOnce) {
+  std::string pipe = dir.File("pipe.jwc");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  TRun run = RunCommand({"--quiet", pipe});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("is not a regular file"), std::string::npos) << run.err;
+  EXPECT_FALSE(IsJwcFile(pipe));  // answers at once instead of waiting for a writer
+}
+
+TEST_F(ConvertCommand, ASummaryThatCannotBeWrittenIsAFailure) {
+  std::string input = Drawing("a.jwc");
+  std::ostringstream out, err;
+  out.setstate(std::ios::badbit);
+  EXPECT_EQ(RunConvertCommand({input}, out, err), 1);
+  EXPECT_NE(err.str().find("standard output"), std::string::npos) << err.str();
 }
 
 TEST_F(ConvertCommand, UsageErrors) {

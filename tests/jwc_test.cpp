@@ -205,6 +205,23 @@ TEST(JwcReader, TextsComeFromThePool) {
   EXPECT_EQ(doc.Moji[0].Text, "yz");
 }
 
+TEST(JwcReader, TextsSharingOneLongRunCannotExhaustMemory) {
+  // 1,100 texts at the start of a 64 KiB pool without a zero byte would copy 72 MB.
+  TJwcBuilder b;
+  b.pool = std::string(65536, 'x');
+  b.rawList3 = "6000:0000,7000:0000";
+  b.texts.assign(1100, test::TTextRec{0, 0, 0, 0, 0, 0x6000});
+  TJwcData doc;
+  TReadFailure failure;
+  EXPECT_FALSE(Read(b.Build(), doc, &failure));
+  EXPECT_NE(failure.Reason.find("the texts would take 72089600 bytes"), std::string::npos) << failure.Reason;
+  EXPECT_EQ(doc.Moji.at(0).Text, "");
+
+  b.texts.resize(10);  // 640 KiB of texts is fine
+  ASSERT_TRUE(Read(b.Build(), doc));
+  EXPECT_EQ(doc.Moji.at(9).Text.size(), 65536u);
+}
+
 TEST(JwcReader, CountsThatCannotFitEndTheReadBeforeAnythingIsSized) {
   TJwcBuilder b;
   b.lines.resize(2);

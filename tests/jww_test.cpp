@@ -1,9 +1,6 @@
 #include "drawing/jwwunit.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-#include <csignal>
 
 #include <bit>
 #include <cstring>
@@ -171,27 +168,6 @@ TEST(JwwFile, ATargetThatCannotBeCreatedRaisesAnIoError) {
   EXPECT_THROW(WriteJww(dir.File("folder.jww"), doc), TIoError);
 }
 
-// Lowers the largest file size this process may write, so that a write fails midway as on a full
-// disk (EFBIG instead of a signal).
-class TFileSizeLimit {
- public:
-  explicit TFileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    previous_ = signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~TFileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    signal(SIGXFSZ, previous_);
-  }
-
- private:
-  rlimit saved_{};
-  sighandler_t previous_;
-};
-
 TEST(JwwFile, AFailedWriteLeavesTheEarlierFileWhole) {
   test::TTempDir dir;
   std::string path = dir.File("keep.jww");
@@ -202,7 +178,8 @@ TEST(JwwFile, AFailedWriteLeavesTheEarlierFileWhole) {
   doc.Mojis[0].Text = std::string(70000, 'x');
   std::string failure;
   {
-    TFileSizeLimit limit(8192);
+    test::TFileSizeLimit limit(8192);
+    ASSERT_TRUE(limit.Ok());
     EXPECT_FALSE(WriteJww(path, doc, &failure));
   }
   EXPECT_EQ(failure, "I/O エラー (" + std::to_string(EFBIG) + ")");

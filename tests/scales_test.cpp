@@ -131,7 +131,10 @@ TEST(Scales, AppendingALaterTableEqualsOnePass) {
       const TScaleEntry& b = first.Entries()[e];
       EXPECT_EQ(a.Scale, b.Scale) << split;
       EXPECT_EQ(std::bit_cast<uint32_t>(a.BaseX), std::bit_cast<uint32_t>(b.BaseX)) << split;
+      EXPECT_EQ(std::bit_cast<uint32_t>(a.BaseY), std::bit_cast<uint32_t>(b.BaseY)) << split;
       EXPECT_EQ(a.MinX, b.MinX) << split;
+      EXPECT_EQ(a.MaxX, b.MaxX) << split;
+      EXPECT_EQ(a.MinY, b.MinY) << split;
       EXPECT_EQ(a.MaxY, b.MaxY) << split;
       EXPECT_EQ(a.DigitsX, b.DigitsX) << split;
       EXPECT_EQ(a.DigitsY, b.DigitsY) << split;
@@ -175,7 +178,7 @@ TEST(Scales, GrowsPastThirtyThreeScales) {
   for (int i = 1; i <= 40; ++i) table.AddPoint(static_cast<float>(i), i, i);
   table.ComputeDigits(1);
   EXPECT_EQ(table.Count(), 40);
-  EXPECT_NE(table.ConvertX(40.0f, 1, 40), 0.0L);
+  EXPECT_EQ(table.ConvertX(40.0f, 1, 40), 1600.0L);  // the 40th scale still converts: 40 × 40
 }
 
 }  // namespace

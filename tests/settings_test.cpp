@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,6 +11,7 @@
 #include "settings/inifile.h"
 #include "settings/settings.h"
 #include "support/ioerror.h"
+#include "test_util.h"
 
 namespace torvane {
 namespace {
@@ -219,29 +218,6 @@ class TTempFolder : public ::testing::Test {
 
 // Makes writes beyond a few bytes fail for this process, even for root, which file permissions do
 // not stop.
-class TFileSizeLimit {
- public:
-  explicit TFileSizeLimit(rlim_t bytes) {
-    previousHandler_ = signal(SIGXFSZ, SIG_IGN);
-    ok_ = previousHandler_ != SIG_ERR && getrlimit(RLIMIT_FSIZE, &previous_) == 0;
-    rlimit limit = previous_;
-    limit.rlim_cur = bytes;
-    ok_ = ok_ && setrlimit(RLIMIT_FSIZE, &limit) == 0;
-  }
-  ~TFileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous_);
-    signal(SIGXFSZ, previousHandler_);
-  }
-  TFileSizeLimit(const TFileSizeLimit&) = delete;
-  TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
-  bool Ok() const { return ok_; }
-
- private:
-  rlimit previous_{};
-  sighandler_t previousHandler_ = SIG_DFL;
-  bool ok_ = false;
-};
-
 class IniFileTest : public TTempFolder {};
 
 TEST_F(IniFileTest, MissingFileOrFolderReadsDefaults) {
@@ -552,7 +528,7 @@ TEST_F(SettingsTest, FailedSaveLeavesFileWhole) {
   TMojiSettingsTable moji = kDefaultMoji;
   moji[0].Pen = 9;
   {
-    TFileSizeLimit limit(100);
+    test::TFileSizeLimit limit(100);
     ASSERT_TRUE(limit.Ok());
     try {
       SaveMojiSettings(Ini(), moji, kDefaultPens);

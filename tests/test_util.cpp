@@ -42,6 +42,19 @@ void TFailingSink::Write(const uint8_t* data, std::size_t size) {
   bytes.append(reinterpret_cast<const char*>(data), size);
 }
 
+TFileSizeLimit::TFileSizeLimit(rlim_t bytes) {
+  previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+  ok_ = previousHandler_ != SIG_ERR && getrlimit(RLIMIT_FSIZE, &previous_) == 0;
+  rlimit limit = previous_;
+  limit.rlim_cur = bytes;
+  ok_ = ok_ && setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+TFileSizeLimit::~TFileSizeLimit() {
+  setrlimit(RLIMIT_FSIZE, &previous_);
+  signal(SIGXFSZ, previousHandler_);
+}
+
 TTempDir::TTempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "torvane-test-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary folder");

@@ -1,6 +1,9 @@
 // Small helpers shared by the tests.
 #pragma once
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -26,6 +29,22 @@ struct TFailingSink : TByteSink {
   std::size_t limit;
   std::string bytes;
   void Write(const uint8_t* data, std::size_t size) override;
+};
+
+// Lowers the largest file size this process may write, so that a write fails midway as on a full
+// disk (EFBIG instead of a signal); restores both when it ends.
+class TFileSizeLimit {
+ public:
+  explicit TFileSizeLimit(rlim_t bytes);
+  ~TFileSizeLimit();
+  TFileSizeLimit(const TFileSizeLimit&) = delete;
+  TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+  bool Ok() const { return ok_; }
+
+ private:
+  rlimit previous_{};
+  sighandler_t previousHandler_ = SIG_DFL;
+  bool ok_ = false;
 };
 
 // A fresh folder for one test, removed afterwards.

@@ -8,11 +8,13 @@
 #include "drawing/jwc2jww.h"
 #include "drawing/jwcunit.h"
 #include "drawing/jwwunit.h"
+#include "settings/inifile.h"
 #include "settings/settings.h"
 #include "shape/jwk2jws.h"
 #include "shape/jwkunit.h"
 #include "shape/jwsunit.h"
 #include "support/cp932.h"
+#include "support/bytereader.h"
 #include "support/ioerror.h"
 
 namespace torvane {
@@ -81,14 +83,12 @@ std::string FontFromUtf8(const std::string& utf8) {
 // The character types that size the texts of parts: from the settings file named, else from
 // Torvane.ini in the current folder when there is one, else the built-in values.
 TMojiSettingsTable CharacterTypes(const std::optional<std::string>& settings) {
-  if (settings) {
-    std::error_code error;
-    if (!fs::is_regular_file(*settings, error)) throw TUsageError("no settings file " + *settings);
-    return ReadMojiSettings(*settings);
-  }
   std::error_code error;
-  if (fs::is_regular_file("Torvane.ini", error)) return ReadMojiSettings("Torvane.ini");
-  return DefaultMojiSettings();
+  std::string path = settings.value_or("Torvane.ini");
+  if (!settings && !fs::is_regular_file(path, error)) return DefaultMojiSettings();
+  TFileBytes bytes;
+  if (!LoadFileBytes(path, bytes)) throw TUsageError("the settings file " + path + " cannot be read");
+  return ReadMojiSettings(TIniText(std::string(reinterpret_cast<const char*>(bytes.data.get()), bytes.size)));
 }
 
 TOptions ParseOptions(const std::vector<std::string>& args) {
@@ -129,7 +129,8 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
   if (options.files.empty()) throw TUsageError("no file to convert");
   options.fontCp932 = FontFromUtf8(font.value_or(kDefaultFont));
   options.characterTypes = CharacterTypes(settings);
-  if (options.output && options.files.size() > 1 && !fs::is_directory(*options.output)) {
+  std::error_code error;
+  if (options.output && options.files.size() > 1 && !fs::is_directory(*options.output, error)) {
     throw TUsageError("-o must name an existing folder when several files are given");
   }
   return options;
@@ -176,14 +177,17 @@ std::string TBatch::OutputPathFor(const std::string& path, const char* extension
   fs::path name = input.filename();
   name.replace_extension(extension);
   if (!options_.output) return (input.parent_path() / name).string();
-  if (fs::is_directory(*options_.output)) return (fs::path(*options_.output) / name).string();
+  std::error_code error;
+  if (fs::is_directory(*options_.output, error)) return (fs::path(*options_.output) / name).string();
   return *options_.output;
 }
 
 fs::path TBatch::KeyOf(const std::string& output) {
   std::error_code error;
   fs::path key = fs::weakly_canonical(output, error);
-  return error ? fs::absolute(output) : key;
+  if (!error) return key;
+  key = fs::absolute(output, error);
+  return error ? fs::path(output) : key;
 }
 
 bool TBatch::MayWrite(const std::string& input, const std::string& output) {
@@ -194,7 +198,8 @@ bool TBatch::MayWrite(const std::string& input, const std::string& output) {
   if (written_.count(KeyOf(output)) != 0) {
     return Refuse(input, "the output " + output + " was already written by another file of this run");
   }
-  if (fs::exists(fs::symlink_status(output)) && !options_.force) {
+  if (fs::is_directory(output, error)) return Refuse(input, "the output " + output + " is a folder");
+  if (fs::exists(fs::symlink_status(output, error)) && !options_.force) {
     return Refuse(input, "the output " + output + " already exists (--force replaces it)");
   }
   return true;
@@ -242,6 +247,7 @@ bool TBatch::Convert(const std::string& path) {
   std::error_code error;
   if (!fs::exists(path, error)) return Refuse(path, "no such file");
   if (fs::is_directory(path, error)) return Refuse(path, "is a folder, not a file");
+  if (!fs::is_regular_file(path, error)) return Refuse(path, "is not a regular file");
   std::string extension = UpperExtension(path);
   try {
     if (extension == ".JWC") {
@@ -252,6 +258,9 @@ bool TBatch::Convert(const std::string& path) {
     }
   } catch (const TIoError& e) {
     return Refuse(path, "cannot write " + e.Path() + ": " + e.Text());
+  } catch (const std::exception& e) {
+    // Whatever else goes wrong with one file (memory, the system) ends that file, not the run.
+    return Refuse(path, std::string("cannot be converted: ") + e.what());
   }
   return Refuse(path, "not a JW_CAD drawing or part (.jwc, .jwk)");
 }
@@ -276,6 +285,11 @@ int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, s
   TBatch batch(options, out, err);
   bool allConverted = true;
   for (const std::string& file : options.files) allConverted = batch.Convert(file) && allConverted;
+  out.flush();
+  if (!out) {
+    err << kProgram << ": the summaries could not be written to standard output\n";
+    return kExitSomeFailed;
+  }
   return allConverted ? kExitConverted : kExitSomeFailed;
 }
 

@@ -112,6 +112,8 @@ class TConverter {
 
 void TConverter::RegisterArc(TScales& table, const TEnko2& arc) const {
   float s = ScaleOf(arc.Layer);
+  // Drawings count an arc that starts at 0 or 180 degrees as whole here (parts look at start plus
+  // end); it decides only the extent, and so the number of places, and stays as drawings had it.
   bool whole = arc.StartAngle == arc.EndAngle || 2 * arc.StartAngle == 0 || 2 * arc.StartAngle == 360;
   if (whole) {
     table.AddPoint(s, static_cast<long double>(arc.CX) + arc.Radius,
@@ -214,6 +216,8 @@ void TConverter::ConvertHeader() {
   const auto& l1 = h_.List1;
   const auto& l2 = h_.List2;
   const auto& l3 = h_.List3;
+  // The cuts count bytes, as the readers of the format do, even where one falls inside a
+  // double-byte character.
   std::string memo(TrimControls(h_.Memo1).substr(0, 30));
   memo += "\r\n";
   memo += TrimControls(h_.Memo2);

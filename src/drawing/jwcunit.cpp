@@ -1,5 +1,6 @@
 #include "drawing/jwcunit.h"
 
+#include <new>
 #include <span>
 
 #include "support/sectionreader.h"
@@ -123,12 +124,15 @@ bool TJwcReader::ReadPool() {
   if (static_cast<uint64_t>(size) > in_.Remaining() || !in_.Take(static_cast<std::size_t>(size), pool)) {
     return EndsIn("text pool");
   }
-  for (TMoji2& text : doc_.Moji) {
-    int64_t offset = int64_t{text.PoolAddress} - h.PoolStart();
-    if (offset < 0) offset = text.PoolAddress;
-    text.Text = PoolText(pool, offset);
-  }
-  return true;
+  // A text addressed below the pool takes its address itself as the offset, as drawings of that
+  // time were read.
+  int64_t start = h.PoolStart();
+  std::string reason;
+  auto offsetOf = [start](const TMoji2& text) {
+    int64_t offset = int64_t{text.PoolAddress} - start;
+    return offset < 0 ? int64_t{text.PoolAddress} : offset;
+  };
+  return ResolvePoolTexts(pool, doc_.Moji, offsetOf, reason) || Fail(reason);
 }
 
 bool TJwcReader::Read() {
@@ -178,7 +182,12 @@ void ParseJwcHeader(TJwcData& document) {
 bool ReadJwcBytes(std::span<const uint8_t> bytes, TJwcData& document, TReadFailure* failure) {
   ResetJwc(document);
   if (failure != nullptr) *failure = TReadFailure{};
-  return TJwcReader(bytes, document, failure).Read();
+  try {
+    return TJwcReader(bytes, document, failure).Read();
+  } catch (const std::bad_alloc&) {
+    if (failure != nullptr) failure->Reason = "there is not enough memory to read the file";
+    return false;
+  }
 }
 
 bool ReadJwc(const std::string& path, TJwcData& document, TReadFailure* failure) {

@@ -33,6 +33,7 @@ class TConverter {
     scales_.AddPoint(scale_, -298 / kPaperFactor, -209 / kPaperFactor);
     scales_.AddPoint(scale_, 298 / kPaperFactor, 209 / kPaperFactor);
     scales_.ComputeDigits(kPaperFactor);
+    frozen_ = scales_.Freeze(kPaperFactor);
   }
 
   void Run();
@@ -40,8 +41,8 @@ class TConverter {
  private:
   // A part coordinate or radius in the units the scale table works in, rounded to 32 bits once.
   float Unit(float value) const { return static_cast<float>(value / kPaperFactor / scale_); }
-  long double X(long double u) const { return scales_.ConvertX(scale_, kPaperFactor, u) / scale_; }
-  long double Y(long double u) const { return scales_.ConvertY(scale_, kPaperFactor, u) / scale_; }
+  long double X(long double u) const { return frozen_.ConvertX(scale_, u) / scale_; }
+  long double Y(long double u) const { return frozen_.ConvertY(scale_, u) / scale_; }
   void ConvertLines();
   void ConvertArcs();
   void ConvertPoints();
@@ -53,6 +54,7 @@ class TConverter {
   TJwsData& dst_;
   float scale_ = 1.0f;
   TScales scales_;
+  TFrozenScales frozen_;
   TExtent extent_;
 };
 

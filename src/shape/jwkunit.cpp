@@ -1,6 +1,7 @@
 #include "shape/jwkunit.h"
 
 #include <algorithm>
+#include <new>
 #include <optional>
 #include <string_view>
 
@@ -59,8 +60,9 @@ bool TJwkReader::ReadPool() {
   if (size <= 0) return true;
   std::span<const uint8_t> pool;
   if (!in_.Take(static_cast<std::size_t>(size), pool)) return EndsIn("text pool");
-  for (TMoji2& text : doc_.Moji) text.Text = PoolText(pool, text.PoolAddress);
-  return true;
+  std::string reason;
+  auto offsetOf = [](const TMoji2& text) { return int64_t{text.PoolAddress}; };
+  return ResolvePoolTexts(pool, doc_.Moji, offsetOf, reason) || Fail(reason);
 }
 
 bool TJwkReader::Read() {
@@ -122,7 +124,11 @@ bool ParseJwkHeader(TJwkData& document, TReadFailure* failure) {
 bool ReadJwkBytes(std::span<const uint8_t> bytes, TJwkData& document, TReadFailure* failure) {
   ResetJwk(document);
   if (failure != nullptr) *failure = TReadFailure{};
-  return TJwkReader(bytes, document, failure).Read();
+  try {
+    return TJwkReader(bytes, document, failure).Read();
+  } catch (const std::bad_alloc&) {
+    return Fail(failure, "there is not enough memory to read the file");
+  }
 }
 
 bool ReadJwk(const std::string& path, TJwkData& document, TReadFailure* failure) {

@@ -1,6 +1,8 @@
 #include "support/archive.h"
 
 
+#include <system_error>
+
 #include "support/cp932.h"
 
 namespace torvane {
@@ -68,7 +70,11 @@ void TArchiveWriter::HandOver() {
   std::swap(buffer_, spare_);
   std::size_t size = used_;
   used_ = 0;
-  pending_ = std::async(std::launch::async, [this, size] { sink_.Write(spare_.data(), size); });
+  try {
+    pending_ = std::async(std::launch::async, [this, size] { sink_.Write(spare_.data(), size); });
+  } catch (const std::system_error&) {
+    sink_.Write(spare_.data(), size);  // no thread to be had: write here
+  }
 }
 
 void TArchiveWriter::Flush() {

@@ -12,14 +12,19 @@ namespace {
 
 class TReadOnlyFile {
  public:
-  explicit TReadOnlyFile(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  // Without blocking, so that a named pipe or a device cannot hold the reader; only regular files
+  // are read.
+  explicit TReadOnlyFile(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
   ~TReadOnlyFile() {
     if (fd_ >= 0) close(fd_);
   }
   TReadOnlyFile(const TReadOnlyFile&) = delete;
   TReadOnlyFile& operator=(const TReadOnlyFile&) = delete;
 
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsRegular() const {
+    struct stat info {};
+    return fd_ >= 0 && fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+  }
   // Reads up to n bytes; the count read, or -1 on an error.
   ssize_t ReadUpTo(uint8_t* data, std::size_t n) {
     std::size_t done = 0;
@@ -44,7 +49,7 @@ bool LoadFileBytes(const std::string& path, TFileBytes& out) {
   out = TFileBytes{};
   TReadOnlyFile file(path);
   struct stat info {};
-  if (!file.IsOpen() || fstat(file.Fd(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (!file.IsRegular() || fstat(file.Fd(), &info) != 0) return false;
   std::size_t size = static_cast<std::size_t>(info.st_size);
   std::size_t capacity = size > 0 ? size : 1;
   std::unique_ptr<uint8_t, TLargeRelease> data;
@@ -63,7 +68,7 @@ bool LoadFileBytes(const std::string& path, TFileBytes& out) {
 bool LoadFilePrefix(const std::string& path, std::size_t n, std::string& out) {
   out.clear();
   TReadOnlyFile file(path);
-  if (!file.IsOpen()) return false;
+  if (!file.IsRegular()) return false;
   std::string buffer(n, '\0');
   ssize_t got = file.ReadUpTo(reinterpret_cast<uint8_t*>(buffer.data()), n);
   if (got < 0) return false;

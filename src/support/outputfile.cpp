@@ -6,8 +6,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <filesystem>
 
 #include "support/ioerror.h"
@@ -15,22 +13,26 @@
 namespace torvane {
 namespace {
 
-// A symbolic link is written through, so that the link stays and its target changes.
+// A symbolic link is written through, dangling or not, so that the link stays and what it names
+// changes; a chain of links is followed as far as the system would.
 std::string ResolveTarget(const std::string& path) {
-  struct stat info {};
-  if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-    char resolved[PATH_MAX];
-    if (realpath(path.c_str(), resolved) != nullptr) return resolved;
+  namespace fs = std::filesystem;
+  fs::path target(path);
+  std::error_code error;
+  for (int depth = 0; depth < 40 && fs::is_symlink(target, error); ++depth) {
+    fs::path link = fs::read_symlink(target, error);
+    if (error) break;
+    target = link.is_absolute() ? link : target.parent_path() / link;
   }
-  return path;
+  return target.string();
 }
 
+// Short, so that a target whose name is as long as the system allows still gets one.
 std::string TemporaryName(const std::string& target, unsigned attempt) {
   static std::atomic<unsigned> counter{0};
-  std::filesystem::path path(target);
-  std::string name = "." + path.filename().string() + ".tmp-" + std::to_string(getpid()) + "-" +
-                     std::to_string(counter++) + "-" + std::to_string(attempt);
-  return (path.parent_path() / name).string();
+  std::string name = ".torvane-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" +
+                     std::to_string(attempt) + ".tmp";
+  return (std::filesystem::path(target).parent_path() / name).string();
 }
 
 }  // namespace
@@ -51,7 +53,13 @@ TOutputFile::TOutputFile(const std::string& path) : target_(ResolveTarget(path))
     if (fd_ < 0 && (errno != EEXIST || attempt > 100)) throw TIoError::FromErrno(errno, path);
   }
   // A replaced file keeps its permissions; a new one gets the usual ones under the umask.
-  if (exists) fchmod(fd_, mode);
+  if (exists && fchmod(fd_, mode) != 0) {
+    int error = errno;
+    close(fd_);
+    fd_ = -1;
+    unlink(temporary_.c_str());
+    throw TIoError::FromErrno(error, path);
+  }
 }
 
 TOutputFile::~TOutputFile() {
@@ -72,6 +80,9 @@ void TOutputFile::Write(const uint8_t* data, std::size_t size) {
 }
 
 void TOutputFile::Commit() {
+  // On the disk before it takes the target's place: after a crash the target is the old file or
+  // the new one, never an empty one.
+  if (fsync(fd_) != 0) throw TIoError::FromErrno(errno, target_);
   int fd = fd_;
   fd_ = -1;
   if (close(fd) != 0) throw TIoError::FromErrno(errno, target_);

@@ -4,17 +4,25 @@
 
 #include <cstddef>
 #include <future>
+#include <system_error>
 
 namespace torvane {
 
 // Below this many records a second thread costs more than it saves.
 inline constexpr std::size_t kParallelMinimum = 4096;
 
-// Runs first here and second at the same time on another thread; an exception of either reaches
-// the caller once both have ended.
+// Runs first here and second at the same time on another thread (after first, here, when no
+// thread can be had); an exception of either reaches the caller once both have ended.
 template <typename First, typename Second>
 void InParallel(const First& first, const Second& second) {
-  std::future<void> other = std::async(std::launch::async, second);
+  std::future<void> other;
+  try {
+    other = std::async(std::launch::async, second);
+  } catch (const std::system_error&) {
+    first();
+    second();
+    return;
+  }
   try {
     first();
   } catch (...) {

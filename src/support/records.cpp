@@ -47,11 +47,36 @@ TMoji2 DecodeMoji2(const TRecordBytes<kMojiRecordSize>& r, TPoolAddressing addre
   return text;
 }
 
-std::string PoolText(std::span<const uint8_t> pool, int64_t offset) {
-  if (offset < 0 || static_cast<uint64_t>(offset) >= pool.size()) return {};
-  auto begin = pool.begin() + static_cast<std::ptrdiff_t>(offset);
-  auto end = std::find(begin, pool.end(), uint8_t{0});
-  return std::string(begin, end);
+bool ResolvePoolTexts(std::span<const uint8_t> pool, std::span<TMoji2> texts,
+                      const std::function<int64_t(const TMoji2&)>& offsetOf, std::string& failure) {
+  // Where the text from each pool byte ends: one pass, however many texts share a run.
+  std::vector<std::size_t> ends(pool.size());
+  std::size_t end = pool.size();
+  for (std::size_t i = pool.size(); i-- > 0;) {
+    if (pool[i] == 0) end = i;
+    ends[i] = end;
+  }
+  auto extent = [&](const TMoji2& text) -> std::pair<std::size_t, std::size_t> {
+    int64_t offset = offsetOf(text);
+    if (offset < 0 || static_cast<uint64_t>(offset) >= pool.size()) return {0, 0};
+    std::size_t begin = static_cast<std::size_t>(offset);
+    return {begin, ends[begin]};
+  };
+  uint64_t total = 0;
+  for (const TMoji2& text : texts) {
+    auto [begin, end] = extent(text);
+    total += end - begin;
+  }
+  if (total > kMaxTextBytes) {
+    failure = "the texts would take " + std::to_string(total) + " bytes, more than the " +
+              std::to_string(kMaxTextBytes >> 20) + " MiB a drawing or part can need (many texts point into one run of the pool)";
+    return false;
+  }
+  for (TMoji2& text : texts) {
+    auto [begin, end] = extent(text);
+    text.Text.assign(reinterpret_cast<const char*>(pool.data()) + begin, end - begin);
+  }
+  return true;
 }
 
 namespace {

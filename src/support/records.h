@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -55,9 +56,13 @@ TTen2 DecodeTen2(const TRecordBytes<kTenRecordSize>& record);
 enum class TPoolAddressing { SegmentOffset, Offset };
 TMoji2 DecodeMoji2(const TRecordBytes<kMojiRecordSize>& record, TPoolAddressing addressing);
 
-// The text at offset in a text pool: its bytes up to the first zero byte or the pool's end. An
-// offset outside the pool gives an empty text.
-std::string PoolText(std::span<const uint8_t> pool, int64_t offset);
+// The texts of a pool: each text's bytes run from its offset (offsetOf(text)) to the first zero
+// byte or the pool's end; an offset outside the pool gives an empty text. Many texts may point into
+// one long run without a zero, so together they may take at most kMaxTextBytes: beyond that no
+// text is filled, the result is false and failure says why.
+inline constexpr std::size_t kMaxTextBytes = std::size_t{64} << 20;
+bool ResolvePoolTexts(std::span<const uint8_t> pool, std::span<TMoji2> texts,
+                      const std::function<int64_t(const TMoji2&)>& offsetOf, std::string& failure);
 
 // ---- Windows-edition records ----
 

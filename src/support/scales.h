@@ -32,8 +32,6 @@ struct TFrozenScale {
   TScaleAxis X, Y;
 };
 
-// The table as it converts at one factor with the rounding it had when frozen. It never changes,
-// so several threads may convert through it at once.
 // The nearest whole number, halves away from zero, through a 64-bit integer (so zero is +0.0);
 // nothing when |value| is 2^63 or more or not finite.
 inline bool RoundHalfAway(long double value, long double& rounded) {
@@ -55,6 +53,8 @@ inline long double ConvertOnAxis(float scale, const TScaleAxis& axis, long doubl
   return offset + axis.BaseValue;
 }
 
+// The table as it converts at one factor with the rounding it had when frozen. It never changes,
+// so several threads may convert through it at once.
 class TFrozenScales {
  public:
   // nullptr for a scale that was never added.
