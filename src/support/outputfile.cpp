@@ -42,6 +42,7 @@ TOutputFile::TOutputFile(const std::string& path) : target_(ResolveTarget(path))
   mode_t mode = 0666;
   struct stat info {};
   bool exists = stat(target_.c_str(), &info) == 0;
+  replacing_ = exists;
   if (exists) {
     if (S_ISDIR(info.st_mode)) throw TIoError::FromErrno(EISDIR, path);
     if (access(target_.c_str(), W_OK) != 0) throw TIoError::FromErrno(errno, path);
@@ -80,9 +81,9 @@ void TOutputFile::Write(const uint8_t* data, std::size_t size) {
 }
 
 void TOutputFile::Commit() {
-  // On the disk before it takes the target's place: after a crash the target is the old file or
-  // the new one, never an empty one.
-  if (fsync(fd_) != 0) throw TIoError::FromErrno(errno, target_);
+  // A file that replaces an earlier one is on the disk before it takes its place: after a crash
+  // the target is the old file or the new one, never an empty one. A new file risks nothing.
+  if (replacing_ && fsync(fd_) != 0) throw TIoError::FromErrno(errno, target_);
   int fd = fd_;
   fd_ = -1;
   if (close(fd) != 0) throw TIoError::FromErrno(errno, target_);

@@ -35,6 +35,7 @@ class TOutputFile final : public TByteSink {
   std::string target_;
   std::string temporary_;
   int fd_ = -1;
+  bool replacing_ = false;  // an earlier file stands at the target
   bool committed_ = false;
 };
 
