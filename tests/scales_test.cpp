@@ -102,7 +102,7 @@ TEST(Scales, UnknownScaleConvertsToZeroAndSinglePointsRoundToWholes) {
   table.AddPoint(2.0f, 3.3f, 4.6f);
   table.ComputeDigits(1);
   EXPECT_EQ(table.ConvertX(5.0f, 1, 123), 0.0L);
-  EXPECT_FALSE(table.Contains(5.0f));
+  EXPECT_EQ(table.Freeze(1).Find(5.0f), nullptr);
   EXPECT_EQ(table.ConvertX(2.0f, 1, 3.3f), 7.0L);  // 6.6 at 0 places
   EXPECT_EQ(table.ConvertY(2.0f, 1, 4.6f), 9.0L);  // 9.2
 }

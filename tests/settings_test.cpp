@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "builder/filebuilder.h"
 #include "settings/inifile.h"
 #include "settings/settings.h"
 #include "support/ioerror.h"
@@ -181,37 +179,22 @@ class TTempFolder : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = fs::current_path();
-    std::string pattern = (fs::temp_directory_path() / "torvane-settings-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    folder_ = fs::canonical(pattern).string();
+    folder_ = fs::canonical(dir_.Path()).string();
     fs::current_path(folder_);
   }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(folder_);
-  }
+  void TearDown() override { fs::current_path(previous_); }
 
   std::string PathOf(const std::string& name) const { return folder_ + "/" + name; }
 
-  static void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    out.close();
-    ASSERT_TRUE(out.good()) << path;
-  }
-  static std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in.is_open()) << path;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_FALSE(in.bad()) << path;
-    return bytes;
-  }
+  static void WriteBytes(const std::string& path, const std::string& bytes) { test::WriteFile(path, bytes); }
+  static std::string ReadBytes(const std::string& path) { return test::ReadFile(path); }
   std::vector<std::string> FolderEntries() const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename());
     return names;
   }
 
+  test::TTempDir dir_;
   fs::path previous_;
   std::string folder_;
 };

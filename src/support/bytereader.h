@@ -98,7 +98,6 @@ class TByteReader {
   bool ReadU8(uint8_t& value) { return ReadBytes(&value, 1); }
   bool ReadU16(uint16_t& value) { return ReadValue<2>(value); }
   bool ReadS16(int16_t& value) { return ReadValue<2>(value); }
-  bool ReadS32(int32_t& value) { return ReadValue<4>(value); }
   bool ReadF32(float& value) { return ReadValue<4>(value); }
 
  private:

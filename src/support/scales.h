@@ -98,7 +98,6 @@ class TScales {
   // For the many conversions of a drawing: the same results as ConvertX and ConvertY.
   TFrozenScales Freeze(long double factor) const;
 
-  bool Contains(float scale) const { return Find(scale) != nullptr; }
   int32_t Count() const { return static_cast<int32_t>(entries_.size()); }
   const std::vector<TScaleEntry>& Entries() const { return entries_; }
 
