@@ -1,18 +1,14 @@
 #include "cli/convertcli.h"
 
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <set>
 #include <system_error>
 
-#include "drawing/jwc2jww.h"
-#include "drawing/jwcunit.h"
-#include "drawing/jwwunit.h"
+#include "convert/conversion.h"
 #include "settings/inifile.h"
 #include "settings/settings.h"
-#include "shape/jwk2jws.h"
-#include "shape/jwkunit.h"
-#include "shape/jwsunit.h"
 #include "support/cp932.h"
 #include "support/bytereader.h"
 #include "support/ioerror.h"
@@ -57,18 +53,6 @@ struct TOptions {
 class TUsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
-
-// The part of the file name after its last ".", upper-cased in ASCII, with the dot.
-std::string UpperExtension(const std::string& path) {
-  std::string name = fs::path(path).filename().string();
-  std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos) return "";
-  std::string extension = name.substr(dot);
-  for (char& c : extension) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return extension;
-}
 
 std::string FontFromUtf8(const std::string& utf8) {
   std::optional<std::string> cp932 = Utf8ToCp932(utf8);
@@ -139,7 +123,11 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
 class TBatch {
  public:
   TBatch(const TOptions& options, std::ostream& out, std::ostream& err)
-      : options_(options), out_(out), err_(err) {}
+      : options_(options), out_(out), err_(err) {
+    conversion_.FontName = options.fontCp932;
+    conversion_.NumericCorrection = options.correction;
+    conversion_.CharacterTypes = options.characterTypes;
+  }
 
   // True when the file was converted.
   bool Convert(const std::string& path);
@@ -149,7 +137,7 @@ class TBatch {
     err_ << kProgram << ": " << path << ": " << why << "\n";
     return false;
   }
-  std::string OutputPathFor(const std::string& path, const char* extension) const;
+  std::string OutputPathFor(const std::string& path, TFileKind kind) const;
   // Refuses an output that would replace the input, one written earlier in this run, or an
   // existing file without --force.
   bool MayWrite(const std::string& input, const std::string& output);
@@ -159,23 +147,19 @@ class TBatch {
     for (const std::string& line : lines) out_ << line << "\n";
     out_.flush();
   }
-  // Prints the summary and answers whether the document may be converted.
-  bool Loaded(const std::string& path, const std::vector<std::string>& summary, bool complete,
-              const TReadFailure& failure);
-  bool Saved(const std::string& path, const std::string& output, bool written, const std::string& reason);
-  bool ConvertDrawing(const std::string& path, const std::string& output);
-  bool ConvertPart(const std::string& path, const std::string& output);
+  bool ConvertChecked(const std::string& path, TFileKind kind);
 
   const TOptions& options_;
   std::ostream& out_;
   std::ostream& err_;
+  TConversionOptions conversion_;
   std::set<fs::path> written_;
 };
 
-std::string TBatch::OutputPathFor(const std::string& path, const char* extension) const {
+std::string TBatch::OutputPathFor(const std::string& path, TFileKind kind) const {
   fs::path input(path);
   fs::path name = input.filename();
-  name.replace_extension(extension);
+  name.replace_extension(OutputExtension(kind));
   if (!options_.output) return (input.parent_path() / name).string();
   std::error_code error;
   if (fs::is_directory(*options_.output, error)) return (fs::path(*options_.output) / name).string();
@@ -205,42 +189,29 @@ bool TBatch::MayWrite(const std::string& input, const std::string& output) {
   return true;
 }
 
-bool TBatch::Loaded(const std::string& path, const std::vector<std::string>& summary, bool complete,
-                    const TReadFailure& failure) {
-  PrintSummary(summary);
-  if (complete) return true;
-  if (!failure.MissingNameTables) return Refuse(path, "cannot be read: " + failure.Reason);
-  err_ << kProgram << ": " << path << ": note: the drawing has no layer or group names (saved by an older "
-       << "DOS edition); they stay empty\n";
-  return true;
+// The system's own words for an errno, else the runtime's text.
+std::string WriteFailureText(const TWriteOutcome& outcome) {
+  return outcome.Error != 0 ? std::strerror(outcome.Error) : outcome.Text;
 }
 
-bool TBatch::Saved(const std::string& path, const std::string& output, bool written, const std::string& reason) {
-  if (!written) return Refuse(path, "cannot write " + output + ": " + reason);
+bool TBatch::ConvertChecked(const std::string& path, TFileKind kind) {
+  std::string output = OutputPathFor(path, kind);
+  if (!MayWrite(path, output)) return false;
+  TFileOutcome outcome =
+      ConvertFile(path, kind, output, conversion_, GlobalDocuments(),
+                  options_.force ? TWriteMode::Replace : TWriteMode::NoReplace, true, fs::absolute(path).string());
+  const TLoadOutcome& load = outcome.Load;
+  PrintSummary(load.Summary);
+  if (!load.Opened()) return Refuse(path, std::string("cannot be read: ") + std::strerror(load.Failure.OpenError));
+  if (load.Truncated()) return Refuse(path, "cannot be read: " + load.Failure.Reason);
+  if (load.Failure.MissingNameTables) {
+    err_ << kProgram << ": " << path << ": note: the drawing has no layer or group names (saved by an older "
+         << "DOS edition); they stay empty\n";
+  }
+  const TWriteOutcome& write = *outcome.Write;
+  if (!write.Written) return Refuse(path, "cannot write " + output + ": " + WriteFailureText(write));
   written_.insert(KeyOf(output));
   return true;
-}
-
-bool TBatch::ConvertDrawing(const std::string& path, const std::string& output) {
-  if (!MayWrite(path, output)) return false;
-  TReadFailure failure;
-  bool complete = ReadJwc(path, JwcDocument, &failure);
-  if (!Loaded(path, JwcSummaryLines(fs::absolute(path).string(), JwcDocument), complete, failure)) return false;
-  ConvertJwcToJww(options_.fontCp932, options_.correction, JwcDocument, TJwwDocument);
-  std::string reason;
-  bool written = WriteJww(output, TJwwDocument, &reason);
-  return Saved(path, output, written, reason);
-}
-
-bool TBatch::ConvertPart(const std::string& path, const std::string& output) {
-  if (!MayWrite(path, output)) return false;
-  TReadFailure failure;
-  bool complete = ReadJwk(path, JwkDocument, &failure);
-  if (!Loaded(path, JwkSummaryLines(fs::absolute(path).string(), JwkDocument), complete, failure)) return false;
-  ConvertJwkToJws(options_.fontCp932, options_.correction, options_.characterTypes, JwkDocument, TJwsDocument);
-  std::string reason;
-  bool written = WriteJws(output, TJwsDocument, &reason);
-  return Saved(path, output, written, reason);
 }
 
 bool TBatch::Convert(const std::string& path) {
@@ -248,16 +219,15 @@ bool TBatch::Convert(const std::string& path) {
   if (!fs::exists(path, error)) return Refuse(path, "no such file");
   if (fs::is_directory(path, error)) return Refuse(path, "is a folder, not a file");
   if (!fs::is_regular_file(path, error)) return Refuse(path, "is not a regular file");
-  std::string extension = UpperExtension(path);
+  TFileCheck check = CheckFile(path);
   try {
-    if (extension == ".JWC") {
-      return IsJwcFile(path) ? ConvertDrawing(path, OutputPathFor(path, ".jww")) : Refuse(path, "not a JW_CAD drawing");
+    switch (check.Result) {
+      case TCheckResult::Accepted: return ConvertChecked(path, check.Kind);
+      case TCheckResult::Unreadable: return Refuse(path, std::string("cannot be read: ") + std::strerror(check.Error));
+      case TCheckResult::NoSignature:
+        return Refuse(path, check.Kind == TFileKind::Drawing ? "not a JW_CAD drawing" : "not a JW_CAD part");
+      case TCheckResult::NotJwcJwk: break;
     }
-    if (extension == ".JWK") {
-      return IsJwkFile(path) ? ConvertPart(path, OutputPathFor(path, ".jws")) : Refuse(path, "not a JW_CAD part");
-    }
-  } catch (const TIoError& e) {
-    return Refuse(path, "cannot write " + e.Path() + ": " + e.Text());
   } catch (const std::exception& e) {
     // Whatever else goes wrong with one file (memory, the system) ends that file, not the run.
     return Refuse(path, std::string("cannot be converted: ") + e.what());

@@ -14,24 +14,37 @@ class TReadOnlyFile {
  public:
   // Without blocking, so that a named pipe or a device cannot hold the reader; only regular files
   // are read.
-  explicit TReadOnlyFile(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
+  explicit TReadOnlyFile(const std::string& path)
+      : fd_(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), error_(fd_ < 0 ? errno : 0) {}
   ~TReadOnlyFile() {
     if (fd_ >= 0) close(fd_);
   }
   TReadOnlyFile(const TReadOnlyFile&) = delete;
   TReadOnlyFile& operator=(const TReadOnlyFile&) = delete;
 
-  bool IsRegular() const {
+  // True for a regular file; otherwise Error says why it cannot be read.
+  bool IsRegular() {
     struct stat info {};
-    return fd_ >= 0 && fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+    if (fd_ < 0) return false;
+    if (fstat(fd_, &info) != 0) {
+      error_ = errno;
+      return false;
+    }
+    if (S_ISREG(info.st_mode)) return true;
+    error_ = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    return false;
   }
+  int Error() const { return error_; }
   // Reads up to n bytes; the count read, or -1 on an error.
   ssize_t ReadUpTo(uint8_t* data, std::size_t n) {
     std::size_t done = 0;
     while (done < n) {
       ssize_t got = read(fd_, data + done, n - done);
       if (got < 0 && errno == EINTR) continue;
-      if (got < 0) return -1;
+      if (got < 0) {
+        error_ = errno;
+        return -1;
+      }
       if (got == 0) break;
       done += static_cast<std::size_t>(got);
     }
@@ -41,37 +54,44 @@ class TReadOnlyFile {
 
  private:
   int fd_;
+  int error_;
 };
+
+bool Failed(int* error, int value) {
+  if (error != nullptr) *error = value;
+  return false;
+}
 
 }  // namespace
 
-bool LoadFileBytes(const std::string& path, TFileBytes& out) {
+bool LoadFileBytes(const std::string& path, TFileBytes& out, int* error) {
   out = TFileBytes{};
   TReadOnlyFile file(path);
   struct stat info {};
-  if (!file.IsRegular() || fstat(file.Fd(), &info) != 0) return false;
+  if (!file.IsRegular()) return Failed(error, file.Error());
+  if (fstat(file.Fd(), &info) != 0) return Failed(error, errno);
   std::size_t size = static_cast<std::size_t>(info.st_size);
   std::size_t capacity = size > 0 ? size : 1;
   std::unique_ptr<uint8_t, TLargeRelease> data;
   try {
     data = {static_cast<uint8_t*>(AllocateLarge(capacity)), TLargeRelease{capacity}};
   } catch (const std::bad_alloc&) {
-    return false;
+    return Failed(error, ENOMEM);
   }
   ssize_t got = file.ReadUpTo(data.get(), size);
-  if (got < 0) return false;
+  if (got < 0) return Failed(error, file.Error());
   out.data = std::move(data);
   out.size = static_cast<std::size_t>(got);
   return true;
 }
 
-bool LoadFilePrefix(const std::string& path, std::size_t n, std::string& out) {
+bool LoadFilePrefix(const std::string& path, std::size_t n, std::string& out, int* error) {
   out.clear();
   TReadOnlyFile file(path);
-  if (!file.IsRegular()) return false;
+  if (!file.IsRegular()) return Failed(error, file.Error());
   std::string buffer(n, '\0');
   ssize_t got = file.ReadUpTo(reinterpret_cast<uint8_t*>(buffer.data()), n);
-  if (got < 0) return false;
+  if (got < 0) return Failed(error, file.Error());
   buffer.resize(static_cast<std::size_t>(got));
   out = std::move(buffer);
   return true;

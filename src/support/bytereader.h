@@ -22,6 +22,10 @@ struct TReadFailure {
   std::string Reason;
   // A drawing of an older DOS edition: it ends exactly where the layer-name table would begin.
   bool MissingNameTables = false;
+  // The byte at which reading stopped.
+  std::size_t Offset = 0;
+  // The errno why the file could not be opened or read at all; 0 when its bytes were read.
+  int OpenError = 0;
 };
 
 // The bytes of a whole file.
@@ -31,10 +35,12 @@ struct TFileBytes {
   std::span<const uint8_t> Span() const { return {data.get(), size}; }
 };
 
-// Reads the whole file; false when it cannot be opened or read.
-bool LoadFileBytes(const std::string& path, TFileBytes& out);
-// Reads the first n bytes (fewer when the file is shorter); false when it cannot be opened or read.
-bool LoadFilePrefix(const std::string& path, std::size_t n, std::string& out);
+// Reads the whole file; false when it cannot be opened or read, with the errno in error when given
+// (EISDIR for a folder, EINVAL for anything else that is not a regular file, ENOMEM).
+bool LoadFileBytes(const std::string& path, TFileBytes& out, int* error = nullptr);
+// Reads the first n bytes (fewer when the file is shorter); false when it cannot be opened or read,
+// with the errno in error as LoadFileBytes gives it.
+bool LoadFilePrefix(const std::string& path, std::size_t n, std::string& out, int* error = nullptr);
 
 template <std::size_t N>
 class TRecordBytes {

@@ -55,8 +55,10 @@ TIoError::TIoError(int code, std::string text, std::string path)
 
 TIoError TIoError::FromErrno(int error, std::string path) {
   int code = RuntimeCodeOf(error);
-  if (code != 0) return TIoError(code, std::move(path));
-  return TIoError(error, "I/O エラー (" + std::to_string(error) + ")", std::move(path));
+  TIoError result = code != 0 ? TIoError(code, std::move(path))
+                              : TIoError(error, "I/O エラー (" + std::to_string(error) + ")", std::move(path));
+  result.errno_ = error;
+  return result;
 }
 
 }  // namespace torvane

@@ -28,6 +28,8 @@ class TIoError : public std::runtime_error {
   static TIoError FromErrno(int error, std::string path);
 
   int Code() const { return code_; }
+  // The errno behind the error; 0 when it did not come from the system.
+  int Errno() const { return errno_; }
   const std::string& Path() const { return path_; }
   // The runtime's text for the error, without the path.
   const std::string& Text() const { return text_; }
@@ -36,6 +38,7 @@ class TIoError : public std::runtime_error {
   TIoError(int code, std::string text, std::string path);
 
   int code_;
+  int errno_ = 0;
   std::string text_;
   std::string path_;
 };

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 
 #include "support/ioerror.h"
@@ -37,7 +38,7 @@ std::string TemporaryName(const std::string& target, unsigned attempt) {
 
 }  // namespace
 
-TOutputFile::TOutputFile(const std::string& path) : target_(ResolveTarget(path)) {
+TOutputFile::TOutputFile(const std::string& path, bool replace) : target_(ResolveTarget(path)), replace_(replace) {
   if (target_.empty()) throw TIoError::FromErrno(ENOENT, path);
   mode_t mode = 0666;
   struct stat info {};
@@ -45,6 +46,7 @@ TOutputFile::TOutputFile(const std::string& path) : target_(ResolveTarget(path))
   replacing_ = exists;
   if (exists) {
     if (S_ISDIR(info.st_mode)) throw TIoError::FromErrno(EISDIR, path);
+    if (!replace_) throw TIoError::FromErrno(EEXIST, path);
     if (access(target_.c_str(), W_OK) != 0) throw TIoError::FromErrno(errno, path);
     mode = info.st_mode & 07777;
   }
@@ -87,7 +89,18 @@ void TOutputFile::Commit() {
   int fd = fd_;
   fd_ = -1;
   if (close(fd) != 0) throw TIoError::FromErrno(errno, target_);
-  if (rename(temporary_.c_str(), target_.c_str()) != 0) throw TIoError::FromErrno(errno, target_);
+  if (replace_) {
+    if (rename(temporary_.c_str(), target_.c_str()) != 0) throw TIoError::FromErrno(errno, target_);
+  } else {
+    // A file that appeared at the target since the start stays: the rename refuses atomically.
+    if (renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) != 0) {
+      int error = errno;
+      if (error != EINVAL && error != ENOSYS) throw TIoError::FromErrno(error, target_);
+      // A file system without that rename: a hard link is just as atomic.
+      if (link(temporary_.c_str(), target_.c_str()) != 0) throw TIoError::FromErrno(errno, target_);
+      unlink(temporary_.c_str());
+    }
+  }
   committed_ = true;
 }
 

@@ -20,8 +20,9 @@ class TByteSink {
 class TOutputFile final : public TByteSink {
  public:
   // Creates the temporary file. Throws TIoError when it cannot be created, or when the target
-  // exists and may not be written (or is a folder).
-  explicit TOutputFile(const std::string& path);
+  // exists and may not be written (or is a folder). Unless replace is set, a target that exists
+  // is never replaced: neither now (EEXIST) nor when one appears before Commit.
+  explicit TOutputFile(const std::string& path, bool replace = true);
   // Removes the temporary file unless Commit succeeded.
   ~TOutputFile() override;
   TOutputFile(const TOutputFile&) = delete;
@@ -35,6 +36,7 @@ class TOutputFile final : public TByteSink {
   std::string target_;
   std::string temporary_;
   int fd_ = -1;
+  bool replace_ = true;
   bool replacing_ = false;  // an earlier file stands at the target
   bool committed_ = false;
 };

@@ -3,7 +3,10 @@
 namespace torvane {
 
 bool TSectionReader::Fail(std::string reason) {
-  if (failure_ != nullptr) failure_->Reason = std::move(reason);
+  if (failure_ != nullptr) {
+    failure_->Reason = std::move(reason);
+    failure_->Offset = in_.Position();
+  }
   return false;
 }
 

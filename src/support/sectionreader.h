@@ -72,9 +72,10 @@ template <typename Document>
 bool ReadFileWith(const std::string& path, Document& document, TReadFailure* failure,
                   bool (*readBytes)(std::span<const uint8_t>, Document&, TReadFailure*), void (*reset)(Document&)) {
   TFileBytes file;
-  if (!LoadFileBytes(path, file)) {
+  int error = 0;
+  if (!LoadFileBytes(path, file, &error)) {
     reset(document);
-    if (failure != nullptr) *failure = TReadFailure{"the file cannot be opened or read", false};
+    if (failure != nullptr) *failure = TReadFailure{"the file cannot be opened or read", false, 0, error};
     return false;
   }
   return readBytes(file.Span(), document, failure);

@@ -1,0 +1,135 @@
+// The conversion service that the window and the command line share: which kind a file is, what
+// its output is called, and one file's read → summary → convert → write, answered as plain values
+// that each front end words for its own users.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "drawing/jwcunit.h"
+#include "drawing/jwwunit.h"
+#include "settings/settings.h"
+#include "shape/jwkunit.h"
+#include "shape/jwsunit.h"
+#include "support/bytereader.h"
+
+namespace torvane {
+
+enum class TFileKind { None, Drawing, Part };
+
+// The part of the file name (not the folder) after its last ".", with the dot, upper-cased in
+// ASCII; empty when the name has no dot.
+std::string UpperExtension(const std::string& path);
+// By the extension alone: ".JWC" a drawing, ".JWK" a part, anything else neither.
+TFileKind FileKindOf(const std::string& path);
+// ".jww" for drawings, ".jws" for parts, "" for neither.
+const char* OutputExtension(TFileKind kind);
+// ".JWW" / ".JWS": the upper-cased extension an output of that kind must carry.
+const char* UpperOutputExtension(TFileKind kind);
+
+enum class TCheckResult {
+  Accepted,     // the extension names a kind and the file carries its signature
+  NotJwcJwk,    // the extension is neither .jwc nor .jwk
+  NoSignature,  // the extension names a kind, but the file does not carry its signature
+  Unreadable,   // the file cannot be opened or read: Error says why
+};
+
+struct TFileCheck {
+  TFileKind Kind = TFileKind::None;  // by the extension
+  TCheckResult Result = TCheckResult::NotJwcJwk;
+  int Error = 0;  // the errno of an unreadable file
+};
+
+// Classifies a file by its extension, then confirms it by its 20-byte signature; touches no document.
+TFileCheck CheckFile(const std::string& path);
+
+// The output name of a batch file: its name without folder, the extension changed to .jww or .jws
+// in lower case whatever the input's case ("PLAN.JWC" → "PLAN.jww").
+std::string BatchOutputName(const std::string& path, TFileKind kind);
+// folder + "/" + BatchOutputName; a folder that already ends in "/" gets no second one.
+std::string BatchOutputPath(const std::string& folder, const std::string& path, TFileKind kind);
+
+// What a conversion takes from the user: the CP932 font name every text carries, numeric
+// correction, and the character types that size the texts of parts.
+struct TConversionOptions {
+  std::string FontName;
+  bool NumericCorrection = true;
+  TMojiSettingsTable CharacterTypes = DefaultMojiSettings();
+};
+
+// The documents one conversion works on. The window passes the global ones; each worker of the
+// command line has its own.
+struct TDocuments {
+  TJwcData& Jwc;
+  TJwwData& Jww;
+  TJwkData& Jwk;
+  TJwsData& Jws;
+};
+TDocuments GlobalDocuments();
+
+// Documents owned together, for one worker.
+struct TOwnedDocuments {
+  TJwcData Jwc;
+  TJwwData Jww;
+  TJwkData Jwk;
+  TJwsData Jws;
+  TDocuments Refs() { return {Jwc, Jww, Jwk, Jws}; }
+};
+
+struct TLoadOutcome {
+  TFileKind Kind = TFileKind::None;
+  // The load summary (UTF-8 lines): the path as given to LoadDocument, an empty line, the memo
+  // lines of a drawing and the counts.
+  std::vector<std::string> Summary;
+  // True when every section was read.
+  bool Complete = false;
+  // Why the read stopped, when it did not complete. Failure.OpenError is set when the file could
+  // not be opened or read at all; Failure.MissingNameTables marks a drawing of an older edition
+  // that lacks only its name tables.
+  TReadFailure Failure;
+
+  bool Opened() const { return Complete || Failure.OpenError == 0; }
+  // A read that stopped inside the records: the document holds only what came before.
+  bool Truncated() const { return !Complete && Opened() && !Failure.MissingNameTables; }
+};
+
+// Reads the file into the document of its kind and produces its summary; summaryPath is the path
+// the summary begins with.
+TLoadOutcome LoadDocument(const std::string& path, TFileKind kind, TDocuments documents,
+                          const std::string& summaryPath);
+
+enum class TWriteMode {
+  Replace,    // an existing output is replaced (the user agreed to it)
+  NoReplace,  // an output that exists when the file is committed is kept, and the write fails
+};
+
+struct TWriteOutcome {
+  bool Written = false;
+  // On failure: the runtime I/O code and its Japanese text, the errno behind it (0 when none),
+  // and whether the output could not even be created (as opposed to failing while it was written).
+  int Code = 0;
+  std::string Text;
+  int Error = 0;
+  bool NotCreated = false;
+};
+
+// Converts the loaded document of the kind and writes it to output. The source document is left
+// as it is, so converting it again gives the same bytes.
+TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
+                           const std::string& output, TWriteMode mode);
+
+struct TFileOutcome {
+  TLoadOutcome Load;
+  // Absent when the file was not converted: it could not be opened, or it was truncated while
+  // the caller asked for complete files only.
+  std::optional<TWriteOutcome> Write;
+};
+
+// One file from start to end: load, then (unless the read stopped inside the records and
+// wholeOnly is set) convert and write.
+TFileOutcome ConvertFile(const std::string& path, TFileKind kind, const std::string& output,
+                         const TConversionOptions& options, TDocuments documents, TWriteMode mode,
+                         bool wholeOnly, const std::string& summaryPath);
+
+}  // namespace torvane
