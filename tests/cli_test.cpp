@@ -65,7 +65,8 @@ TEST_F(ConvertCommand, ConvertsBesideTheInputAndPrintsTheSummary) {
   TRun run = RunCommand({input});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.out, input + "\n\n居間\n\n直線の数　 = 2\n円弧の数　 = 0\n文字列の数 = 1\n実点の数　 = 0\n仮想点の数 = 0\n");
+  EXPECT_EQ(run.out, input + "\n\n居間\n\n直線の数　 = 2\n円弧の数　 = 0\n文字列の数 = 1\n実点の数　 = 0\n仮想点の数 = 0\n" +
+                         "written: " + dir.File("Plan.jww") + "\n1 converted, 0 failed, 0 skipped\n");
   EXPECT_EQ(test::ReadFile(dir.File("Plan.jww")), Expected(Plan(), kGothic, true));
 }
 

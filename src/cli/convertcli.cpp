@@ -1,17 +1,24 @@
 #include "cli/convertcli.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <set>
 #include <system_error>
+#include <thread>
 
+#include "cli/convertrun.h"
+#include "cli/messages.h"
 #include "convert/conversion.h"
 #include "settings/inifile.h"
 #include "settings/settings.h"
-#include "support/cp932.h"
 #include "support/bytereader.h"
+#include "support/cp932.h"
 #include "support/ioerror.h"
+#include "support/text.h"
 
 namespace torvane {
 namespace {
@@ -22,33 +29,33 @@ constexpr char kProgram[] = "torvane-convert";
 constexpr char kDefaultFont[] = "ＭＳ ゴシック";
 constexpr std::size_t kMaxFontBytes = 254;
 
+// The usage text, translated as one piece.
 constexpr char kUsage[] =
-    "Usage: torvane-convert [--no-correction] [--font NAME] [--settings INI] [-o OUT] [--force] [--quiet]"
-    " FILE...\n"
+    "Usage: torvane-convert [OPTION]... FILE|FOLDER...\n"
     "Converts JW_CAD drawings (.jwc) and parts (.jwk) of the DOS edition into drawings (.jww) and\n"
     "parts (.jws) of the Windows edition.\n"
     "\n"
-    "  --no-correction  keep every converted coordinate unrounded (numeric correction is on by default)\n"
-    "  --font NAME      font name that converted texts carry (default \"ＭＳ ゴシック\")\n"
-    "  --settings INI   settings file whose character types size the texts of parts (read only);\n"
-    "                   default: Torvane.ini in the current folder when it exists, else built-in values\n"
-    "  -o OUT           the output file for one input, or an existing folder for several\n"
-    "  --force          replace output files that already exist\n"
-    "  --quiet          print no load summaries\n"
-    "  -h, --help       show this help\n"
+    "  -r, --recursive    convert every drawing and part below the folders named; with -o DIR their\n"
+    "                     folder tree is rebuilt under DIR\n"
+    "  -j, --jobs N       convert N files at a time (default: the number of processors)\n"
+    "  -o OUT             the output file for one input, or a folder for several\n"
+    "  --force            replace output files that already exist\n"
+    "  --skip-existing    keep output files that already exist and count their inputs as skipped\n"
+    "  --report FILE      write a CSV report with one row per input\n"
+    "  --no-correction    keep every converted coordinate unrounded (numeric correction is on by default)\n"
+    "  --font NAME        font name that converted texts carry (default \"ＭＳ ゴシック\")\n"
+    "  --settings INI     settings file whose character types size the texts of parts (read only);\n"
+    "                     default: Torvane.ini in the current folder when it exists, else built-in values\n"
+    "  --quiet            print no summaries, no progress and no tally, only failures\n"
+    "  -h, --help         show this help\n"
+    "  --version          show the version\n"
     "\n"
     "Each output is written beside its input with the extension .jww or .jws unless -o says otherwise.\n"
-    "Exit status: 0 when every file was converted, 1 when any was refused or failed, 2 on a usage error.\n";
+    "Exit status: 0 when every file was converted or skipped, 1 when any was refused or failed,\n"
+    "2 on a usage error.\n";
 
-struct TOptions {
-  bool correction = true;
-  bool force = false;
-  bool quiet = false;
-  std::string fontCp932;
-  TMojiSettingsTable characterTypes{};
-  std::optional<std::string> output;
-  std::vector<std::string> files;
-};
+// The jobs -j may ask for.
+constexpr std::size_t kMaxJobs = 256;
 
 class TUsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -56,10 +63,10 @@ class TUsageError : public std::runtime_error {
 
 std::string FontFromUtf8(const std::string& utf8) {
   std::optional<std::string> cp932 = Utf8ToCp932(utf8);
-  if (!cp932) throw TUsageError("the font name \"" + utf8 + "\" cannot be written in Shift-JIS (CP932)");
+  if (!cp932) throw TUsageError(Tr("the font name \"%1\" cannot be written in Shift-JIS (CP932)", {utf8}));
   if (cp932->size() > kMaxFontBytes) {
-    throw TUsageError("the font name is " + std::to_string(cp932->size()) + " bytes long in Shift-JIS; at most " +
-                      std::to_string(kMaxFontBytes) + " fit");
+    throw TUsageError(Tr("the font name is %1 bytes long in Shift-JIS; at most %2 fit",
+                         {std::to_string(cp932->size()), std::to_string(kMaxFontBytes)}));
   }
   return *cp932;
 }
@@ -71,31 +78,91 @@ TMojiSettingsTable CharacterTypes(const std::optional<std::string>& settings) {
   std::string path = settings.value_or("Torvane.ini");
   if (!settings && !fs::is_regular_file(path, error)) return DefaultMojiSettings();
   TFileBytes bytes;
-  if (!LoadFileBytes(path, bytes)) throw TUsageError("the settings file " + path + " cannot be read");
+  int why = 0;
+  if (!LoadFileBytes(path, bytes, &why)) {
+    throw TUsageError(Tr("the settings file %1 cannot be read: %2",
+                         {DisplayName(path), why != 0 ? std::strerror(why) : Tr("it is not a regular file")}));
+  }
   return ReadMojiSettings(TIniText(std::string(reinterpret_cast<const char*>(bytes.data.get()), bytes.size)));
 }
 
-TOptions ParseOptions(const std::vector<std::string>& args) {
-  TOptions options;
+std::size_t DefaultJobs() {
+  unsigned cores = std::thread::hardware_concurrency();
+  return std::clamp<std::size_t>(cores, 1, kMaxJobs);
+}
+
+std::size_t JobsFrom(const std::string& text) {
+  std::optional<int32_t> jobs = ParseStrictInt(text);
+  if (!jobs || *jobs < 1 || static_cast<std::size_t>(*jobs) > kMaxJobs) {
+    throw TUsageError(Tr("--jobs takes a number from 1 to %1, not \"%2\"", {std::to_string(kMaxJobs), text}));
+  }
+  return static_cast<std::size_t>(*jobs);
+}
+
+bool IsFolder(const std::string& path) {
+  std::error_code error;
+  return fs::is_directory(path, error);
+}
+
+// -o names a folder when it is one, and whenever several outputs are to be written.
+void DecideOutput(TRunOptions& run) {
+  if (!run.Output) return;
+  bool anyFolder = run.Recursive && std::any_of(run.Inputs.begin(), run.Inputs.end(), IsFolder);
+  run.OutputIsFolder = IsFolder(*run.Output) || run.Inputs.size() > 1 || anyFolder;
+  if (!run.OutputIsFolder || IsFolder(*run.Output)) return;
+  if (!run.Recursive) throw TUsageError(Tr("-o must name an existing folder when several files are given"));
+  // A tree is rebuilt under a folder that may not exist yet; the folder above it must.
+  if (mkdir(run.Output->c_str(), 0777) != 0) {
+    throw TUsageError(Tr("cannot make the output folder %1: %2", {DisplayName(*run.Output), std::strerror(errno)}));
+  }
+}
+
+// The report replaces an earlier file of its name, but never a drawing or part.
+void CheckReport(const TRunOptions& run) {
+  if (!run.Report) return;
+  std::string extension = UpperExtension(*run.Report);
+  if (extension == ".JWC" || extension == ".JWK" || extension == ".JWW" || extension == ".JWS") {
+    throw TUsageError(Tr("the report %1 would replace a drawing or part; name it .csv", {DisplayName(*run.Report)}));
+  }
+  if (IsFolder(*run.Report)) throw TUsageError(Tr("the report %1 is a folder", {DisplayName(*run.Report)}));
+}
+
+TRunOptions ParseOptions(const std::vector<std::string>& args) {
+  TRunOptions run;
+  run.Jobs = DefaultJobs();
   std::optional<std::string> font;
   std::optional<std::string> settings;
   bool onlyFiles = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     auto value = [&](const std::string& name) -> std::string {
-      if (i + 1 >= args.size()) throw TUsageError(name + " needs a value");
+      if (i + 1 >= args.size()) throw TUsageError(Tr("%1 needs a value", {name}));
       return args[++i];
     };
     if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
-      options.files.push_back(arg);
+      run.Inputs.push_back(arg);
     } else if (arg == "--") {
       onlyFiles = true;
     } else if (arg == "--no-correction") {
-      options.correction = false;
+      run.Conversion.NumericCorrection = false;
     } else if (arg == "--force") {
-      options.force = true;
+      run.Force = true;
+    } else if (arg == "--skip-existing") {
+      run.SkipExisting = true;
     } else if (arg == "--quiet") {
-      options.quiet = true;
+      run.Quiet = true;
+    } else if (arg == "-r" || arg == "--recursive") {
+      run.Recursive = true;
+    } else if (arg == "-j" || arg == "--jobs") {
+      run.Jobs = JobsFrom(value(arg));
+    } else if (arg.starts_with("--jobs=")) {
+      run.Jobs = JobsFrom(arg.substr(7));
+    } else if (arg.starts_with("-j")) {
+      run.Jobs = JobsFrom(arg.substr(2));
+    } else if (arg == "--report") {
+      run.Report = value(arg);
+    } else if (arg.starts_with("--report=")) {
+      run.Report = arg.substr(9);
     } else if (arg == "--font") {
       font = value(arg);
     } else if (arg.starts_with("--font=")) {
@@ -105,162 +172,62 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     } else if (arg.starts_with("--settings=")) {
       settings = arg.substr(11);
     } else if (arg == "-o") {
-      options.output = value(arg);
+      run.Output = value(arg);
     } else {
-      throw TUsageError("unknown option " + arg);
+      throw TUsageError(Tr("unknown option %1", {arg}));
     }
   }
-  if (options.files.empty()) throw TUsageError("no file to convert");
-  options.fontCp932 = FontFromUtf8(font.value_or(kDefaultFont));
-  options.characterTypes = CharacterTypes(settings);
-  std::error_code error;
-  if (options.output && options.files.size() > 1 && !fs::is_directory(*options.output, error)) {
-    throw TUsageError("-o must name an existing folder when several files are given");
-  }
-  return options;
-}
-
-class TBatch {
- public:
-  TBatch(const TOptions& options, std::ostream& out, std::ostream& err)
-      : options_(options), out_(out), err_(err) {
-    conversion_.FontName = options.fontCp932;
-    conversion_.NumericCorrection = options.correction;
-    conversion_.CharacterTypes = options.characterTypes;
-  }
-
-  // True when the file was converted.
-  bool Convert(const std::string& path);
-
- private:
-  bool Refuse(const std::string& path, const std::string& why) {
-    err_ << kProgram << ": " << path << ": " << why << "\n";
-    return false;
-  }
-  std::string OutputPathFor(const std::string& path, TFileKind kind) const;
-  // Refuses an output that would replace the input, one written earlier in this run, or an
-  // existing file without --force.
-  bool MayWrite(const std::string& input, const std::string& output);
-  static fs::path KeyOf(const std::string& output);
-  void PrintSummary(const std::vector<std::string>& lines) {
-    if (options_.quiet) return;
-    for (const std::string& line : lines) out_ << line << "\n";
-    out_.flush();
-  }
-  bool ConvertChecked(const std::string& path, TFileKind kind);
-
-  const TOptions& options_;
-  std::ostream& out_;
-  std::ostream& err_;
-  TConversionOptions conversion_;
-  std::set<fs::path> written_;
-};
-
-std::string TBatch::OutputPathFor(const std::string& path, TFileKind kind) const {
-  fs::path input(path);
-  fs::path name = input.filename();
-  name.replace_extension(OutputExtension(kind));
-  if (!options_.output) return (input.parent_path() / name).string();
-  std::error_code error;
-  if (fs::is_directory(*options_.output, error)) return (fs::path(*options_.output) / name).string();
-  return *options_.output;
-}
-
-fs::path TBatch::KeyOf(const std::string& output) {
-  std::error_code error;
-  fs::path key = fs::weakly_canonical(output, error);
-  if (!error) return key;
-  key = fs::absolute(output, error);
-  return error ? fs::path(output) : key;
-}
-
-bool TBatch::MayWrite(const std::string& input, const std::string& output) {
-  std::error_code error;
-  if (fs::equivalent(input, output, error) || KeyOf(input) == KeyOf(output)) {
-    return Refuse(input, "the output " + output + " would replace the input");
-  }
-  if (written_.count(KeyOf(output)) != 0) {
-    return Refuse(input, "the output " + output + " was already written by another file of this run");
-  }
-  if (fs::is_directory(output, error)) return Refuse(input, "the output " + output + " is a folder");
-  if (fs::exists(fs::symlink_status(output, error)) && !options_.force) {
-    return Refuse(input, "the output " + output + " already exists (--force replaces it)");
-  }
-  return true;
-}
-
-// The system's own words for an errno, else the runtime's text.
-std::string WriteFailureText(const TWriteOutcome& outcome) {
-  return outcome.Error != 0 ? std::strerror(outcome.Error) : outcome.Text;
-}
-
-bool TBatch::ConvertChecked(const std::string& path, TFileKind kind) {
-  std::string output = OutputPathFor(path, kind);
-  if (!MayWrite(path, output)) return false;
-  TFileOutcome outcome =
-      ConvertFile(path, kind, output, conversion_, GlobalDocuments(),
-                  options_.force ? TWriteMode::Replace : TWriteMode::NoReplace, true, fs::absolute(path).string());
-  const TLoadOutcome& load = outcome.Load;
-  PrintSummary(load.Summary);
-  if (!load.Opened()) return Refuse(path, std::string("cannot be read: ") + std::strerror(load.Failure.OpenError));
-  if (load.Truncated()) return Refuse(path, "cannot be read: " + load.Failure.Reason);
-  if (load.Failure.MissingNameTables) {
-    err_ << kProgram << ": " << path << ": note: the drawing has no layer or group names (saved by an older "
-         << "DOS edition); they stay empty\n";
-  }
-  const TWriteOutcome& write = *outcome.Write;
-  if (!write.Written) return Refuse(path, "cannot write " + output + ": " + WriteFailureText(write));
-  written_.insert(KeyOf(output));
-  return true;
-}
-
-bool TBatch::Convert(const std::string& path) {
-  std::error_code error;
-  if (!fs::exists(path, error)) return Refuse(path, "no such file");
-  if (fs::is_directory(path, error)) return Refuse(path, "is a folder, not a file");
-  if (!fs::is_regular_file(path, error)) return Refuse(path, "is not a regular file");
-  TFileCheck check = CheckFile(path);
-  try {
-    switch (check.Result) {
-      case TCheckResult::Accepted: return ConvertChecked(path, check.Kind);
-      case TCheckResult::Unreadable: return Refuse(path, std::string("cannot be read: ") + std::strerror(check.Error));
-      case TCheckResult::NoSignature:
-        return Refuse(path, check.Kind == TFileKind::Drawing ? "not a JW_CAD drawing" : "not a JW_CAD part");
-      case TCheckResult::NotJwcJwk: break;
-    }
-  } catch (const std::exception& e) {
-    // Whatever else goes wrong with one file (memory, the system) ends that file, not the run.
-    return Refuse(path, std::string("cannot be converted: ") + e.what());
-  }
-  return Refuse(path, "not a JW_CAD drawing or part (.jwc, .jwk)");
+  if (run.Inputs.empty()) throw TUsageError(Tr("no file to convert"));
+  if (run.Force && run.SkipExisting) throw TUsageError(Tr("--force and --skip-existing exclude each other"));
+  run.Conversion.FontName = FontFromUtf8(font.value_or(kDefaultFont));
+  run.Conversion.CharacterTypes = CharacterTypes(settings);
+  CheckReport(run);
+  DecideOutput(run);
+  return run;
 }
 
 }  // namespace
 
-int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                      const TTerminal& terminal) {
   for (const std::string& arg : args) {
     if (arg == "--") break;
     if (arg == "-h" || arg == "--help") {
-      out << kUsage;
+      out << Tr(kUsage);
+      return kExitConverted;
+    }
+    if (arg == "--version") {
+      out << kProgram << " " << TORVANE_VERSION << "\n";
       return kExitConverted;
     }
   }
-  TOptions options;
+  TRunOptions options;
   try {
     options = ParseOptions(args);
   } catch (const TUsageError& e) {
-    err << kProgram << ": " << e.what() << "\n" << kUsage;
+    err << kProgram << ": " << e.what() << "\n" << Tr(kUsage);
     return kExitUsage;
   }
-  TBatch batch(options, out, err);
-  bool allConverted = true;
-  for (const std::string& file : options.files) allConverted = batch.Convert(file) && allConverted;
-  out.flush();
-  if (!out) {
-    err << kProgram << ": the summaries could not be written to standard output\n";
+  TTally tally;
+  try {
+    tally = RunConversions(options, out, err, terminal);
+  } catch (const TIoError& e) {
+    std::string why = e.Errno() != 0 ? std::strerror(e.Errno()) : Tr("I/O error %1", {std::to_string(e.Code())});
+    err << kProgram << ": " << Tr("the report %1 cannot be written: %2", {DisplayName(*options.Report), why})
+        << "\n";
     return kExitSomeFailed;
   }
-  return allConverted ? kExitConverted : kExitSomeFailed;
+  if (!options.Quiet) {
+    out << Tr("%1 converted, %2 failed, %3 skipped",
+              {std::to_string(tally.Converted), std::to_string(tally.Failed), std::to_string(tally.Skipped)})
+        << "\n";
+  }
+  out.flush();
+  if (!out) {
+    err << kProgram << ": " << Tr("the summaries could not be written to standard output") << "\n";
+    return kExitSomeFailed;
+  }
+  return tally.Failed == 0 ? kExitConverted : kExitSomeFailed;
 }
 
 }  // namespace torvane

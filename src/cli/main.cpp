@@ -1,8 +1,19 @@
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <iostream>
 
 #include "cli/convertcli.h"
+#include "cli/messages.h"
 
 int main(int argc, char** argv) {
+  torvane::InitMessages(argv[0]);
+  torvane::TTerminal terminal;
+  terminal.Progress = isatty(STDERR_FILENO) == 1;
+  winsize size{};
+  if (terminal.Progress && ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+    terminal.Columns = size.ws_col;
+  }
   std::vector<std::string> args(argv + 1, argv + argc);
-  return torvane::RunConvertCommand(args, std::cout, std::cerr);
+  return torvane::RunConvertCommand(args, std::cout, std::cerr, terminal);
 }

@@ -82,11 +82,12 @@ TLoadOutcome LoadDocument(const std::string& path, TFileKind kind, TDocuments do
   outcome.Kind = kind;
   if (kind == TFileKind::Drawing) {
     outcome.Complete = ReadJwc(path, documents.Jwc, &outcome.Failure);
-    if (outcome.Opened()) outcome.Summary = JwcSummaryLines(summaryPath, documents.Jwc);
+    if (outcome.Opened()) outcome.Counts = JwcSummary(summaryPath, documents.Jwc);
   } else if (kind == TFileKind::Part) {
     outcome.Complete = ReadJwk(path, documents.Jwk, &outcome.Failure);
-    if (outcome.Opened()) outcome.Summary = JwkSummaryLines(summaryPath, documents.Jwk);
+    if (outcome.Opened()) outcome.Counts = JwkSummary(summaryPath, documents.Jwk);
   }
+  if (outcome.Opened() && kind != TFileKind::None) outcome.Summary = LoadSummaryLines(outcome.Counts);
   return outcome;
 }
 
@@ -101,36 +102,58 @@ TWriteOutcome Failed(const TIoError& e, bool created) {
   return outcome;
 }
 
-template <typename Body>
-TWriteOutcome WriteOutput(const std::string& output, TWriteMode mode, Body body) {
-  std::optional<TOutputFile> file;
-  try {
-    file.emplace(output, mode == TWriteMode::Replace);
-  } catch (const TIoError& e) {
-    return Failed(e, false);
-  }
-  try {
-    body(*file);
-    file->Commit();
-  } catch (const TIoError& e) {
-    return Failed(e, true);
-  }
+TWriteOutcome Written() {
   TWriteOutcome outcome;
   outcome.Written = true;
   return outcome;
 }
 
+template <typename Body>
+TWriteOutcome StageOutput(const std::string& output, TWriteMode mode, Body body,
+                          std::unique_ptr<TOutputFile>& staged) {
+  staged.reset();
+  std::unique_ptr<TOutputFile> file;
+  try {
+    file = std::make_unique<TOutputFile>(output, mode == TWriteMode::Replace);
+  } catch (const TIoError& e) {
+    return Failed(e, false);
+  }
+  try {
+    body(*file);
+  } catch (const TIoError& e) {
+    return Failed(e, true);
+  }
+  staged = std::move(file);
+  return Written();
+}
+
 }  // namespace
 
-TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
-                           const std::string& output, TWriteMode mode) {
+TWriteOutcome StageDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
+                            const std::string& output, TWriteMode mode, std::unique_ptr<TOutputFile>& staged) {
   if (kind == TFileKind::Drawing) {
     ConvertJwcToJww(options.FontName, options.NumericCorrection, documents.Jwc, documents.Jww);
-    return WriteOutput(output, mode, [&](TByteSink& sink) { WriteJwwTo(sink, documents.Jww); });
+    return StageOutput(output, mode, [&](TByteSink& sink) { WriteJwwTo(sink, documents.Jww); }, staged);
   }
   ConvertJwkToJws(options.FontName, options.NumericCorrection, options.CharacterTypes, documents.Jwk,
                   documents.Jws);
-  return WriteOutput(output, mode, [&](TByteSink& sink) { WriteJwsTo(sink, documents.Jws); });
+  return StageOutput(output, mode, [&](TByteSink& sink) { WriteJwsTo(sink, documents.Jws); }, staged);
+}
+
+TWriteOutcome CommitStaged(TOutputFile& staged) {
+  try {
+    staged.Commit();
+  } catch (const TIoError& e) {
+    return Failed(e, true);
+  }
+  return Written();
+}
+
+TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
+                           const std::string& output, TWriteMode mode) {
+  std::unique_ptr<TOutputFile> staged;
+  TWriteOutcome outcome = StageDocument(kind, options, documents, output, mode, staged);
+  return staged ? CommitStaged(*staged) : outcome;
 }
 
 TFileOutcome ConvertFile(const std::string& path, TFileKind kind, const std::string& output,

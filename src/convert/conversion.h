@@ -3,6 +3,7 @@
 // that each front end words for its own users.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "shape/jwkunit.h"
 #include "shape/jwsunit.h"
 #include "support/bytereader.h"
+#include "support/outputfile.h"
+#include "support/summary.h"
 
 namespace torvane {
 
@@ -82,6 +85,8 @@ struct TLoadOutcome {
   // The load summary (UTF-8 lines): the path as given to LoadDocument, an empty line, the memo
   // lines of a drawing and the counts.
   std::vector<std::string> Summary;
+  // The path and the values the summary shows.
+  TLoadSummary Counts;
   // True when every section was read.
   bool Complete = false;
   // Why the read stopped, when it did not complete. Failure.OpenError is set when the file could
@@ -118,6 +123,14 @@ struct TWriteOutcome {
 // as it is, so converting it again gives the same bytes.
 TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
                            const std::string& output, TWriteMode mode);
+
+// SaveDocument in two steps, for batches that convert files side by side but put their outputs in
+// place in the order of the files: StageDocument converts and writes every byte to a temporary
+// file beside output (staged holds it; nothing when the outcome is a failure), CommitStaged puts
+// that file in place of output.
+TWriteOutcome StageDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
+                            const std::string& output, TWriteMode mode, std::unique_ptr<TOutputFile>& staged);
+TWriteOutcome CommitStaged(TOutputFile& staged);
 
 struct TFileOutcome {
   TLoadOutcome Load;

@@ -194,10 +194,14 @@ bool ReadJwc(const std::string& path, TJwcData& document, TReadFailure* failure)
   return ReadFileWith(path, document, failure, &ReadJwcBytes, &ResetJwc);
 }
 
-std::vector<std::string> JwcSummaryLines(const std::string& path, const TJwcData& document) {
+TLoadSummary JwcSummary(const std::string& path, const TJwcData& document) {
   const TJwcData::THeader& h = document.Header;
-  return LoadSummaryLines(TLoadSummary{path, h.Memo1, h.Memo2, h.SenCount(), h.EnkoCount(),
-                                       h.MojiCount(), h.TenCount(), h.KasoTenCount()});
+  return TLoadSummary{path, h.Memo1, h.Memo2, h.SenCount(), h.EnkoCount(), h.MojiCount(), h.TenCount(),
+                      h.KasoTenCount()};
+}
+
+std::vector<std::string> JwcSummaryLines(const std::string& path, const TJwcData& document) {
+  return LoadSummaryLines(JwcSummary(path, document));
 }
 
 }  // namespace torvane

@@ -10,6 +10,7 @@
 #include "support/bytereader.h"
 #include "support/largearray.h"
 #include "support/records.h"
+#include "support/summary.h"
 
 namespace torvane {
 
@@ -117,6 +118,7 @@ void ResetJwc(TJwcData& document = JwcDocument);
 void ParseJwcHeader(TJwcData& document = JwcDocument);
 
 // The load summary: path, empty line, the two memo lines, the five counts (UTF-8 lines).
+TLoadSummary JwcSummary(const std::string& path, const TJwcData& document = JwcDocument);
 std::vector<std::string> JwcSummaryLines(const std::string& path, const TJwcData& document = JwcDocument);
 
 }  // namespace torvane

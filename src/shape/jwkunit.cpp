@@ -135,10 +135,14 @@ bool ReadJwk(const std::string& path, TJwkData& document, TReadFailure* failure)
   return ReadFileWith(path, document, failure, &ReadJwkBytes, &ResetJwk);
 }
 
-std::vector<std::string> JwkSummaryLines(const std::string& path, const TJwkData& document) {
+TLoadSummary JwkSummary(const std::string& path, const TJwkData& document) {
   const THeader& h = document.Header;
-  return LoadSummaryLines(TLoadSummary{path, std::nullopt, std::nullopt, h.SenCount, h.EnkoCount, h.MojiCount,
-                                       h.TenCount, std::nullopt});
+  return TLoadSummary{path, std::nullopt, std::nullopt, h.SenCount, h.EnkoCount, h.MojiCount, h.TenCount,
+                      std::nullopt};
+}
+
+std::vector<std::string> JwkSummaryLines(const std::string& path, const TJwkData& document) {
+  return LoadSummaryLines(JwkSummary(path, document));
 }
 
 }  // namespace torvane

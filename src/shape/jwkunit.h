@@ -12,6 +12,7 @@
 #include "support/bytereader.h"
 #include "support/largearray.h"
 #include "support/records.h"
+#include "support/summary.h"
 
 namespace torvane {
 
@@ -62,6 +63,7 @@ void ResetJwk(TJwkData& document = JwkDocument);
 bool ParseJwkHeader(TJwkData& document = JwkDocument, TReadFailure* failure = nullptr);
 
 // The load summary: path, empty line and the four counts of the header (UTF-8 lines).
+TLoadSummary JwkSummary(const std::string& path, const TJwkData& document = JwkDocument);
 std::vector<std::string> JwkSummaryLines(const std::string& path, const TJwkData& document = JwkDocument);
 
 }  // namespace torvane

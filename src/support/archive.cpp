@@ -1,9 +1,9 @@
 #include "support/archive.h"
 
-
 #include <system_error>
 
 #include "support/cp932.h"
+#include "support/parallel.h"
 
 namespace torvane {
 
@@ -70,6 +70,10 @@ void TArchiveWriter::HandOver() {
   std::swap(buffer_, spare_);
   std::size_t size = used_;
   used_ = 0;
+  if (SerialWorkOnThisThread) {
+    sink_.Write(spare_.data(), size);
+    return;
+  }
   try {
     pending_ = std::async(std::launch::async, [this, size] { sink_.Write(spare_.data(), size); });
   } catch (const std::system_error&) {

@@ -11,10 +11,20 @@ namespace torvane {
 // Below this many records a second thread costs more than it saves.
 inline constexpr std::size_t kParallelMinimum = 4096;
 
+// Set on a thread that is one of several converting files side by side: the cores are busy
+// already, and a second thread per file would only add its start and its waits.
+inline thread_local bool SerialWorkOnThisThread = false;
+
 // Runs first here and second at the same time on another thread (after first, here, when no
-// thread can be had); an exception of either reaches the caller once both have ended.
+// thread can be had or the thread works serially); an exception of either reaches the caller once
+// both have ended.
 template <typename First, typename Second>
 void InParallel(const First& first, const Second& second) {
+  if (SerialWorkOnThisThread) {
+    first();
+    second();
+    return;
+  }
   std::future<void> other;
   try {
     other = std::async(std::launch::async, second);

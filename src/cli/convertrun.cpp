@@ -1,0 +1,364 @@
+#include "cli/convertrun.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <thread>
+#include <unordered_set>
+
+#include "cli/messages.h"
+#include "cli/progress.h"
+#include "cli/report.h"
+#include "convert/batch.h"
+#include "convert/folderwalk.h"
+#include "support/ioerror.h"
+
+namespace torvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kProgram[] = "torvane-convert";
+
+// One input: a file named, or one found below a folder named, with the output it gets.
+struct TJob {
+  std::string Input;
+  std::string Output;  // empty when there is none to name
+  // The errno of a folder below a named one that could not be read.
+  int FolderError = 0;
+  // A folder named while folders are not walked.
+  bool Folder = false;
+  // The output folder is made when it is missing: a tree rebuilt under -o.
+  bool MakeFolder = false;
+};
+
+// What a worker found out about one input, before its output takes its place.
+struct TPrepared {
+  TFileKind Kind = TFileKind::None;
+  // Why the input was refused before it was read; empty when it was not.
+  std::string Refusal;
+  // The output already existed when the worker looked, and may not be replaced.
+  bool OutputExists = false;
+  std::optional<TLoadOutcome> Load;
+  // Writing to the temporary file: its outcome, and the file when every byte was written.
+  std::optional<TWriteOutcome> Staging;
+  std::unique_ptr<TOutputFile> Staged;
+};
+
+enum class TResult { Converted, Failed, Skipped };
+
+// A file by its device and node: the same file under every name and link.
+struct TFileId {
+  dev_t Device;
+  ino_t Node;
+  bool operator==(const TFileId&) const = default;
+};
+struct TFileIdHash {
+  std::size_t operator()(const TFileId& id) const { return std::hash<ino_t>()(id.Node) * 31 + id.Device; }
+};
+
+std::optional<TFileId> IdOf(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return std::nullopt;
+  return TFileId{info.st_dev, info.st_ino};
+}
+
+std::string ErrorText(int error) { return std::strerror(error); }
+
+const char* KindName(TFileKind kind) {
+  switch (kind) {
+    case TFileKind::Drawing: return "drawing";
+    case TFileKind::Part: return "part";
+    case TFileKind::None: break;
+  }
+  return "";
+}
+
+// Why a write failed, in the user's words: which folder is missing rather than "no such file".
+std::string WriteFailureText(const std::string& output, const TWriteOutcome& write) {
+  if (write.NotCreated && (write.Error == ENOENT || write.Error == ENOTDIR)) {
+    fs::path folder = fs::path(output).parent_path();
+    std::error_code error;
+    if (folder.empty()) folder = ".";
+    if (!fs::is_directory(folder, error)) {
+      return Tr("cannot write %1: the folder %2 does not exist", {DisplayName(output), DisplayName(folder.string())});
+    }
+  }
+  std::string why = write.Error != 0 ? ErrorText(write.Error) : Tr("I/O error %1", {std::to_string(write.Code)});
+  return Tr("cannot write %1: %2", {DisplayName(output), why});
+}
+
+// Makes the folder and those above it that are missing, up to a folder that exists.
+int MakeFolders(const fs::path& folder) {
+  struct stat info {};
+  if (folder.empty() || stat(folder.c_str(), &info) == 0) return 0;
+  if (int error = MakeFolders(folder.parent_path()); error != 0) return error;
+  if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+  return 0;
+}
+
+// Everything about one input that can be done side by side with other inputs: the checks of the
+// input and its output, reading, converting and writing to a temporary file.
+TPrepared Prepare(const TJob& job, const TRunOptions& options, TOwnedDocuments& documents) {
+  TPrepared prepared;
+  auto refuse = [&](std::string why) {
+    prepared.Refusal = std::move(why);
+    return std::move(prepared);
+  };
+  if (job.FolderError != 0) return refuse(Tr("the folder cannot be read: %1", {ErrorText(job.FolderError)}));
+  if (job.Folder) return refuse(Tr("is a folder (--recursive converts the drawings and parts in it)"));
+  struct stat info {};
+  if (stat(job.Input.c_str(), &info) != 0) {
+    return refuse(errno == ENOENT ? Tr("no such file") : Tr("cannot be read: %1", {ErrorText(errno)}));
+  }
+  if (!S_ISREG(info.st_mode)) return refuse(Tr("is not a regular file"));
+  TFileCheck check = CheckFile(job.Input);
+  prepared.Kind = check.Kind;
+  switch (check.Result) {
+    case TCheckResult::Accepted: break;
+    case TCheckResult::Unreadable: return refuse(Tr("cannot be read: %1", {ErrorText(check.Error)}));
+    case TCheckResult::NoSignature:
+      return refuse(check.Kind == TFileKind::Drawing ? Tr("not a JW_CAD drawing") : Tr("not a JW_CAD part"));
+    case TCheckResult::NotJwcJwk: return refuse(Tr("not a JW_CAD drawing or part (.jwc, .jwk)"));
+  }
+  const std::string& output = job.Output;
+  struct stat outputInfo {};
+  bool outputExists = lstat(output.c_str(), &outputInfo) == 0;
+  if (outputExists) {
+    std::error_code error;
+    if (fs::is_directory(output, error)) return refuse(Tr("the output %1 is a folder", {DisplayName(output)}));
+    if (fs::equivalent(job.Input, output, error)) {
+      return refuse(Tr("the output %1 would replace the input", {DisplayName(output)}));
+    }
+  }
+  if (UpperExtension(output) != UpperOutputExtension(check.Kind)) {
+    return refuse(check.Kind == TFileKind::Drawing
+                      ? Tr("the output %1 does not fit a drawing: its name must end in .jww", {DisplayName(output)})
+                      : Tr("the output %1 does not fit a part: its name must end in .jws", {DisplayName(output)}));
+  }
+  if (outputExists && !options.Force) {
+    prepared.OutputExists = true;
+    return prepared;
+  }
+  if (job.MakeFolder) {
+    if (int error = MakeFolders(fs::path(output).parent_path()); error != 0) {
+      return refuse(Tr("cannot make the folder %1: %2",
+                       {DisplayName(fs::path(output).parent_path().string()), ErrorText(error)}));
+    }
+  }
+  prepared.Load = LoadDocument(job.Input, check.Kind, documents.Refs(), DisplayName(fs::absolute(job.Input).string()));
+  if (!prepared.Load->Opened() || prepared.Load->Truncated()) return prepared;
+  prepared.Staging = StageDocument(check.Kind, options.Conversion, documents.Refs(), output,
+                                   options.Force ? TWriteMode::Replace : TWriteMode::NoReplace, prepared.Staged);
+  return prepared;
+}
+
+// The inputs in order: each file named, and with recursion each file below each folder named.
+class TJobSource {
+ public:
+  explicit TJobSource(const TRunOptions& options) : options_(options) {}
+
+  bool Next(TJob& job) {
+    TWalkEntry entry;
+    while (true) {
+      if (walk_ && walk_->Next(entry)) {
+        job = {entry.Path, "", entry.Error, false, false};
+        if (entry.Error == 0) job.Output = OutputOf(entry.Path, entry.RelativeFolder);
+        job.MakeFolder = options_.Output.has_value();
+        return true;
+      }
+      walk_.reset();
+      if (next_ == options_.Inputs.size()) return false;
+      const std::string& input = options_.Inputs[next_++];
+      if (IsFolder(input)) {
+        if (options_.Recursive) {
+          walk_.emplace(input);
+          continue;
+        }
+        job = {input, "", 0, true, false};
+        return true;
+      }
+      job = {input, OutputOf(input, ""), 0, false, false};
+      return true;
+    }
+  }
+
+  // How many inputs there are; walks the folders once to count their files.
+  std::size_t Count() const {
+    std::size_t count = 0;
+    for (const std::string& input : options_.Inputs) count += options_.Recursive && IsFolder(input) ? CountWalk(input) : 1;
+    return count;
+  }
+
+ private:
+  static bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  }
+
+  // relative is the folder below the named folder that holds the input ("" for none).
+  std::string OutputOf(const std::string& input, const std::string& relative) const {
+    TFileKind kind = FileKindOf(input);
+    if (!options_.Output) {
+      fs::path name = fs::path(input);
+      name.replace_extension(OutputExtension(kind));
+      return name.string();
+    }
+    if (!options_.OutputIsFolder) return *options_.Output;
+    return BatchOutputPath(relative.empty() ? *options_.Output : (fs::path(*options_.Output) / relative).string(),
+                           input, kind);
+  }
+
+  const TRunOptions& options_;
+  std::size_t next_ = 0;
+  std::optional<TFolderWalk> walk_;
+};
+
+// Puts each prepared file in place in the order of the inputs and says what became of it.
+class TDelivery {
+ public:
+  TDelivery(const TRunOptions& options, std::ostream& out, std::ostream& err, TProgressLine& progress,
+            TReportFile* report)
+      : options_(options), out_(out), err_(err), progress_(progress), report_(report) {}
+
+  void Deliver(const TJob& job, TPrepared& prepared);
+  void Waiting(const TJob& job) {
+    progress_.Update(tally_.Converted + tally_.Failed + tally_.Skipped, tally_.Failed, DisplayName(job.Input));
+  }
+  const TTally& Tally() const { return tally_; }
+
+ private:
+  // What an output that exists means for this input: written earlier in this run (a failure),
+  // kept (--skip-existing) or refused; nothing when it may be replaced.
+  std::optional<std::pair<TResult, std::string>> ExistingOutput(const TJob& job);
+  void Finish(const TJob& job, const TPrepared& prepared, TResult result, const std::string& reason, bool summary);
+
+  const TRunOptions& options_;
+  std::ostream& out_;
+  std::ostream& err_;
+  TProgressLine& progress_;
+  TReportFile* report_;
+  TTally tally_;
+  // The outputs this run wrote, so that no input replaces another's output.
+  std::unordered_set<TFileId, TFileIdHash> written_;
+};
+
+std::optional<std::pair<TResult, std::string>> TDelivery::ExistingOutput(const TJob& job) {
+  std::optional<TFileId> id = IdOf(job.Output);
+  struct stat info {};
+  if (!id && lstat(job.Output.c_str(), &info) != 0) return std::nullopt;
+  std::string output = DisplayName(job.Output);
+  if (id && written_.count(*id) != 0) {
+    return std::pair{TResult::Failed, Tr("the output %1 was already written by another file of this run", {output})};
+  }
+  if (options_.SkipExisting) return std::pair{TResult::Skipped, Tr("the output %1 already exists", {output})};
+  if (options_.Force) return std::nullopt;
+  return std::pair{TResult::Failed,
+                   Tr("the output %1 already exists (--force replaces it, --skip-existing keeps it)", {output})};
+}
+
+void TDelivery::Deliver(const TJob& job, TPrepared& prepared) {
+  if (!prepared.Refusal.empty()) return Finish(job, prepared, TResult::Failed, prepared.Refusal, false);
+  // Outputs are put in place in the order of the inputs, so an output may have appeared since the
+  // worker looked: written by an earlier input of this run.
+  bool mayExist = prepared.OutputExists || options_.Force ||
+                  (prepared.Staging && !prepared.Staging->Written && prepared.Staging->Error == EEXIST);
+  if (mayExist) {
+    if (auto existing = ExistingOutput(job)) return Finish(job, prepared, existing->first, existing->second, false);
+  }
+  if (prepared.OutputExists) {
+    return Finish(job, prepared, TResult::Failed, Tr("the output %1 already exists", {DisplayName(job.Output)}), false);
+  }
+  const TLoadOutcome& load = *prepared.Load;
+  if (!load.Opened()) {
+    return Finish(job, prepared, TResult::Failed, Tr("cannot be read: %1", {ErrorText(load.Failure.OpenError)}), true);
+  }
+  if (load.Truncated()) return Finish(job, prepared, TResult::Failed, Tr("cannot be read: %1", {load.Failure.Reason}), true);
+  TWriteOutcome write = prepared.Staged ? CommitStaged(*prepared.Staged) : *prepared.Staging;
+  prepared.Staged.reset();
+  if (!write.Written && write.Error == EEXIST) {
+    if (auto existing = ExistingOutput(job)) return Finish(job, prepared, existing->first, existing->second, false);
+  }
+  if (!write.Written) return Finish(job, prepared, TResult::Failed, WriteFailureText(job.Output, write), true);
+  if (std::optional<TFileId> id = IdOf(job.Output)) written_.insert(*id);
+  Finish(job, prepared, TResult::Converted, "", true);
+}
+
+void TDelivery::Finish(const TJob& job, const TPrepared& prepared, TResult result, const std::string& reason,
+                       bool summary) {
+  progress_.Clear();
+  std::string input = DisplayName(job.Input);
+  if (summary && !options_.Quiet) {
+    for (const std::string& line : prepared.Load->Summary) out_ << line << "\n";
+  }
+  switch (result) {
+    case TResult::Converted:
+      ++tally_.Converted;
+      if (!options_.Quiet) out_ << Tr("written: %1", {DisplayName(job.Output)}) << "\n";
+      if (prepared.Load->Failure.MissingNameTables) {
+        err_ << kProgram << ": " << input << ": "
+             << Tr("note: the drawing has no layer or group names (saved by an older DOS edition); they stay empty")
+             << "\n";
+      }
+      break;
+    case TResult::Skipped:
+      ++tally_.Skipped;
+      if (!options_.Quiet) out_ << Tr("%1: skipped: %2", {input, reason}) << "\n";
+      break;
+    case TResult::Failed:
+      ++tally_.Failed;
+      err_ << kProgram << ": " << input << ": " << reason << "\n";
+      break;
+  }
+  out_.flush();
+  err_.flush();
+  if (report_ != nullptr) {
+    static const char* const kResults[] = {"converted", "failed", "skipped"};
+    TReportRow row{input, job.Output.empty() ? "" : DisplayName(job.Output), KindName(prepared.Kind),
+                   kResults[static_cast<int>(result)], reason};
+    if (summary && prepared.Load) {
+      const TLoadSummary& counts = prepared.Load->Counts;
+      for (int32_t count : {counts.SenCount, counts.EnkoCount, counts.MojiCount, counts.TenCount}) {
+        row.push_back(std::to_string(count));
+      }
+      row.push_back(counts.KasoTenCount ? std::to_string(*counts.KasoTenCount) : "");
+    } else {
+      row.resize(TReportFile::Header().size());
+    }
+    report_->Add(row);
+  }
+}
+
+}  // namespace
+
+TTally RunConversions(const TRunOptions& options, std::ostream& out, std::ostream& err, const TTerminal& terminal) {
+  std::unique_ptr<TReportFile> report;
+  if (options.Report) report = std::make_unique<TReportFile>(*options.Report);
+  TJobSource source(options);
+  bool showProgress = terminal.Progress && !options.Quiet;
+  TProgressLine progress(err, showProgress, showProgress ? source.Count() : 0, terminal.Columns);
+  TDelivery delivery(options, out, err, progress, report.get());
+  std::vector<TOwnedDocuments> documents(options.Jobs);
+  RunBatch<TJob, TPrepared>(
+      options.Jobs, [&](TJob& job) { return source.Next(job); },
+      [&](std::size_t worker, const TJob& job) {
+        try {
+          return Prepare(job, options, documents[worker]);
+        } catch (const std::exception& e) {
+          // Whatever else goes wrong with one file (memory, the system) ends that file, not the run.
+          TPrepared failed;
+          failed.Refusal = Tr("cannot be converted: %1", {e.what()});
+          return failed;
+        }
+      },
+      [&](const TJob& job, TPrepared& prepared) { delivery.Deliver(job, prepared); },
+      [&](const TJob& job) { delivery.Waiting(job); });
+  progress.Clear();
+  if (report) report->Finish();
+  return delivery.Tally();
+}
+
+}  // namespace torvane

@@ -1,0 +1,43 @@
+// One run of the command line over its inputs: the files named and, with --recursive, the drawings
+// and parts below the folders named; converted side by side, reported in the order of the inputs.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "convert/conversion.h"
+
+namespace torvane {
+
+struct TRunOptions {
+  TConversionOptions Conversion;
+  std::vector<std::string> Inputs;
+  // -o: one output file, or the folder the outputs (and with recursion their tree) go into.
+  std::optional<std::string> Output;
+  bool OutputIsFolder = false;
+  bool Recursive = false;
+  bool Force = false;
+  bool SkipExisting = false;
+  bool Quiet = false;
+  std::size_t Jobs = 1;
+  std::optional<std::string> Report;
+};
+
+// What the terminal allows: a progress line on standard error, and its width.
+struct TTerminal {
+  bool Progress = false;
+  std::size_t Columns = 80;
+};
+
+struct TTally {
+  std::size_t Converted = 0, Failed = 0, Skipped = 0;
+};
+
+// Converts every input; summaries and lines naming the outputs go to out, failures and notes to
+// err, the progress line to err as well. Throws TIoError when the report cannot be created.
+TTally RunConversions(const TRunOptions& options, std::ostream& out, std::ostream& err, const TTerminal& terminal);
+
+}  // namespace torvane

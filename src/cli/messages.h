@@ -1,0 +1,30 @@
+// The command line's own texts: written in English, shown in the user's language through gettext
+// (the catalogues in po/), and the file names inside them made readable.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace torvane {
+
+// The message catalogues' domain; the program's name.
+inline constexpr char kTextDomain[] = "torvane-convert";
+
+// Takes the user's locale from the environment and finds the catalogues: in TEXTDOMAINDIR when it
+// is set, else in share/locale beside the folder of the program (where installing puts them, and
+// where the build tree has them).
+void InitMessages(const char* programPath);
+
+// The text in the user's language; the English text itself when there is no translation.
+const char* Tr(const char* english);
+
+// The translated pattern with "%1", "%2", ... replaced by the arguments in turn, so that a
+// translation may order them as its language needs.
+std::string Tr(const char* english, std::initializer_list<std::string_view> arguments);
+
+// A file name as the terminal should show it: as it is when its bytes are UTF-8, else decoded as
+// CP932, the encoding of names copied from DOS disks.
+std::string DisplayName(std::string_view path);
+
+}  // namespace torvane

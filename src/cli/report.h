@@ -1,0 +1,39 @@
+// The report of a run: a CSV file (UTF-8, a header row, one row per input) that a spreadsheet opens.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/outputfile.h"
+
+namespace torvane {
+
+// One field per column, in the order of the header.
+using TReportRow = std::vector<std::string>;
+
+// Writes the rows to a temporary file beside path as they come (nothing is held back) and puts it
+// in place at Finish. The file begins with a byte-order mark, by which spreadsheet programs know
+// it for UTF-8; lines end in CR LF.
+class TReportFile {
+ public:
+  // Creates the file and writes the header; throws TIoError when it cannot be created.
+  explicit TReportFile(const std::string& path);
+  void Add(const TReportRow& row);
+  // Puts the complete report in place; throws TIoError when a write fails.
+  void Finish();
+
+  // The columns: input, output, kind, result, reason and the counts of the load summary.
+  static const TReportRow& Header();
+
+ private:
+  void Flush();
+  std::unique_ptr<TOutputFile> file_;
+  std::string buffer_;
+};
+
+// A field as CSV needs it: in double quotes (doubled inside) when it holds a comma, a quote or a
+// line break, or begins or ends with a blank; else as it is.
+std::string CsvField(const std::string& text);
+
+}  // namespace torvane

@@ -1,0 +1,112 @@
+// A batch: files converted one after another or several at once, each with its own documents,
+// their outcomes handed back to the caller in the order the files came, between files.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "support/parallel.h"
+
+namespace torvane {
+
+// Takes items from next (bool next(Item&), false at the end) and runs work(worker, item) on each,
+// up to jobs at once; worker is the index (below jobs) of the thread that runs it, so that each
+// can keep its own documents. deliver(item, result) runs on the calling thread, in the order next
+// gave the items; waiting(item) runs there before it waits for that item's result. At most twice
+// jobs items are between next and deliver, so memory does not grow with the number of items.
+// With several jobs each worker works serially inside a file. An exception of work ends the
+// batch and reaches the caller once every worker has stopped.
+template <typename Item, typename Result, typename Next, typename Work, typename Deliver, typename Waiting>
+void RunBatch(std::size_t jobs, Next next, Work work, Deliver deliver, Waiting waiting) {
+  if (jobs <= 1) {
+    Item item;
+    while (next(item)) {
+      waiting(static_cast<const Item&>(item));
+      Result result = work(std::size_t{0}, static_cast<const Item&>(item));
+      deliver(item, result);
+    }
+    return;
+  }
+  struct TSlot {
+    Item item;
+    std::optional<Result> result;
+    std::exception_ptr failure;
+  };
+  std::deque<TSlot> slots;  // in input order; the front is delivered next
+  std::size_t undispatched = 0;  // the last slots, not yet taken by a worker
+  bool stopping = false;
+  std::mutex mutex;
+  std::condition_variable workReady, resultReady;
+
+  auto workerLoop = [&](std::size_t worker) {
+    SerialWorkOnThisThread = true;
+    std::unique_lock lock(mutex);
+    for (;;) {
+      workReady.wait(lock, [&] { return stopping || undispatched > 0; });
+      if (stopping) return;
+      TSlot& slot = slots[slots.size() - undispatched--];
+      lock.unlock();
+      std::optional<Result> result;
+      std::exception_ptr failure;
+      try {
+        result.emplace(work(worker, static_cast<const Item&>(slot.item)));
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      lock.lock();
+      slot.result = std::move(result);
+      slot.failure = failure;
+      resultReady.notify_one();
+    }
+  };
+  std::vector<std::thread> workers;
+  auto stop = [&] {
+    {
+      std::lock_guard guard(mutex);
+      stopping = true;
+    }
+    workReady.notify_all();
+    for (std::thread& thread : workers) thread.join();
+  };
+  try {
+    for (std::size_t i = 0; i < jobs; ++i) workers.emplace_back(workerLoop, i);
+    const std::size_t window = 2 * jobs;
+    bool more = true;
+    for (;;) {
+      std::unique_lock lock(mutex);
+      while (more && slots.size() < window) {
+        Item item;
+        lock.unlock();
+        more = next(item);
+        lock.lock();
+        if (!more) break;
+        slots.push_back({std::move(item), std::nullopt, nullptr});
+        ++undispatched;
+        workReady.notify_one();
+      }
+      if (slots.empty()) break;
+      TSlot& front = slots.front();
+      lock.unlock();
+      waiting(static_cast<const Item&>(front.item));
+      lock.lock();
+      resultReady.wait(lock, [&] { return front.result || front.failure; });
+      if (front.failure) std::rethrow_exception(front.failure);
+      lock.unlock();
+      deliver(front.item, *front.result);
+      lock.lock();
+      slots.pop_front();
+    }
+  } catch (...) {
+    stop();
+    throw;
+  }
+  stop();
+}
+
+}  // namespace torvane
