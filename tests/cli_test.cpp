@@ -2,13 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "builder/filebuilder.h"
 #include "builder/jwkbuilder.h"
+#include "cli/progress.h"
 #include "drawing/jwc2jww.h"
 #include "test_util.h"
 
@@ -239,6 +244,222 @@ TEST_F(ConvertCommand, UsageErrors) {
   TRun help = RunCommand({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: torvane-convert", 0), 0u);
+}
+
+// Every regular file below root with its bytes, by path relative to root.
+std::map<std::string, std::string> TreeBytes(const fs::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) files[entry.path().lexically_relative(root).string()] = test::ReadFile(entry.path());
+  }
+  return files;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+class ArchiveCommand : public ConvertCommand {
+ protected:
+  // A small archive: drawings and parts in nested folders, other files, a file that is not a
+  // drawing, one whose name is Shift-JIS, and a folder with nothing to convert.
+  std::string Archive() {
+    for (const char* folder : {"in", "in/1990", "in/1990/site", "in/parts", "in/empty"}) fs::create_directory(dir.File(folder));
+    Drawing("in/plan.jwc");
+    Drawing("in/1990/HOUSE.JWC");
+    Drawing("in/1990/site/\x8b\x8f\x8a\xd4.jwc");  // 居間 in Shift-JIS
+    test::TJwkBuilder part;
+    part.AddText({0, 0, 10, 0, 0, 0, 1}, "abc");
+    test::WriteFile(dir.File("in/parts/door.JWK"), part.Build());
+    test::WriteFile(dir.File("in/1990/fake.jwc"), "not a drawing");
+    test::WriteFile(dir.File("in/readme.txt"), "notes");
+    test::WriteFile(dir.File("in/empty/notes.doc"), "notes");
+    return dir.File("in");
+  }
+};
+
+TEST_F(ArchiveCommand, RecursionRebuildsTheTreeAndParallelJobsChangeNothing) {
+  std::string in = Archive();
+  TRun one = RunCommand({"-r", "-j", "1", "-o", dir.File("out1"), in});
+  TRun two = RunCommand({"-r", "--jobs=2", "-o", dir.File("out2"), in});
+  EXPECT_EQ(one.status, 1);
+  EXPECT_EQ(two.status, 1);
+  std::map<std::string, std::string> tree = TreeBytes(dir.File("out1"));
+  std::vector<std::string> names;
+  for (const auto& [name, bytes] : tree) names.push_back(name);
+  EXPECT_EQ(names, (std::vector<std::string>{"1990/HOUSE.jww", "1990/site/\x8b\x8f\x8a\xd4.jww", "parts/door.jws",
+                                             "plan.jww"}));
+  EXPECT_EQ(tree["plan.jww"], Expected(Plan(), kGothic, true));
+  EXPECT_FALSE(fs::exists(dir.File("out1/empty")));
+  EXPECT_EQ(TreeBytes(dir.File("out2")), tree);
+  EXPECT_EQ(Replaced(two.out, "out2", "out1"), one.out);
+  EXPECT_EQ(Replaced(two.err, "out2", "out1"), one.err);
+  // Summaries in input order, each followed by the output it made; the Shift-JIS name decoded.
+  std::vector<std::string> order{"1990/HOUSE.JWC", "written: " + dir.File("out1/1990/HOUSE.jww"), "site/居間.jwc",
+                                 "written: " + dir.File("out1/1990/site/居間.jww"), "door.JWK", "plan.jwc",
+                                 "4 converted, 1 failed, 0 skipped\n"};
+  std::size_t at = 0;
+  for (const std::string& text : order) {
+    at = one.out.find(text, at);
+    EXPECT_NE(at, std::string::npos) << text << "\n" << one.out;
+  }
+  EXPECT_EQ(one.err, "torvane-convert: " + dir.File("in/1990/fake.jwc") + ": not a JW_CAD drawing\n");
+
+  // Without -o each output lands beside its input.
+  TRun beside = RunCommand({"-r", "--quiet", in});
+  EXPECT_EQ(beside.status, 1);
+  EXPECT_EQ(test::ReadFile(dir.File("in/plan.jww")), tree["plan.jww"]);
+  EXPECT_TRUE(fs::exists(dir.File("in/parts/door.jws")));
+  // A folder named without -r is refused with the way to convert it.
+  TRun folder = RunCommand({"--quiet", in});
+  EXPECT_NE(folder.err.find("is a folder (--recursive converts"), std::string::npos) << folder.err;
+}
+
+TEST_F(ArchiveCommand, SkipExistingKeepsOutputsAndCountsThemWhileTwinsNeverReplaceEachOther) {
+  std::string in = Archive();
+  fs::create_directory(dir.File("out"));
+  test::WriteFile(dir.File("out/plan.jww"), "earlier");
+  TRun refused = RunCommand({"-r", "-o", dir.File("out"), in});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("out/plan.jww already exists (--force replaces it, --skip-existing keeps it)"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_NE(refused.out.find("3 converted, 2 failed, 0 skipped"), std::string::npos) << refused.out;
+
+  fs::remove(dir.File("in/1990/fake.jwc"));
+  TRun skipped = RunCommand({"-r", "--skip-existing", "-o", dir.File("out"), in});
+  EXPECT_EQ(skipped.status, 0) << skipped.err;
+  EXPECT_EQ(skipped.err, "");
+  EXPECT_NE(skipped.out.find(dir.File("in/plan.jwc") + ": skipped: the output " + dir.File("out/plan.jww") +
+                             " already exists\n"),
+            std::string::npos)
+      << skipped.out;
+  EXPECT_NE(skipped.out.find("0 converted, 0 failed, 4 skipped\n"), std::string::npos) << skipped.out;
+  EXPECT_EQ(test::ReadFile(dir.File("out/plan.jww")), "earlier");
+  EXPECT_EQ(RunCommand({"--force", "--skip-existing", in}).status, 2);
+
+  // Two inputs with one output: the first in input order writes it, whatever the jobs.
+  test::TJwcBuilder other = Plan();
+  other.lines.pop_back();
+  fs::create_directory(dir.File("twins"));
+  Drawing("twins/a.JWC", other);
+  Drawing("twins/a.jwc");
+  for (const char* mode : {"--force", "--skip-existing"}) {
+    for (const char* jobs : {"-j1", "-j2"}) {
+      fs::remove_all(dir.File("twins-out"));
+      TRun twins = RunCommand({"-r", "--quiet", mode, jobs, "-o", dir.File("twins-out"), dir.File("twins")});
+      EXPECT_EQ(twins.status, 1) << mode << jobs;
+      EXPECT_EQ(twins.err, "torvane-convert: " + dir.File("twins/a.jwc") + ": the output " + dir.File("twins-out/a.jww") +
+                               " was already written by another file of this run\n");
+      EXPECT_EQ(test::ReadFile(dir.File("twins-out/a.jww")), Expected(other, kGothic, true)) << mode << jobs;
+    }
+  }
+}
+
+TEST_F(ArchiveCommand, TheReportHasOneRowPerInput) {
+  fs::create_directory(dir.File("in"));
+  Drawing("in/a, \"first\".jwc");
+  test::WriteFile(dir.File("in/b.jwc"), "not a drawing");
+  Drawing("in/c.jwc");
+  test::WriteFile(dir.File("in/c.jww"), "earlier");
+  test::WriteFile(dir.File("report.csv"), "an earlier report");
+  TRun run = RunCommand({"-r", "--skip-existing", "--report", dir.File("report.csv"), dir.File("in")});
+  EXPECT_EQ(run.status, 1);
+  std::string in = dir.File("in/");
+  EXPECT_EQ(test::ReadFile(dir.File("report.csv")),
+            "\xEF\xBB\xBFinput,output,kind,result,reason,lines,arcs,texts,points,virtual points\r\n"
+            "\"" + in + "a, \"\"first\"\".jwc\",\"" + in + "a, \"\"first\"\".jww\",drawing,converted,,2,0,1,0,0\r\n" +
+            in + "b.jwc," + in + "b.jww,drawing,failed,not a JW_CAD drawing,,,,,\r\n" +
+            in + "c.jwc," + in + "c.jww,drawing,skipped,the output " + in + "c.jww already exists,,,,,\r\n");
+  TRun drawingName = RunCommand({"--report", dir.File("in/c.jww"), dir.File("in/c.jwc")});
+  EXPECT_EQ(drawingName.status, 2);
+  EXPECT_NE(drawingName.err.find("would replace a drawing or part"), std::string::npos) << drawingName.err;
+}
+
+TEST_F(ArchiveCommand, FailuresSayWhatIsWrongInPlainWords) {
+  std::string drawing = Drawing("a.jwc");
+  test::TJwkBuilder part;
+  std::string partPath = dir.File("p.jwk");
+  test::WriteFile(partPath, part.Build());
+  test::WriteFile(dir.File("file"), "x");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string message;
+  } cases[] = {
+      {{"-o", dir.File("missing/dir/a.jww"), drawing}, 1,
+       "cannot write " + dir.File("missing/dir/a.jww") + ": the folder " + dir.File("missing/dir") + " does not exist"},
+      {{"-o", dir.File("file/a.jww"), drawing}, 1, ": " + dir.File("file") + " is not a folder"},
+      {{"-o", dir.File("x.jww"), partPath}, 1, "the output " + dir.File("x.jww") + " does not fit a part: its name must end in .jws"},
+      {{"-o", dir.File("x.JWS"), drawing}, 1, "does not fit a drawing: its name must end in .jww"},
+      {{"-o", dir.File("x.txt"), drawing}, 1, "does not fit a drawing"},
+      {{"--settings", dir.File("nosuch.ini"), drawing}, 2,
+       "the settings file " + dir.File("nosuch.ini") + " cannot be read: No such file or directory"},
+      {{"-j", "0", drawing}, 2, "--jobs takes a number from 1 to 256, not \"0\""},
+  };
+  for (const Case& c : cases) {
+    TRun run = RunCommand(c.args);
+    EXPECT_EQ(run.status, c.status) << c.message;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(RunCommand({"-o", dir.File("x.JWW"), drawing}).status, 0);
+
+  // A write that fails midway is worded by the command line, and leaves nothing behind.
+  TRun full;
+  {
+    test::TFileSizeLimit limit(1000);
+    ASSERT_TRUE(limit.Ok());
+    full = RunCommand({"--quiet", "-o", dir.File("big.jww"), drawing});
+  }
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, "torvane-convert: " + drawing + ": cannot write " + dir.File("big.jww") + ": File too large\n");
+  EXPECT_FALSE(fs::exists(dir.File("big.jww")));
+
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+  fs::permissions(drawing, fs::perms::none);
+  TRun unreadable = RunCommand({"--quiet", "--force", drawing});
+  EXPECT_EQ(unreadable.err, "torvane-convert: " + drawing + ": cannot be read: Permission denied\n");
+}
+
+TEST_F(ArchiveCommand, TheProgressLineIsDrawnInPlaceOnlyOnATerminal) {
+  std::string in = Archive();
+  TRun run;
+  {
+    std::ostringstream out, err;
+    run.status = RunConvertCommand({"-r", "-o", dir.File("out"), in}, out, err, TTerminal{true, 60});
+    run.out = out.str();
+    run.err = err.str();
+  }
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.rfind("\r0 of 5 files, 0 failed  …", 0), 0u) << run.err;
+  EXPECT_NE(run.err.find("/in/1990/HOUSE.JWC\x1b[K"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find('\n'), run.err.find(": not a JW_CAD drawing\n") + 22) << run.err;
+  EXPECT_EQ(run.err.substr(run.err.size() - 4), "\r\x1b[K");  // nothing left of it at the end
+  std::ostringstream out, err;
+  RunConvertCommand({"-r", "--quiet", "--force", "-o", dir.File("out"), in}, out, err, TTerminal{true, 60});
+  EXPECT_EQ(err.str(), "torvane-convert: " + in + "/1990/fake.jwc: not a JW_CAD drawing\n");
+
+  EXPECT_EQ(FitToColumns("0 of 5 files", 20), "0 of 5 files");
+  EXPECT_EQ(FitToColumns("/archive/1990/居間.jwc", 12), "…90/居間.jwc");
+  EXPECT_EQ(FitToColumns("居間居間", 4), "…間");
+}
+
+TEST(ConvertProgram, SpeaksJapaneseUnderAJapaneseLocale) {
+  test::TTempDir dir;
+  std::string input = dir.File("a.jwc");
+  test::WriteFile(input, "not a drawing");
+  std::string command = "cd " + dir.Path().string() + " && LANGUAGE=ja LANG=C.UTF-8 LC_ALL= TEXTDOMAINDIR=" +
+                        TORVANE_LOCALE_DIR + " " + TORVANE_CONVERT + " a.jwc b.jwc > out.txt 2> err.txt";
+  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+  EXPECT_EQ(test::ReadFile(dir.File("err.txt")),
+            "torvane-convert: a.jwc: JW_CAD の図面ではありません\ntorvane-convert: b.jwc: ファイルがありません\n");
+  EXPECT_EQ(test::ReadFile(dir.File("out.txt")), "変換 0 件、失敗 2 件、スキップ 0 件\n");
+  command = "LANG=C.UTF-8 LANGUAGE= LC_ALL= " + std::string(TORVANE_CONVERT) + " --version > " + dir.File("v.txt");
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(test::ReadFile(dir.File("v.txt")).rfind("torvane-convert ", 0), 0u);
 }
 
 }  // namespace

@@ -30,7 +30,8 @@ constexpr char kDefaultFont[] = "ＭＳ ゴシック";
 constexpr std::size_t kMaxFontBytes = 254;
 
 // The usage text, translated as one piece.
-constexpr char kUsage[] =
+std::string Usage() {
+  return Tr(
     "Usage: torvane-convert [OPTION]... FILE|FOLDER...\n"
     "Converts JW_CAD drawings (.jwc) and parts (.jwk) of the DOS edition into drawings (.jww) and\n"
     "parts (.jws) of the Windows edition.\n"
@@ -52,7 +53,8 @@ constexpr char kUsage[] =
     "\n"
     "Each output is written beside its input with the extension .jww or .jws unless -o says otherwise.\n"
     "Exit status: 0 when every file was converted or skipped, 1 when any was refused or failed,\n"
-    "2 on a usage error.\n";
+    "2 on a usage error.\n");
+}
 
 // The jobs -j may ask for.
 constexpr std::size_t kMaxJobs = 256;
@@ -193,7 +195,7 @@ int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, s
   for (const std::string& arg : args) {
     if (arg == "--") break;
     if (arg == "-h" || arg == "--help") {
-      out << Tr(kUsage);
+      out << Usage();
       return kExitConverted;
     }
     if (arg == "--version") {
@@ -205,7 +207,7 @@ int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, s
   try {
     options = ParseOptions(args);
   } catch (const TUsageError& e) {
-    err << kProgram << ": " << e.what() << "\n" << Tr(kUsage);
+    err << kProgram << ": " << e.what() << "\n" << Usage();
     return kExitUsage;
   }
   TTally tally;

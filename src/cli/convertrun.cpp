@@ -83,8 +83,11 @@ std::string WriteFailureText(const std::string& output, const TWriteOutcome& wri
     fs::path folder = fs::path(output).parent_path();
     std::error_code error;
     if (folder.empty()) folder = ".";
-    if (!fs::is_directory(folder, error)) {
+    if (!fs::exists(folder, error)) {
       return Tr("cannot write %1: the folder %2 does not exist", {DisplayName(output), DisplayName(folder.string())});
+    }
+    if (!fs::is_directory(folder, error)) {
+      return Tr("cannot write %1: %2 is not a folder", {DisplayName(output), DisplayName(folder.string())});
     }
   }
   std::string why = write.Error != 0 ? ErrorText(write.Error) : Tr("I/O error %1", {std::to_string(write.Code)});
@@ -221,8 +224,8 @@ class TJobSource {
 class TDelivery {
  public:
   TDelivery(const TRunOptions& options, std::ostream& out, std::ostream& err, TProgressLine& progress,
-            TReportFile* report)
-      : options_(options), out_(out), err_(err), progress_(progress), report_(report) {}
+            bool outputShared, TReportFile* report)
+      : options_(options), out_(out), err_(err), progress_(progress), outputShared_(outputShared), report_(report) {}
 
   void Deliver(const TJob& job, TPrepared& prepared);
   void Waiting(const TJob& job) {
@@ -240,6 +243,7 @@ class TDelivery {
   std::ostream& out_;
   std::ostream& err_;
   TProgressLine& progress_;
+  bool outputShared_;
   TReportFile* report_;
   TTally tally_;
   // The outputs this run wrote, so that no input replaces another's output.
@@ -289,7 +293,10 @@ void TDelivery::Deliver(const TJob& job, TPrepared& prepared) {
 
 void TDelivery::Finish(const TJob& job, const TPrepared& prepared, TResult result, const std::string& reason,
                        bool summary) {
-  progress_.Clear();
+  // The progress line makes way for what is printed on its terminal.
+  bool printsOut = !options_.Quiet && result != TResult::Failed;
+  bool printsErr = result == TResult::Failed || (result == TResult::Converted && prepared.Load->Failure.MissingNameTables);
+  if (printsErr || (printsOut && outputShared_)) progress_.Clear();
   std::string input = DisplayName(job.Input);
   if (summary && !options_.Quiet) {
     for (const std::string& line : prepared.Load->Summary) out_ << line << "\n";
@@ -340,7 +347,7 @@ TTally RunConversions(const TRunOptions& options, std::ostream& out, std::ostrea
   TJobSource source(options);
   bool showProgress = terminal.Progress && !options.Quiet;
   TProgressLine progress(err, showProgress, showProgress ? source.Count() : 0, terminal.Columns);
-  TDelivery delivery(options, out, err, progress, report.get());
+  TDelivery delivery(options, out, err, progress, terminal.OutputShared, report.get());
   std::vector<TOwnedDocuments> documents(options.Jobs);
   RunBatch<TJob, TPrepared>(
       options.Jobs, [&](TJob& job) { return source.Next(job); },

@@ -26,10 +26,12 @@ struct TRunOptions {
   std::optional<std::string> Report;
 };
 
-// What the terminal allows: a progress line on standard error, and its width.
+// What the terminal allows: a progress line on standard error, and its width; whether standard
+// output goes to the same terminal, so that the line makes way for it too.
 struct TTerminal {
   bool Progress = false;
   std::size_t Columns = 80;
+  bool OutputShared = false;
 };
 
 struct TTally {

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   torvane::InitMessages(argv[0]);
   torvane::TTerminal terminal;
   terminal.Progress = isatty(STDERR_FILENO) == 1;
+  terminal.OutputShared = isatty(STDOUT_FILENO) == 1;
   winsize size{};
   if (terminal.Progress && ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
     terminal.Columns = size.ws_col;

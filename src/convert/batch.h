@@ -25,7 +25,7 @@ namespace torvane {
 template <typename Item, typename Result, typename Next, typename Work, typename Deliver, typename Waiting>
 void RunBatch(std::size_t jobs, Next next, Work work, Deliver deliver, Waiting waiting) {
   if (jobs <= 1) {
-    Item item;
+    Item item{};
     while (next(item)) {
       waiting(static_cast<const Item&>(item));
       Result result = work(std::size_t{0}, static_cast<const Item&>(item));
@@ -34,7 +34,7 @@ void RunBatch(std::size_t jobs, Next next, Work work, Deliver deliver, Waiting w
     return;
   }
   struct TSlot {
-    Item item;
+    Item item{};
     std::optional<Result> result;
     std::exception_ptr failure;
   };
@@ -81,7 +81,7 @@ void RunBatch(std::size_t jobs, Next next, Work work, Deliver deliver, Waiting w
     for (;;) {
       std::unique_lock lock(mutex);
       while (more && slots.size() < window) {
-        Item item;
+        Item item{};
         lock.unlock();
         more = next(item);
         lock.lock();
