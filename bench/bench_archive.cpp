@@ -1,0 +1,277 @@
+// Times torvane-convert over a whole archive: a generated tree of drawings and parts of the sizes
+// DOS files have (a few kB to a few hundred kB, most of them small) in nested folders, converted
+// with -r -o at -j 1 and -j N, against the floor of reading the same files and writing as many
+// bytes as the outputs hold (in the same run, on the same machine). Peak memory is the converter
+// process's own (wait4), at a quarter of the tree and at the whole of it. Prints figures and exits
+// 0 whatever they are.
+//
+// usage: torvane_bench_archive [FILES [JOBS]]   (default 10000 files, JOBS the number of processors)
+//        torvane_bench_archive --make FOLDER [FILES]   writes the archive only.
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "builder/filebuilder.h"
+#include "builder/jwkbuilder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace torvane::test;
+
+constexpr double kRatioTarget = 2.0;
+constexpr double kMiB = 1024.0 * 1024.0;
+// Four folders at the top, so that a quarter of the tree is one of them.
+constexpr int kQuarters = 4;
+constexpr int kFilesPerFolder = 50;
+
+void Check(bool ok, const std::string& what) {
+  if (!ok) throw std::runtime_error(what);
+}
+
+// A fixed seed, so that every run measures the same archive.
+class TRandom {
+ public:
+  uint32_t Next() {
+    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<uint32_t>(state_ >> 33);
+  }
+  float Uniform(float low, float high) { return low + (high - low) * static_cast<float>(Next() >> 7) / 16777216.0f; }
+
+ private:
+  uint64_t state_ = 0x853C49E6748FEA9BULL;
+};
+
+// How many records a drawing gets: sizes from the bare 4.7 kB of the header to 300 kB, half of
+// them below 10 kB, a tenth above 120 kB (about 38 kB on average); a record takes some 22 bytes.
+std::size_t RecordCount(TRandom& random) {
+  double u = random.Uniform(0, 1);
+  double bytes = 3000.0 * std::pow(100.0, u * u);
+  return bytes < 4700 ? 0 : static_cast<std::size_t>((bytes - 4700) / 22);
+}
+
+std::string MakeDrawing(TRandom& random) {
+  TJwcBuilder b;
+  b.memo1 = "\x95\xbd\x96\xca\x90\x7d";  // 平面図
+  std::size_t records = RecordCount(random);
+  for (std::size_t i = 0; i < records; ++i) {
+    float x = random.Uniform(0, 500), y = random.Uniform(0, 350);
+    switch (i % 10) {
+      case 0: {
+        TArcRec arc;
+        arc.cx = x;
+        arc.cy = y;
+        arc.radius = random.Uniform(1, 40);
+        b.arcs.push_back(arc);
+        break;
+      }
+      case 1:
+        if (b.pool.size() < 30000) {
+          b.AddText({x, y, x + 20, y, 0, 0, 1}, "\x8b\x8f\x8a\xd4");  // 居間
+          break;
+        }
+        [[fallthrough]];
+      default:
+        b.lines.push_back({x, y, x + random.Uniform(-30, 30), y + random.Uniform(-30, 30)});
+    }
+  }
+  return b.Build();
+}
+
+std::string MakePart(TRandom& random) {
+  TJwkBuilder b;
+  std::size_t records = RecordCount(random) / 4 + 1;
+  for (std::size_t i = 0; i < records; ++i) {
+    float x = random.Uniform(0, 50), y = random.Uniform(0, 50);
+    b.lines.push_back({x, y, x + random.Uniform(-5, 5), y + random.Uniform(-5, 5)});
+  }
+  b.AddText({0, 0, 10, 0, 0, 0, 1}, "door");
+  return b.Build();
+}
+
+// The archive: kQuarters folders, each with folders of kFilesPerFolder files, every fifth a part.
+std::size_t MakeArchive(const fs::path& root, std::size_t files) {
+  TRandom random;
+  std::size_t bytes = 0;
+  for (std::size_t i = 0; i < files; ++i) {
+    std::size_t quarter = i % kQuarters, index = i / kQuarters;
+    fs::path folder = root / ("disk" + std::to_string(quarter)) / ("set" + std::to_string(index / kFilesPerFolder));
+    if (index % kFilesPerFolder == 0) fs::create_directories(folder);
+    bool part = i % 5 == 4;
+    std::string name = "F" + std::to_string(index) + (part ? ".JWK" : ".JWC");
+    std::string content = part ? MakePart(random) : MakeDrawing(random);
+    WriteFile((folder / name).string(), content);
+    bytes += content.size();
+  }
+  return bytes;
+}
+
+struct TRun {
+  double seconds = 0;
+  std::size_t peakBytes = 0;
+  int status = -1;
+};
+
+// Runs the converter in a process of its own; its time and peak memory.
+TRun Convert(const std::string& program, const fs::path& tree, const fs::path& output, std::size_t jobs) {
+  fs::remove_all(output);
+  std::string jobsArg = "-j" + std::to_string(jobs);
+  auto start = std::chrono::steady_clock::now();
+  pid_t child = fork();
+  Check(child >= 0, "cannot start a process");
+  if (child == 0) {
+    execl(program.c_str(), program.c_str(), "-r", "--quiet", jobsArg.c_str(), "-o", output.c_str(), tree.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  Check(wait4(child, &status, 0, &usage) == child, "cannot wait for the converter");
+  TRun run;
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  run.peakBytes = static_cast<std::size_t>(usage.ru_maxrss) * 1024;
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+void ReadWhole(const std::string& path, std::vector<uint8_t>& data) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  Check(fd >= 0, "cannot open " + path);
+  struct stat info {};
+  Check(fstat(fd, &info) == 0, "cannot ask about " + path);
+  data.resize(static_cast<std::size_t>(info.st_size));
+  for (std::size_t done = 0; done < data.size();) {
+    ssize_t got = read(fd, data.data() + done, data.size() - done);
+    Check(got > 0, "cannot read " + path);
+    done += static_cast<std::size_t>(got);
+  }
+  close(fd);
+}
+
+// What any program must do for the archive: read every input whole and write as many bytes as its
+// output holds to a new file in a rebuilt tree, through a temporary file renamed into place.
+double Floor(const fs::path& tree, const fs::path& converted, const fs::path& output) {
+  fs::remove_all(output);
+  std::vector<fs::path> inputs;
+  for (const auto& entry : fs::recursive_directory_iterator(tree)) {
+    if (entry.is_regular_file()) inputs.push_back(entry.path());
+  }
+  std::sort(inputs.begin(), inputs.end());
+  std::vector<uint8_t> data;
+  auto start = std::chrono::steady_clock::now();
+  for (const fs::path& input : inputs) {
+    fs::path relative = input.lexically_relative(tree);
+    fs::path done = converted / relative;
+    done.replace_extension(input.extension() == ".JWK" ? ".jws" : ".jww");
+    std::size_t outputSize = static_cast<std::size_t>(fs::file_size(done));
+    ReadWhole(input.string(), data);
+    fs::path target = output / relative;
+    fs::create_directories(target.parent_path());
+    std::string temporary = target.string() + ".tmp";
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    Check(fd >= 0, "cannot create " + temporary);
+    for (std::size_t written = 0; written < outputSize;) {
+      std::size_t at = written % data.size();
+      ssize_t put = write(fd, data.data() + at, std::min(outputSize - written, data.size() - at));
+      Check(put > 0, "cannot write " + temporary);
+      written += static_cast<std::size_t>(put);
+    }
+    Check(close(fd) == 0, "cannot close " + temporary);
+    Check(rename(temporary.c_str(), target.c_str()) == 0, "cannot rename " + temporary);
+  }
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::size_t TreeBytes(const fs::path& root) {
+  std::size_t bytes = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) bytes += static_cast<std::size_t>(entry.file_size());
+  }
+  return bytes;
+}
+
+struct TTempFolder {
+  fs::path path;
+  TTempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "torvane-bench-XXXXXX").string();
+    Check(mkdtemp(pattern.data()) != nullptr, "cannot make a temporary folder");
+    path = pattern;
+  }
+  ~TTempFolder() {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+};
+
+void PrintRun(const char* name, std::size_t files, const TRun& run, double floor) {
+  std::printf("  %-22s %8.2f s %9.0f files/s %7.2f x floor %8.1f MiB peak%s\n", name, run.seconds,
+              static_cast<double>(files) / run.seconds, run.seconds / floor, static_cast<double>(run.peakBytes) / kMiB,
+              run.status == 0 ? "" : "  (the converter failed)");
+}
+
+int Run(std::size_t files, std::size_t jobs) {
+  TTempFolder folder;
+  fs::path tree = folder.path / "archive";
+  std::printf("torvane_bench_archive (%s build): %zu files, -j %zu against -j 1\n", TORVANE_BUILD_TYPE, files, jobs);
+  std::size_t inputBytes = MakeArchive(tree, files);
+  TRun one = Convert(TORVANE_CONVERT, tree, folder.path / "out1", 1);
+  std::size_t outputBytes = TreeBytes(folder.path / "out1");
+  std::printf("  inputs %.1f MiB (%.1f kB a file), outputs %.1f MiB\n", static_cast<double>(inputBytes) / kMiB,
+              static_cast<double>(inputBytes) / 1024.0 / static_cast<double>(files),
+              static_cast<double>(outputBytes) / kMiB);
+  double floor = Floor(tree, folder.path / "out1", folder.path / "floor");
+  fs::remove_all(folder.path / "floor");
+  TRun many = Convert(TORVANE_CONVERT, tree, folder.path / "outN", jobs);
+  fs::remove_all(folder.path / "outN");
+  one = Convert(TORVANE_CONVERT, tree, folder.path / "out1", 1);  // again, with a warm cache like the others
+  fs::remove_all(folder.path / "out1");
+  TRun quarter = Convert(TORVANE_CONVERT, tree / "disk0", folder.path / "outQ", jobs);
+  fs::remove_all(folder.path / "outQ");
+
+  std::printf("  %-22s %8.2f s %9.0f files/s\n", "floor (read, write)", floor, static_cast<double>(files) / floor);
+  PrintRun("-j 1", files, one, floor);
+  std::string name = "-j " + std::to_string(jobs);
+  PrintRun(name.c_str(), files, many, floor);
+  std::string quarterName = name + ", a quarter";
+  PrintRun(quarterName.c_str(), files / kQuarters, quarter, floor / kQuarters);
+  std::printf("  -j %zu within %.1f x floor: %s; peak memory at all files / a quarter: %.2f\n", jobs, kRatioTarget,
+              many.seconds <= kRatioTarget * floor ? "PASS" : "MISS",
+              static_cast<double>(many.peakBytes) / static_cast<double>(std::max<std::size_t>(quarter.peakBytes, 1)));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    if (argc > 2 && std::string(argv[1]) == "--make") {
+      MakeArchive(argv[2], argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 10000);
+      return 0;
+    }
+    std::size_t files = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 10000;
+    std::size_t jobs = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : std::max(1u, std::thread::hardware_concurrency());
+    if (files < kQuarters || jobs < 1) {
+      std::fprintf(stderr, "usage: torvane_bench_archive [FILES [JOBS]]\n");
+      return 2;
+    }
+    return Run(files, jobs);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "torvane_bench_archive: %s\n", e.what());
+    return 1;
+  }
+}
