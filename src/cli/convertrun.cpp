@@ -103,9 +103,16 @@ int MakeFolders(const fs::path& folder) {
   return 0;
 }
 
+// What each worker keeps from file to file.
+struct TWorker {
+  TOwnedDocuments Documents;
+  // The output folder last made (or found), so that the files of one folder ask only once.
+  std::string MadeFolder;
+};
+
 // Everything about one input that can be done side by side with other inputs: the checks of the
 // input and its output, reading, converting and writing to a temporary file.
-TPrepared Prepare(const TJob& job, const TRunOptions& options, TOwnedDocuments& documents) {
+TPrepared Prepare(const TJob& job, const TRunOptions& options, TWorker& worker) {
   TPrepared prepared;
   auto refuse = [&](std::string why) {
     prepared.Refusal = std::move(why);
@@ -146,15 +153,17 @@ TPrepared Prepare(const TJob& job, const TRunOptions& options, TOwnedDocuments& 
     prepared.OutputExists = true;
     return prepared;
   }
-  if (job.MakeFolder) {
-    if (int error = MakeFolders(fs::path(output).parent_path()); error != 0) {
-      return refuse(Tr("cannot make the folder %1: %2",
-                       {DisplayName(fs::path(output).parent_path().string()), ErrorText(error)}));
+  std::string folder = fs::path(output).parent_path().string();
+  if (job.MakeFolder && folder != worker.MadeFolder) {
+    if (int error = MakeFolders(folder); error != 0) {
+      return refuse(Tr("cannot make the folder %1: %2", {DisplayName(folder), ErrorText(error)}));
     }
+    worker.MadeFolder = folder;
   }
-  prepared.Load = LoadDocument(job.Input, check.Kind, documents.Refs(), DisplayName(fs::absolute(job.Input).string()));
+  TDocuments documents = worker.Documents.Refs();
+  prepared.Load = LoadDocument(job.Input, check.Kind, documents, DisplayName(fs::absolute(job.Input).string()));
   if (!prepared.Load->Opened() || prepared.Load->Truncated()) return prepared;
-  prepared.Staging = StageDocument(check.Kind, options.Conversion, documents.Refs(), output,
+  prepared.Staging = StageDocument(check.Kind, options.Conversion, documents, output,
                                    options.Force ? TWriteMode::Replace : TWriteMode::NoReplace, prepared.Staged);
   return prepared;
 }
@@ -348,12 +357,12 @@ TTally RunConversions(const TRunOptions& options, std::ostream& out, std::ostrea
   bool showProgress = terminal.Progress && !options.Quiet;
   TProgressLine progress(err, showProgress, showProgress ? source.Count() : 0, terminal.Columns);
   TDelivery delivery(options, out, err, progress, terminal.OutputShared, report.get());
-  std::vector<TOwnedDocuments> documents(options.Jobs);
+  std::vector<TWorker> workers(options.Jobs);
   RunBatch<TJob, TPrepared>(
       options.Jobs, [&](TJob& job) { return source.Next(job); },
       [&](std::size_t worker, const TJob& job) {
         try {
-          return Prepare(job, options, documents[worker]);
+          return Prepare(job, options, workers[worker]);
         } catch (const std::exception& e) {
           // Whatever else goes wrong with one file (memory, the system) ends that file, not the run.
           TPrepared failed;
