@@ -48,7 +48,7 @@ int32_t Truncated(float value) {
 
 class TConverter {
  public:
-  TConverter(const std::string& fontName, bool correction, TJwcData& source, TJwwData& target)
+  TConverter(const std::string& fontName, bool correction, const TJwcData& source, TJwwData& target)
       : font_(fontName), src_(source), dst_(target), h_(source.Header) {
     scales_.RoundOffsets = correction;
     scales_.RoundBases = correction;
@@ -99,7 +99,7 @@ class TConverter {
   }
 
   const std::string& font_;
-  TJwcData& src_;
+  const TJwcData& src_;
   TJwwData& dst_;
   const TJwcData::THeader& h_;
   TScales scales_;
@@ -298,7 +298,7 @@ void TConverter::ConvertArcs() {
 
 void TConverter::ConvertArcs(std::size_t begin, std::size_t end) {
   for (std::size_t i = begin; i < end; ++i) {
-    TEnko2& arc = src_.Enko[i];
+    const TEnko2& arc = src_.Enko[i];
     TWEnko& out = dst_.Enkos[i];
     out.Header = ArcHeader(arc);
     TPlace p = PlaceOf(arc.Layer);
@@ -391,7 +391,8 @@ void TConverter::Run() {
 
 }  // namespace
 
-void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, TJwcData& source, TJwwData& target) {
+void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const TJwcData& source,
+                     TJwwData& target) {
   TConverter(fontName, numericCorrection, source, target).Run();
 }
 
