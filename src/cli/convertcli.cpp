@@ -1,17 +1,18 @@
 #include "cli/convertcli.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <optional>
 #include <set>
 #include <system_error>
 
+#include "cli/charactertypes.h"
+#include "cli/terminaltext.h"
 #include "convert/conversion.h"
-#include "settings/inifile.h"
-#include "settings/settings.h"
 #include "support/cp932.h"
-#include "support/bytereader.h"
-#include "support/ioerror.h"
 
 namespace torvane {
 namespace {
@@ -21,6 +22,7 @@ namespace fs = std::filesystem;
 constexpr char kProgram[] = "torvane-convert";
 constexpr char kDefaultFont[] = "ＭＳ ゴシック";
 constexpr std::size_t kMaxFontBytes = 254;
+constexpr char kStandardOutput[] = "-";
 
 constexpr char kUsage[] =
     "Usage: torvane-convert [--no-correction] [--font NAME] [--settings INI] [-o OUT] [--force] [--quiet]"
@@ -32,8 +34,10 @@ constexpr char kUsage[] =
     "  --font NAME      font name that converted texts carry (default \"ＭＳ ゴシック\")\n"
     "  --settings INI   settings file whose character types size the texts of parts (read only);\n"
     "                   default: Torvane.ini in the current folder when it exists, else built-in values\n"
-    "  -o OUT           the output file for one input, or an existing folder for several\n"
-    "  --force          replace output files that already exist\n"
+    "  -o OUT           the output file for one input (- for standard output; the summary then goes\n"
+    "                   to standard error), or an existing folder for several\n"
+    "  --force          replace output files that already exist (a device or pipe is written into\n"
+    "                   without it)\n"
     "  --quiet          print no load summaries\n"
     "  -h, --help       show this help\n"
     "\n"
@@ -45,7 +49,7 @@ struct TOptions {
   bool force = false;
   bool quiet = false;
   std::string fontCp932;
-  TMojiSettingsTable characterTypes{};
+  TCharacterTypes characterTypes;
   std::optional<std::string> output;
   std::vector<std::string> files;
 };
@@ -62,17 +66,6 @@ std::string FontFromUtf8(const std::string& utf8) {
                       std::to_string(kMaxFontBytes) + " fit");
   }
   return *cp932;
-}
-
-// The character types that size the texts of parts: from the settings file named, else from
-// Torvane.ini in the current folder when there is one, else the built-in values.
-TMojiSettingsTable CharacterTypes(const std::optional<std::string>& settings) {
-  std::error_code error;
-  std::string path = settings.value_or("Torvane.ini");
-  if (!settings && !fs::is_regular_file(path, error)) return DefaultMojiSettings();
-  TFileBytes bytes;
-  if (!LoadFileBytes(path, bytes)) throw TUsageError("the settings file " + path + " cannot be read");
-  return ReadMojiSettings(TIniText(std::string(reinterpret_cast<const char*>(bytes.data.get()), bytes.size)));
 }
 
 TOptions ParseOptions(const std::vector<std::string>& args) {
@@ -112,9 +105,15 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
   }
   if (options.files.empty()) throw TUsageError("no file to convert");
   options.fontCp932 = FontFromUtf8(font.value_or(kDefaultFont));
-  options.characterTypes = CharacterTypes(settings);
-  std::error_code error;
-  if (options.output && options.files.size() > 1 && !fs::is_directory(*options.output, error)) {
+  int error = 0;
+  if (settings && !options.characterTypes.Name(*settings, error)) {
+    throw TUsageError("the settings file " + *settings + " cannot be read: " + std::strerror(error));
+  }
+  std::error_code ignored;
+  if (options.output == kStandardOutput && options.files.size() > 1) {
+    throw TUsageError("-o - takes one file only");
+  }
+  if (options.output && options.files.size() > 1 && !fs::is_directory(*options.output, ignored)) {
     throw TUsageError("-o must name an existing folder when several files are given");
   }
   return options;
@@ -122,11 +121,12 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
 
 class TBatch {
  public:
-  TBatch(const TOptions& options, std::ostream& out, std::ostream& err)
-      : options_(options), out_(out), err_(err) {
+  TBatch(TOptions& options, std::ostream& out, std::ostream& err)
+      : options_(options), toStandardOutput_(options.output == kStandardOutput),
+        summary_(toStandardOutput_ ? err : out), err_(err) {
     conversion_.FontName = options.fontCp932;
     conversion_.NumericCorrection = options.correction;
-    conversion_.CharacterTypes = options.characterTypes;
+    for (const std::string& file : options.files) inputs_.Add(file);
   }
 
   // True when the file was converted.
@@ -134,29 +134,34 @@ class TBatch {
 
  private:
   bool Refuse(const std::string& path, const std::string& why) {
-    err_ << kProgram << ": " << path << ": " << why << "\n";
+    err_ << ForTerminal(std::string(kProgram) + ": " + path + ": " + why) << "\n";
     return false;
   }
   std::string OutputPathFor(const std::string& path, TFileKind kind) const;
-  // Refuses an output that would replace the input, one written earlier in this run, or an
-  // existing file without --force.
+  // Refuses an output that would replace an input of the run, one written earlier in this run,
+  // or an existing file without --force.
   bool MayWrite(const std::string& input, const std::string& output);
+  bool MayWriteStandardOutput(const std::string& input);
   static fs::path KeyOf(const std::string& output);
   void PrintSummary(const std::vector<std::string>& lines) {
     if (options_.quiet) return;
-    for (const std::string& line : lines) out_ << line << "\n";
-    out_.flush();
+    for (const std::string& line : lines) summary_ << ForTerminal(line) << "\n";
+    summary_.flush();
   }
   bool ConvertChecked(const std::string& path, TFileKind kind);
+  std::string WriteFailure(const std::string& output, const TWriteOutcome& write) const;
 
-  const TOptions& options_;
-  std::ostream& out_;
+  TOptions& options_;
+  bool toStandardOutput_;
+  std::ostream& summary_;
   std::ostream& err_;
   TConversionOptions conversion_;
+  TInputFiles inputs_;
   std::set<fs::path> written_;
 };
 
 std::string TBatch::OutputPathFor(const std::string& path, TFileKind kind) const {
+  if (toStandardOutput_) return "standard output";
   fs::path input(path);
   fs::path name = input.filename();
   name.replace_extension(OutputExtension(kind));
@@ -174,32 +179,65 @@ fs::path TBatch::KeyOf(const std::string& output) {
   return error ? fs::path(output) : key;
 }
 
+std::string AlreadyExists(const std::string& output) {
+  return "the output " + output + " already exists (--force replaces it)";
+}
+
 bool TBatch::MayWrite(const std::string& input, const std::string& output) {
-  std::error_code error;
-  if (fs::equivalent(input, output, error) || KeyOf(input) == KeyOf(output)) {
-    return Refuse(input, "the output " + output + " would replace the input");
+  if (toStandardOutput_) return MayWriteStandardOutput(input);
+  if (const std::string* replaced = inputs_.Find(output)) {
+    return Refuse(input, "the output " + output + " would replace the input" +
+                             (*replaced == input ? std::string() : " " + *replaced));
   }
   if (written_.count(KeyOf(output)) != 0) {
     return Refuse(input, "the output " + output + " was already written by another file of this run");
   }
-  if (fs::is_directory(output, error)) return Refuse(input, "the output " + output + " is a folder");
-  if (fs::exists(fs::symlink_status(output, error)) && !options_.force) {
-    return Refuse(input, "the output " + output + " already exists (--force replaces it)");
+  std::error_code error;
+  fs::file_status target = fs::status(output, error);
+  if (fs::is_directory(target)) return Refuse(input, "the output " + output + " is a folder");
+  // A device or pipe is written into, not replaced, so it needs no --force.
+  bool special = fs::exists(target) && !fs::is_regular_file(target);
+  if (fs::exists(fs::symlink_status(output, error)) && !special && !options_.force) {
+    return Refuse(input, AlreadyExists(output));
   }
   return true;
 }
 
-// The system's own words for an errno, else the runtime's text.
-std::string WriteFailureText(const TWriteOutcome& outcome) {
-  return outcome.Error != 0 ? std::strerror(outcome.Error) : outcome.Text;
+bool TBatch::MayWriteStandardOutput(const std::string& input) {
+  if (const std::string* replaced = inputs_.FindDescriptor(STDOUT_FILENO)) {
+    return Refuse(input, "standard output is the input " + *replaced);
+  }
+  // A drawing's bytes would drive the terminal.
+  if (isatty(STDOUT_FILENO)) return Refuse(input, "standard output is a terminal; redirect it to a file or a pipe");
+  return true;
+}
+
+std::string TBatch::WriteFailure(const std::string& output, const TWriteOutcome& write) const {
+  if (write.TooLargeBytes != 0) {
+    return "the output would take at least " + std::to_string(write.TooLargeBytes) +
+           " bytes, more than the 2 GiB that readers of the format load; not converted";
+  }
+  // Made at the target while this file was converted.
+  if (write.Error == EEXIST && !options_.force) return AlreadyExists(output);
+  // The system's own words for an errno, else the runtime's text.
+  return "cannot write " + output + ": " + (write.Error != 0 ? std::strerror(write.Error) : write.Text);
 }
 
 bool TBatch::ConvertChecked(const std::string& path, TFileKind kind) {
   std::string output = OutputPathFor(path, kind);
   if (!MayWrite(path, output)) return false;
+  if (kind == TFileKind::Part) {
+    int error = 0;
+    if (!options_.characterTypes.Get(conversion_.CharacterTypes, error)) {
+      return Refuse(path, "the settings file " + options_.characterTypes.Path() + " cannot be read: " +
+                              std::strerror(error));
+    }
+  }
+  TWriteMode mode = toStandardOutput_ ? TWriteMode::StandardOutput
+                    : options_.force  ? TWriteMode::Replace
+                                      : TWriteMode::NoReplace;
   TFileOutcome outcome =
-      ConvertFile(path, kind, output, conversion_, GlobalDocuments(),
-                  options_.force ? TWriteMode::Replace : TWriteMode::NoReplace, true, fs::absolute(path).string());
+      ConvertFile(path, kind, output, conversion_, GlobalDocuments(), mode, true, fs::absolute(path).string());
   const TLoadOutcome& load = outcome.Load;
   PrintSummary(load.Summary);
   if (!load.Opened()) return Refuse(path, std::string("cannot be read: ") + std::strerror(load.Failure.OpenError));
@@ -209,7 +247,7 @@ bool TBatch::ConvertChecked(const std::string& path, TFileKind kind) {
          << "DOS edition); they stay empty\n";
   }
   const TWriteOutcome& write = *outcome.Write;
-  if (!write.Written) return Refuse(path, "cannot write " + output + ": " + WriteFailureText(write));
+  if (!write.Written) return Refuse(path, WriteFailure(output, write));
   written_.insert(KeyOf(output));
   return true;
 }
@@ -249,7 +287,7 @@ int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, s
   try {
     options = ParseOptions(args);
   } catch (const TUsageError& e) {
-    err << kProgram << ": " << e.what() << "\n" << kUsage;
+    err << ForTerminal(std::string(kProgram) + ": " + e.what()) << "\n" << kUsage;
     return kExitUsage;
   }
   TBatch batch(options, out, err);

@@ -1,5 +1,8 @@
 #include "convert/conversion.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 
 #include "drawing/jwc2jww.h"
@@ -101,8 +104,36 @@ TWriteOutcome Failed(const TIoError& e, bool created) {
   return outcome;
 }
 
+// Passes bytes on until more than kMaxOutputBytes would have gone, then fails as a file-size
+// limit would: the floor checked before converting leaves out the header.
+class TBoundedSink final : public TByteSink {
+ public:
+  explicit TBoundedSink(TByteSink& sink) : sink_(sink) {}
+  void Write(const uint8_t* data, std::size_t size) override {
+    if (size > kMaxOutputBytes - written_) throw TIoError::FromErrno(EFBIG, "");
+    sink_.Write(data, size);
+    written_ += size;
+  }
+
+ private:
+  TByteSink& sink_;
+  uint64_t written_ = 0;
+};
+
 template <typename Body>
 TWriteOutcome WriteOutput(const std::string& output, TWriteMode mode, Body body) {
+  if (mode == TWriteMode::StandardOutput) {
+    try {
+      TDescriptorSink out(STDOUT_FILENO, output);
+      TBoundedSink bounded(out);
+      body(bounded);
+    } catch (const TIoError& e) {
+      return Failed(e, true);
+    }
+    TWriteOutcome outcome;
+    outcome.Written = true;
+    return outcome;
+  }
   std::optional<TOutputFile> file;
   try {
     file.emplace(output, mode == TWriteMode::Replace);
@@ -110,7 +141,8 @@ TWriteOutcome WriteOutput(const std::string& output, TWriteMode mode, Body body)
     return Failed(e, false);
   }
   try {
-    body(*file);
+    TBoundedSink bounded(*file);
+    body(bounded);
     file->Commit();
   } catch (const TIoError& e) {
     return Failed(e, true);
@@ -120,17 +152,52 @@ TWriteOutcome WriteOutput(const std::string& output, TWriteMode mode, Body body)
   return outcome;
 }
 
+TWriteOutcome TooLarge(uint64_t bytes) {
+  TWriteOutcome outcome = Failed(TIoError::FromErrno(EFBIG, ""), false);
+  outcome.TooLargeBytes = bytes;
+  return outcome;
+}
+
+template <typename Source>
+uint64_t OutputFloor(const Source& source, const std::string& font) {
+  return EntityListFloor(source.Sen.size(), source.Enko.size(), source.Ten.size(), source.Moji, font.size());
+}
+
 }  // namespace
 
 TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
                            const std::string& output, TWriteMode mode) {
   if (kind == TFileKind::Drawing) {
+    uint64_t floor = OutputFloor(documents.Jwc, options.FontName);
+    if (floor > kMaxOutputBytes) return TooLarge(floor);
     ConvertJwcToJww(options.FontName, options.NumericCorrection, documents.Jwc, documents.Jww);
     return WriteOutput(output, mode, [&](TByteSink& sink) { WriteJwwTo(sink, documents.Jww); });
   }
+  uint64_t floor = OutputFloor(documents.Jwk, options.FontName);
+  if (floor > kMaxOutputBytes) return TooLarge(floor);
   ConvertJwkToJws(options.FontName, options.NumericCorrection, options.CharacterTypes, documents.Jwk,
                   documents.Jws);
   return WriteOutput(output, mode, [&](TByteSink& sink) { WriteJwsTo(sink, documents.Jws); });
+}
+
+void TInputFiles::Add(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) == 0) inputs_.emplace(std::pair{info.st_dev, info.st_ino}, path);
+}
+
+const std::string* TInputFiles::Find(const std::string& output) const {
+  struct stat info {};
+  return stat(output.c_str(), &info) == 0 ? FindIdentity(info.st_dev, info.st_ino) : nullptr;
+}
+
+const std::string* TInputFiles::FindDescriptor(int fd) const {
+  struct stat info {};
+  return fstat(fd, &info) == 0 ? FindIdentity(info.st_dev, info.st_ino) : nullptr;
+}
+
+const std::string* TInputFiles::FindIdentity(dev_t device, ino_t inode) const {
+  auto found = inputs_.find({device, inode});
+  return found != inputs_.end() ? &found->second : nullptr;
 }
 
 TFileOutcome ConvertFile(const std::string& path, TFileKind kind, const std::string& output,

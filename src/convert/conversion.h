@@ -3,6 +3,10 @@
 // that each front end words for its own users.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -100,9 +104,14 @@ TLoadOutcome LoadDocument(const std::string& path, TFileKind kind, TDocuments do
                           const std::string& summaryPath);
 
 enum class TWriteMode {
-  Replace,    // an existing output is replaced (the user agreed to it)
-  NoReplace,  // an output that exists when the file is committed is kept, and the write fails
+  Replace,         // an existing output is replaced (the user agreed to it)
+  NoReplace,       // an output that exists when the file is committed is kept, and the write fails
+                   // (EEXIST); a device, pipe or socket is written into either way
+  StandardOutput,  // the bytes go to standard output; the output path only names it
 };
+
+// No reader of the format loads a file larger than this.
+inline constexpr uint64_t kMaxOutputBytes = 0x7FFFFFFF;
 
 struct TWriteOutcome {
   bool Written = false;
@@ -112,12 +121,31 @@ struct TWriteOutcome {
   std::string Text;
   int Error = 0;
   bool NotCreated = false;
+  // Refused before converting (EFBIG): the output would take at least TooLargeBytes, more than
+  // kMaxOutputBytes.
+  uint64_t TooLargeBytes = 0;
 };
 
-// Converts the loaded document of the kind and writes it to output. The source document is left
-// as it is, so converting it again gives the same bytes.
+// Converts the loaded document of the kind and writes it to output, unless the output would be
+// larger than kMaxOutputBytes. The source document is left as it is, so converting it again gives
+// the same bytes.
 TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
                            const std::string& output, TWriteMode mode);
+
+// The files a run reads, known by device and inode, so that no output of the run replaces one of
+// them, whatever name or link leads to it. Add every input before the first write.
+class TInputFiles {
+ public:
+  void Add(const std::string& path);
+  // The input that output (followed through links) is, or nullptr.
+  const std::string* Find(const std::string& output) const;
+  // The same for an open descriptor (standard output redirected onto an input).
+  const std::string* FindDescriptor(int fd) const;
+
+ private:
+  const std::string* FindIdentity(dev_t device, ino_t inode) const;
+  std::map<std::pair<dev_t, ino_t>, std::string> inputs_;
+};
 
 struct TFileOutcome {
   TLoadOutcome Load;

@@ -138,6 +138,19 @@ void WriteClass(TArchiveWriter& w, std::string_view name, int32_t count, std::sp
 
 }  // namespace
 
+uint64_t EntityListFloor(std::size_t lines, std::size_t arcs, std::size_t points, std::span<const TMoji2> texts,
+                         std::size_t fontBytes) {
+  // A class reference of 2 bytes, then the 13-byte entity header and the fields.
+  constexpr uint64_t kLine = 2 + 13 + 4 * 8, kArc = 2 + 13 + 7 * 8 + 4, kPoint = 2 + 13 + 2 * 8 + 4;
+  const uint64_t textFixed = 2 + 13 + 4 * 8 + 4 + 4 * 8 + 1 + std::min<std::size_t>(fontBytes, 254);
+  uint64_t bytes = kLine * lines + kArc * arcs + kPoint * points;
+  for (const TMoji2& text : texts) {
+    std::size_t length = text.Text.size();
+    bytes += textFixed + length + (length < 255 ? 1 : length < 65534 ? 3 : 7);
+  }
+  return bytes;
+}
+
 void WriteEntityList(TArchiveWriter& w, const TEntityLists& lists) {
   if (lists.TotalCount == 0) {
     w.WriteDword(0);

@@ -124,4 +124,9 @@ struct TEntityLists {
 };
 void WriteEntityList(TArchiveWriter& writer, const TEntityLists& lists);
 
+// The bytes an object list of these records takes at the least, known before they are converted:
+// each record as written with the shortest class reference, fontBytes the texts' font name.
+uint64_t EntityListFloor(std::size_t lines, std::size_t arcs, std::size_t points, std::span<const TMoji2> texts,
+                         std::size_t fontBytes);
+
 }  // namespace torvane
