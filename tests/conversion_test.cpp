@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "builder/filebuilder.h"
 #include "builder/jwkbuilder.h"
 #include "test_util.h"
@@ -45,6 +49,45 @@ TEST_F(ConversionService, ALoadedFileConvertsToTheSameBytesEveryTime) {
     ASSERT_TRUE(SaveDocument(kind, options, documents.Refs(), second, TWriteMode::Replace).Written);
     EXPECT_EQ(test::ReadFile(first), test::ReadFile(second)) << input;
   }
+}
+
+// No reader of the format loads an output past 2 GiB: such an output is refused before it is
+// converted, and no file is made.
+TEST_F(ConversionService, OutputsPastTwoGibibytesAreRefusedBeforeConverting) {
+  // 6.4 million empty texts, each written with a font name of 254 bytes: about 2.2 GB. The file is
+  // sparse, and only its header is read.
+  test::TJwcBuilder b;
+  b.memo1 = "empty texts";
+  constexpr int32_t kTexts = 6'400'000;
+  b.mojiCount = kTexts;
+  std::string head = b.Build();
+  std::string sparse = dir.File("sparse.jwc");
+  test::WriteFile(sparse, head);
+  ASSERT_EQ(truncate(sparse.c_str(), static_cast<off_t>(head.size() + uint64_t{kTexts} * 24)), 0);
+  TOwnedDocuments documents;
+  TConversionOptions longFont{std::string(254, 'F'), true, DefaultMojiSettings()};
+  std::string output = dir.File("sparse.jww");
+  TFileOutcome refused = ConvertFile(sparse, TFileKind::Drawing, output, longFont, documents.Refs(),
+                                     TWriteMode::Replace, true, "sparse.jwc");
+  EXPECT_TRUE(refused.Load.HeaderOnly);
+  EXPECT_FALSE(refused.Load.Truncated());
+  EXPECT_EQ(refused.Load.Summary.at(6), "文字列の数 = 6400000");
+  ASSERT_TRUE(refused.Write.has_value());
+  EXPECT_FALSE(refused.Write->Written);
+  EXPECT_EQ(refused.Write->Error, EFBIG);
+  EXPECT_EQ(refused.Write->TooLargeBytes, uint64_t{kTexts} * (2 + 13 + 32 + 4 + 32 + 1 + 254 + 1));
+  EXPECT_TRUE(documents.Jwc.Moji.empty());
+  EXPECT_FALSE(std::filesystem::exists(output));
+
+  // A loaded part whose texts are long: 33,000 texts of 65,535 bytes each, all from one run.
+  documents.Jwk.Header.MojiCount = 33'000;
+  documents.Jwk.Moji.resize(33'000);
+  TTextRef text = documents.Jwk.Texts.Add(std::string(65'535, 'x'));
+  for (TMoji2& moji : documents.Jwk.Moji) moji.Text = text;
+  TWriteOutcome tooLong = SaveDocument(TFileKind::Part, options, documents.Refs(), output, TWriteMode::Replace);
+  EXPECT_GT(tooLong.TooLargeBytes, kMaxOutputBytes);
+  EXPECT_TRUE(documents.Jws.Moji.empty());  // not converted
+  EXPECT_FALSE(std::filesystem::exists(output));
 }
 
 }  // namespace

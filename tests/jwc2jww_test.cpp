@@ -203,8 +203,8 @@ TEST(JwcToJww, TextsTakeTheirTypeAndAngle) {
   EXPECT_EQ(t.Header.PenColor, 9);
   EXPECT_EQ(t.Header.Flags, 0xAB30);
   EXPECT_EQ(t.Header.Layer, 5);
-  EXPECT_EQ(t.FontName, kFont);
-  EXPECT_EQ(t.Text, "\x95\xb6");
+  EXPECT_EQ(c.target.FontName, kFont);
+  EXPECT_EQ(c.target.Texts.Of(t.Text), "\x95\xb6");
   for (std::size_t i : {1, 2}) {
     const TWMoji& plain = c.target.Mojis.at(i);
     EXPECT_EQ(plain.SizeX, 0.0);

@@ -310,9 +310,9 @@ TEST(JwkToJws, TextsTakeTheirDirectionFontAndContent) {
     TConverted c = Convert(b, true, font);
     for (std::size_t i = 0; i < std::size(cases); ++i) {
       EXPECT_EQ(c.target.Moji[i].Angle, cases[i].angle) << i;
-      EXPECT_EQ(c.target.Moji[i].FontName, font);
-      EXPECT_EQ(c.target.Moji[i].Text, "\x95\xb6\x8e\x9a");
+      EXPECT_EQ(c.target.Texts.Of(c.target.Moji[i].Text), "\x95\xb6\x8e\x9a");
     }
+    EXPECT_EQ(c.target.FontName, font);
     const TSMoji& slanted = c.target.Moji.back();
     long double dy = static_cast<long double>(Unit(40, 1)) - Unit(0, 1);
     long double dx = static_cast<long double>(Unit(30, 1)) - Unit(0, 1);
@@ -320,7 +320,7 @@ TEST(JwkToJws, TextsTakeTheirDirectionFontAndContent) {
     EXPECT_NEAR(slanted.Angle, 53.13010235, 1e-5);  // from 32-bit unit values
     EXPECT_EQ(slanted.X2, 30.0);
     EXPECT_EQ(slanted.Y2, 40.0);
-    EXPECT_EQ(slanted.Text, "");
+    EXPECT_EQ(c.target.Texts.Of(slanted.Text), "");
   }
 }
 

@@ -160,7 +160,72 @@ TWriteOutcome TooLarge(uint64_t bytes) {
 
 template <typename Source>
 uint64_t OutputFloor(const Source& source, const std::string& font) {
-  return EntityListFloor(source.Sen.size(), source.Enko.size(), source.Ten.size(), source.Moji, font.size());
+  return EntityListFloor(source.Sen.size(), source.Enko.size(), source.Ten.size(), source.Moji.size(), font.size()) +
+         TextContentBytes(source.Moji);
+}
+
+// The header blocks at the start of the file and the bytes after them; false when the file is
+// shorter or cannot be read.
+template <std::size_t N>
+bool PeekHeaderBlocks(const std::string& path, std::array<std::string, N>& blocks, std::size_t blockSize,
+                      uint64_t& body) {
+  std::string head;
+  struct stat info {};
+  if (!LoadFilePrefix(path, N * blockSize, head) || head.size() < N * blockSize || stat(path.c_str(), &info) != 0) {
+    return false;
+  }
+  for (std::size_t i = 0; i < N; ++i) blocks[i] = head.substr(i * blockSize, blockSize);
+  body = static_cast<uint64_t>(info.st_size) - N * blockSize;
+  return true;
+}
+
+// The floor of the output from the counts of the header, when the file holds all their records;
+// 0 otherwise (the read then tells what is wrong).
+uint64_t CountsFloor(std::initializer_list<std::pair<int32_t, std::size_t>> counts, uint64_t body,
+                     const std::string& font) {
+  uint64_t needed = 0;
+  for (auto [count, recordSize] : counts) {
+    if (count < 0) return 0;
+    needed += static_cast<uint64_t>(count) * recordSize;
+  }
+  if (needed > body) return 0;
+  auto n = [&](std::size_t i) { return static_cast<uint64_t>(std::data(counts)[i].first); };
+  return EntityListFloor(n(0), n(1), n(2), n(3), font.size());
+}
+
+// Reads only the header of the file into its document and answers the floor of its output (0
+// when it cannot tell), with the summary in load.
+uint64_t HeaderFloor(const std::string& path, TFileKind kind, TDocuments documents, const std::string& font,
+                     const std::string& summaryPath, TLoadOutcome& load) {
+  uint64_t body = 0;
+  uint64_t floor = 0;
+  if (kind == TFileKind::Drawing) {
+    TJwcData& doc = documents.Jwc;
+    ResetJwc(doc);
+    if (!PeekHeaderBlocks(path, doc.HeaderBlocks, kJwcHeaderBlockSize, body)) return 0;
+    ParseJwcHeader(doc);
+    const TJwcData::THeader& h = doc.Header;
+    floor = CountsFloor({{h.SenCount(), kSenRecordSize},
+                         {h.EnkoCount(), kEnkoRecordSize},
+                         {h.TenCount(), kTenRecordSize},
+                         {h.MojiCount(), kMojiRecordSize}},
+                        body, font);
+    load.Summary = JwcSummaryLines(summaryPath, doc);
+  } else {
+    TJwkData& doc = documents.Jwk;
+    ResetJwk(doc);
+    if (!PeekHeaderBlocks(path, doc.HeaderBlocks, kJwkHeaderBlockSize, body) || !ParseJwkHeader(doc)) return 0;
+    const TJwkData::THeader& h = doc.Header;
+    floor = CountsFloor({{h.SenCount, kSenRecordSize},
+                         {h.EnkoCount, kEnkoRecordSize},
+                         {h.TenCount, kTenRecordSize},
+                         {h.MojiCount, kMojiRecordSize}},
+                        body, font);
+    load.Summary = JwkSummaryLines(summaryPath, doc);
+  }
+  load.Kind = kind;
+  load.HeaderOnly = true;
+  return floor;
 }
 
 }  // namespace
@@ -204,6 +269,14 @@ TFileOutcome ConvertFile(const std::string& path, TFileKind kind, const std::str
                          const TConversionOptions& options, TDocuments documents, TWriteMode mode,
                          bool wholeOnly, const std::string& summaryPath) {
   TFileOutcome outcome;
+  // Refused before the records take their memory.
+  TLoadOutcome header;
+  uint64_t floor = HeaderFloor(path, kind, documents, options.FontName, summaryPath, header);
+  if (floor > kMaxOutputBytes) {
+    outcome.Load = std::move(header);
+    outcome.Write = TooLarge(floor);
+    return outcome;
+  }
   outcome.Load = LoadDocument(path, kind, documents, summaryPath);
   if (!outcome.Load.Opened() || (wholeOnly && outcome.Load.Truncated())) return outcome;
   outcome.Write = SaveDocument(kind, options, documents, output, mode);

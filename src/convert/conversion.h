@@ -93,9 +93,13 @@ struct TLoadOutcome {
   // that lacks only its name tables.
   TReadFailure Failure;
 
+  // Only the header was read (by ConvertFile), which showed that the output would be too large:
+  // the summary is whole, the document holds no records.
+  bool HeaderOnly = false;
+
   bool Opened() const { return Complete || Failure.OpenError == 0; }
   // A read that stopped inside the records: the document holds only what came before.
-  bool Truncated() const { return !Complete && Opened() && !Failure.MissingNameTables; }
+  bool Truncated() const { return !Complete && Opened() && !Failure.MissingNameTables && !HeaderOnly; }
 };
 
 // Reads the file into the document of its kind and produces its summary; summaryPath is the path
@@ -155,7 +159,8 @@ struct TFileOutcome {
 };
 
 // One file from start to end: load, then (unless the read stopped inside the records and
-// wholeOnly is set) convert and write.
+// wholeOnly is set) convert and write. A file whose header alone shows that its output would be
+// larger than kMaxOutputBytes is refused before its records are read.
 TFileOutcome ConvertFile(const std::string& path, TFileKind kind, const std::string& output,
                          const TConversionOptions& options, TDocuments documents, TWriteMode mode,
                          bool wholeOnly, const std::string& summaryPath);

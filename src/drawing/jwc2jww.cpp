@@ -370,7 +370,6 @@ void TConverter::ConvertTexts(std::size_t begin, std::size_t end) {
     out.Spacing = type.Spacing;
     out.Angle = static_cast<double>(
         atan2l(static_cast<long double>(text.Y2) - text.Y1, static_cast<long double>(text.X2) - text.X1) * 180 / kPi);
-    out.FontName = font_;
     out.Text = text.Text;
   }
 }
@@ -381,6 +380,8 @@ void TConverter::Run() {
   frozen_ = scales_.Freeze(factor_);
   for (std::size_t g = 0; g < 16; ++g) groupEntry_[g] = frozen_.Find(groupScale_[g]);
   ResetJwwDocument(dst_);
+  dst_.FontName = font_;
+  dst_.Texts = src_.Texts;
   ConvertLayers();
   ConvertHeader();
   ConvertLines();

@@ -140,7 +140,6 @@ void TConverter::ConvertTexts() {
     out.Spacing = static_cast<double>(setting.Dist / 10.0L);
     out.Angle = static_cast<double>(
         atan2l(static_cast<long double>(y2) - y1, static_cast<long double>(x2) - x1) * 180 / kPi);
-    out.FontName = font_;
     out.Text = text.Text;
     extent_.Add(x1, y1);
     extent_.Add(x2, y2);
@@ -149,6 +148,8 @@ void TConverter::ConvertTexts() {
 
 void TConverter::Run() {
   ResetJwsDocument(dst_);
+  dst_.FontName = font_;
+  dst_.Texts = src_.Texts;
   dst_.LayerGroupScales.fill(scale_);
   dst_.SenCount = static_cast<int32_t>(src_.Sen.size());
   dst_.EnkoCount = static_cast<int32_t>(src_.Enko.size());
