@@ -100,10 +100,12 @@ TEST(EntityList, RecordsHaveTheirFieldWidths) {
   text.Header = TEntityHeader{-2, 1, 0x0102, 3, 4, 0x8050};
   text.X1 = 1.0;
   text.MojiType = 7;
-  text.FontName = "F";
-  text.Text = "T";
+  TTextPool pool;
+  pool.Add("other");
+  text.Text = pool.Add("T");
   std::vector<TWMoji> texts{text};
-  std::string bytes = Written([&](auto& w) { WriteEntityList(w, TEntityLists{1, 0, 0, 0, 1, {}, {}, {}, texts}); });
+  std::string bytes =
+      Written([&](auto& w) { WriteEntityList(w, TEntityLists{1, 0, 0, 0, 1, {}, {}, {}, texts, "F", &pool}); });
   std::string expected = test::Bytes("01 00 FF FF E6 00 09 00") + "CDataMoji" +
                          test::Bytes("FE FF FF FF 01 02 01 03 00 04 00 50 80") +  // the entity header
                          test::Bytes("00 00 00 00 00 00 F0 3F") + std::string(24, '\0') +

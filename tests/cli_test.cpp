@@ -2,19 +2,25 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <sstream>
-
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <thread>
 
 #include "builder/filebuilder.h"
 #include "builder/jwkbuilder.h"
 #include "cli/progress.h"
+#include "cli/stops.h"
 #include "drawing/jwc2jww.h"
+#include "support/outputfile.h"
 #include "test_util.h"
 
 namespace torvane {
@@ -246,6 +252,216 @@ TEST_F(ConvertCommand, UsageErrors) {
   EXPECT_EQ(help.out.rfind("Usage: torvane-convert", 0), 0u);
 }
 
+TEST_F(ConvertCommand, NoOutputReplacesAnInputOfTheRun) {
+  std::string a = Drawing("a.jwc");
+  test::TJwcBuilder other = Plan();
+  other.lines.push_back({1, 2, 3, 4});
+  std::string b = Drawing("b.jwc", other);
+  std::string original = test::ReadFile(a);
+  // b's output is a link to a, or another name of a; a later input can be reached through -o DIR.
+  fs::create_directory(dir.File("out"));
+  struct Case {
+    std::vector<std::string> args;
+    std::string output;
+    bool hard;
+  } cases[] = {
+      {{"--force", a, b}, dir.File("b.jww"), false},
+      {{"--force", a, b}, dir.File("b.jww"), true},
+      {{"--force", "-o", dir.File("out"), a, b}, dir.File("out/a.jww"), false},
+  };
+  for (const Case& c : cases) {
+    fs::remove(c.output);
+    c.hard ? fs::create_hard_link(c.output.find("out/") != std::string::npos ? b : a, c.output)
+           : fs::create_symlink(c.output.find("out/") != std::string::npos ? b : a, c.output);
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), "--quiet");
+    TRun run = RunCommand(args);
+    EXPECT_EQ(run.status, 1) << c.output;
+    EXPECT_NE(run.err.find("would replace the input"), std::string::npos) << run.err;
+    EXPECT_EQ(test::ReadFile(a), original);
+    EXPECT_EQ(test::ReadFile(b), other.Build());
+  }
+}
+
+TEST_F(ConvertCommand, AnOutputThatAppearsMeanwhileIsKeptWithoutForce) {
+  std::string input = Drawing("a.jwc");
+  SetCommitHook([](const std::string& target) { test::WriteFile(target, "made meanwhile"); });
+  TRun run = RunCommand({"--quiet", input});
+  SetCommitHook(nullptr);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("a.jww already exists (--force replaces it"), std::string::npos) << run.err;
+  EXPECT_EQ(test::ReadFile(dir.File("a.jww")), "made meanwhile");
+  EXPECT_TRUE(test::TemporaryFilesIn(dir.Path()).empty());
+}
+
+TEST_F(ConvertCommand, SpecialFilesAreWrittenIntoNotReplaced) {
+  std::string input = Drawing("a.jwc");
+  std::string pipe = dir.File("pipe.jww");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = test::ReadFile(pipe); });
+  TRun run = RunCommand({"--quiet", "-o", pipe, input});  // no --force needed
+  reader.join();
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(received, Expected(Plan(), kGothic, true));
+  EXPECT_TRUE(fs::is_fifo(pipe));
+
+  // A copy of /dev/full where devices may be made: the failed write fails the file.
+  std::string full = dir.File("full");
+  if (mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) GTEST_SKIP() << "no device nodes here";
+  TRun failed = RunCommand({"--quiet", "-o", full, input});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.err.find("cannot write " + full + ": No space left on device"), std::string::npos) << failed.err;
+  EXPECT_TRUE(fs::is_character_file(full));
+  EXPECT_TRUE(test::TemporaryFilesIn(dir.Path()).empty());
+}
+
+TEST_F(ConvertCommand, TheOutputCanGoToStandardOutput) {
+  std::string input = Drawing("a.jwc");
+  std::string captured = dir.File("captured");
+  int saved = dup(STDOUT_FILENO);
+  int file = open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_TRUE(saved >= 0 && file >= 0 && dup2(file, STDOUT_FILENO) >= 0);
+  TRun run = RunCommand({"-o", "-", input});
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  close(file);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(test::ReadFile(captured), Expected(Plan(), kGothic, true));
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err.rfind(input + "\n\n居間\n", 0), 0u) << run.err;  // the summary
+  EXPECT_FALSE(fs::exists(dir.File("a.jww")));
+
+  TRun two = RunCommand({"-o", "-", input, input});
+  EXPECT_EQ(two.status, 2);
+  EXPECT_NE(two.err.find("-o - takes one file only"), std::string::npos) << two.err;
+}
+
+TEST_F(ConvertCommand, ControlCharactersFromFilesAreShownEscaped) {
+  test::TJwcBuilder b = Plan();
+  b.memo1 = "\x1B]2;owned\x07\x1B[2J";
+  std::string input = Drawing("e\x1B[31m.jwc", b);
+  TRun run = RunCommand({"--force", input});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.find('\x1B'), std::string::npos);
+  EXPECT_NE(run.out.find("\\x1B]2;owned\\x07\\x1B[2J"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("e\\x1B[31m.jwc"), std::string::npos) << run.out;
+  TRun refused = RunCommand({"--quiet", input});
+  EXPECT_EQ(refused.err.find('\x1B'), std::string::npos);
+  EXPECT_NE(refused.err.find("e\\x1B[31m.jww already exists"), std::string::npos) << refused.err;
+}
+
+// The checks below run as a user without root's rights, for whom permissions hold.
+TEST_F(ConvertCommand, UnreadableFilesAreToldWithTheReason) {
+  fs::permissions(dir.Path(), fs::perms::all);
+  std::string drawing = Drawing("a.jwc");
+  std::string hidden = Drawing("hidden.jwc");
+  test::TJwkBuilder part;
+  part.AddText({0, 0, 10, 0, 0, 0, 1}, "abc");
+  std::string partPath = dir.File("p.jwk");
+  test::WriteFile(partPath, part.Build());
+  test::WriteFile(dir.File("Torvane.ini"), "[MojiWide]\r\nPen01=25\r\n");
+  fs::permissions(hidden, fs::perms::none);
+  fs::permissions(dir.File("Torvane.ini"), fs::perms::none);
+  std::string log = dir.File("log");
+  auto check = [&](const std::vector<std::string>& args, int status, const std::string& message) {
+    return test::InChild(
+        [&] {
+          if (chdir(dir.Path().c_str()) != 0) return 3;
+          TRun run = RunCommand(args);
+          std::fprintf(stderr, "%s", run.err.c_str());
+          return run.status == status && run.err.find(message) != std::string::npos ? 0 : 4;
+        },
+        true, log);
+  };
+  EXPECT_EQ(check({"--quiet", hidden}, 1, "hidden.jwc: cannot be read: Permission denied"), 0) << test::ReadFile(log);
+  // The unreadable Torvane.ini stops parts only, each with the reason; drawings convert.
+  EXPECT_EQ(check({"--quiet", "-o", dir.File("out.jww"), drawing}, 0, ""), 0) << test::ReadFile(log);
+  EXPECT_EQ(check({"--quiet", partPath}, 1, "p.jwk: the settings file Torvane.ini cannot be read: Permission denied"), 0)
+      << test::ReadFile(log);
+  EXPECT_EQ(check({"--settings", "Torvane.ini", drawing}, 2, "the settings file Torvane.ini cannot be read: Permission denied"),
+            0)
+      << test::ReadFile(log);
+}
+
+// A converter in a child process, stopped while its output is being committed.
+TEST_F(ConvertCommand, StopsRemoveTheOutputInFlightAndTellIt) {
+  std::string input = Drawing("a.jwc");
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    std::string log = dir.File("log");
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(fd, STDERR_FILENO);
+      HandleStops("torvane-convert");
+      SetCommitHook([&](const std::string&) {
+        if (write(ready[1], "x", 1) != 1) _exit(5);
+        for (;;) pause();
+      });
+      std::ostringstream out, err;
+      RunConvertCommand({"--quiet", input}, out, err);
+      _exit(6);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_EQ(test::TemporaryFilesIn(dir.Path()).size(), 1u);
+    kill(child, signal);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+    EXPECT_TRUE(test::TemporaryFilesIn(dir.Path()).empty());
+    EXPECT_FALSE(fs::exists(dir.File("a.jww")));
+    EXPECT_NE(test::ReadFile(log).find("torvane-convert: stopped by SIG"), std::string::npos) << test::ReadFile(log);
+    EXPECT_NE(test::ReadFile(log).find("the unfinished output was removed"), std::string::npos);
+  }
+}
+
+// The real program, started with the default dispositions of SIGPIPE and SIGXFSZ.
+int RunProgram(const std::vector<std::string>& args, int stdoutFd, rlim_t fileSizeLimit, const std::string& log) {
+  return test::InChild(
+      [&] {
+        std::signal(SIGPIPE, SIG_DFL);
+        std::signal(SIGXFSZ, SIG_DFL);
+        rlimit limit{fileSizeLimit, fileSizeLimit};
+        if (fileSizeLimit != RLIM_INFINITY && setrlimit(RLIMIT_FSIZE, &limit) != 0) return 7;
+        if (stdoutFd >= 0 && dup2(stdoutFd, STDOUT_FILENO) < 0) return 8;
+        std::vector<char*> argv{const_cast<char*>(TORVANE_CONVERT)};
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(TORVANE_CONVERT, argv.data());
+        return 9;
+      },
+      false, log);
+}
+
+TEST_F(ConvertCommand, AClosedStandardOutputOrAFileSizeLimitFailsWithoutAKill) {
+  std::string input = Drawing("a.jwc");
+  std::string log = dir.File("log");
+  int closed[2];
+  ASSERT_EQ(pipe(closed), 0);
+  close(closed[0]);
+  int status = RunProgram({input}, closed[1], RLIM_INFINITY, log);
+  close(closed[1]);
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(test::ReadFile(dir.File("a.jww")), Expected(Plan(), kGothic, true));  // converted all the same
+  EXPECT_NE(test::ReadFile(log).find("could not be written to standard output"), std::string::npos);
+
+  status = RunProgram({"--quiet", "--force", input}, -1, 1000, log);
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(test::ReadFile(log).find("cannot write " + dir.File("a.jww") + ": File too large"), std::string::npos)
+      << test::ReadFile(log);
+  EXPECT_EQ(test::ReadFile(dir.File("a.jww")), Expected(Plan(), kGothic, true));  // the earlier file stays
+  EXPECT_TRUE(test::TemporaryFilesIn(dir.Path()).empty());
+}
+
 // Every regular file below root with its bytes, by path relative to root.
 std::map<std::string, std::string> TreeBytes(const fs::path& root) {
   std::map<std::string, std::string> files;
@@ -418,10 +634,26 @@ TEST_F(ArchiveCommand, FailuresSayWhatIsWrongInPlainWords) {
   EXPECT_EQ(full.err, "torvane-convert: " + drawing + ": cannot write " + dir.File("big.jww") + ": File too large\n");
   EXPECT_FALSE(fs::exists(dir.File("big.jww")));
 
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+  // As a user for whom permissions hold: an unreadable input and a folder that cannot be written.
+  fs::permissions(dir.Path(), fs::perms::all);
   fs::permissions(drawing, fs::perms::none);
-  TRun unreadable = RunCommand({"--quiet", "--force", drawing});
-  EXPECT_EQ(unreadable.err, "torvane-convert: " + drawing + ": cannot be read: Permission denied\n");
+  fs::create_directory(dir.File("closed"));
+  fs::permissions(dir.File("closed"), fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read |
+                                          fs::perms::group_exec | fs::perms::others_exec);
+  std::string other = Drawing("b.jwc");
+  fs::permissions(other, fs::perms::all);
+  std::string log = dir.File("log");
+  int status = test::InChild(
+      [&] {
+        TRun run = RunCommand({"--quiet", "-o", dir.File("closed"), drawing, other});
+        std::fprintf(stderr, "%s", run.err.c_str());
+        return run.status;
+      },
+      true, log);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(test::ReadFile(log), "torvane-convert: " + drawing + ": cannot be read: Permission denied\n" +
+                                     "torvane-convert: " + other + ": cannot write " + dir.File("closed/b.jww") +
+                                     ": Permission denied\n");
 }
 
 TEST_F(ArchiveCommand, TheProgressLineIsDrawnInPlaceOnlyOnATerminal) {

@@ -119,11 +119,11 @@ TEST(JwcReader, ReadsEverySection) {
   EXPECT_EQ(doc.Ten[0].Attr, 0x30);
 
   ASSERT_EQ(doc.Moji.size(), 2u);
-  EXPECT_EQ(doc.Moji[0].Text, "\x95\xb6\x8e\x9a");
+  EXPECT_EQ(doc.Texts.Of(doc.Moji[0].Text), "\x95\xb6\x8e\x9a");
   EXPECT_EQ(doc.Moji[0].PoolAddress, 0x60000);
   EXPECT_EQ(doc.Moji[0].MojiShuNo, 4);
   EXPECT_EQ(doc.Moji[0].Attr2, 0x80);
-  EXPECT_EQ(doc.Moji[1].Text, "two");
+  EXPECT_EQ(doc.Texts.Of(doc.Moji[1].Text), "two");
   EXPECT_EQ(doc.Moji[1].PoolAddress, 0x60005);
 
   EXPECT_EQ(JwcSummaryLines("p.jwc", doc),
@@ -193,16 +193,16 @@ TEST(JwcReader, TextsComeFromThePool) {
   ASSERT_TRUE(Read(b.Build(), doc));
   EXPECT_EQ(doc.Header.PoolStart(), 0x60000);
   EXPECT_EQ(doc.Header.PoolEnd(), 0x60010);
-  EXPECT_EQ(doc.Moji[0].Text, "defghijklmn");
-  EXPECT_EQ(doc.Moji[1].Text, "");  // pool byte 3 is the zero after "abc"
-  EXPECT_EQ(doc.Moji[2].Text, "");
-  EXPECT_EQ(doc.Moji[3].Text, "");
+  EXPECT_EQ(doc.Texts.Of(doc.Moji[0].Text), "defghijklmn");
+  EXPECT_EQ(doc.Texts.Of(doc.Moji[1].Text), "");  // pool byte 3 is the zero after "abc"
+  EXPECT_EQ(doc.Texts.Of(doc.Moji[2].Text), "");
+  EXPECT_EQ(doc.Texts.Of(doc.Moji[3].Text), "");
 
   b.pool = std::string("xyz", 3);  // no zero byte: the text ends with the pool
   b.rawList3 = "6000:0000,6000:0003";
   b.texts = {{0, 0, 0, 0, 1, 0x6000}};
   ASSERT_TRUE(Read(b.Build(), doc));
-  EXPECT_EQ(doc.Moji[0].Text, "yz");
+  EXPECT_EQ(doc.Texts.Of(doc.Moji[0].Text), "yz");
 }
 
 TEST(JwcReader, TextsSharingOneLongRunCannotExhaustMemory) {
@@ -215,11 +215,11 @@ TEST(JwcReader, TextsSharingOneLongRunCannotExhaustMemory) {
   TReadFailure failure;
   EXPECT_FALSE(Read(b.Build(), doc, &failure));
   EXPECT_NE(failure.Reason.find("the texts would take 72089600 bytes"), std::string::npos) << failure.Reason;
-  EXPECT_EQ(doc.Moji.at(0).Text, "");
+  EXPECT_EQ(doc.Texts.Of(doc.Moji.at(0).Text), "");
 
   b.texts.resize(10);  // 640 KiB of texts is fine
   ASSERT_TRUE(Read(b.Build(), doc));
-  EXPECT_EQ(doc.Moji.at(9).Text.size(), 65536u);
+  EXPECT_EQ(doc.Texts.Of(doc.Moji.at(9).Text).size(), 65536u);
 }
 
 TEST(JwcReader, CountsThatCannotFitEndTheReadBeforeAnythingIsSized) {

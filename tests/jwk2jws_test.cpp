@@ -144,15 +144,14 @@ TEST(JwkToJws, ArcsTurnIntoRadiansAndWholeCircles) {
     double start, end;
     double startAngle, arcAngle;
     int32_t full;
-    float storedStart, storedEnd;  // the part's angles afterwards
   } cases[] = {
-      {0, 360, 0, kTwoPi, 1, 0, 0},
-      {360, 360, radians(360), kTwoPi, 1, 0, 0},
-      {90, 90, kHalfPi, kTwoPi, 1, 90, 90},
-      {90, 0, kHalfPi, radians(270), 0, 90, 0},
-      {0, 90, 0, kHalfPi, 0, 0, 90},
-      {300, 60, radians(300), radians(120), 0, 300, 60},
-      {120, 30, radians(120), radians(270), 0, 120, 30},
+      {0, 360, 0, kTwoPi, 1},
+      {360, 360, radians(360), kTwoPi, 1},
+      {90, 90, kHalfPi, kTwoPi, 1},
+      {90, 0, kHalfPi, radians(270), 0},
+      {0, 90, 0, kHalfPi, 0},
+      {300, 60, radians(300), radians(120), 0},
+      {120, 30, radians(120), radians(270), 0},
   };
   TJwkBuilder b;
   for (const Case& c : cases) {
@@ -167,8 +166,9 @@ TEST(JwkToJws, ArcsTurnIntoRadiansAndWholeCircles) {
     EXPECT_EQ(arc.StartAngle, c.startAngle);
     EXPECT_EQ(arc.ArcAngle, c.arcAngle);
     EXPECT_EQ(arc.FullCircle, c.full);
-    EXPECT_EQ(out.source.Enko[i].StartAngle, c.storedStart);
-    EXPECT_EQ(out.source.Enko[i].EndAngle, c.storedEnd);
+    // The part keeps its angles: 360 counts as 0 only in the conversion.
+    EXPECT_EQ(out.source.Enko[i].StartAngle, static_cast<float>(c.start));
+    EXPECT_EQ(out.source.Enko[i].EndAngle, static_cast<float>(c.end));
     EXPECT_EQ(arc.TiltAngle, radians(30));
     EXPECT_EQ(arc.Flatness, static_cast<double>(0.6f));
     EXPECT_EQ(arc.CenterX, 10.0);
@@ -184,10 +184,10 @@ TEST(JwkToJws, ArcsTurnIntoRadiansAndWholeCircles) {
   }
   EXPECT_NEAR(out.target.Enko[3].ArcAngle, 4.71238898038469, 1e-14);  // 3π/2
 
-  // The part keeps its changed angles: a start of 360 is 0 the second time.
+  // Converting the same part again gives the same arcs.
   TJwsData again;
   ConvertJwkToJws(kFont, true, DefaultMojiSettings(), out.source, again);
-  EXPECT_EQ(again.Enko[1].StartAngle, 0.0);
+  EXPECT_EQ(again.Enko[1].StartAngle, radians(360));
   EXPECT_EQ(again.Enko[0].StartAngle, out.target.Enko[0].StartAngle);
 }
 
@@ -310,9 +310,9 @@ TEST(JwkToJws, TextsTakeTheirDirectionFontAndContent) {
     TConverted c = Convert(b, true, font);
     for (std::size_t i = 0; i < std::size(cases); ++i) {
       EXPECT_EQ(c.target.Moji[i].Angle, cases[i].angle) << i;
-      EXPECT_EQ(c.target.Moji[i].FontName, font);
-      EXPECT_EQ(c.target.Moji[i].Text, "\x95\xb6\x8e\x9a");
+      EXPECT_EQ(c.target.Texts.Of(c.target.Moji[i].Text), "\x95\xb6\x8e\x9a");
     }
+    EXPECT_EQ(c.target.FontName, font);
     const TSMoji& slanted = c.target.Moji.back();
     long double dy = static_cast<long double>(Unit(40, 1)) - Unit(0, 1);
     long double dx = static_cast<long double>(Unit(30, 1)) - Unit(0, 1);
@@ -320,7 +320,7 @@ TEST(JwkToJws, TextsTakeTheirDirectionFontAndContent) {
     EXPECT_NEAR(slanted.Angle, 53.13010235, 1e-5);  // from 32-bit unit values
     EXPECT_EQ(slanted.X2, 30.0);
     EXPECT_EQ(slanted.Y2, 40.0);
-    EXPECT_EQ(slanted.Text, "");
+    EXPECT_EQ(c.target.Texts.Of(slanted.Text), "");
   }
 }
 

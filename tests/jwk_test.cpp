@@ -52,7 +52,7 @@ auto Fields(const TEnko2& r) {
 }
 auto Fields(const TTen2& r) { return std::tuple(r.X, r.Y, r.Layer, r.PenColor, r.Attr, r.Spare); }
 auto Fields(const TMoji2& r) {
-  return std::tuple(r.X1, r.Y1, r.X2, r.Y2, r.PoolAddress, r.MojiShuNo, r.Layer, r.Attr1, r.Attr2, r.Text);
+  return std::tuple(r.X1, r.Y1, r.X2, r.Y2, r.PoolAddress, r.MojiShuNo, r.Layer, r.Attr1, r.Attr2);
 }
 
 constexpr THeaderValues kDefaults{0, 0, 0, 0, 0, 0, 1, 0, 1};
@@ -117,9 +117,10 @@ TEST(JwkReader, ReadsEverySection) {
   ASSERT_EQ(doc.Ten.size(), 1u);
   EXPECT_EQ(Fields(doc.Ten[0]), Fields(TTen2{7, 8, 0x21, 7, 0x30, 0x55}));
   ASSERT_EQ(doc.Moji.size(), 2u);
-  EXPECT_EQ(Fields(doc.Moji[0]), Fields(TMoji2{0, 1, 10, 1, 0, 4, 0x10, 0x5F, 0x80, "\x95\xb6\x8e\x9a"}));
+  EXPECT_EQ(Fields(doc.Moji[0]), Fields(TMoji2{0, 1, 10, 1, 0, 4, 0x10, 0x5F, 0x80, {}}));
+  EXPECT_EQ(doc.Texts.Of(doc.Moji[0].Text), "\x95\xb6\x8e\x9a");
   EXPECT_EQ(doc.Moji[1].PoolAddress, 5);
-  EXPECT_EQ(doc.Moji[1].Text, "two");
+  EXPECT_EQ(doc.Texts.Of(doc.Moji[1].Text), "two");
 }
 
 TEST(JwkReader, TextsAreTakenFromThePoolByOffset) {
@@ -144,13 +145,13 @@ TEST(JwkReader, TextsAreTakenFromThePoolByOffset) {
   ASSERT_EQ(doc.Moji.size(), std::size(cases));
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(doc.Moji[i].PoolAddress, cases[i].offset);
-    EXPECT_EQ(doc.Moji[i].Text, cases[i].text) << cases[i].offset;
+    EXPECT_EQ(doc.Texts.Of(doc.Moji[i].Text), cases[i].text) << cases[i].offset;
   }
 
   // No pool: every text is empty and the read succeeds.
   b.poolSize = 0;
   ASSERT_TRUE(Read(b.Build(), doc));
-  for (const TMoji2& text : doc.Moji) EXPECT_EQ(text.Text, "");
+  for (const TMoji2& text : doc.Moji) EXPECT_EQ(doc.Texts.Of(text.Text), "");
 }
 
 TEST(JwkHeader, ItemsAreConvertedStrictlyInListOrder) {
@@ -302,11 +303,11 @@ TEST(JwkReader, ShortFilesAndPoolsFailWhereTheyEnd) {
   EXPECT_FALSE(Read(whole.substr(0, 400 + 36 + 3), doc));
   ASSERT_EQ(doc.Moji.size(), 1u);
   EXPECT_EQ(doc.Moji[0].X2, 2);
-  EXPECT_EQ(doc.Moji[0].Text, "");
+  EXPECT_EQ(doc.Texts.Of(doc.Moji[0].Text), "");
   EXPECT_EQ(doc.Ten.at(0).Y, 6);
 
   ASSERT_TRUE(Read(whole, doc));
-  EXPECT_EQ(doc.Moji[0].Text, "ABC");
+  EXPECT_EQ(doc.Texts.Of(doc.Moji[0].Text), "ABC");
 }
 
 TEST(JwkReader, APartWithoutEntitiesIsFourHundredBytes) {
@@ -328,7 +329,7 @@ TEST(JwkReader, ReadsFilesAndFailsOnAMissingOne) {
   TReadFailure failure;
   ASSERT_TRUE(ReadJwk(path, doc, &failure)) << failure.Reason;
   EXPECT_EQ(doc.Header.Scale, 20);
-  EXPECT_EQ(doc.Moji.at(1).Text, "\x82\xa2\x82\xb7");  // いす
+  EXPECT_EQ(doc.Texts.Of(doc.Moji.at(1).Text), "\x82\xa2\x82\xb7");  // いす
   EXPECT_EQ(JwkSummaryLines(path, doc),
             (std::vector<std::string>{path, "", "直線の数　 = 5", "円弧の数　 = 3", "文字列の数 = 5",
                                       "実点の数　 = 2"}));

@@ -97,7 +97,7 @@ TEST(JwsWriter, PointsAndATextTakeTheirClassIndexes) {
   text.SizeX = text.SizeY = 3;
   text.Spacing = 0.5;
   text.Angle = 90;
-  text.Text = std::string(300, 'x');  // the long length form; the empty font name is one zero byte
+  text.Text = doc.Texts.Add(std::string(300, 'x'));  // the long length form; the empty font name is one zero byte
   doc.TenCount = 2;
   doc.MojiCount = 1;
   doc.TotalCount = 3;

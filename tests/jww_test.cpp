@@ -115,7 +115,7 @@ TEST(JwwWriter, ObjectListIntroducesAndRefersToClasses) {
 TEST(JwwWriter, TextsOnlyAndLongForms) {
   TJwwData doc;
   doc.Mojis.resize(2);
-  doc.Mojis[1].Text = std::string(300, 'x');
+  doc.Mojis[1].Text = doc.Texts.Add(std::string(300, 'x'));
   doc.MojiCount = 2;
   doc.TotalCount = 70000;  // written as given
   std::string bytes = Written(doc).substr(4137);
@@ -175,7 +175,7 @@ TEST(JwwFile, AFailedWriteLeavesTheEarlierFileWhole) {
   TJwwData doc;
   doc.Mojis.resize(1);
   doc.MojiCount = doc.TotalCount = 1;
-  doc.Mojis[0].Text = std::string(70000, 'x');
+  doc.Mojis[0].Text = doc.Texts.Add(std::string(70000, 'x'));
   std::string failure;
   {
     test::TFileSizeLimit limit(8192);

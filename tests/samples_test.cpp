@@ -24,7 +24,7 @@ TEST(Samples, MatchTheBuilderAndReadWhole) {
   ASSERT_TRUE(IsJwcFile(kSamples + "plan.jwc"));
   EXPECT_TRUE(ReadJwc(kSamples + "plan.jwc", drawing));
   EXPECT_EQ(drawing.Sen.size(), 9u);
-  EXPECT_EQ(drawing.Moji.at(0).Text, "\x8b\x8f\x8a\xd4");
+  EXPECT_EQ(drawing.Texts.Of(drawing.Moji.at(0).Text), "\x8b\x8f\x8a\xd4");
 
   EXPECT_EQ(test::ReadFile(kSamples + "settings.ini"), DefaultSettingsText());
 

@@ -1,5 +1,10 @@
 #include "test_util.h"
 
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -64,6 +69,36 @@ TTempDir::TTempDir() {
 TTempDir::~TTempDir() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+}
+
+int InChild(const std::function<int()>& body, bool asUser, const std::string& errorFile) {
+  std::fflush(nullptr);
+  pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    if (!errorFile.empty()) {
+      int fd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      if (fd < 0 || dup2(fd, STDERR_FILENO) < 0) _exit(120);
+    }
+    constexpr uid_t kNobody = 65534;
+    if (asUser && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
+      _exit(121);
+    }
+    _exit(body());
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return status;
+}
+
+std::vector<std::string> TemporaryFilesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    std::string name = entry.path().filename().string();
+    if (name.starts_with(".torvane-")) names.push_back(name);
+  }
+  return names;
 }
 
 }  // namespace torvane::test

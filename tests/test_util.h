@@ -6,7 +6,9 @@
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "support/outputfile.h"
@@ -60,5 +62,12 @@ class TTempDir {
  private:
   std::filesystem::path path_;
 };
+
+// Runs body in a forked child and answers its wait status; when asUser is set and this process is
+// root, the child first becomes the user nobody, for whom permissions hold. What body prints to
+// standard error goes to errorFile when one is given.
+int InChild(const std::function<int()>& body, bool asUser = false, const std::string& errorFile = "");
+// The names in folder that a temporary output would have (".torvane-...").
+std::vector<std::string> TemporaryFilesIn(const std::filesystem::path& folder);
 
 }  // namespace torvane::test

@@ -12,10 +12,8 @@
 
 #include "cli/convertrun.h"
 #include "cli/messages.h"
+#include "cli/terminaltext.h"
 #include "convert/conversion.h"
-#include "settings/inifile.h"
-#include "settings/settings.h"
-#include "support/bytereader.h"
 #include "support/cp932.h"
 #include "support/ioerror.h"
 #include "support/text.h"
@@ -39,8 +37,10 @@ std::string Usage() {
     "  -r, --recursive    convert every drawing and part below the folders named; with -o DIR their\n"
     "                     folder tree is rebuilt under DIR\n"
     "  -j, --jobs N       convert N files at a time (default: the number of processors)\n"
-    "  -o OUT             the output file for one input, or a folder for several\n"
-    "  --force            replace output files that already exist\n"
+    "  -o OUT             the output file for one input (- for standard output; the summary then\n"
+    "                     goes to standard error), or a folder for several\n"
+    "  --force            replace output files that already exist (a device or pipe is written into\n"
+    "                     without it)\n"
     "  --skip-existing    keep output files that already exist and count their inputs as skipped\n"
     "  --report FILE      write a CSV report with one row per input\n"
     "  --no-correction    keep every converted coordinate unrounded (numeric correction is on by default)\n"
@@ -73,21 +73,6 @@ std::string FontFromUtf8(const std::string& utf8) {
   return *cp932;
 }
 
-// The character types that size the texts of parts: from the settings file named, else from
-// Torvane.ini in the current folder when there is one, else the built-in values.
-TMojiSettingsTable CharacterTypes(const std::optional<std::string>& settings) {
-  std::error_code error;
-  std::string path = settings.value_or("Torvane.ini");
-  if (!settings && !fs::is_regular_file(path, error)) return DefaultMojiSettings();
-  TFileBytes bytes;
-  int why = 0;
-  if (!LoadFileBytes(path, bytes, &why)) {
-    throw TUsageError(Tr("the settings file %1 cannot be read: %2",
-                         {DisplayName(path), why != 0 ? std::strerror(why) : Tr("it is not a regular file")}));
-  }
-  return ReadMojiSettings(TIniText(std::string(reinterpret_cast<const char*>(bytes.data.get()), bytes.size)));
-}
-
 std::size_t DefaultJobs() {
   unsigned cores = std::thread::hardware_concurrency();
   return std::clamp<std::size_t>(cores, 1, kMaxJobs);
@@ -110,6 +95,10 @@ bool IsFolder(const std::string& path) {
 void DecideOutput(TRunOptions& run) {
   if (!run.Output) return;
   bool anyFolder = run.Recursive && std::any_of(run.Inputs.begin(), run.Inputs.end(), IsFolder);
+  if (*run.Output == kStandardOutput) {
+    if (run.Inputs.size() > 1 || anyFolder) throw TUsageError(Tr("-o - takes one file only"));
+    return;
+  }
   run.OutputIsFolder = IsFolder(*run.Output) || run.Inputs.size() > 1 || anyFolder;
   if (!run.OutputIsFolder || IsFolder(*run.Output)) return;
   if (!run.Recursive) throw TUsageError(Tr("-o must name an existing folder when several files are given"));
@@ -182,7 +171,10 @@ TRunOptions ParseOptions(const std::vector<std::string>& args) {
   if (run.Inputs.empty()) throw TUsageError(Tr("no file to convert"));
   if (run.Force && run.SkipExisting) throw TUsageError(Tr("--force and --skip-existing exclude each other"));
   run.Conversion.FontName = FontFromUtf8(font.value_or(kDefaultFont));
-  run.Conversion.CharacterTypes = CharacterTypes(settings);
+  int error = 0;
+  if (settings && !run.CharacterTypes.Name(*settings, error)) {
+    throw TUsageError(Tr("the settings file %1 cannot be read: %2", {DisplayName(*settings), std::strerror(error)}));
+  }
   CheckReport(run);
   DecideOutput(run);
   return run;
@@ -207,20 +199,23 @@ int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, s
   try {
     options = ParseOptions(args);
   } catch (const TUsageError& e) {
-    err << kProgram << ": " << e.what() << "\n" << Usage();
+    err << ForTerminal(std::string(kProgram) + ": " + e.what()) << "\n" << Usage();
     return kExitUsage;
   }
+  // With the output on standard output, every text goes to standard error.
+  std::ostream& text = options.Output == kStandardOutput ? err : out;
   TTally tally;
   try {
-    tally = RunConversions(options, out, err, terminal);
+    tally = RunConversions(options, text, err, terminal);
   } catch (const TIoError& e) {
     std::string why = e.Errno() != 0 ? std::strerror(e.Errno()) : Tr("I/O error %1", {std::to_string(e.Code())});
-    err << kProgram << ": " << Tr("the report %1 cannot be written: %2", {DisplayName(*options.Report), why})
+    err << ForTerminal(std::string(kProgram) + ": " +
+                       Tr("the report %1 cannot be written: %2", {DisplayName(*options.Report), why}))
         << "\n";
     return kExitSomeFailed;
   }
   if (!options.Quiet) {
-    out << Tr("%1 converted, %2 failed, %3 skipped",
+    text << Tr("%1 converted, %2 failed, %3 skipped",
               {std::to_string(tally.Converted), std::to_string(tally.Failed), std::to_string(tally.Skipped)})
         << "\n";
   }

@@ -1,6 +1,7 @@
 #include "cli/convertrun.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "cli/messages.h"
 #include "cli/progress.h"
 #include "cli/report.h"
+#include "cli/terminaltext.h"
 #include "convert/batch.h"
 #include "convert/folderwalk.h"
 #include "support/ioerror.h"
@@ -33,6 +35,8 @@ struct TJob {
   bool Folder = false;
   // The output folder is made when it is missing: a tree rebuilt under -o.
   bool MakeFolder = false;
+  // The errno of the settings file a part needs but cannot have.
+  int SettingsError = 0;
 };
 
 // What a worker found out about one input, before its output takes its place.
@@ -79,6 +83,11 @@ const char* KindName(TFileKind kind) {
 
 // Why a write failed, in the user's words: which folder is missing rather than "no such file".
 std::string WriteFailureText(const std::string& output, const TWriteOutcome& write) {
+  if (write.TooLargeBytes != 0) {
+    return Tr("the output would take at least %1 bytes, more than the 2 GiB that readers of the format load; "
+              "not converted",
+              {std::to_string(write.TooLargeBytes)});
+  }
   if (write.NotCreated && (write.Error == ENOENT || write.Error == ENOTDIR)) {
     fs::path folder = fs::path(output).parent_path();
     std::error_code error;
@@ -110,9 +119,53 @@ struct TWorker {
   std::string MadeFolder;
 };
 
+// What every worker reads and none changes.
+struct TShared {
+  const TRunOptions& Options;
+  // The font, numeric correction and, once a part came, the character types.
+  const TConversionOptions& Conversion;
+  // The files named on the command line, which no output may replace.
+  const TInputFiles& Inputs;
+};
+
+bool ToStandardOutput(const TRunOptions& options) { return options.Output == kStandardOutput; }
+
+// The name of an output in messages.
+std::string OutputName(const TRunOptions& options, const std::string& output) {
+  return ToStandardOutput(options) ? Tr("standard output") : DisplayName(output);
+}
+
+// Why the output may not be written whatever the options say; empty when it may. Tells whether
+// it exists, and whether it is a device or pipe, which is written into rather than replaced.
+std::string OutputRefusal(const TJob& job, const TShared& shared, bool& special, bool& exists) {
+  const std::string& output = job.Output;
+  if (ToStandardOutput(shared.Options)) {
+    if (const std::string* input = shared.Inputs.FindDescriptor(STDOUT_FILENO)) {
+      return Tr("standard output is the input %1", {DisplayName(*input)});
+    }
+    // A drawing's bytes would drive the terminal.
+    if (isatty(STDOUT_FILENO)) return Tr("standard output is a terminal; redirect it to a file or a pipe");
+    special = true;
+    return "";
+  }
+  struct stat info {};
+  exists = lstat(output.c_str(), &info) == 0;
+  if (!exists) return "";
+  std::error_code error;
+  fs::file_status target = fs::status(output, error);
+  if (fs::is_directory(target)) return Tr("the output %1 is a folder", {DisplayName(output)});
+  if (const std::string* input = shared.Inputs.Find(output); input != nullptr && *input != job.Input) {
+    return Tr("the output %1 would replace the input %2", {DisplayName(output), DisplayName(*input)});
+  }
+  if (fs::equivalent(job.Input, output, error)) return Tr("the output %1 would replace the input", {DisplayName(output)});
+  special = fs::exists(target) && !fs::is_regular_file(target);
+  return "";
+}
+
 // Everything about one input that can be done side by side with other inputs: the checks of the
 // input and its output, reading, converting and writing to a temporary file.
-TPrepared Prepare(const TJob& job, const TRunOptions& options, TWorker& worker) {
+TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
+  const TRunOptions& options = shared.Options;
   TPrepared prepared;
   auto refuse = [&](std::string why) {
     prepared.Refusal = std::move(why);
@@ -135,23 +188,21 @@ TPrepared Prepare(const TJob& job, const TRunOptions& options, TWorker& worker) 
     case TCheckResult::NotJwcJwk: return refuse(Tr("not a JW_CAD drawing or part (.jwc, .jwk)"));
   }
   const std::string& output = job.Output;
-  struct stat outputInfo {};
-  bool outputExists = lstat(output.c_str(), &outputInfo) == 0;
-  if (outputExists) {
-    std::error_code error;
-    if (fs::is_directory(output, error)) return refuse(Tr("the output %1 is a folder", {DisplayName(output)}));
-    if (fs::equivalent(job.Input, output, error)) {
-      return refuse(Tr("the output %1 would replace the input", {DisplayName(output)}));
-    }
-  }
-  if (UpperExtension(output) != UpperOutputExtension(check.Kind)) {
+  bool special = false, exists = false;
+  if (std::string why = OutputRefusal(job, shared, special, exists); !why.empty()) return refuse(why);
+  // A device or pipe has no name to fit.
+  if (!special && UpperExtension(output) != UpperOutputExtension(check.Kind)) {
     return refuse(check.Kind == TFileKind::Drawing
                       ? Tr("the output %1 does not fit a drawing: its name must end in .jww", {DisplayName(output)})
                       : Tr("the output %1 does not fit a part: its name must end in .jws", {DisplayName(output)}));
   }
-  if (outputExists && !options.Force) {
+  if (exists && !special && !options.Force) {
     prepared.OutputExists = true;
     return prepared;
+  }
+  if (check.Kind == TFileKind::Part && job.SettingsError != 0) {
+    return refuse(Tr("the settings file %1 cannot be read: %2",
+                     {DisplayName(options.CharacterTypes.Path()), ErrorText(job.SettingsError)}));
   }
   std::string folder = fs::path(output).parent_path().string();
   if (job.MakeFolder && folder != worker.MadeFolder) {
@@ -161,23 +212,44 @@ TPrepared Prepare(const TJob& job, const TRunOptions& options, TWorker& worker) 
     worker.MadeFolder = folder;
   }
   TDocuments documents = worker.Documents.Refs();
-  prepared.Load = LoadDocument(job.Input, check.Kind, documents, DisplayName(fs::absolute(job.Input).string()));
-  if (!prepared.Load->Opened() || prepared.Load->Truncated()) return prepared;
-  prepared.Staging = StageDocument(check.Kind, options.Conversion, documents, output,
-                                   options.Force ? TWriteMode::Replace : TWriteMode::NoReplace, prepared.Staged);
+  TFileOutcome outcome;
+  bool convert = LoadForConversion(job.Input, check.Kind, shared.Conversion, documents, true,
+                                   DisplayName(fs::absolute(job.Input).string()), outcome);
+  prepared.Load = std::move(outcome.Load);
+  prepared.Staging = std::move(outcome.Write);
+  if (!convert) return prepared;
+  TWriteMode mode = ToStandardOutput(options) ? TWriteMode::StandardOutput
+                    : options.Force           ? TWriteMode::Replace
+                                              : TWriteMode::NoReplace;
+  prepared.Staging = StageDocument(check.Kind, shared.Conversion, documents, output, mode, prepared.Staged);
   return prepared;
 }
 
 // The inputs in order: each file named, and with recursion each file below each folder named.
 class TJobSource {
  public:
-  explicit TJobSource(const TRunOptions& options) : options_(options) {}
+  explicit TJobSource(const TRunOptions& options)
+      : options_(options), characterTypes_(options.CharacterTypes), conversion_(options.Conversion) {}
+
+  // The options every worker converts with; complete for parts once a part has been handed out.
+  const TConversionOptions& Conversion() const { return conversion_; }
 
   bool Next(TJob& job) {
+    if (!NextInput(job)) return false;
+    // The settings file is read when the first part comes, before any worker may convert one.
+    if (FileKindOf(job.Input) == TFileKind::Part && job.FolderError == 0) {
+      if (!typesRead_) characterTypes_.Get(conversion_.CharacterTypes, settingsError_);
+      typesRead_ = true;
+      job.SettingsError = settingsError_;
+    }
+    return true;
+  }
+
+  bool NextInput(TJob& job) {
     TWalkEntry entry;
     while (true) {
       if (walk_ && walk_->Next(entry)) {
-        job = {entry.Path, "", entry.Error, false, false};
+        job = {entry.Path, "", entry.Error, false, false, 0};
         if (entry.Error == 0) job.Output = OutputOf(entry.Path, entry.RelativeFolder);
         job.MakeFolder = options_.Output.has_value();
         return true;
@@ -190,10 +262,10 @@ class TJobSource {
           walk_.emplace(input);
           continue;
         }
-        job = {input, "", 0, true, false};
+        job = {input, "", 0, true, false, 0};
         return true;
       }
-      job = {input, OutputOf(input, ""), 0, false, false};
+      job = {input, OutputOf(input, ""), 0, false, false, 0};
       return true;
     }
   }
@@ -219,7 +291,7 @@ class TJobSource {
       name.replace_extension(OutputExtension(kind));
       return name.string();
     }
-    if (!options_.OutputIsFolder) return *options_.Output;
+    if (!options_.OutputIsFolder) return *options_.Output;  // a file, or "-"
     return BatchOutputPath(relative.empty() ? *options_.Output : (fs::path(*options_.Output) / relative).string(),
                            input, kind);
   }
@@ -227,6 +299,10 @@ class TJobSource {
   const TRunOptions& options_;
   std::size_t next_ = 0;
   std::optional<TFolderWalk> walk_;
+  TCharacterTypes characterTypes_;
+  TConversionOptions conversion_;
+  bool typesRead_ = false;
+  int settingsError_ = 0;
 };
 
 // Puts each prepared file in place in the order of the inputs and says what became of it.
@@ -260,9 +336,12 @@ class TDelivery {
 };
 
 std::optional<std::pair<TResult, std::string>> TDelivery::ExistingOutput(const TJob& job) {
-  std::optional<TFileId> id = IdOf(job.Output);
+  if (ToStandardOutput(options_)) return std::nullopt;
   struct stat info {};
+  std::optional<TFileId> id = IdOf(job.Output);
   if (!id && lstat(job.Output.c_str(), &info) != 0) return std::nullopt;
+  // A device or pipe is written into, whoever wrote it before.
+  if (id && stat(job.Output.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return std::nullopt;
   std::string output = DisplayName(job.Output);
   if (id && written_.count(*id) != 0) {
     return std::pair{TResult::Failed, Tr("the output %1 was already written by another file of this run", {output})};
@@ -295,7 +374,9 @@ void TDelivery::Deliver(const TJob& job, TPrepared& prepared) {
   if (!write.Written && write.Error == EEXIST) {
     if (auto existing = ExistingOutput(job)) return Finish(job, prepared, existing->first, existing->second, false);
   }
-  if (!write.Written) return Finish(job, prepared, TResult::Failed, WriteFailureText(job.Output, write), true);
+  if (!write.Written) {
+    return Finish(job, prepared, TResult::Failed, WriteFailureText(OutputName(options_, job.Output), write), true);
+  }
   if (std::optional<TFileId> id = IdOf(job.Output)) written_.insert(*id);
   Finish(job, prepared, TResult::Converted, "", true);
 }
@@ -308,32 +389,33 @@ void TDelivery::Finish(const TJob& job, const TPrepared& prepared, TResult resul
   if (printsErr || (printsOut && outputShared_)) progress_.Clear();
   std::string input = DisplayName(job.Input);
   if (summary && !options_.Quiet) {
-    for (const std::string& line : prepared.Load->Summary) out_ << line << "\n";
+    for (const std::string& line : prepared.Load->Summary) out_ << ForTerminal(line) << "\n";
   }
   switch (result) {
     case TResult::Converted:
       ++tally_.Converted;
-      if (!options_.Quiet) out_ << Tr("written: %1", {DisplayName(job.Output)}) << "\n";
+      if (!options_.Quiet) out_ << ForTerminal(Tr("written: %1", {OutputName(options_, job.Output)})) << "\n";
       if (prepared.Load->Failure.MissingNameTables) {
-        err_ << kProgram << ": " << input << ": "
-             << Tr("note: the drawing has no layer or group names (saved by an older DOS edition); they stay empty")
+        err_ << ForTerminal(std::string(kProgram) + ": " + input + ": " +
+                            Tr("note: the drawing has no layer or group names (saved by an older DOS edition); "
+                               "they stay empty"))
              << "\n";
       }
       break;
     case TResult::Skipped:
       ++tally_.Skipped;
-      if (!options_.Quiet) out_ << Tr("%1: skipped: %2", {input, reason}) << "\n";
+      if (!options_.Quiet) out_ << ForTerminal(Tr("%1: skipped: %2", {input, reason})) << "\n";
       break;
     case TResult::Failed:
       ++tally_.Failed;
-      err_ << kProgram << ": " << input << ": " << reason << "\n";
+      err_ << ForTerminal(std::string(kProgram) + ": " + input + ": " + reason) << "\n";
       break;
   }
   out_.flush();
   err_.flush();
   if (report_ != nullptr) {
     static const char* const kResults[] = {"converted", "failed", "skipped"};
-    TReportRow row{input, job.Output.empty() ? "" : DisplayName(job.Output), KindName(prepared.Kind),
+    TReportRow row{input, job.Output.empty() ? "" : OutputName(options_, job.Output), KindName(prepared.Kind),
                    kResults[static_cast<int>(result)], reason};
     if (summary && prepared.Load) {
       const TLoadSummary& counts = prepared.Load->Counts;
@@ -358,11 +440,14 @@ TTally RunConversions(const TRunOptions& options, std::ostream& out, std::ostrea
   TProgressLine progress(err, showProgress, showProgress ? source.Count() : 0, terminal.Columns);
   TDelivery delivery(options, out, err, progress, terminal.OutputShared, report.get());
   std::vector<TWorker> workers(options.Jobs);
+  TInputFiles inputs;
+  for (const std::string& input : options.Inputs) inputs.Add(input);
+  TShared shared{options, source.Conversion(), inputs};
   RunBatch<TJob, TPrepared>(
       options.Jobs, [&](TJob& job) { return source.Next(job); },
       [&](std::size_t worker, const TJob& job) {
         try {
-          return Prepare(job, options, workers[worker]);
+          return Prepare(job, shared, workers[worker]);
         } catch (const std::exception& e) {
           // Whatever else goes wrong with one file (memory, the system) ends that file, not the run.
           TPrepared failed;

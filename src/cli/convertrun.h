@@ -8,14 +8,22 @@
 #include <string>
 #include <vector>
 
+#include "cli/charactertypes.h"
 #include "convert/conversion.h"
 
 namespace torvane {
 
+// The output "-": standard output.
+inline constexpr char kStandardOutput[] = "-";
+
 struct TRunOptions {
+  // The font and numeric correction; the character types come from CharacterTypes, read when the
+  // first part needs them.
   TConversionOptions Conversion;
+  TCharacterTypes CharacterTypes;
   std::vector<std::string> Inputs;
-  // -o: one output file, or the folder the outputs (and with recursion their tree) go into.
+  // -o: one output file ("-" standard output), or the folder the outputs (and with recursion their
+  // tree) go into.
   std::optional<std::string> Output;
   bool OutputIsFolder = false;
   bool Recursive = false;

@@ -5,8 +5,10 @@
 
 #include "cli/convertcli.h"
 #include "cli/messages.h"
+#include "cli/stops.h"
 
 int main(int argc, char** argv) {
+  torvane::HandleStops("torvane-convert");
   torvane::InitMessages(argv[0]);
   torvane::TTerminal terminal;
   terminal.Progress = isatty(STDERR_FILENO) == 1;

@@ -1,5 +1,8 @@
 #include "convert/conversion.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 
 #include "drawing/jwc2jww.h"
@@ -102,16 +105,61 @@ TWriteOutcome Failed(const TIoError& e, bool created) {
   return outcome;
 }
 
-TWriteOutcome Written() {
+// Passes bytes on until more than kMaxOutputBytes would have gone, then fails as a file-size
+// limit would: the floor checked before converting leaves out the header.
+class TBoundedSink final : public TByteSink {
+ public:
+  explicit TBoundedSink(TByteSink& sink) : sink_(sink) {}
+  void Write(const uint8_t* data, std::size_t size) override {
+    if (size > kMaxOutputBytes - written_) throw TIoError::FromErrno(EFBIG, "");
+    sink_.Write(data, size);
+    written_ += size;
+  }
+
+ private:
+  TByteSink& sink_;
+  uint64_t written_ = 0;
+};
+
+template <typename Body>
+TWriteOutcome WriteOutput(const std::string& output, TWriteMode mode, Body body) {
+  if (mode == TWriteMode::StandardOutput) {
+    try {
+      TDescriptorSink out(STDOUT_FILENO, output);
+      TBoundedSink bounded(out);
+      body(bounded);
+    } catch (const TIoError& e) {
+      return Failed(e, true);
+    }
+    TWriteOutcome outcome;
+    outcome.Written = true;
+    return outcome;
+  }
+  std::optional<TOutputFile> file;
+  try {
+    file.emplace(output, mode == TWriteMode::Replace);
+  } catch (const TIoError& e) {
+    return Failed(e, false);
+  }
+  try {
+    TBoundedSink bounded(*file);
+    body(bounded);
+    file->Commit();
+  } catch (const TIoError& e) {
+    return Failed(e, true);
+  }
   TWriteOutcome outcome;
   outcome.Written = true;
   return outcome;
 }
 
+// WriteOutput up to the commit: the complete temporary file is left in staged. Standard output
+// has nothing to stage; it is written at once.
 template <typename Body>
 TWriteOutcome StageOutput(const std::string& output, TWriteMode mode, Body body,
                           std::unique_ptr<TOutputFile>& staged) {
   staged.reset();
+  if (mode == TWriteMode::StandardOutput) return WriteOutput(output, mode, body);
   std::unique_ptr<TOutputFile> file;
   try {
     file = std::make_unique<TOutputFile>(output, mode == TWriteMode::Replace);
@@ -119,25 +167,124 @@ TWriteOutcome StageOutput(const std::string& output, TWriteMode mode, Body body,
     return Failed(e, false);
   }
   try {
-    body(*file);
+    TBoundedSink bounded(*file);
+    body(bounded);
   } catch (const TIoError& e) {
     return Failed(e, true);
   }
   staged = std::move(file);
-  return Written();
+  TWriteOutcome outcome;
+  outcome.Written = true;
+  return outcome;
+}
+
+TWriteOutcome TooLarge(uint64_t bytes) {
+  TWriteOutcome outcome = Failed(TIoError::FromErrno(EFBIG, ""), false);
+  outcome.TooLargeBytes = bytes;
+  return outcome;
+}
+
+template <typename Source>
+uint64_t OutputFloor(const Source& source, const std::string& font) {
+  return EntityListFloor(source.Sen.size(), source.Enko.size(), source.Ten.size(), source.Moji.size(), font.size()) +
+         TextContentBytes(source.Moji);
+}
+
+// The header blocks at the start of the file and the bytes after them; false when the file is
+// shorter or cannot be read.
+template <std::size_t N>
+bool PeekHeaderBlocks(const std::string& path, std::array<std::string, N>& blocks, std::size_t blockSize,
+                      uint64_t& body) {
+  std::string head;
+  struct stat info {};
+  if (!LoadFilePrefix(path, N * blockSize, head) || head.size() < N * blockSize || stat(path.c_str(), &info) != 0) {
+    return false;
+  }
+  for (std::size_t i = 0; i < N; ++i) blocks[i] = head.substr(i * blockSize, blockSize);
+  body = static_cast<uint64_t>(info.st_size) - N * blockSize;
+  return true;
+}
+
+// The floor of the output from the counts of the header, when the file holds all their records;
+// 0 otherwise (the read then tells what is wrong).
+uint64_t CountsFloor(std::initializer_list<std::pair<int32_t, std::size_t>> counts, uint64_t body,
+                     const std::string& font) {
+  uint64_t needed = 0;
+  for (auto [count, recordSize] : counts) {
+    if (count < 0) return 0;
+    needed += static_cast<uint64_t>(count) * recordSize;
+  }
+  if (needed > body) return 0;
+  auto n = [&](std::size_t i) { return static_cast<uint64_t>(std::data(counts)[i].first); };
+  return EntityListFloor(n(0), n(1), n(2), n(3), font.size());
+}
+
+// Reads only the header of the file into its document and answers the floor of its output (0
+// when it cannot tell), with the summary in load.
+uint64_t HeaderFloor(const std::string& path, TFileKind kind, TDocuments documents, const std::string& font,
+                     const std::string& summaryPath, TLoadOutcome& load) {
+  uint64_t body = 0;
+  uint64_t floor = 0;
+  if (kind == TFileKind::Drawing) {
+    TJwcData& doc = documents.Jwc;
+    ResetJwc(doc);
+    if (!PeekHeaderBlocks(path, doc.HeaderBlocks, kJwcHeaderBlockSize, body)) return 0;
+    ParseJwcHeader(doc);
+    const TJwcData::THeader& h = doc.Header;
+    floor = CountsFloor({{h.SenCount(), kSenRecordSize},
+                         {h.EnkoCount(), kEnkoRecordSize},
+                         {h.TenCount(), kTenRecordSize},
+                         {h.MojiCount(), kMojiRecordSize}},
+                        body, font);
+    load.Counts = JwcSummary(summaryPath, doc);
+    load.Summary = LoadSummaryLines(load.Counts);
+  } else {
+    TJwkData& doc = documents.Jwk;
+    ResetJwk(doc);
+    if (!PeekHeaderBlocks(path, doc.HeaderBlocks, kJwkHeaderBlockSize, body) || !ParseJwkHeader(doc)) return 0;
+    const TJwkData::THeader& h = doc.Header;
+    floor = CountsFloor({{h.SenCount, kSenRecordSize},
+                         {h.EnkoCount, kEnkoRecordSize},
+                         {h.TenCount, kTenRecordSize},
+                         {h.MojiCount, kMojiRecordSize}},
+                        body, font);
+    load.Counts = JwkSummary(summaryPath, doc);
+    load.Summary = LoadSummaryLines(load.Counts);
+  }
+  load.Kind = kind;
+  load.HeaderOnly = true;
+  return floor;
 }
 
 }  // namespace
 
-TWriteOutcome StageDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
-                            const std::string& output, TWriteMode mode, std::unique_ptr<TOutputFile>& staged) {
+// Converts the loaded document of the kind and hands its writer to write, unless the output would
+// be too large.
+template <typename Write>
+TWriteOutcome ConvertAndWrite(TFileKind kind, const TConversionOptions& options, TDocuments documents, Write write) {
   if (kind == TFileKind::Drawing) {
+    uint64_t floor = OutputFloor(documents.Jwc, options.FontName);
+    if (floor > kMaxOutputBytes) return TooLarge(floor);
     ConvertJwcToJww(options.FontName, options.NumericCorrection, documents.Jwc, documents.Jww);
-    return StageOutput(output, mode, [&](TByteSink& sink) { WriteJwwTo(sink, documents.Jww); }, staged);
+    return write([&](TByteSink& sink) { WriteJwwTo(sink, documents.Jww); });
   }
+  uint64_t floor = OutputFloor(documents.Jwk, options.FontName);
+  if (floor > kMaxOutputBytes) return TooLarge(floor);
   ConvertJwkToJws(options.FontName, options.NumericCorrection, options.CharacterTypes, documents.Jwk,
                   documents.Jws);
-  return StageOutput(output, mode, [&](TByteSink& sink) { WriteJwsTo(sink, documents.Jws); }, staged);
+  return write([&](TByteSink& sink) { WriteJwsTo(sink, documents.Jws); });
+}
+
+TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
+                           const std::string& output, TWriteMode mode) {
+  return ConvertAndWrite(kind, options, documents, [&](auto body) { return WriteOutput(output, mode, body); });
+}
+
+TWriteOutcome StageDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
+                            const std::string& output, TWriteMode mode, std::unique_ptr<TOutputFile>& staged) {
+  staged.reset();
+  return ConvertAndWrite(kind, options, documents,
+                         [&](auto body) { return StageOutput(output, mode, body, staged); });
 }
 
 TWriteOutcome CommitStaged(TOutputFile& staged) {
@@ -146,23 +293,52 @@ TWriteOutcome CommitStaged(TOutputFile& staged) {
   } catch (const TIoError& e) {
     return Failed(e, true);
   }
-  return Written();
+  TWriteOutcome outcome;
+  outcome.Written = true;
+  return outcome;
 }
 
-TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
-                           const std::string& output, TWriteMode mode) {
-  std::unique_ptr<TOutputFile> staged;
-  TWriteOutcome outcome = StageDocument(kind, options, documents, output, mode, staged);
-  return staged ? CommitStaged(*staged) : outcome;
+void TInputFiles::Add(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) == 0) inputs_.emplace(std::pair{info.st_dev, info.st_ino}, path);
+}
+
+const std::string* TInputFiles::Find(const std::string& output) const {
+  struct stat info {};
+  return stat(output.c_str(), &info) == 0 ? FindIdentity(info.st_dev, info.st_ino) : nullptr;
+}
+
+const std::string* TInputFiles::FindDescriptor(int fd) const {
+  struct stat info {};
+  return fstat(fd, &info) == 0 ? FindIdentity(info.st_dev, info.st_ino) : nullptr;
+}
+
+const std::string* TInputFiles::FindIdentity(dev_t device, ino_t inode) const {
+  auto found = inputs_.find({device, inode});
+  return found != inputs_.end() ? &found->second : nullptr;
+}
+
+bool LoadForConversion(const std::string& path, TFileKind kind, const TConversionOptions& options,
+                       TDocuments documents, bool wholeOnly, const std::string& summaryPath, TFileOutcome& outcome) {
+  // Refused before the records take their memory.
+  TLoadOutcome header;
+  uint64_t floor = HeaderFloor(path, kind, documents, options.FontName, summaryPath, header);
+  if (floor > kMaxOutputBytes) {
+    outcome.Load = std::move(header);
+    outcome.Write = TooLarge(floor);
+    return false;
+  }
+  outcome.Load = LoadDocument(path, kind, documents, summaryPath);
+  return outcome.Load.Opened() && !(wholeOnly && outcome.Load.Truncated());
 }
 
 TFileOutcome ConvertFile(const std::string& path, TFileKind kind, const std::string& output,
                          const TConversionOptions& options, TDocuments documents, TWriteMode mode,
                          bool wholeOnly, const std::string& summaryPath) {
   TFileOutcome outcome;
-  outcome.Load = LoadDocument(path, kind, documents, summaryPath);
-  if (!outcome.Load.Opened() || (wholeOnly && outcome.Load.Truncated())) return outcome;
-  outcome.Write = SaveDocument(kind, options, documents, output, mode);
+  if (LoadForConversion(path, kind, options, documents, wholeOnly, summaryPath, outcome)) {
+    outcome.Write = SaveDocument(kind, options, documents, output, mode);
+  }
   return outcome;
 }
 

@@ -3,6 +3,10 @@
 // that each front end words for its own users.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -94,9 +98,13 @@ struct TLoadOutcome {
   // that lacks only its name tables.
   TReadFailure Failure;
 
+  // Only the header was read (by ConvertFile), which showed that the output would be too large:
+  // the summary is whole, the document holds no records.
+  bool HeaderOnly = false;
+
   bool Opened() const { return Complete || Failure.OpenError == 0; }
   // A read that stopped inside the records: the document holds only what came before.
-  bool Truncated() const { return !Complete && Opened() && !Failure.MissingNameTables; }
+  bool Truncated() const { return !Complete && Opened() && !Failure.MissingNameTables && !HeaderOnly; }
 };
 
 // Reads the file into the document of its kind and produces its summary; summaryPath is the path
@@ -105,9 +113,14 @@ TLoadOutcome LoadDocument(const std::string& path, TFileKind kind, TDocuments do
                           const std::string& summaryPath);
 
 enum class TWriteMode {
-  Replace,    // an existing output is replaced (the user agreed to it)
-  NoReplace,  // an output that exists when the file is committed is kept, and the write fails
+  Replace,         // an existing output is replaced (the user agreed to it)
+  NoReplace,       // an output that exists when the file is committed is kept, and the write fails
+                   // (EEXIST); a device, pipe or socket is written into either way
+  StandardOutput,  // the bytes go to standard output; the output path only names it
 };
+
+// No reader of the format loads a file larger than this.
+inline constexpr uint64_t kMaxOutputBytes = 0x7FFFFFFF;
 
 struct TWriteOutcome {
   bool Written = false;
@@ -117,10 +130,14 @@ struct TWriteOutcome {
   std::string Text;
   int Error = 0;
   bool NotCreated = false;
+  // Refused before converting (EFBIG): the output would take at least TooLargeBytes, more than
+  // kMaxOutputBytes.
+  uint64_t TooLargeBytes = 0;
 };
 
-// Converts the loaded document of the kind and writes it to output. The source document is left
-// as it is, so converting it again gives the same bytes.
+// Converts the loaded document of the kind and writes it to output, unless the output would be
+// larger than kMaxOutputBytes. The source document is left as it is, so converting it again gives
+// the same bytes.
 TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
                            const std::string& output, TWriteMode mode);
 
@@ -132,6 +149,21 @@ TWriteOutcome StageDocument(TFileKind kind, const TConversionOptions& options, T
                             const std::string& output, TWriteMode mode, std::unique_ptr<TOutputFile>& staged);
 TWriteOutcome CommitStaged(TOutputFile& staged);
 
+// The files a run reads, known by device and inode, so that no output of the run replaces one of
+// them, whatever name or link leads to it. Add every input before the first write.
+class TInputFiles {
+ public:
+  void Add(const std::string& path);
+  // The input that output (followed through links) is, or nullptr.
+  const std::string* Find(const std::string& output) const;
+  // The same for an open descriptor (standard output redirected onto an input).
+  const std::string* FindDescriptor(int fd) const;
+
+ private:
+  const std::string* FindIdentity(dev_t device, ino_t inode) const;
+  std::map<std::pair<dev_t, ino_t>, std::string> inputs_;
+};
+
 struct TFileOutcome {
   TLoadOutcome Load;
   // Absent when the file was not converted: it could not be opened, or it was truncated while
@@ -139,8 +171,14 @@ struct TFileOutcome {
   std::optional<TWriteOutcome> Write;
 };
 
+// The first half of ConvertFile, for batches that stage their outputs: true when the document is
+// loaded and may be converted; else outcome tells why not.
+bool LoadForConversion(const std::string& path, TFileKind kind, const TConversionOptions& options,
+                       TDocuments documents, bool wholeOnly, const std::string& summaryPath, TFileOutcome& outcome);
+
 // One file from start to end: load, then (unless the read stopped inside the records and
-// wholeOnly is set) convert and write.
+// wholeOnly is set) convert and write. A file whose header alone shows that its output would be
+// larger than kMaxOutputBytes is refused before its records are read.
 TFileOutcome ConvertFile(const std::string& path, TFileKind kind, const std::string& output,
                          const TConversionOptions& options, TDocuments documents, TWriteMode mode,
                          bool wholeOnly, const std::string& summaryPath);

@@ -48,7 +48,7 @@ int32_t Truncated(float value) {
 
 class TConverter {
  public:
-  TConverter(const std::string& fontName, bool correction, TJwcData& source, TJwwData& target)
+  TConverter(const std::string& fontName, bool correction, const TJwcData& source, TJwwData& target)
       : font_(fontName), src_(source), dst_(target), h_(source.Header) {
     scales_.RoundOffsets = correction;
     scales_.RoundBases = correction;
@@ -99,7 +99,7 @@ class TConverter {
   }
 
   const std::string& font_;
-  TJwcData& src_;
+  const TJwcData& src_;
   TJwwData& dst_;
   const TJwcData::THeader& h_;
   TScales scales_;
@@ -298,7 +298,7 @@ void TConverter::ConvertArcs() {
 
 void TConverter::ConvertArcs(std::size_t begin, std::size_t end) {
   for (std::size_t i = begin; i < end; ++i) {
-    TEnko2& arc = src_.Enko[i];
+    const TEnko2& arc = src_.Enko[i];
     TWEnko& out = dst_.Enkos[i];
     out.Header = ArcHeader(arc);
     TPlace p = PlaceOf(arc.Layer);
@@ -370,7 +370,6 @@ void TConverter::ConvertTexts(std::size_t begin, std::size_t end) {
     out.Spacing = type.Spacing;
     out.Angle = static_cast<double>(
         atan2l(static_cast<long double>(text.Y2) - text.Y1, static_cast<long double>(text.X2) - text.X1) * 180 / kPi);
-    out.FontName = font_;
     out.Text = text.Text;
   }
 }
@@ -381,6 +380,8 @@ void TConverter::Run() {
   frozen_ = scales_.Freeze(factor_);
   for (std::size_t g = 0; g < 16; ++g) groupEntry_[g] = frozen_.Find(groupScale_[g]);
   ResetJwwDocument(dst_);
+  dst_.FontName = font_;
+  dst_.Texts = src_.Texts;
   ConvertLayers();
   ConvertHeader();
   ConvertLines();
@@ -391,7 +392,8 @@ void TConverter::Run() {
 
 }  // namespace
 
-void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, TJwcData& source, TJwwData& target) {
+void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const TJwcData& source,
+                     TJwwData& target) {
   TConverter(fontName, numericCorrection, source, target).Run();
 }
 

@@ -12,8 +12,8 @@
 namespace torvane {
 
 // fontName is the CP932 face name every text carries. Converts the records the source's arrays
-// hold. Changes the source only where an arc angle of exactly 360 becomes 0.
-void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, TJwcData& source = JwcDocument,
+// hold and leaves the source as it is, so that converting it again gives the same document.
+void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const TJwcData& source = JwcDocument,
                      TJwwData& target = TJwwDocument);
 
 }  // namespace torvane

@@ -132,7 +132,7 @@ bool TJwcReader::ReadPool() {
     int64_t offset = int64_t{text.PoolAddress} - start;
     return offset < 0 ? int64_t{text.PoolAddress} : offset;
   };
-  return ResolvePoolTexts(pool, doc_.Moji, offsetOf, reason) || Fail(reason);
+  return ResolvePoolTexts(pool, doc_.Moji, offsetOf, doc_.Texts, reason) || Fail(reason);
 }
 
 bool TJwcReader::Read() {

@@ -100,6 +100,7 @@ struct TJwcData {
   TLargeVector<TEnko2> Enko;
   TLargeVector<TMoji2> Moji;
   TLargeVector<TTen2> Ten;
+  TTextPool Texts;  // the text pool, which the texts refer to
 };
 
 extern TJwcData JwcDocument;

@@ -138,7 +138,7 @@ void WriteJwwTo(TByteSink& sink, const TJwwData& d) {
   TArchiveWriter w(sink);
   WriteHeader(w, d);
   WriteEntityList(w, TEntityLists{d.TotalCount, d.SenCount, d.EnkoCount, d.TenCount, d.MojiCount, d.Sens,
-                                  d.Enkos, d.Tens, d.Mojis});
+                                  d.Enkos, d.Tens, d.Mojis, d.FontName, &d.Texts});
   w.Flush();
 }
 

@@ -83,6 +83,8 @@ struct TJwwData {
   TLargeVector<TWEnko> Enkos;
   TLargeVector<TWTen> Tens;
   TLargeVector<TWMoji> Mojis;
+  std::string FontName;  // CP932, carried by every text
+  TTextPool Texts;       // the bytes of the texts, shared with the source drawing
   int32_t TotalCount = 0, SenCount = 0, EnkoCount = 0, MojiCount = 0, TenCount = 0;
 };
 

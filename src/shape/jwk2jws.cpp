@@ -23,7 +23,7 @@ struct TExtent {
 
 class TConverter {
  public:
-  TConverter(const std::string& fontName, bool correction, const TMojiSettingsTable& settings, TJwkData& source,
+  TConverter(const std::string& fontName, bool correction, const TMojiSettingsTable& settings, const TJwkData& source,
              TJwsData& target)
       : font_(fontName), settings_(settings), src_(source), dst_(target) {
     scale_ = source.Header.Scale == 0 ? 1.0f : source.Header.Scale;
@@ -50,7 +50,7 @@ class TConverter {
 
   const std::string& font_;
   const TMojiSettingsTable& settings_;
-  TJwkData& src_;
+  const TJwkData& src_;
   TJwsData& dst_;
   float scale_ = 1.0f;
   TScales scales_;
@@ -78,7 +78,7 @@ void TConverter::ConvertLines() {
 void TConverter::ConvertArcs() {
   dst_.Enko.resize(src_.Enko.size());
   for (std::size_t i = 0; i < src_.Enko.size(); ++i) {
-    TEnko2& arc = src_.Enko[i];
+    const TEnko2& arc = src_.Enko[i];
     TSEnko& out = dst_.Enko[i];
     float cx = Unit(arc.CX), cy = Unit(arc.CY), r = Unit(arc.Radius);
     out.Header = ArcHeader(arc);
@@ -89,7 +89,8 @@ void TConverter::ConvertArcs() {
     out.TiltAngle = static_cast<double>(arc.Tilt * kPi / 180);
     out.Flatness = arc.Flatness;
     ConvertSweep(arc, out);
-    long double a = arc.StartAngle, b = arc.EndAngle;
+    TArcEnds ends = WholeArcEnds(arc);
+    long double a = ends.Start, b = ends.End;
 
     // The extent takes the end points of an arc, not its outermost points; end angles adding up
     // to 0 or 360 count as whole.
@@ -139,7 +140,6 @@ void TConverter::ConvertTexts() {
     out.Spacing = static_cast<double>(setting.Dist / 10.0L);
     out.Angle = static_cast<double>(
         atan2l(static_cast<long double>(y2) - y1, static_cast<long double>(x2) - x1) * 180 / kPi);
-    out.FontName = font_;
     out.Text = text.Text;
     extent_.Add(x1, y1);
     extent_.Add(x2, y2);
@@ -148,6 +148,8 @@ void TConverter::ConvertTexts() {
 
 void TConverter::Run() {
   ResetJwsDocument(dst_);
+  dst_.FontName = font_;
+  dst_.Texts = src_.Texts;
   dst_.LayerGroupScales.fill(scale_);
   dst_.SenCount = static_cast<int32_t>(src_.Sen.size());
   dst_.EnkoCount = static_cast<int32_t>(src_.Enko.size());
@@ -167,7 +169,7 @@ void TConverter::Run() {
 }  // namespace
 
 void ConvertJwkToJws(const std::string& fontName, bool numericCorrection, const TMojiSettingsTable& settings,
-                     TJwkData& source, TJwsData& target) {
+                     const TJwkData& source, TJwsData& target) {
   TConverter(fontName, numericCorrection, settings, source, target).Run();
 }
 

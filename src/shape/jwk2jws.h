@@ -13,9 +13,9 @@
 namespace torvane {
 
 // fontName is the CP932 face name every text carries. Converts the records the source's arrays
-// hold. Changes the source only where an arc angle of exactly 360 becomes 0.
+// hold and leaves the source as it is, so that converting it again gives the same document.
 void ConvertJwkToJws(const std::string& fontName, bool numericCorrection,
-                     const TMojiSettingsTable& settings = MojiSettings, TJwkData& source = JwkDocument,
+                     const TMojiSettingsTable& settings = MojiSettings, const TJwkData& source = JwkDocument,
                      TJwsData& target = TJwsDocument);
 
 }  // namespace torvane

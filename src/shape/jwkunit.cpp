@@ -62,7 +62,7 @@ bool TJwkReader::ReadPool() {
   if (!in_.Take(static_cast<std::size_t>(size), pool)) return EndsIn("text pool");
   std::string reason;
   auto offsetOf = [](const TMoji2& text) { return int64_t{text.PoolAddress}; };
-  return ResolvePoolTexts(pool, doc_.Moji, offsetOf, reason) || Fail(reason);
+  return ResolvePoolTexts(pool, doc_.Moji, offsetOf, doc_.Texts, reason) || Fail(reason);
 }
 
 bool TJwkReader::Read() {

@@ -40,6 +40,7 @@ struct TJwkData {
   TLargeVector<TEnko2> Enko;
   TLargeVector<TTen2> Ten;
   TLargeVector<TMoji2> Moji;
+  TTextPool Texts;  // the text pool, which the texts refer to
 };
 
 extern TJwkData JwkDocument;

@@ -21,7 +21,7 @@ void WriteJwsTo(TByteSink& sink, const TJwsData& d) {
   for (double v : d.HeaderReals) w.WriteDouble(v);
   for (double v : {d.MinX, d.MinY, d.MaxX, d.MaxY}) w.WriteDouble(v);
   WriteEntityList(w, TEntityLists{d.TotalCount, d.SenCount, d.EnkoCount, d.TenCount, d.MojiCount, d.Sen, d.Enko,
-                                  d.Ten, d.Moji});
+                                  d.Ten, d.Moji, d.FontName, &d.Texts});
   w.Flush();
 }
 

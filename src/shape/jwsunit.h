@@ -26,6 +26,8 @@ struct TJwsData {
   TLargeVector<TSEnko> Enko;
   TLargeVector<TSTen> Ten;
   TLargeVector<TSMoji> Moji;
+  std::string FontName;  // CP932, carried by every text
+  TTextPool Texts;       // the bytes of the texts, shared with the source part
 };
 
 extern TJwsData TJwsDocument;

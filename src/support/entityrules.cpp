@@ -49,13 +49,16 @@ TEntityHeader TextHeader(const TMoji2& text, uint16_t pen) {
 
 TEntityHeader VirtualPointHeader(uint8_t layer) { return HeaderOf(1, 2, layer, 0); }
 
-void ConvertSweep(TEnko2& arc, TWEnko& out) {
+TArcEnds WholeArcEnds(const TEnko2& arc) {
+  return TArcEnds{arc.StartAngle == 360 ? 0 : arc.StartAngle, arc.EndAngle == 360 ? 0 : arc.EndAngle};
+}
+
+void ConvertSweep(const TEnko2& arc, TWEnko& out) {
   long double sweep = static_cast<long double>(arc.EndAngle) - arc.StartAngle;
   if (sweep < 0) sweep += 360;
   out.ArcAngle = static_cast<double>(sweep * kPi / 180);
-  if (arc.StartAngle == 360) arc.StartAngle = 0;
-  if (arc.EndAngle == 360) arc.EndAngle = 0;
-  out.FullCircle = arc.StartAngle == arc.EndAngle ? 1 : 0;
+  TArcEnds ends = WholeArcEnds(arc);
+  out.FullCircle = ends.Start == ends.End ? 1 : 0;
   if (out.FullCircle) out.ArcAngle = kFullSweep;
 }
 

@@ -35,9 +35,15 @@ TEntityHeader TextHeader(const TMoji2& text, uint16_t pen);
 // Virtual points of drawings: pen colour 2, no flags.
 TEntityHeader VirtualPointHeader(uint8_t layer);
 
-// The swept angle of an arc (degrees in the source, radians out), and whether it is whole. An
-// angle of exactly 360 becomes 0 in the source record, as the conversions always did; the sweep
-// is taken before that change.
-void ConvertSweep(TEnko2& arc, TWEnko& out);
+// The start and end angles an arc is judged whole by: an angle of exactly 360 counts as 0, as the
+// conversions always had it. The record itself keeps its angles.
+struct TArcEnds {
+  float Start, End;
+};
+TArcEnds WholeArcEnds(const TEnko2& arc);
+
+// The swept angle of an arc (degrees in the source, radians out), taken from the angles as they
+// stand, and whether it is whole, judged by WholeArcEnds.
+void ConvertSweep(const TEnko2& arc, TWEnko& out);
 
 }  // namespace torvane

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
+#include <set>
 
 #include "support/ioerror.h"
 
@@ -36,51 +38,110 @@ std::string TemporaryName(const std::string& target, unsigned attempt) {
   return (std::filesystem::path(target).parent_path() / name).string();
 }
 
+void WriteAll(int fd, const uint8_t* data, std::size_t size, const std::string& name) {
+  while (size > 0) {
+    ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      throw TIoError::FromErrno(errno, name);
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+std::function<void(const std::string&)>& CommitHook() {
+  static std::function<void(const std::string&)> hook;
+  return hook;
+}
+
+// The temporary files being written, for RemoveTemporaryFiles. A name is listed before its file
+// is made and unlisted after the file is gone or has taken its place, so that a stop that holds
+// the lock finds every file there is and no new one appears behind it.
+struct TInFlight {
+  std::mutex lock;
+  std::set<std::string> names;
+};
+TInFlight& InFlight() {
+  static TInFlight inFlight;
+  return inFlight;
+}
+void List(const std::string& name) {
+  std::lock_guard guard(InFlight().lock);
+  InFlight().names.insert(name);
+}
+void Unlist(const std::string& name) {
+  std::lock_guard guard(InFlight().lock);
+  InFlight().names.erase(name);
+}
+
 }  // namespace
+
+void TDescriptorSink::Write(const uint8_t* data, std::size_t size) { WriteAll(fd_, data, size, name_); }
+
+void SetCommitHook(std::function<void(const std::string&)> hook) { CommitHook() = std::move(hook); }
+
+std::size_t RemoveTemporaryFiles() {
+  // The lock stays held: the program is about to end, and no file is made or renamed meanwhile.
+  InFlight().lock.lock();
+  std::size_t removed = 0;
+  for (const std::string& name : InFlight().names) removed += unlink(name.c_str()) == 0 ? 1 : 0;
+  InFlight().names.clear();
+  return removed;
+}
 
 TOutputFile::TOutputFile(const std::string& path, bool replace) : target_(ResolveTarget(path)), replace_(replace) {
   if (target_.empty()) throw TIoError::FromErrno(ENOENT, path);
-  mode_t mode = 0666;
   struct stat info {};
   bool exists = stat(target_.c_str(), &info) == 0;
+  if (exists && S_ISDIR(info.st_mode)) throw TIoError::FromErrno(EISDIR, path);
+  if (exists && !S_ISREG(info.st_mode)) {
+    // A device, pipe or socket stays what it is; it needs no permission to be replaced.
+    direct_ = true;
+    fd_ = open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd_ < 0) throw TIoError::FromErrno(errno, path);
+    return;
+  }
   replacing_ = exists;
   if (exists) {
-    if (S_ISDIR(info.st_mode)) throw TIoError::FromErrno(EISDIR, path);
     if (!replace_) throw TIoError::FromErrno(EEXIST, path);
     if (access(target_.c_str(), W_OK) != 0) throw TIoError::FromErrno(errno, path);
-    mode = info.st_mode & 07777;
   }
+  OpenTemporary(path, info.st_mode & 07777, exists);
+}
+
+void TOutputFile::OpenTemporary(const std::string& path, mode_t mode, bool keepMode) {
   for (unsigned attempt = 0; fd_ < 0; ++attempt) {
-    temporary_ = TemporaryName(target_, attempt);
-    fd_ = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ < 0 && (errno != EEXIST || attempt > 100)) throw TIoError::FromErrno(errno, path);
+    std::string name = TemporaryName(target_, attempt);
+    List(name);
+    fd_ = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ >= 0) {
+      temporary_ = name;
+      break;
+    }
+    int error = errno;
+    Unlist(name);
+    if (error != EEXIST || attempt > 100) throw TIoError::FromErrno(error, path);
   }
   // A replaced file keeps its permissions; a new one gets the usual ones under the umask.
-  if (exists && fchmod(fd_, mode) != 0) {
+  if (keepMode && fchmod(fd_, mode) != 0) {
     int error = errno;
     close(fd_);
     fd_ = -1;
     unlink(temporary_.c_str());
+    Unlist(temporary_);
     throw TIoError::FromErrno(error, path);
   }
 }
 
 TOutputFile::~TOutputFile() {
   if (fd_ >= 0) close(fd_);
+  if (temporary_.empty()) return;
   if (!committed_) unlink(temporary_.c_str());
+  Unlist(temporary_);
 }
 
-void TOutputFile::Write(const uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t written = write(fd_, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      throw TIoError::FromErrno(errno, target_);
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-}
+void TOutputFile::Write(const uint8_t* data, std::size_t size) { WriteAll(fd_, data, size, target_); }
 
 void TOutputFile::Commit() {
   // A file that replaces an earlier one is on the disk before it takes its place: after a crash
@@ -89,6 +150,11 @@ void TOutputFile::Commit() {
   int fd = fd_;
   fd_ = -1;
   if (close(fd) != 0) throw TIoError::FromErrno(errno, target_);
+  if (direct_) {
+    committed_ = true;
+    return;
+  }
+  if (CommitHook()) CommitHook()(target_);
   if (replace_) {
     if (rename(temporary_.c_str(), target_.c_str()) != 0) throw TIoError::FromErrno(errno, target_);
   } else {

@@ -1,12 +1,14 @@
 // Output files that replace their target only when complete: the bytes go to a temporary file in
 // the target's folder, which is renamed over the target at the end. A failed write leaves any
-// earlier file at the target untouched.
+// earlier file at the target untouched. A target that is a device, a named pipe or a socket is
+// written into directly, as cp would, and never replaced.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <sys/types.h>
 
 namespace torvane {
 
@@ -17,11 +19,24 @@ class TByteSink {
   virtual void Write(const uint8_t* data, std::size_t size) = 0;
 };
 
+// Writes every byte to an open descriptor that it does not own (standard output).
+class TDescriptorSink final : public TByteSink {
+ public:
+  // name names the descriptor in errors.
+  TDescriptorSink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+  void Write(const uint8_t* data, std::size_t size) override;
+
+ private:
+  int fd_;
+  std::string name_;
+};
+
 class TOutputFile final : public TByteSink {
  public:
-  // Creates the temporary file. Throws TIoError when it cannot be created, or when the target
-  // exists and may not be written (or is a folder). Unless replace is set, a target that exists
-  // is never replaced: neither now (EEXIST) nor when one appears before Commit.
+  // Creates the temporary file, or opens a special file for writing. Throws TIoError when it
+  // cannot, or when the target exists and may not be written (or is a folder). Unless replace is
+  // set, a regular file at the target is never replaced: neither now (EEXIST) nor when one appears
+  // before Commit (EEXIST from Commit).
   explicit TOutputFile(const std::string& path, bool replace = true);
   // Removes the temporary file unless Commit succeeded.
   ~TOutputFile() override;
@@ -33,13 +48,25 @@ class TOutputFile final : public TByteSink {
   void Commit();
 
  private:
+  void OpenTemporary(const std::string& path, mode_t mode, bool keepMode);
+
   std::string target_;
-  std::string temporary_;
+  std::string temporary_;  // empty while there is none to remove
   int fd_ = -1;
   bool replace_ = true;
   bool replacing_ = false;  // an earlier file stands at the target
+  bool direct_ = false;     // a special file, written into
   bool committed_ = false;
 };
+
+// Called with the target's path after a finished temporary file is closed and before it takes the
+// target's place; tests make things happen there. An empty hook (the default) does nothing.
+void SetCommitHook(std::function<void(const std::string& target)> hook);
+
+// Removes every temporary file that is being written, for a program stopped by a signal, and
+// answers how many there were. Safe to call from any thread (not from a signal handler) while
+// outputs are open on others; no temporary file is made after it.
+std::size_t RemoveTemporaryFiles();
 
 // Writes a file through TOutputFile: true when body wrote every byte and the file took its place;
 // false when a write failed (the target is left as it was, failure says why). A target that

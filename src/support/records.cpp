@@ -1,6 +1,7 @@
 #include "support/records.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace torvane {
 
@@ -47,8 +48,20 @@ TMoji2 DecodeMoji2(const TRecordBytes<kMojiRecordSize>& r, TPoolAddressing addre
   return text;
 }
 
+TTextRef TTextPool::Add(std::string_view text) {
+  auto bytes = std::make_shared<std::string>(bytes_ ? *bytes_ : std::string());
+  TTextRef ref{static_cast<uint32_t>(bytes->size()), static_cast<uint32_t>(text.size())};
+  bytes->append(text);
+  bytes_ = std::move(bytes);
+  return ref;
+}
+
+void TTextPool::Assign(std::span<const uint8_t> bytes) {
+  bytes_ = std::make_shared<const std::string>(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
 bool ResolvePoolTexts(std::span<const uint8_t> pool, std::span<TMoji2> texts,
-                      const std::function<int64_t(const TMoji2&)>& offsetOf, std::string& failure) {
+                      const std::function<int64_t(const TMoji2&)>& offsetOf, TTextPool& store, std::string& failure) {
   // Where the text from each pool byte ends: one pass, however many texts share a run.
   std::vector<std::size_t> ends(pool.size());
   std::size_t end = pool.size();
@@ -72,9 +85,15 @@ bool ResolvePoolTexts(std::span<const uint8_t> pool, std::span<TMoji2> texts,
               std::to_string(kMaxTextBytes >> 20) + " MiB a drawing or part can need (many texts point into one run of the pool)";
     return false;
   }
+  // Offsets and sizes fit 32 bits: no pool of a drawing or part comes near 4 GiB.
+  if (pool.size() > UINT32_MAX) {
+    failure = "the text pool is larger than 4 GiB";
+    return false;
+  }
+  store.Assign(pool);
   for (TMoji2& text : texts) {
     auto [begin, end] = extent(text);
-    text.Text.assign(reinterpret_cast<const char*>(pool.data()) + begin, end - begin);
+    text.Text = TTextRef{static_cast<uint32_t>(begin), static_cast<uint32_t>(end - begin)};
   }
   return true;
 }
@@ -110,33 +129,61 @@ void WriteRecord(TArchiveWriter& w, const TWTen& t) {
   w.WriteDword(static_cast<uint32_t>(t.Virtual));
 }
 
-void WriteRecord(TArchiveWriter& w, const TWMoji& m) {
+// What every text record takes from its document.
+struct TTextContext {
+  std::string_view FontName;
+  const TTextPool* Texts;
+};
+
+void WriteRecord(TArchiveWriter& w, const TWMoji& m, const TTextContext& context) {
   WriteHeader(w, m.Header);
   for (double v : {m.X1, m.Y1, m.X2, m.Y2}) w.WriteDouble(v);
   w.WriteDword(static_cast<uint32_t>(m.MojiType));
   for (double v : {m.SizeX, m.SizeY, m.Spacing, m.Angle}) w.WriteDouble(v);
-  w.WriteShortString(m.FontName);
-  w.WriteString(m.Text);
+  w.WriteShortString(context.FontName);
+  w.WriteString(context.Texts != nullptr ? context.Texts->Of(m.Text) : std::string_view());
+}
+
+template <typename Record>
+void WriteRecord(TArchiveWriter& w, const Record& record, const TTextContext&) {
+  WriteRecord(w, record);
 }
 
 // Writes one class of objects; counter is the archive's reference counter, advanced by the class
 // and by each object.
 template <typename Record>
 void WriteClass(TArchiveWriter& w, std::string_view name, int32_t count, std::span<const Record> records,
-                uint32_t& counter) {
+                const TTextContext& context, uint32_t& counter) {
   std::size_t n = std::min(static_cast<std::size_t>(std::max(count, 0)), records.size());
   if (n == 0) return;
   uint32_t index = counter;
   w.WriteNewClass(name);
-  WriteRecord(w, records[0]);
+  WriteRecord(w, records[0], context);
   for (std::size_t i = 1; i < n; ++i) {
     w.WriteClassRef(index);
-    WriteRecord(w, records[i]);
+    WriteRecord(w, records[i], context);
   }
   counter += static_cast<uint32_t>(1 + n);
 }
 
 }  // namespace
+
+uint64_t EntityListFloor(uint64_t lines, uint64_t arcs, uint64_t points, uint64_t texts, std::size_t fontBytes) {
+  // A class reference of 2 bytes, then the 13-byte entity header and the fields; an empty text
+  // is its 1-byte length.
+  constexpr uint64_t kLine = 2 + 13 + 4 * 8, kArc = 2 + 13 + 7 * 8 + 4, kPoint = 2 + 13 + 2 * 8 + 4;
+  const uint64_t text = 2 + 13 + 4 * 8 + 4 + 4 * 8 + 1 + std::min<std::size_t>(fontBytes, 254) + 1;
+  return kLine * lines + kArc * arcs + kPoint * points + text * texts;
+}
+
+uint64_t TextContentBytes(std::span<const TMoji2> texts) {
+  uint64_t bytes = 0;
+  for (const TMoji2& text : texts) {
+    uint64_t length = text.Text.Size;
+    bytes += length + (length < 255 ? 0 : length < 65534 ? 2 : 6);
+  }
+  return bytes;
+}
 
 void WriteEntityList(TArchiveWriter& w, const TEntityLists& lists) {
   if (lists.TotalCount == 0) {
@@ -145,10 +192,11 @@ void WriteEntityList(TArchiveWriter& w, const TEntityLists& lists) {
   }
   w.WriteCount(static_cast<uint32_t>(lists.TotalCount));
   uint32_t counter = 1;
-  WriteClass(w, "CDataSen", lists.SenCount, lists.Sens, counter);
-  WriteClass(w, "CDataEnko", lists.EnkoCount, lists.Enkos, counter);
-  WriteClass(w, "CDataTen", lists.TenCount, lists.Tens, counter);
-  WriteClass(w, "CDataMoji", lists.MojiCount, lists.Mojis, counter);
+  const TTextContext context{lists.FontName, lists.Texts};
+  WriteClass(w, "CDataSen", lists.SenCount, lists.Sens, context, counter);
+  WriteClass(w, "CDataEnko", lists.EnkoCount, lists.Enkos, context, counter);
+  WriteClass(w, "CDataTen", lists.TenCount, lists.Tens, context, counter);
+  WriteClass(w, "CDataMoji", lists.MojiCount, lists.Mojis, context, counter);
   w.WriteWord(0);
 }
 

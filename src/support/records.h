@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -13,6 +14,34 @@
 #include "support/bytereader.h"
 
 namespace torvane {
+
+// ---- Texts ----
+
+// A text of a document, by where its bytes lie in the document's text pool. Eight bytes instead of
+// a string of its own: a drawing may hold millions of texts.
+struct TTextRef {
+  uint32_t Offset = 0, Size = 0;
+};
+
+// The bytes every text of a document refers to, held once. A converted document shares the pool
+// of its source; adding a text copies a shared pool first.
+class TTextPool {
+ public:
+  // The text's bytes; empty for a reference outside the pool.
+  std::string_view Of(TTextRef text) const {
+    std::string_view bytes = bytes_ ? std::string_view(*bytes_) : std::string_view();
+    if (text.Offset > bytes.size() || text.Size > bytes.size() - text.Offset) return {};
+    return bytes.substr(text.Offset, text.Size);
+  }
+  // Appends bytes to the pool and answers their reference (for building documents).
+  TTextRef Add(std::string_view text);
+  // Makes bytes the whole pool.
+  void Assign(std::span<const uint8_t> bytes);
+  std::size_t Size() const { return bytes_ ? bytes_->size() : 0; }
+
+ private:
+  std::shared_ptr<const std::string> bytes_;
+};
 
 // ---- DOS-edition records ----
 
@@ -44,7 +73,7 @@ struct TMoji2 {
   float X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
   int32_t PoolAddress = 0;
   uint8_t MojiShuNo = 0, Layer = 0, Attr1 = 0, Attr2 = 0;
-  std::string Text;
+  TTextRef Text;
 };
 
 TSen2 DecodeSen2(const TRecordBytes<kSenRecordSize>& record);
@@ -56,13 +85,13 @@ TTen2 DecodeTen2(const TRecordBytes<kTenRecordSize>& record);
 enum class TPoolAddressing { SegmentOffset, Offset };
 TMoji2 DecodeMoji2(const TRecordBytes<kMojiRecordSize>& record, TPoolAddressing addressing);
 
-// The texts of a pool: each text's bytes run from its offset (offsetOf(text)) to the first zero
-// byte or the pool's end; an offset outside the pool gives an empty text. Many texts may point into
-// one long run without a zero, so together they may take at most kMaxTextBytes: beyond that no
-// text is filled, the result is false and failure says why.
+// The texts of a pool, kept in store: each text's bytes run from its offset (offsetOf(text)) to the
+// first zero byte or the pool's end; an offset outside the pool gives an empty text. Many texts
+// may point into one long run without a zero, so together they may come to at most kMaxTextBytes,
+// which bounds the output: beyond that no text is filled, the result is false and failure says why.
 inline constexpr std::size_t kMaxTextBytes = std::size_t{64} << 20;
 bool ResolvePoolTexts(std::span<const uint8_t> pool, std::span<TMoji2> texts,
-                      const std::function<int64_t(const TMoji2&)>& offsetOf, std::string& failure);
+                      const std::function<int64_t(const TMoji2&)>& offsetOf, TTextPool& store, std::string& failure);
 
 // ---- Windows-edition records ----
 
@@ -100,8 +129,7 @@ struct TWMoji {
   int32_t MojiType = 0;
   double SizeX = 0, SizeY = 0, Spacing = 0;  // mm
   double Angle = 0;                          // degrees
-  std::string FontName;
-  std::string Text;
+  TTextRef Text;                             // the font name is the document's, one for all texts
 };
 
 // Parts carry the very same records.
@@ -113,7 +141,8 @@ using TSMoji = TWMoji;
 // The object list: an empty list is four zero bytes; otherwise the count, then the lines, arcs,
 // points and texts (each class introduced before its first object and referred to before every
 // further one), then the closing 2-byte 0. totalCount is written as given; each class writes at
-// most as many records as its count and its array hold.
+// most as many records as its count and its array hold. Every text carries FontName and its
+// bytes from Texts.
 struct TEntityLists {
   int32_t TotalCount = 0;
   int32_t SenCount = 0, EnkoCount = 0, TenCount = 0, MojiCount = 0;
@@ -121,7 +150,16 @@ struct TEntityLists {
   std::span<const TWEnko> Enkos;
   std::span<const TWTen> Tens;
   std::span<const TWMoji> Mojis;
+  std::string_view FontName;
+  const TTextPool* Texts = nullptr;
 };
 void WriteEntityList(TArchiveWriter& writer, const TEntityLists& lists);
+
+// The bytes an object list of so many records takes at the least, known before they are
+// converted: each record as written with the shortest class reference, every text empty and
+// carrying a font name of fontBytes.
+uint64_t EntityListFloor(uint64_t lines, uint64_t arcs, uint64_t points, uint64_t texts, std::size_t fontBytes);
+// What the texts' own bytes add to that, with their longer length prefixes.
+uint64_t TextContentBytes(std::span<const TMoji2> texts);
 
 }  // namespace torvane

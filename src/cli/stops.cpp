@@ -1,0 +1,46 @@
+#include "cli/stops.h"
+
+#include <unistd.h>
+
+#include <csignal>
+#include <string>
+#include <thread>
+
+#include "support/outputfile.h"
+
+namespace torvane {
+namespace {
+
+const char* SignalName(int signal) {
+  switch (signal) {
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    default: return "a signal";
+  }
+}
+
+}  // namespace
+
+void HandleStops(const char* program) {
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+  sigset_t stops;
+  sigemptyset(&stops);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+  // Every thread started later inherits the mask, so that only the waiting thread takes them.
+  pthread_sigmask(SIG_BLOCK, &stops, nullptr);
+  std::thread([stops, program] {
+    int signal = 0;
+    while (sigwait(&stops, &signal) != 0) {
+    }
+    bool removed = RemoveTemporaryFiles() > 0;
+    std::string line = std::string(program) + ": stopped by " + SignalName(signal) +
+                       (removed ? "; the unfinished output was removed\n" : "\n");
+    ssize_t ignored = write(STDERR_FILENO, line.data(), line.size());
+    static_cast<void>(ignored);
+    _exit(128 + signal);
+  }).detach();
+}
+
+}  // namespace torvane

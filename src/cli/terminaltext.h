@@ -1,0 +1,14 @@
+// Text bound for the terminal that may come from a file or a path: shown, never obeyed.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace torvane {
+
+// utf8 with every control character other than the line feed (C0, DEL, C1) written as \xHH, and
+// every byte that is not part of a well-formed UTF-8 character written the same way, so that no
+// escape sequence from a drawing or a file name reaches the terminal.
+std::string ForTerminal(std::string_view utf8);
+
+}  // namespace torvane

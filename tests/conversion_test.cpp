@@ -1,0 +1,94 @@
+#include "convert/conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "builder/filebuilder.h"
+#include "builder/jwkbuilder.h"
+#include "test_util.h"
+
+namespace torvane {
+namespace {
+
+using test::Angle;
+
+class ConversionService : public ::testing::Test {
+ protected:
+  // A drawing whose arcs start or end at exactly 360 degrees, which the conversion counts as 0.
+  std::string Drawing(const std::string& name) {
+    test::TJwcBuilder b;
+    b.arcs.push_back({100, 100, 30, 10000, Angle(360), Angle(90)});
+    b.arcs.push_back({200, 50, 10, 10000, Angle(45), Angle(360)});
+    b.lines.push_back({12.3f, 4.5f, 67.8f, 90.1f});
+    std::string path = dir.File(name);
+    test::WriteFile(path, b.Build());
+    return path;
+  }
+  std::string Part(const std::string& name) {
+    test::TJwkBuilder b;
+    b.arcs.push_back({10, 20, 100, 6000, Angle(360), Angle(90)});
+    b.arcs.push_back({-40, 5, 30, 10000, Angle(30), Angle(360)});
+    std::string path = dir.File(name);
+    test::WriteFile(path, b.Build());
+    return path;
+  }
+
+  TConversionOptions options{"F", true, DefaultMojiSettings()};
+  test::TTempDir dir;
+};
+
+TEST_F(ConversionService, ALoadedFileConvertsToTheSameBytesEveryTime) {
+  for (auto [input, kind] : {std::pair{Drawing("a.jwc"), TFileKind::Drawing}, std::pair{Part("p.jwk"), TFileKind::Part}}) {
+    TOwnedDocuments documents;
+    ASSERT_TRUE(LoadDocument(input, kind, documents.Refs(), input).Complete);
+    std::string first = dir.File("first"), second = dir.File("second");
+    ASSERT_TRUE(SaveDocument(kind, options, documents.Refs(), first, TWriteMode::Replace).Written);
+    ASSERT_TRUE(SaveDocument(kind, options, documents.Refs(), second, TWriteMode::Replace).Written);
+    EXPECT_EQ(test::ReadFile(first), test::ReadFile(second)) << input;
+  }
+}
+
+// No reader of the format loads an output past 2 GiB: such an output is refused before it is
+// converted, and no file is made.
+TEST_F(ConversionService, OutputsPastTwoGibibytesAreRefusedBeforeConverting) {
+  // 6.4 million empty texts, each written with a font name of 254 bytes: about 2.2 GB. The file is
+  // sparse, and only its header is read.
+  test::TJwcBuilder b;
+  b.memo1 = "empty texts";
+  constexpr int32_t kTexts = 6'400'000;
+  b.mojiCount = kTexts;
+  std::string head = b.Build();
+  std::string sparse = dir.File("sparse.jwc");
+  test::WriteFile(sparse, head);
+  ASSERT_EQ(truncate(sparse.c_str(), static_cast<off_t>(head.size() + uint64_t{kTexts} * 24)), 0);
+  TOwnedDocuments documents;
+  TConversionOptions longFont{std::string(254, 'F'), true, DefaultMojiSettings()};
+  std::string output = dir.File("sparse.jww");
+  TFileOutcome refused = ConvertFile(sparse, TFileKind::Drawing, output, longFont, documents.Refs(),
+                                     TWriteMode::Replace, true, "sparse.jwc");
+  EXPECT_TRUE(refused.Load.HeaderOnly);
+  EXPECT_FALSE(refused.Load.Truncated());
+  EXPECT_EQ(refused.Load.Summary.at(6), "文字列の数 = 6400000");
+  ASSERT_TRUE(refused.Write.has_value());
+  EXPECT_FALSE(refused.Write->Written);
+  EXPECT_EQ(refused.Write->Error, EFBIG);
+  EXPECT_EQ(refused.Write->TooLargeBytes, uint64_t{kTexts} * (2 + 13 + 32 + 4 + 32 + 1 + 254 + 1));
+  EXPECT_TRUE(documents.Jwc.Moji.empty());
+  EXPECT_FALSE(std::filesystem::exists(output));
+
+  // A loaded part whose texts are long: 33,000 texts of 65,535 bytes each, all from one run.
+  documents.Jwk.Header.MojiCount = 33'000;
+  documents.Jwk.Moji.resize(33'000);
+  TTextRef text = documents.Jwk.Texts.Add(std::string(65'535, 'x'));
+  for (TMoji2& moji : documents.Jwk.Moji) moji.Text = text;
+  TWriteOutcome tooLong = SaveDocument(TFileKind::Part, options, documents.Refs(), output, TWriteMode::Replace);
+  EXPECT_GT(tooLong.TooLargeBytes, kMaxOutputBytes);
+  EXPECT_TRUE(documents.Jws.Moji.empty());  // not converted
+  EXPECT_FALSE(std::filesystem::exists(output));
+}
+
+}  // namespace
+}  // namespace torvane
