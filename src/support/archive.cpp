@@ -8,7 +8,9 @@
 namespace torvane {
 
 TArchiveWriter::TArchiveWriter(TByteSink& sink, std::size_t bufferSize)
-    : sink_(sink), buffer_(bufferSize > 0 ? bufferSize : 1) {}
+    : sink_(sink),
+      capacity_(bufferSize > 0 ? bufferSize : 1),
+      buffer_(std::make_unique_for_overwrite<uint8_t[]>(capacity_)) {}
 
 void TArchiveWriter::WriteString(std::string_view text) {
   std::size_t length = text.size();
@@ -66,18 +68,18 @@ void TArchiveWriter::AwaitPending() {
 
 void TArchiveWriter::HandOver() {
   AwaitPending();
-  spare_.resize(buffer_.size());
+  if (!spare_) spare_ = std::make_unique_for_overwrite<uint8_t[]>(capacity_);
   std::swap(buffer_, spare_);
   std::size_t size = used_;
   used_ = 0;
   if (SerialWorkOnThisThread) {
-    sink_.Write(spare_.data(), size);
+    sink_.Write(spare_.get(), size);
     return;
   }
   try {
-    pending_ = std::async(std::launch::async, [this, size] { sink_.Write(spare_.data(), size); });
+    pending_ = std::async(std::launch::async, [this, size] { sink_.Write(spare_.get(), size); });
   } catch (const std::system_error&) {
-    sink_.Write(spare_.data(), size);  // no thread to be had: write here
+    sink_.Write(spare_.get(), size);  // no thread to be had: write here
   }
 }
 
@@ -86,7 +88,7 @@ void TArchiveWriter::Flush() {
   if (used_ == 0) return;
   std::size_t size = used_;
   used_ = 0;
-  sink_.Write(buffer_.data(), size);
+  sink_.Write(buffer_.get(), size);
 }
 
 }  // namespace torvane

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <cstring>
 #include <future>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 #include "support/outputfile.h"
 
@@ -48,18 +48,18 @@ class TArchiveWriter {
 
  private:
   void Append(const void* data, std::size_t size) {
-    if (size <= buffer_.size() - used_) [[likely]] {
-      std::memcpy(buffer_.data() + used_, data, size);
+    if (size <= capacity_ - used_) [[likely]] {
+      std::memcpy(buffer_.get() + used_, data, size);
       used_ += size;
       return;
     }
-    if (size > buffer_.size()) {
+    if (size > capacity_) {
       Flush();
       sink_.Write(static_cast<const uint8_t*>(data), size);
       return;
     }
     HandOver();
-    std::memcpy(buffer_.data() + used_, data, size);
+    std::memcpy(buffer_.get() + used_, data, size);
     used_ += size;
   }
   template <typename T>
@@ -79,8 +79,10 @@ class TArchiveWriter {
   void AwaitPending();
 
   TByteSink& sink_;
-  std::vector<uint8_t> buffer_;
-  std::vector<uint8_t> spare_;  // the block being written while buffer_ fills
+  // Left uninitialised: a small file touches only the start of its megabyte.
+  std::size_t capacity_;
+  std::unique_ptr<uint8_t[]> buffer_;
+  std::unique_ptr<uint8_t[]> spare_;  // the block being written while buffer_ fills
   std::size_t used_ = 0;
   std::future<void> pending_;
 };
