@@ -557,6 +557,18 @@ TEST_F(ArchiveCommand, SkipExistingKeepsOutputsAndCountsThemWhileTwinsNeverRepla
   EXPECT_EQ(test::ReadFile(dir.File("out/plan.jww")), "earlier");
   EXPECT_EQ(RunCommand({"--force", "--skip-existing", in}).status, 2);
 
+  // Even with --force, a link that leads to a drawing found in the tree is not written through.
+  fs::create_directory(dir.File("linked"));
+  std::string target = Drawing("linked/c.jwc");
+  Drawing("linked/a.jwc");
+  fs::create_symlink("c.jwc", dir.File("linked/a.jww"));
+  TRun linked = RunCommand({"-r", "--quiet", "--force", dir.File("linked")});
+  EXPECT_EQ(linked.status, 1);
+  EXPECT_EQ(linked.err, "torvane-convert: " + dir.File("linked/a.jwc") + ": the output " + dir.File("linked/a.jww") +
+                            " is a link to a JW_CAD DOS file, which is never replaced\n");
+  EXPECT_EQ(test::ReadFile(target), Plan().Build());
+  EXPECT_TRUE(fs::exists(dir.File("linked/c.jww")));
+
   // Two inputs with one output: the first in input order writes it, whatever the jobs.
   test::TJwcBuilder other = Plan();
   other.lines.pop_back();

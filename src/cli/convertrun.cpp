@@ -158,6 +158,11 @@ std::string OutputRefusal(const TJob& job, const TShared& shared, bool& special,
     return Tr("the output %1 would replace the input %2", {DisplayName(output), DisplayName(*input)});
   }
   if (fs::equivalent(job.Input, output, error)) return Tr("the output %1 would replace the input", {DisplayName(output)});
+  // Files found in folders are not known before they come: a link that leads to a drawing or part
+  // is never written through.
+  if (S_ISLNK(info.st_mode) && (IsJwcFile(output) || IsJwkFile(output))) {
+    return Tr("the output %1 is a link to a JW_CAD DOS file, which is never replaced", {DisplayName(output)});
+  }
   special = fs::exists(target) && !fs::is_regular_file(target);
   return "";
 }
@@ -314,7 +319,8 @@ class TDelivery {
 
   void Deliver(const TJob& job, TPrepared& prepared);
   void Waiting(const TJob& job) {
-    progress_.Update(tally_.Converted + tally_.Failed + tally_.Skipped, tally_.Failed, DisplayName(job.Input));
+    progress_.Update(tally_.Converted + tally_.Failed + tally_.Skipped, tally_.Failed,
+                     ForTerminal(DisplayName(job.Input)));
   }
   const TTally& Tally() const { return tally_; }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "cli/messages.h"
 #include "support/outputfile.h"
 
 namespace torvane {
@@ -35,8 +36,10 @@ void HandleStops(const char* program) {
     while (sigwait(&stops, &signal) != 0) {
     }
     bool removed = RemoveTemporaryFiles() > 0;
-    std::string line = std::string(program) + ": stopped by " + SignalName(signal) +
-                       (removed ? "; the unfinished output was removed\n" : "\n");
+    std::string line = std::string(program) + ": " +
+                       (removed ? Tr("stopped by %1; the unfinished output was removed", {SignalName(signal)})
+                                : Tr("stopped by %1", {SignalName(signal)})) +
+                       "\n";
     ssize_t ignored = write(STDERR_FILENO, line.data(), line.size());
     static_cast<void>(ignored);
     _exit(128 + signal);

@@ -320,9 +320,14 @@ const std::string* TInputFiles::FindIdentity(dev_t device, ino_t inode) const {
 
 bool LoadForConversion(const std::string& path, TFileKind kind, const TConversionOptions& options,
                        TDocuments documents, bool wholeOnly, const std::string& summaryPath, TFileOutcome& outcome) {
-  // Refused before the records take their memory.
+  // Refused before the records take their memory. Most files are too small for their counts to
+  // reach the limit at all, and need no look at their header first.
   TLoadOutcome header;
-  uint64_t floor = HeaderFloor(path, kind, documents, options.FontName, summaryPath, header);
+  struct stat info {};
+  uint64_t size = stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : kMaxOutputBytes;
+  bool mayPass = EntityListFloor(size / kSenRecordSize, size / kEnkoRecordSize, size / kTenRecordSize,
+                                 size / kMojiRecordSize, options.FontName.size()) > kMaxOutputBytes;
+  uint64_t floor = mayPass ? HeaderFloor(path, kind, documents, options.FontName, summaryPath, header) : 0;
   if (floor > kMaxOutputBytes) {
     outcome.Load = std::move(header);
     outcome.Write = TooLarge(floor);
