@@ -3,7 +3,7 @@
 // with -r -o at -j 1 and -j N, against the floor of reading the same files and writing as many
 // bytes as the outputs hold (in the same run, on the same machine). Peak memory is the converter
 // process's own (wait4), at a quarter of the tree and at the whole of it. Prints figures and exits
-// 0 whatever they are.
+// 0 whatever they are. Needs room for about eight times the outputs of the archive (6 GB at 10,000 files).
 //
 // usage: torvane_bench_archive [FILES [JOBS]]   (default 10000 files, JOBS the number of processors)
 //        torvane_bench_archive --make FOLDER [FILES]   writes the archive only.
@@ -39,7 +39,7 @@ constexpr double kMiB = 1024.0 * 1024.0;
 // Four folders at the top, so that a quarter of the tree is one of them.
 constexpr int kQuarters = 4;
 constexpr int kFilesPerFolder = 50;
-constexpr int kRounds = 3;
+constexpr int kRounds = 2;
 
 void Check(bool ok, const std::string& what) {
   if (!ok) throw std::runtime_error(what);
@@ -130,7 +130,6 @@ struct TRun {
 
 // Runs the converter in a process of its own; its time and peak memory.
 TRun Convert(const std::string& program, const fs::path& tree, const fs::path& output, std::size_t jobs) {
-  fs::remove_all(output);
   sync();
   std::string jobsArg = "-j" + std::to_string(jobs);
   auto start = std::chrono::steady_clock::now();
@@ -167,16 +166,14 @@ void ReadWhole(const std::string& path, std::vector<uint8_t>& data) {
 
 // What any program must do for the archive: read every input whole and write as many bytes as its
 // output holds to a new file in a rebuilt tree, through a temporary file renamed into place.
-// Every timed phase starts with nothing left to write back from the phase before.
 double Floor(const fs::path& tree, const fs::path& converted, const fs::path& output) {
-  fs::remove_all(output);
   std::vector<fs::path> inputs;
   for (const auto& entry : fs::recursive_directory_iterator(tree)) {
     if (entry.is_regular_file()) inputs.push_back(entry.path());
   }
   std::sort(inputs.begin(), inputs.end());
   std::vector<uint8_t> data;
-  sync();
+  sync();  // nothing left to write back from the phase before
   auto start = std::chrono::steady_clock::now();
   for (const fs::path& input : inputs) {
     fs::path relative = input.lexically_relative(tree);
@@ -252,17 +249,20 @@ int Run(std::size_t files, std::size_t jobs) {
   std::printf("  inputs %.1f MiB (%.1f kB a file), outputs %.1f MiB\n", static_cast<double>(inputBytes) / kMiB,
               static_cast<double>(inputBytes) / 1024.0 / static_cast<double>(files),
               static_cast<double>(outputBytes) / kMiB);
-  // The phases take turns, so that what else the machine does falls on all of them alike.
+  // The phases take turns, so that what else the machine does falls on all of them alike. Every
+  // phase starts with nothing left to write back, and writes a tree of its own: nothing is
+  // deleted before the end, since a file system that has just freed many files makes new ones
+  // slowly for a while (ext4 passes over recently freed inodes), which would fall on whichever
+  // phase came next.
   std::vector<double> floors;
   std::vector<TRun> ones, manys, quarters;
   for (int round = 0; round < kRounds; ++round) {
-    floors.push_back(Floor(tree, sizes, folder.path / "floor"));
-    manys.push_back(Convert(TORVANE_CONVERT, tree, folder.path / "out", jobs));
-    ones.push_back(Convert(TORVANE_CONVERT, tree, folder.path / "out", 1));
-    quarters.push_back(Convert(TORVANE_CONVERT, tree / "disk0", folder.path / "out", jobs));
+    std::string n = std::to_string(round);
+    floors.push_back(Floor(tree, sizes, folder.path / ("floor" + n)));
+    manys.push_back(Convert(TORVANE_CONVERT, tree, folder.path / ("many" + n), jobs));
+    ones.push_back(Convert(TORVANE_CONVERT, tree, folder.path / ("one" + n), 1));
+    quarters.push_back(Convert(TORVANE_CONVERT, tree / "disk0", folder.path / ("quarter" + n), jobs));
   }
-  fs::remove_all(folder.path / "floor");
-  fs::remove_all(folder.path / "out");
   double floor = *std::min_element(floors.begin(), floors.end());
   TRun one = Best(ones), many = Best(manys), quarter = Best(quarters);
 

@@ -328,6 +328,8 @@ class TDelivery {
   // What an output that exists means for this input: written earlier in this run (a failure),
   // kept (--skip-existing) or refused; nothing when it may be replaced.
   std::optional<std::pair<TResult, std::string>> ExistingOutput(const TJob& job);
+  // Says what became of the input: reason is why it failed or was skipped, or the note of a
+  // converted file; summary says whether its load summary belongs to it. Adds its report row.
   void Finish(const TJob& job, const TPrepared& prepared, TResult result, const std::string& reason, bool summary);
 
   const TRunOptions& options_;
@@ -384,14 +386,19 @@ void TDelivery::Deliver(const TJob& job, TPrepared& prepared) {
     return Finish(job, prepared, TResult::Failed, WriteFailureText(OutputName(options_, job.Output), write), true);
   }
   if (std::optional<TFileId> id = IdOf(job.Output)) written_.insert(*id);
-  Finish(job, prepared, TResult::Converted, "", true);
+  // A converted file's reason is its note.
+  std::string note = prepared.Load->Failure.MissingNameTables
+                         ? Tr("note: the drawing has no layer or group names (saved by an older DOS edition); "
+                              "they stay empty")
+                         : "";
+  Finish(job, prepared, TResult::Converted, note, true);
 }
 
 void TDelivery::Finish(const TJob& job, const TPrepared& prepared, TResult result, const std::string& reason,
                        bool summary) {
   // The progress line makes way for what is printed on its terminal.
   bool printsOut = !options_.Quiet && result != TResult::Failed;
-  bool printsErr = result == TResult::Failed || (result == TResult::Converted && prepared.Load->Failure.MissingNameTables);
+  bool printsErr = result == TResult::Failed || (result == TResult::Converted && !reason.empty());
   if (printsErr || (printsOut && outputShared_)) progress_.Clear();
   std::string input = DisplayName(job.Input);
   if (summary && !options_.Quiet) {
@@ -401,12 +408,7 @@ void TDelivery::Finish(const TJob& job, const TPrepared& prepared, TResult resul
     case TResult::Converted:
       ++tally_.Converted;
       if (!options_.Quiet) out_ << ForTerminal(Tr("written: %1", {OutputName(options_, job.Output)})) << "\n";
-      if (prepared.Load->Failure.MissingNameTables) {
-        err_ << ForTerminal(std::string(kProgram) + ": " + input + ": " +
-                            Tr("note: the drawing has no layer or group names (saved by an older DOS edition); "
-                               "they stay empty"))
-             << "\n";
-      }
+      if (!reason.empty()) err_ << ForTerminal(std::string(kProgram) + ": " + input + ": " + reason) << "\n";
       break;
     case TResult::Skipped:
       ++tally_.Skipped;
