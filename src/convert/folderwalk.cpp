@@ -100,7 +100,7 @@ std::size_t CountWalk(const std::string& root) {
   TFolderWalk walk(root);
   TWalkEntry entry;
   std::size_t count = 0;
-  while (walk.Next(entry)) count += entry.Error == 0 ? 1 : 0;
+  while (walk.Next(entry)) ++count;
   return count;
 }
 

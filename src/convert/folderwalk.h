@@ -47,7 +47,7 @@ class TFolderWalk {
   bool started_ = false;
 };
 
-// How many files a walk of root yields (folders that cannot be read not counted).
+// How many entries a walk of root yields: files, and folders that cannot be read.
 std::size_t CountWalk(const std::string& root);
 
 }  // namespace torvane
