@@ -243,8 +243,10 @@ bool TBatch::ConvertChecked(const std::string& path, TFileKind kind) {
   if (!load.Opened()) return Refuse(path, std::string("cannot be read: ") + std::strerror(load.Failure.OpenError));
   if (load.Truncated()) return Refuse(path, "cannot be read: " + load.Failure.Reason);
   if (load.Failure.MissingNameTables) {
-    err_ << kProgram << ": " << path << ": note: the drawing has no layer or group names (saved by an older "
-         << "DOS edition); they stay empty\n";
+    err_ << ForTerminal(std::string(kProgram) + ": " + path +
+                        ": note: the drawing has no layer or group names (saved by an older DOS edition); they "
+                        "stay empty")
+         << "\n";
   }
   const TWriteOutcome& write = *outcome.Write;
   if (!write.Written) return Refuse(path, WriteFailure(output, write));
