@@ -3,7 +3,7 @@
 # through sudo otherwise. Usage: scripts/deps.sh [extra-package...]
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev "$@")
+packages=(g++ cmake ninja-build libgtest-dev desktop-file-utils libxml2-utils shared-mime-info libglib2.0-bin "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$package")
