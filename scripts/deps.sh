@@ -3,8 +3,10 @@
 # through sudo otherwise. Usage: scripts/deps.sh [extra-package...]
 set -euo pipefail
 
-# The window program needs Qt 6 Widgets and a Japanese font to show its texts.
-packages=(g++ cmake ninja-build libgtest-dev qt6-base-dev libgl-dev fonts-ipafont-gothic "$@")
+# The window program needs Qt 6 Widgets and a Japanese font to show its texts; the install test
+# checks the desktop entry and the file types.
+packages=(g++ cmake ninja-build libgtest-dev qt6-base-dev libgl-dev fonts-ipafont-gothic
+  desktop-file-utils libxml2-utils shared-mime-info libglib2.0-bin "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$package")
