@@ -240,6 +240,23 @@ TEST_F(MojiDialog, SaveWritesTheFiveSectionsOnlyWhileTheSwitchAllows) {
   EXPECT_FALSE(Left());
 }
 
+TEST_F(MojiDialog, ASaveThatCannotBeWrittenEndsWithTheErrorAndTheDialogOpen) {
+  const std::string ini = dir.File("Torvane.ini");
+  Open();
+  dialog->EdtMW[0]->setText("3.5");
+  {
+    test::TFileSizeLimit limit(16);
+    ASSERT_TRUE(limit.Ok());
+    QTest::mouseClick(dialog->BtnSave, Qt::LeftButton);
+  }
+  ASSERT_EQ(fake.Boxes.size(), 1u);
+  EXPECT_EQ(fake.Boxes[0].Kind, TBoxKind::Error);
+  EXPECT_EQ(fake.Boxes[0].Text, ini + " に書き込めません.");
+  EXPECT_EQ(test::ReadFile(ini), DefaultSettingsText());
+  EXPECT_EQ(MojiSettings[0].Wide, 35);
+  EXPECT_FALSE(Left());
+}
+
 struct TImportCase {
   const char* Name;
   std::string Text;
