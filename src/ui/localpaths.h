@@ -13,8 +13,8 @@ namespace torvane {
 // The path for people to read (UTF-8): as it is when it is UTF-8, else decoded as CP932.
 std::string PathForDisplay(const std::string& path);
 
-// The bytes of a path that Qt gives as text. Qt shows a name that is not UTF-8 with replacement
-// characters; such a component is looked up in its folder to find the name's real bytes.
+// The bytes of a path that Qt gives as text. Qt's own file dialogs list only names that are
+// UTF-8; other names reach the window through drops and the command line, as bytes.
 std::string LocalPathBytes(const QString& path);
 
 // The whole paths of the local files in a drop (file: URLs of its URI list), as bytes, in order.

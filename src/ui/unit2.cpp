@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -47,7 +48,8 @@ QLabel* MakeLabel(QWidget* owner, const char* text, const QRect& place, int pixe
   font.setPixelSize(pixels);
   font.setBold(bold);
   label->setFont(font);
-  label->setGeometry(place);
+  // The place given, grown where the installed font needs more room than the Windows one did.
+  label->setGeometry(place.united(QRect(place.topLeft(), label->sizeHint())));
   return label;
 }
 
@@ -58,16 +60,16 @@ TVerForm::TVerForm(QWidget* owner)
                          Qt::WindowCloseButtonHint) {
   setWindowTitle("Torvaneのバージョン情報");
   setFont(WindowFont());
-  // 266 × 133 outside, less the frame and title bar.
-  setFixedSize(258, 106);
   move(370, 260);
   Label1 = MakeLabel(this, "Torvane", QRect(16, 8, 129, 27), 27, true);
   Label2 = MakeLabel(this, "Version 0.11", QRect(160, 24, 71, 13), 13);
   Label3 = MakeLabel(this, "Copyright (C) 2026 Torvane developers", QRect(16, 48, 209, 13), 13);
-  Label4 = MakeLabel(this, "JWC/JWK → JWW/JWS 変換", QRect(16, 72, 107, 13), 13);
+  Label4 = MakeLabel(this, "JW_CADファイル変換", QRect(16, 72, 107, 13), 13);
   BtnVer = new QPushButton("OK", this);
   BtnVer->setGeometry(184, 72, 57, 25);
   connect(BtnVer, &QPushButton::clicked, this, &TVerForm::BtnVerClick);
+  // 266 × 133 outside, less the frame and title bar; wider when a label needs it.
+  setFixedSize(std::max(258, childrenRect().right() + 9), 106);
 }
 
 }  // namespace torvane
