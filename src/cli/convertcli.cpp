@@ -8,6 +8,7 @@
 
 #include "convert/conversion.h"
 #include "settings/inifile.h"
+#include "settings/jwf.h"
 #include "settings/settings.h"
 #include "support/cp932.h"
 #include "support/bytereader.h"
@@ -23,8 +24,8 @@ constexpr char kDefaultFont[] = "ＭＳ ゴシック";
 constexpr std::size_t kMaxFontBytes = 254;
 
 constexpr char kUsage[] =
-    "Usage: torvane-convert [--no-correction] [--font NAME] [--settings INI] [-o OUT] [--force] [--quiet]"
-    " FILE...\n"
+    "Usage: torvane-convert [--no-correction] [--font NAME] [--settings INI] [--jwf FILE] [-o OUT] [--force]"
+    " [--quiet] FILE...\n"
     "Converts JW_CAD drawings (.jwc) and parts (.jwk) of the DOS edition into drawings (.jww) and\n"
     "parts (.jws) of the Windows edition.\n"
     "\n"
@@ -32,6 +33,8 @@ constexpr char kUsage[] =
     "  --font NAME      font name that converted texts carry (default \"ＭＳ ゴシック\")\n"
     "  --settings INI   settings file whose character types size the texts of parts (read only);\n"
     "                   default: Torvane.ini in the current folder when it exists, else built-in values\n"
+    "  --jwf FILE       environment file (JWF) of JW_CAD's DOS edition whose character types are\n"
+    "                   imported over those of the settings, as the window's \"JWF読込\" does\n"
     "  -o OUT           the output file for one input, or an existing folder for several\n"
     "  --force          replace output files that already exist\n"
     "  --quiet          print no load summaries\n"
@@ -75,10 +78,37 @@ TMojiSettingsTable CharacterTypes(const std::optional<std::string>& settings) {
   return ReadMojiSettings(TIniText(std::string(reinterpret_cast<const char*>(bytes.data.get()), bytes.size)));
 }
 
+std::string JwfRejection(const std::string& path, const TJwfResult& result) {
+  std::string file = "the JWF file " + path;
+  std::string line = "line " + std::to_string(result.StopLine);
+  switch (result.Stop) {
+    case TJwfStop::Unreadable: return file + " cannot be read: " + std::strerror(result.Error);
+    case TJwfStop::BadValue:
+      return file + ", " + line + ": " +
+             (result.BadText.empty() ? std::string("a value is missing")
+                                     : "\"" + Cp932ToUtf8(result.BadText) + "\" is not a whole number");
+    case TJwfStop::EndOfFile: line = "its end (" + line + ")"; break;
+    case TJwfStop::LcollorUnderscore: line += ", which begins with LCOLLOR_"; break;
+    case TJwfStop::Mdist: line += ", its first MDIST line"; break;
+  }
+  return file + " is no JWF file of JW_CAD's DOS edition: it has " + std::to_string(result.KeyLines) + " of the " +
+         std::to_string(kJwfKeyLinesNeeded) + " key lines (LCOLLOR, MPEN, MWIDE, MHIGH, MDIST) needed before " +
+         "reading ends at " + line;
+}
+
+// Imports the JWF file over the character types as the window's import does; a file that the
+// window would reject is a usage error.
+void ApplyJwf(const std::string& path, TMojiSettingsTable& types) {
+  TPenColors colors = DefaultPenColors();  // shown by the window only; conversion has no use for them
+  TJwfResult result = ReadJwfFile(path, types, colors);
+  if (!result.Accepted()) throw TUsageError(JwfRejection(path, result));
+}
+
 TOptions ParseOptions(const std::vector<std::string>& args) {
   TOptions options;
   std::optional<std::string> font;
   std::optional<std::string> settings;
+  std::optional<std::string> jwf;
   bool onlyFiles = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -104,6 +134,10 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       settings = value(arg);
     } else if (arg.starts_with("--settings=")) {
       settings = arg.substr(11);
+    } else if (arg == "--jwf") {
+      jwf = value(arg);
+    } else if (arg.starts_with("--jwf=")) {
+      jwf = arg.substr(6);
     } else if (arg == "-o") {
       options.output = value(arg);
     } else {
@@ -113,6 +147,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
   if (options.files.empty()) throw TUsageError("no file to convert");
   options.fontCp932 = FontFromUtf8(font.value_or(kDefaultFont));
   options.characterTypes = CharacterTypes(settings);
+  if (jwf) ApplyJwf(*jwf, options.characterTypes);
   std::error_code error;
   if (options.output && options.files.size() > 1 && !fs::is_directory(*options.output, error)) {
     throw TUsageError("-o must name an existing folder when several files are given");

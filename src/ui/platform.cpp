@@ -23,6 +23,15 @@ bool Offers(const TMessageBox& box, TBoxButton button) {
 
 }  // namespace
 
+TMessageBox PlainBox(std::string caption, std::string text) {
+  return {TBoxKind::Plain, std::move(caption), std::move(text), {TBoxButton::Ok}};
+}
+
+TMessageBox ErrorBox(std::string caption, std::string text) {
+  if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
+  return {TBoxKind::Error, std::move(caption), std::move(text), {TBoxButton::Ok}};
+}
+
 TBoxButton TMessageBox::DefaultButton() const { return Offers(*this, TBoxButton::Ok) ? TBoxButton::Ok : TBoxButton::Yes; }
 
 TBoxButton TMessageBox::EscapeButton() const { return Offers(*this, TBoxButton::No) ? TBoxButton::No : TBoxButton::Ok; }

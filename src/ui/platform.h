@@ -32,6 +32,12 @@ struct TMessageBox {
   TBoxButton EscapeButton() const;
 };
 
+// A plain box: no icon, the caption, one "OK".
+TMessageBox PlainBox(std::string caption, std::string text);
+// The error box of an input/output error: error icon, the caption, one "OK", and the runtime's
+// full stop after a text whose last character sorts after ".".
+TMessageBox ErrorBox(std::string caption, std::string text);
+
 // One entry of an open dialog's filter: "JW_CADﾌｧｲﾙ (*.jwc)" and "*.jwc".
 struct TFileFilter {
   std::string Label;

@@ -16,6 +16,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QWindow>
 #include <filesystem>
 #include <system_error>
 
@@ -24,6 +25,7 @@
 #include "support/cp932.h"
 #include "support/ioerror.h"
 #include "ui/localpaths.h"
+#include "ui/mojisize.h"
 #include "ui/unit2.h"
 
 namespace torvane {
@@ -85,9 +87,11 @@ TForm1::TForm1(TPlatform& platform, const std::vector<std::string>& arguments) :
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
   Guarded([&] { FormCreate(arguments); });
   VerForm = new TVerForm(this);
+  // A window of its own: a child would be disabled with the main window.
+  FormMoji = new TFormMoji(platform_, *this);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() { delete FormMoji; }
 
 void TForm1::CreateControls() {
   client_ = new QWidget(this);
@@ -146,7 +150,7 @@ void TForm1::CreateMenu() {
 
   QMenu* settings = menuBar()->addMenu("設定(&S)");
   moji1 = settings->addAction("JWS用文字設定(&M)");
-  moji1->setEnabled(false);
+  connect(moji1, &QAction::triggered, this, [this] { moji1Click(); });
 
   QMenu* help = menuBar()->addMenu("ヘルプ(&H)");
   About1 = help->addAction("Torvaneヘルプ(&P)...");
@@ -203,7 +207,8 @@ void TForm1::TakeCommandLine(const std::vector<std::string>& paths) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (busy_) {
+  // Disabled while the character settings dialog is shown: the window answers nothing.
+  if (busy_ || !isEnabled()) {
     event->ignore();
     return;
   }
@@ -454,6 +459,16 @@ void TForm1::BntFontClick() {
   BntFont->setToolTip(kHintShortFonts);
 }
 
+void TForm1::moji1Click() {
+  // Kept above this window, as a dialog of it.
+  FormMoji->winId();
+  if (QWindow* owner = windowHandle()) FormMoji->windowHandle()->setTransientParent(owner);
+  FormMoji->show();
+  FormMoji->raise();
+  FormMoji->activateWindow();
+  setEnabled(false);
+}
+
 void TForm1::About1Click() { platform_.ShowHelp(THelpTopic::Contents); }
 
 void TForm1::About2Click() {
@@ -468,14 +483,9 @@ TBoxButton TForm1::Ask(TBoxKind kind, const std::string& caption, const std::str
   return platform_.ShowMessage({kind, caption, text, std::move(buttons)});
 }
 
-void TForm1::ShowInfo(const std::string& text) { Ask(TBoxKind::Plain, kAppTitle, text, {TBoxButton::Ok}); }
+void TForm1::ShowInfo(const std::string& text) { platform_.ShowMessage(PlainBox(kAppTitle, text)); }
 
-void TForm1::ShowError(const std::string& text) {
-  // The runtime ends its messages with a full stop when the text does not already end in one.
-  std::string message = text;
-  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') message += '.';
-  Ask(TBoxKind::Error, kAppTitle, message, {TBoxButton::Ok});
-}
+void TForm1::ShowError(const std::string& text) { platform_.ShowMessage(ErrorBox(kAppTitle, text)); }
 
 void TForm1::Guarded(const std::function<void()>& command) {
   try {

@@ -20,6 +20,7 @@ class QPushButton;
 
 namespace torvane {
 
+class TFormMoji;
 class TVerForm;
 
 // The application's title: the caption of plain and error boxes.
@@ -61,8 +62,12 @@ class TForm1 : public QMainWindow {
   void Button2Click();
   // Switches the font list between the two short names and every installed family.
   void BntFontClick();
+  // Shows the character settings dialog and disables this window until the dialog is left.
+  void moji1Click();
   void About1Click();
   void About2Click();
+  // Enters the folder of a file chosen in a file dialog.
+  static void EnterFolderOf(const std::string& path);
 
   QCheckBox* ChkJWWhosei = nullptr;
   QComboBox* CmbJWWfont = nullptr;
@@ -77,6 +82,7 @@ class TForm1 : public QMainWindow {
   QAction* About1 = nullptr;
   QAction* About2 = nullptr;
   TVerForm* VerForm = nullptr;
+  TFormMoji* FormMoji = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -107,8 +113,6 @@ class TForm1 : public QMainWindow {
   // Converts the loaded document of the kind and writes OutputFile; false after an error box.
   bool Save(TFileKind kind, bool replace);
   TConversionOptions Options() const;
-  // Enter the folder of a file chosen in a file dialog.
-  static void EnterFolderOf(const std::string& path);
 
   TBoxButton Ask(TBoxKind kind, const std::string& caption, const std::string& text,
                  std::vector<TBoxButton> buttons);

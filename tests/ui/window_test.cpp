@@ -208,7 +208,7 @@ TEST_F(Window, StartsInAnEmptyFolderWithTheDefaultSettingsAndLayout) {
   EXPECT_EQ(w.Save1->text(), "変換・保存(&S)");
   EXPECT_EQ(w.Exit1->text(), "終了(&X)");
   EXPECT_EQ(w.moji1->text(), "JWS用文字設定(&M)");
-  EXPECT_FALSE(w.moji1->isEnabled());
+  EXPECT_TRUE(w.moji1->isEnabled());
   EXPECT_EQ(w.About1->text(), "Torvaneヘルプ(&P)...");
   EXPECT_EQ(w.About2->text(), "バージョン情報(&A)...");
 
