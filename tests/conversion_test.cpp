@@ -37,6 +37,15 @@ TEST(ConversionService, BatchOutputNameLowersOnlyTheNewExtension) {
   EXPECT_EQ(BatchOutputPath("/", "/in/Plan.jwc", TFileKind::Drawing), "/Plan.jww");
 }
 
+TEST(ConversionService, AChosenOutputNameGetsTheExtensionOfItsKind) {
+  EXPECT_EQ(WithOutputExtension("/o/plan2", TFileKind::Drawing), "/o/plan2.jww");
+  EXPECT_EQ(WithOutputExtension("/o/plan2.txt", TFileKind::Drawing), "/o/plan2.jww");
+  EXPECT_EQ(WithOutputExtension("/o/PLAN2.JWW", TFileKind::Drawing), "/o/PLAN2.JWW");
+  EXPECT_EQ(WithOutputExtension("/o/a.b/part.Jws", TFileKind::Part), "/o/a.b/part.Jws");
+  EXPECT_EQ(WithOutputExtension("/o/a.b/part", TFileKind::Part), "/o/a.b/part.jws");
+  EXPECT_EQ(WithOutputExtension("/o/part.jww", TFileKind::Part), "/o/part.jws");
+}
+
 TEST(ConversionService, CheckTellsAWrongSignatureFromAnUnreadableFile) {
   test::TTempDir dir;
   test::WriteFile(dir.File("x.jwc"), "a text, not a drawing");

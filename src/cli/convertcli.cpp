@@ -25,8 +25,8 @@ constexpr std::size_t kMaxFontBytes = 254;
 constexpr char kStandardOutput[] = "-";
 
 constexpr char kUsage[] =
-    "Usage: torvane-convert [--no-correction] [--font NAME] [--settings INI] [-o OUT] [--force] [--quiet]"
-    " FILE...\n"
+    "Usage: torvane-convert [--no-correction] [--font NAME] [--settings INI] [--jwf FILE] [-o OUT] [--force]"
+    " [--quiet] FILE...\n"
     "Converts JW_CAD drawings (.jwc) and parts (.jwk) of the DOS edition into drawings (.jww) and\n"
     "parts (.jws) of the Windows edition.\n"
     "\n"
@@ -34,6 +34,8 @@ constexpr char kUsage[] =
     "  --font NAME      font name that converted texts carry (default \"ＭＳ ゴシック\")\n"
     "  --settings INI   settings file whose character types size the texts of parts (read only);\n"
     "                   default: Torvane.ini in the current folder when it exists, else built-in values\n"
+    "  --jwf FILE       environment file (JWF) of JW_CAD's DOS edition whose character types are\n"
+    "                   imported over those of the settings, as the window's \"JWF読込\" does\n"
     "  -o OUT           the output file for one input (- for standard output; the summary then goes\n"
     "                   to standard error), or an existing folder for several\n"
     "  --force          replace output files that already exist (a device or pipe is written into\n"
@@ -72,6 +74,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
   TOptions options;
   std::optional<std::string> font;
   std::optional<std::string> settings;
+  std::optional<std::string> jwf;
   bool onlyFiles = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -97,6 +100,10 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       settings = value(arg);
     } else if (arg.starts_with("--settings=")) {
       settings = arg.substr(11);
+    } else if (arg == "--jwf") {
+      jwf = value(arg);
+    } else if (arg.starts_with("--jwf=")) {
+      jwf = arg.substr(6);
     } else if (arg == "-o") {
       options.output = value(arg);
     } else {
@@ -105,10 +112,9 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
   }
   if (options.files.empty()) throw TUsageError("no file to convert");
   options.fontCp932 = FontFromUtf8(font.value_or(kDefaultFont));
-  int error = 0;
-  if (settings && !options.characterTypes.Name(*settings, error)) {
-    throw TUsageError("the settings file " + *settings + " cannot be read: " + std::strerror(error));
-  }
+  std::string why;
+  if (settings && !options.characterTypes.NameSettings(*settings, why)) throw TUsageError(why);
+  if (jwf && !options.characterTypes.ImportJwf(*jwf, why)) throw TUsageError(why);
   std::error_code ignored;
   if (options.output == kStandardOutput && options.files.size() > 1) {
     throw TUsageError("-o - takes one file only");
@@ -227,11 +233,8 @@ bool TBatch::ConvertChecked(const std::string& path, TFileKind kind) {
   std::string output = OutputPathFor(path, kind);
   if (!MayWrite(path, output)) return false;
   if (kind == TFileKind::Part) {
-    int error = 0;
-    if (!options_.characterTypes.Get(conversion_.CharacterTypes, error)) {
-      return Refuse(path, "the settings file " + options_.characterTypes.Path() + " cannot be read: " +
-                              std::strerror(error));
-    }
+    std::string why;
+    if (!options_.characterTypes.Get(conversion_.CharacterTypes, why)) return Refuse(path, why);
   }
   TWriteMode mode = toStandardOutput_ ? TWriteMode::StandardOutput
                     : options_.force  ? TWriteMode::Replace
