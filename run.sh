@@ -1,17 +1,35 @@
 #!/usr/bin/env bash
-# Builds Torvane and converts the given drawings and parts beside them; with no file, converts the
-# bundled sample drawing and part into out/.
+# Builds Torvane. With files, converts them with torvane-convert (paths as given, relative to the
+# folder run.sh is started from). Without files: on a desktop, opens the window on a copy of the
+# bundled sample drawing in out/; elsewhere converts the sample drawing and part into out/.
 set -euo pipefail
-cd "$(dirname "$0")"
+root=$(cd "$(dirname "$0")" && pwd)
+build=$root/build/release
+out=$root/out
 
-scripts/deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTORVANE_TESTS=OFF -DTORVANE_BENCH=OFF >/dev/null
-cmake --build build/release --target torvane-convert
+display=${DISPLAY:-}${WAYLAND_DISPLAY:-}
+targets=(torvane-convert)
+[ $# -eq 0 ] && [ -n "$display" ] && targets+=(torvane)
+
+"$root/scripts/deps.sh"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTORVANE_TESTS=OFF -DTORVANE_BENCH=OFF >/dev/null
+cmake --build "$build" --target "${targets[@]}"
 
 if [ $# -gt 0 ]; then
-  exec build/release/src/torvane-convert "$@"
+  exec "$build/src/torvane-convert" "$@"
 fi
-mkdir -p out
-build/release/src/torvane-convert --force -o out samples/plan.jwc samples/part.jwk
+mkdir -p "$out"
+if [ -n "$display" ]; then
+  # The window keeps its Torvane.ini in the folder it starts in and proposes to save beside the
+  # drawing: both belong in out/, not in the sources.
+  cp "$root/samples/plan.jwc" "$out/plan.jwc"
+  echo "Opening Torvane on $out/plan.jwc, a copy of the sample drawing; its settings are in $out/Torvane.ini"
+  cd "$out"
+  exec "$build/src/torvane" plan.jwc
+fi
+"$build/src/torvane-convert" --force -o "$out" "$root/samples/plan.jwc" "$root/samples/part.jwk"
 echo
-echo "Converted the sample drawing and part into $(pwd)/out/plan.jww and $(pwd)/out/part.jws"
+echo "Converted the sample drawing and part into $out/plan.jww and $out/part.jws"
+echo "No display here (neither DISPLAY nor WAYLAND_DISPLAY is set). To open the window, run ./run.sh"
+echo "on a desktop, or build it and start it on a drawing:"
+echo "  cmake --build $build --target torvane && $build/src/torvane $root/samples/plan.jwc"

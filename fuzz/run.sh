@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds one libFuzzer target with clang and runs it: fuzz/run.sh TARGET SECONDS
-# (TARGET is fuzz_jwc, fuzz_jwk or fuzz_settings). The corpus grows in fuzz/corpus-TARGET; a
+# (TARGET is fuzz_jwc, fuzz_jwk, fuzz_settings or fuzz_jwf). The corpus grows in fuzz/corpus-TARGET; a
 # finding stops the run with a non-zero exit and leaves its input in fuzz/ (crash-*, leak-*,
 # timeout-*, oom-*).
 set -euo pipefail

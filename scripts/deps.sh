@@ -3,19 +3,27 @@
 # through sudo otherwise. Usage: scripts/deps.sh [extra-package...]
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev gettext "$@")
+# The window program needs Qt 6 Widgets and a Japanese font to show its texts; the install test
+# checks the desktop entry and the file types.
+packages=(g++ cmake ninja-build libgtest-dev qt6-base-dev libgl-dev fonts-ipafont-gothic
+  desktop-file-utils libxml2-utils shared-mime-info libglib2.0-bin gettext "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$package")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}"
 if [ "$(id -u)" -eq 0 ]; then
   apt_get=(apt-get)
-else
+elif command -v sudo >/dev/null 2>&1; then
   apt_get=(sudo apt-get)
+else
+  echo "Missing packages: ${missing[*]}" >&2
+  echo "Installing them needs root: run this script as root, or install sudo, or install them with" >&2
+  echo "  apt-get install ${missing[*]}" >&2
+  exit 1
 fi
+echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${apt_get[@]}" update -q
 "${apt_get[@]}" install -y -q --no-install-recommends "${missing[@]}"

@@ -8,10 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -20,6 +22,7 @@
 #include "cli/progress.h"
 #include "cli/stops.h"
 #include "drawing/jwc2jww.h"
+#include "settings/settings.h"
 #include "support/outputfile.h"
 #include "test_util.h"
 
@@ -704,6 +707,189 @@ TEST(ConvertProgram, SpeaksJapaneseUnderAJapaneseLocale) {
   command = "LANG=C.UTF-8 LANGUAGE= LC_ALL= " + std::string(TORVANE_CONVERT) + " --version > " + dir.File("v.txt");
   EXPECT_EQ(std::system(command.c_str()), 0);
   EXPECT_EQ(test::ReadFile(dir.File("v.txt")).rfind("torvane-convert ", 0), 0u);
+}
+
+// JWF texts that set given character types, written in the many ways the import allows, some with
+// a fault that makes the window reject them.
+class TJwfWriter {
+ public:
+  explicit TJwfWriter(unsigned seed) : random_(seed) {}
+
+  struct TText {
+    std::string Bytes;
+    bool Rejected = false;
+    std::size_t FaultLine = 0;  // the line a rejection names
+  };
+
+  TText Write(const TMojiSettingsTable& moji, const TPenColors& pens) {
+    std::vector<std::pair<std::string, std::string>> keyLines = {
+        {"LCOLLOR", Digits(pens)},
+        {"MPEN", Digits(moji, &TMojiSetting::Pen)},
+        {"MWIDE", Sizes(moji, &TMojiSetting::Wide)},
+        {"MHIGH", Sizes(moji, &TMojiSetting::High)}};
+    std::shuffle(keyLines.begin(), keyLines.end(), random_);
+    keyLines.push_back({"MDIST", Sizes(moji, &TMojiSetting::Dist)});
+    // A fault in one of six texts: a value that is no number, "LCOLLOR_" before a key line, or
+    // MDIST before the last other key line.
+    enum { kBadValue, kLcollorUnderscore, kEarlyMdist };
+    int fault = Number(0, 17);
+    std::size_t faulty = static_cast<std::size_t>(Number(0, 4));
+    if (fault == kBadValue) keyLines[faulty].second.insert(0, "z");
+    if (fault == kEarlyMdist) std::swap(keyLines[3], keyLines[4]);
+
+    TText text;
+    std::string end = Pick({"\n", "\r\n", "\r\n"});
+    std::size_t line = 0;
+    auto add = [&](const std::string& content) {
+      text.Bytes += content + Pick({"", " ", "\t "}) + end;
+      ++line;
+    };
+    for (std::size_t i = 0; i < keyLines.size(); ++i) {
+      if (Number(0, 2) == 0) {
+        add(Pick({"# MWIDE = 1 2 3 4 5 6 7 8 9 10", "#MPEN=9999999999", "", "PAPER = 3", "mwide = 1 1 1 1 1 1 1 1 1 1",
+                  " MDIST = 1", "MFONT 2"}));
+      }
+      if (fault == kLcollorUnderscore && i == faulty) {
+        add("LCOLLOR_ = 0");
+        text.FaultLine = line;
+      }
+      add(Key(keyLines[i].first) + keyLines[i].second);
+      if (text.FaultLine == 0 && ((fault == kBadValue && i == faulty) || (fault == kEarlyMdist && i == 3))) {
+        text.FaultLine = line;
+      }
+    }
+    text.Rejected = text.FaultLine != 0;
+    if (Number(0, 1) == 0) text.Bytes += "\x1A" + Key("MWIDE") + "1 1 1 1 1 1 1 1 1 1" + end;
+    return text;
+  }
+
+ private:
+  int Number(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+  std::string Pick(std::initializer_list<const char*> choices) {
+    return *(choices.begin() + Number(0, static_cast<int>(choices.size()) - 1));
+  }
+  std::string Blanks() { return Pick({" ", "\t", "  ", " \t", "\t\t"}); }
+  std::string Key(const std::string& name) {
+    return name + Pick({"", " ", "\t"}) + Pick({"=", "=", ":"}) + Pick({"", " ", "\t"});
+  }
+  template <typename Table, typename Field>
+  std::string Digits(const Table& table, Field field) {
+    bool blanks = Number(0, 1) == 0;
+    std::string line;
+    for (const auto& entry : table) line += std::to_string(field(entry)) + (blanks ? Blanks() : "");
+    return line;
+  }
+  std::string Digits(const TPenColors& pens) {
+    return Digits(pens, [](uint8_t c) { return c; });
+  }
+  std::string Digits(const TMojiSettingsTable& moji, uint16_t TMojiSetting::*f) {
+    return Digits(moji, [f](const TMojiSetting& m) { return m.*f; });
+  }
+  std::string Sizes(const TMojiSettingsTable& moji, uint16_t TMojiSetting::*f) {
+    std::string line;
+    for (std::size_t i = 0; i < moji.size(); ++i) line += (i > 0 ? Blanks() : "") + std::to_string(moji[i].*f);
+    return line;
+  }
+
+  std::mt19937 random_;
+};
+
+// A part with a text of every character type, so that every value of the types shows in its bytes.
+std::string PartOfAllTypes() {
+  test::TJwkBuilder b;
+  for (uint8_t type = 1; type <= 10; ++type) b.AddText({0, float(type), 10, float(type), 0, 0, type}, "abc");
+  return b.Build();
+}
+
+TEST_F(ConvertCommand, AJwfFileGivesTheBytesOfTheSameTypesInASettingsFile) {
+  std::string input = dir.File("p.jwk");
+  test::WriteFile(input, PartOfAllTypes());
+  std::string ini = dir.File("types.ini");
+  std::string jwf = dir.File("env.jwf");
+  auto convert = [&](std::vector<std::string> args) {
+    fs::remove(dir.File("p.jws"));
+    args.insert(args.end(), {"--quiet", input});
+    TRun run = RunCommand(args);
+    std::string bytes = run.status == 0 ? test::ReadFile(dir.File("p.jws")) : "";
+    return std::make_pair(run, bytes);
+  };
+
+  TJwfWriter writer(8);
+  std::mt19937 random(8);
+  int rejected = 0;
+  for (int variant = 0; variant < 60; ++variant) {
+    TMojiSettingsTable moji;
+    for (TMojiSetting& m : moji) {
+      m = {uint16_t(random() % 10), uint16_t(random() % 65536), uint16_t(random() % 2000), uint16_t(random() % 100)};
+    }
+    TPenColors pens;
+    for (uint8_t& c : pens) c = uint8_t(random() % 10);
+    TJwfWriter::TText text = writer.Write(moji, pens);
+    test::WriteFile(jwf, text.Bytes);
+    SCOPED_TRACE(testing::PrintToString(text.Bytes));
+
+    auto [viaJwf, jwfBytes] = convert({"--jwf", jwf});
+    if (text.Rejected) {
+      ++rejected;
+      EXPECT_EQ(viaJwf.status, 2);
+      EXPECT_NE(viaJwf.err.find("line " + std::to_string(text.FaultLine)), std::string::npos) << viaJwf.err;
+      EXPECT_FALSE(fs::exists(dir.File("p.jws")));
+      continue;
+    }
+    test::WriteFile(ini, DefaultSettingsText());
+    SaveMojiSettings(ini, moji, pens);
+    auto [viaIni, iniBytes] = convert({"--settings", ini});
+    ASSERT_EQ(viaJwf.status, 0) << viaJwf.err;
+    ASSERT_EQ(viaIni.status, 0) << viaIni.err;
+    EXPECT_EQ(jwfBytes, iniBytes);
+  }
+  EXPECT_GT(rejected, 5);
+  EXPECT_LT(rejected, 30);
+
+  // The import goes over the types of the settings: what the file does not set stays.
+  test::WriteFile(ini, "[MojiHigh]\r\nPen01=77\r\n");
+  test::WriteFile(jwf, "LCOLLOR=574631\nMPEN=1122334411\nMWIDE = 1 2 3 4 5 6 7 8 9 10\n"
+                       "MWIDE = 11 2 3 4 5 6 7 8 9 10\nMDIST = 0 0 0 0 0 0 0 0 0 0\n");
+  auto [combined, combinedBytes] = convert({"--settings", ini, "--jwf", jwf});
+  ASSERT_EQ(combined.status, 0) << combined.err;
+  TMojiSettingsTable expected = DefaultMojiSettings();
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    expected[i].Wide = uint16_t(i == 0 ? 11 : i + 1);
+    expected[i].Dist = 0;
+  }
+  expected[0].High = 77;
+  test::WriteFile(ini, DefaultSettingsText());
+  SaveMojiSettings(ini, expected, DefaultPenColors());
+  EXPECT_EQ(combinedBytes, convert({"--settings", ini}).second);
+}
+
+TEST_F(ConvertCommand, JwfFilesTheWindowRejectsAreUsageErrors) {
+  std::string input = dir.File("p.jwk");
+  test::WriteFile(input, PartOfAllTypes());
+  struct Case {
+    std::string text;
+    const char* message;
+  } cases[] = {
+      {"MPEN=1122334411\nMWIDE = 20 2.5 30 40 50 60 70 80 90 100\n", "env.jwf, line 2: \"2.5\" is not a whole number"},
+      {"MHIGH = 20 25\n", "env.jwf, line 1: a value is missing"},
+      {"MPEN=1122334411\nMWIDE = 1 2 3 4 5 6 7 8 9 10\nMHIGH = 1 2 3 4 5 6 7 8 9 10\n"
+       "MDIST = 1 2 3 4 5 6 7 8 9 10\nLCOLLOR=574631\n",
+       "has 4 of the 5 key lines (LCOLLOR, MPEN, MWIDE, MHIGH, MDIST) needed before reading ends at line 4, its "
+       "first MDIST line"},
+      {"# nothing\r\n\r\n", "has 0 of the 5 key lines (LCOLLOR, MPEN, MWIDE, MHIGH, MDIST) needed before reading "
+                             "ends at its end (line 2)"},
+      {"MPEN=1122334411\nLCOLLOR_=1\n", "ends at line 2, which begins with LCOLLOR_"},
+  };
+  for (const Case& c : cases) {
+    test::WriteFile(dir.File("env.jwf"), c.text);
+    TRun run = RunCommand({"--jwf=" + dir.File("env.jwf"), input});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+  }
+  TRun missing = RunCommand({"--jwf", dir.File("none.jwf"), input});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("none.jwf cannot be read: No such file or directory"), std::string::npos) << missing.err;
+  EXPECT_FALSE(fs::exists(dir.File("p.jws")));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "builder/filebuilder.h"
+#include "builder/sample_jwf.h"
 #include "builder/sample_part.h"
 #include "builder/samples.h"
 
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
   std::string folder = argv[1];
   torvane::test::WriteFile(folder + "/plan.jwc", torvane::test::SamplePlanJwc());
   torvane::test::WriteFile(folder + "/part.jwk", torvane::test::SamplePartJwk());
+  torvane::test::WriteFile(folder + "/jwcad.jwf", torvane::test::SampleJwf());
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "builder/filebuilder.h"
+#include "builder/sample_jwf.h"
 #include "builder/sample_part.h"
 #include "builder/samples.h"
 #include "drawing/jwcunit.h"
@@ -18,6 +19,8 @@ TEST(Samples, MatchTheBuilderAndReadWhole) {
   EXPECT_EQ(test::ReadFile(kSamples + "plan.jwc"), test::SamplePlanJwc())
       << "run torvane-make-samples samples to bring the sample up to date";
   EXPECT_EQ(test::ReadFile(kSamples + "part.jwk"), test::SamplePartJwk())
+      << "run torvane-make-samples samples to bring the sample up to date";
+  EXPECT_EQ(test::ReadFile(kSamples + "jwcad.jwf"), test::SampleJwf())
       << "run torvane-make-samples samples to bring the sample up to date";
 
   TJwcData drawing;

@@ -1,31 +1,39 @@
 // The character types that size the texts of parts, from the settings file the user named, else
-// from Torvane.ini in the current folder, else the built-in values. Drawings never need them, so
-// the default file is read only when the first part is converted.
+// from Torvane.ini in the current folder, else the built-in values; a JWF file named by the user
+// is imported over them. Drawings never need them, so the default file is read only when the
+// first part is converted.
 #pragma once
 
 #include <optional>
 #include <string>
 
+#include "settings/jwf.h"
 #include "settings/settings.h"
 
 namespace torvane {
 
+// Why the window would not import a JWF file, in English.
+std::string JwfRejection(const std::string& path, const TJwfResult& result);
+
 class TCharacterTypes {
  public:
-  // named: the file given by the user, read at once: false with the errno in error when it cannot
-  // be read. Without one, nothing is read yet.
-  bool Name(const std::string& named, int& error);
-  // The types for a part: false when the settings file cannot be read, with Path() and error
-  // saying which and why (each later call answers the same).
-  bool Get(TMojiSettingsTable& types, int& error);
-  const std::string& Path() const { return path_; }
+  // The settings file the user named, read at once: false, with why, when it cannot be read.
+  bool NameSettings(const std::string& path, std::string& why);
+  // The JWF file the user named, checked at once (false, with why, when the window would not
+  // import it) and imported over the settings' types when they are read.
+  bool ImportJwf(const std::string& path, std::string& why);
+  // The types for a part: false, with why, when a file cannot be read (every later call answers
+  // the same).
+  bool Get(TMojiSettingsTable& types, std::string& why);
 
  private:
-  bool Load(bool mustExist);
+  void Load(bool mustExist);
+  bool Import(TMojiSettingsTable& types, std::string& why) const;
 
-  std::string path_ = "Torvane.ini";
+  std::string settings_ = "Torvane.ini";
+  std::optional<std::string> jwf_;
   bool loaded_ = false;
-  int error_ = 0;
+  std::string failure_;
   TMojiSettingsTable types_ = DefaultMojiSettings();
 };
 

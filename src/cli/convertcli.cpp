@@ -47,6 +47,8 @@ std::string Usage() {
     "  --font NAME        font name that converted texts carry (default \"ＭＳ ゴシック\")\n"
     "  --settings INI     settings file whose character types size the texts of parts (read only);\n"
     "                     default: Torvane.ini in the current folder when it exists, else built-in values\n"
+    "  --jwf FILE         environment file (JWF) of JW_CAD's DOS edition whose character types are\n"
+    "                     imported over those of the settings, as the window's \"JWF読込\" does\n"
     "  --quiet            print no summaries, no progress and no tally, only failures\n"
     "  -h, --help         show this help\n"
     "  --version          show the version\n"
@@ -123,6 +125,7 @@ TRunOptions ParseOptions(const std::vector<std::string>& args) {
   run.Jobs = DefaultJobs();
   std::optional<std::string> font;
   std::optional<std::string> settings;
+  std::optional<std::string> jwf;
   bool onlyFiles = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -162,6 +165,10 @@ TRunOptions ParseOptions(const std::vector<std::string>& args) {
       settings = value(arg);
     } else if (arg.starts_with("--settings=")) {
       settings = arg.substr(11);
+    } else if (arg == "--jwf") {
+      jwf = value(arg);
+    } else if (arg.starts_with("--jwf=")) {
+      jwf = arg.substr(6);
     } else if (arg == "-o") {
       run.Output = value(arg);
     } else {
@@ -171,10 +178,9 @@ TRunOptions ParseOptions(const std::vector<std::string>& args) {
   if (run.Inputs.empty()) throw TUsageError(Tr("no file to convert"));
   if (run.Force && run.SkipExisting) throw TUsageError(Tr("--force and --skip-existing exclude each other"));
   run.Conversion.FontName = FontFromUtf8(font.value_or(kDefaultFont));
-  int error = 0;
-  if (settings && !run.CharacterTypes.Name(*settings, error)) {
-    throw TUsageError(Tr("the settings file %1 cannot be read: %2", {DisplayName(*settings), std::strerror(error)}));
-  }
+  std::string why;
+  if (settings && !run.CharacterTypes.NameSettings(*settings, why)) throw TUsageError(why);
+  if (jwf && !run.CharacterTypes.ImportJwf(*jwf, why)) throw TUsageError(why);
   CheckReport(run);
   DecideOutput(run);
   return run;

@@ -35,8 +35,8 @@ struct TJob {
   bool Folder = false;
   // The output folder is made when it is missing: a tree rebuilt under -o.
   bool MakeFolder = false;
-  // The errno of the settings file a part needs but cannot have.
-  int SettingsError = 0;
+  // Why a part cannot have its character types (a settings or JWF file that cannot be read).
+  std::string SettingsFailure;
 };
 
 // What a worker found out about one input, before its output takes its place.
@@ -205,10 +205,7 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
     prepared.OutputExists = true;
     return prepared;
   }
-  if (check.Kind == TFileKind::Part && job.SettingsError != 0) {
-    return refuse(Tr("the settings file %1 cannot be read: %2",
-                     {DisplayName(options.CharacterTypes.Path()), ErrorText(job.SettingsError)}));
-  }
+  if (check.Kind == TFileKind::Part && !job.SettingsFailure.empty()) return refuse(job.SettingsFailure);
   std::string folder = fs::path(output).parent_path().string();
   if (job.MakeFolder && folder != worker.MadeFolder) {
     if (int error = MakeFolders(folder); error != 0) {
@@ -243,9 +240,9 @@ class TJobSource {
     if (!NextInput(job)) return false;
     // The settings file is read when the first part comes, before any worker may convert one.
     if (FileKindOf(job.Input) == TFileKind::Part && job.FolderError == 0) {
-      if (!typesRead_) characterTypes_.Get(conversion_.CharacterTypes, settingsError_);
+      if (!typesRead_) characterTypes_.Get(conversion_.CharacterTypes, settingsFailure_);
       typesRead_ = true;
-      job.SettingsError = settingsError_;
+      job.SettingsFailure = settingsFailure_;
     }
     return true;
   }
@@ -254,7 +251,7 @@ class TJobSource {
     TWalkEntry entry;
     while (true) {
       if (walk_ && walk_->Next(entry)) {
-        job = {entry.Path, "", entry.Error, false, false, 0};
+        job = {entry.Path, "", entry.Error, false, false, ""};
         if (entry.Error == 0) job.Output = OutputOf(entry.Path, entry.RelativeFolder);
         job.MakeFolder = options_.Output.has_value();
         return true;
@@ -267,10 +264,10 @@ class TJobSource {
           walk_.emplace(input);
           continue;
         }
-        job = {input, "", 0, true, false, 0};
+        job = {input, "", 0, true, false, ""};
         return true;
       }
-      job = {input, OutputOf(input, ""), 0, false, false, 0};
+      job = {input, OutputOf(input, ""), 0, false, false, ""};
       return true;
     }
   }
@@ -307,7 +304,7 @@ class TJobSource {
   TCharacterTypes characterTypes_;
   TConversionOptions conversion_;
   bool typesRead_ = false;
-  int settingsError_ = 0;
+  std::string settingsFailure_;
 };
 
 // Puts each prepared file in place in the order of the inputs and says what became of it.

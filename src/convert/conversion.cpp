@@ -77,6 +77,13 @@ std::string BatchOutputPath(const std::string& folder, const std::string& path, 
   return folder + "/" + name;
 }
 
+std::string WithOutputExtension(const std::string& path, TFileKind kind) {
+  if (UpperExtension(path) == UpperOutputExtension(kind)) return path;
+  fs::path chosen(path);
+  chosen.replace_extension(OutputExtension(kind));
+  return chosen.string();
+}
+
 TDocuments GlobalDocuments() { return {JwcDocument, TJwwDocument, JwkDocument, TJwsDocument}; }
 
 TLoadOutcome LoadDocument(const std::string& path, TFileKind kind, TDocuments documents,

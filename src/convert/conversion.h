@@ -57,6 +57,10 @@ std::string BatchOutputName(const std::string& path, TFileKind kind);
 // folder + "/" + BatchOutputName; a folder that already ends in "/" gets no second one.
 std::string BatchOutputPath(const std::string& folder, const std::string& path, TFileKind kind);
 
+// The path a user chose for an output, with the extension of its kind unless it already carries
+// it in some letter case: "plan2" and "plan2.txt" give "plan2.jww", "PLAN2.JWW" stays.
+std::string WithOutputExtension(const std::string& path, TFileKind kind);
+
 // What a conversion takes from the user: the CP932 font name every text carries, numeric
 // correction, and the character types that size the texts of parts.
 struct TConversionOptions {

@@ -90,18 +90,20 @@ std::size_t RemoveTemporaryFiles() {
   return removed;
 }
 
-TOutputFile::TOutputFile(const std::string& path, bool replace) : target_(ResolveTarget(path)), replace_(replace) {
-  if (target_.empty()) throw TIoError::FromErrno(ENOENT, path);
+TOutputFile::TOutputFile(const std::string& path, bool replace) : target_(path), replace_(replace) {
   struct stat info {};
-  bool exists = stat(target_.c_str(), &info) == 0;
-  if (exists && S_ISDIR(info.st_mode)) throw TIoError::FromErrno(EISDIR, path);
-  if (exists && !S_ISREG(info.st_mode)) {
-    // A device, pipe or socket stays what it is; it needs no permission to be replaced.
+  if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+    // A device, pipe or socket stays what it is; it needs no permission to be replaced. Opened by
+    // the path as given, so that the system follows links such as /dev/stdout to a pipe.
     direct_ = true;
-    fd_ = open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    fd_ = open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd_ < 0) throw TIoError::FromErrno(errno, path);
     return;
   }
+  target_ = ResolveTarget(path);
+  if (target_.empty()) throw TIoError::FromErrno(ENOENT, path);
+  bool exists = stat(target_.c_str(), &info) == 0;
+  if (exists && S_ISDIR(info.st_mode)) throw TIoError::FromErrno(EISDIR, path);
   replacing_ = exists;
   if (exists) {
     if (!replace_) throw TIoError::FromErrno(EEXIST, path);

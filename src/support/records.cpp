@@ -141,7 +141,7 @@ void WriteRecord(TArchiveWriter& w, const TWMoji& m, const TTextContext& context
   w.WriteDword(static_cast<uint32_t>(m.MojiType));
   for (double v : {m.SizeX, m.SizeY, m.Spacing, m.Angle}) w.WriteDouble(v);
   w.WriteShortString(context.FontName);
-  w.WriteString(context.Texts != nullptr ? context.Texts->Of(m.Text) : std::string_view());
+  w.WriteString(context.Texts != nullptr ? context.Texts->Of(m.Text) : "");
 }
 
 template <typename Record>

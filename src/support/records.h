@@ -27,11 +27,10 @@ struct TTextRef {
 // of its source; adding a text copies a shared pool first.
 class TTextPool {
  public:
-  // The text's bytes; empty for a reference outside the pool.
+  // The text's bytes; empty (never without an address) for a reference outside the pool.
   std::string_view Of(TTextRef text) const {
-    std::string_view bytes = bytes_ ? std::string_view(*bytes_) : std::string_view();
-    if (text.Offset > bytes.size() || text.Size > bytes.size() - text.Offset) return {};
-    return bytes.substr(text.Offset, text.Size);
+    if (!bytes_ || text.Offset > bytes_->size() || text.Size > bytes_->size() - text.Offset) return "";
+    return std::string_view(*bytes_).substr(text.Offset, text.Size);
   }
   // Appends bytes to the pool and answers their reference (for building documents).
   TTextRef Add(std::string_view text);

@@ -1,0 +1,22 @@
+// The window program: the main window on the desktop's services, with any drawings and parts named
+// on the command line.
+#include <QApplication>
+#include <string>
+#include <vector>
+
+#include "ui/localpaths.h"
+#include "ui/qtplatform.h"
+#include "ui/unit1.h"
+#include "ui/unit2.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("torvane");
+  QApplication::setFont(torvane::WindowFont());
+  // Qt has taken its own options out of argv; the rest are paths, kept as the system's bytes.
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  torvane::TQtPlatform platform(torvane::HelpFilePath(torvane::LocalPathBytes(QCoreApplication::applicationDirPath())));
+  torvane::TForm1 form(platform, arguments);
+  form.show();
+  return QApplication::exec();
+}

@@ -1,0 +1,69 @@
+// The environment file (JWF) of JW_CAD's DOS edition, read for the character types and pen colours
+// as the character settings dialog imports it.
+//
+// The file is text: lines end in LF, CR LF or CR, and a DOS end-of-file byte (0x1A) ends the text.
+// Each line is inspected from its first byte, keys match with letter case; the first test that
+// fits decides:
+//   "#..."       a comment;
+//   "LCOLLOR_.." reading ends;
+//   "LCOLLOR"    six pen colours, one digit each;
+//   "MPEN"       the pens of character types 1 to 10, one digit each;
+//   "MWIDE", "MHIGH", "MDIST"
+//                widths, heights and spacings of types 1 to 10 in tenths of a millimetre: nine
+//                values each ended by a space or tab, then the rest of the line for type 10;
+//                reading ends after the first MDIST line;
+//   others       skipped.
+// After its key a key line has blanks (bytes up to and including the space), one separator byte
+// whatever it is ("="), and blanks again; blanks follow every value. A value is a whole number as
+// TextToInt reads it (so "$1E" is 30); one that is not, or is missing, ends the import on its
+// line. Values are stored as they are read, keeping their low 16 bits (character types) or low 8
+// bits (pen colours) as the settings file does, so a failure keeps what came before it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "settings/settings.h"
+
+namespace torvane {
+
+// Key lines a file must hold to count as a JWF file of the DOS edition.
+constexpr int kJwfKeyLinesNeeded = 5;
+// The longest text of a bad value that the result keeps, in bytes.
+constexpr std::size_t kJwfMaxBadText = 64;
+
+enum class TJwfStop {
+  EndOfFile,          // the text ended
+  LcollorUnderscore,  // a line beginning with "LCOLLOR_"
+  Mdist,              // after the first MDIST line
+  BadValue,           // a value that is not a whole number, or a missing one
+  Unreadable,         // the file could not be read (ReadJwfFile only)
+};
+
+struct TJwfResult {
+  // Key lines read whole.
+  int KeyLines = 0;
+  TJwfStop Stop = TJwfStop::EndOfFile;
+  // The 1-based number of the line where reading stopped; for EndOfFile the number of lines read.
+  std::size_t StopLine = 0;
+  // BadValue: the CP932 text that is not a whole number (empty when the value is missing), at most
+  // kJwfMaxBadText bytes of it without splitting a character.
+  std::string BadText;
+  // Unreadable: the errno.
+  int Error = 0;
+
+  // As the dialog takes the file: enough key lines, and no bad value.
+  bool Accepted() const {
+    return KeyLines >= kJwfKeyLinesNeeded && Stop != TJwfStop::BadValue && Stop != TJwfStop::Unreadable;
+  }
+};
+
+// Reads the JWF text into the tables; what it holds no value for stays as it was.
+TJwfResult ReadJwf(std::string_view text, TMojiSettingsTable& moji = MojiSettings,
+                   TPenColors& pens = PenColors);
+// The same for a file; Stop is Unreadable, and the tables untouched, when it cannot be read.
+TJwfResult ReadJwfFile(const std::string& path, TMojiSettingsTable& moji = MojiSettings,
+                       TPenColors& pens = PenColors);
+
+}  // namespace torvane

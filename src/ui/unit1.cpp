@@ -1,0 +1,500 @@
+#include "ui/unit1.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGroupBox>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QWindow>
+#include <filesystem>
+#include <system_error>
+
+#include "settings/inifile.h"
+#include "settings/settings.h"
+#include "support/cp932.h"
+#include "support/ioerror.h"
+#include "ui/localpaths.h"
+#include "ui/mojisize.h"
+#include "ui/unit2.h"
+
+namespace torvane {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kWarningCaption[] = "警告";
+constexpr char kBatchHeading[] = "【複数ファイル一括変換モード】\r\n";
+constexpr char kNotDrawing[] = "JW-CAD図面ファイルではありません。";
+constexpr char kNotPart[] = "JWK部品ファイルではありません。";
+constexpr char kNothingLoaded[] = "jwc/jwkファイルを先に開いてください";
+constexpr char kExists[] = "ファイルはすでに存在します。\r\n上書きしますか？";
+constexpr char kSaved[] = "ファイルの保存が終了しました";
+constexpr char kFolderTitle[] = "保存ディレクトリの選択";
+constexpr char kTruncated[] = "ファイルを最後まで読み込めませんでした。読み込めた部分だけを変換します。";
+
+// The log pane drops its oldest lines past this many characters.
+constexpr int kLogLimit = 2'000'000;
+
+// The client area and the place of the two buttons kept at its right and bottom edges.
+constexpr int kClientWidth = 322;
+constexpr int kClientHeight = 313;
+constexpr QRect kButton1Rect(159, 281, 65, 25);
+constexpr QRect kButton2Rect(239, 281, 65, 25);
+
+const std::vector<TFileFilter> kOpenFilters = {{"JW_CADﾌｧｲﾙ (*.jwc)", "*.jwc"}, {"JWKﾌｧｲﾙ (*.jwk)", "*.jwk"}};
+
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+bool PathExists(const std::string& path) {
+  std::error_code error;
+  return fs::exists(path, error);
+}
+
+// A command-line path is taken whole; a relative one is resolved against the start folder.
+std::string WholePath(const std::string& path) {
+  if (path.empty() || path.front() == '/' || HomeFolder.empty()) return path;
+  return HomeFolder + path;
+}
+
+}  // namespace
+
+QFont WindowFont() {
+  QFont font;
+  // The Japanese fonts of a Debian desktop stand in where the Windows font is missing.
+  font.setFamilies({"ＭＳ Ｐゴシック", "IPAPGothic", "IPAGothic", "Noto Sans CJK JP", "VL PGothic"});
+  font.setPixelSize(12);
+  return font;
+}
+
+TForm1::TForm1(TPlatform& platform, const std::vector<std::string>& arguments) : platform_(platform) {
+  setWindowTitle(kAppTitle);
+  setFont(WindowFont());
+  CreateControls();
+  CreateMenu();
+  move(213, 122);
+  resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  Guarded([&] { FormCreate(arguments); });
+  VerForm = new TVerForm(this);
+  // A window of its own: a child would be disabled with the main window.
+  FormMoji = new TFormMoji(platform_, *this);
+}
+
+TForm1::~TForm1() { delete FormMoji; }
+
+void TForm1::CreateControls() {
+  client_ = new QWidget(this);
+  setCentralWidget(client_);
+
+  auto* groupBox1 = new QGroupBox("数値補正", client_);
+  groupBox1->setObjectName("GroupBox1");
+  groupBox1->setGeometry(8, 4, 113, 45);
+  ChkJWWhosei = new QCheckBox("数値補正する", groupBox1);
+  ChkJWWhosei->setGeometry(8, 18, 97, 17);
+
+  auto* groupBox2 = new QGroupBox("変換後文字フォント", client_);
+  groupBox2->setObjectName("GroupBox2");
+  groupBox2->setGeometry(128, 4, 145, 45);
+  CmbJWWfont = new QComboBox(groupBox2);
+  CmbJWWfont->setEditable(false);
+  CmbJWWfont->setGeometry(16, 16, 121, 20);
+
+  BntFont = new QPushButton("Font", client_);
+  BntFont->setGeometry(280, 16, 33, 25);
+  connect(BntFont, &QPushButton::clicked, this, [this] { Guarded([this] { BntFontClick(); }); });
+
+  RichEdit1 = new QPlainTextEdit(client_);
+  RichEdit1->setGeometry(8, 56, 305, 217);
+  RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+  Button1 = new QPushButton("読込", client_);
+  Button1->setGeometry(kButton1Rect);
+  connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
+  Button2 = new QPushButton("変換・保存", client_);
+  Button2->setGeometry(kButton2Rect);
+  connect(Button2, &QPushButton::clicked, this, [this] { Guarded([this] { Button2Click(); }); });
+
+  setTabOrder(Button1, Button2);
+  setTabOrder(Button2, ChkJWWhosei);
+  setTabOrder(ChkJWWhosei, CmbJWWfont);
+  setTabOrder(CmbJWWfont, BntFont);
+  setTabOrder(BntFont, RichEdit1);
+
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  help->setContext(Qt::WindowShortcut);
+  connect(help, &QShortcut::activated, this, [this] { platform_.ShowHelp(THelpTopic::Topic1); });
+}
+
+void TForm1::CreateMenu() {
+  QMenu* file = menuBar()->addMenu("ファイル(&F)");
+  Open1 = file->addAction("開く(&O)...");
+  connect(Open1, &QAction::triggered, this, [this] { Guarded([this] { Button1Click(); }); });
+  Save1 = file->addAction("変換・保存(&S)");
+  connect(Save1, &QAction::triggered, this, [this] { Guarded([this] { Button2Click(); }); });
+  file->addSeparator();
+  Exit1 = file->addAction("終了(&X)");
+  connect(Exit1, &QAction::triggered, this, &QWidget::close);
+
+  QMenu* settings = menuBar()->addMenu("設定(&S)");
+  moji1 = settings->addAction("JWS用文字設定(&M)");
+  connect(moji1, &QAction::triggered, this, [this] { moji1Click(); });
+
+  QMenu* help = menuBar()->addMenu("ヘルプ(&H)");
+  About1 = help->addAction("Torvaneヘルプ(&P)...");
+  connect(About1, &QAction::triggered, this, [this] { About1Click(); });
+  About2 = help->addAction("バージョン情報(&A)...");
+  connect(About2, &QAction::triggered, this, [this] { About2Click(); });
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  const QSize offset(client_->width() - kClientWidth, client_->height() - kClientHeight);
+  Button1->move(kButton1Rect.topLeft() + QPoint(offset.width(), offset.height()));
+  Button2->move(kButton2Rect.topLeft() + QPoint(offset.width(), offset.height()));
+}
+
+void TForm1::FormCreate(const std::vector<std::string>& arguments) {
+  InitHomeFolder();
+  std::vector<std::string> paths;
+  paths.reserve(arguments.size());
+  for (const std::string& argument : arguments) paths.push_back(WholePath(argument));
+  if (!PathExists(SettingsPath())) {
+    try {
+      CreateDefaultSettings();
+    } catch (const TIoError& e) {
+      ShowError(e.Text());
+    }
+  }
+  ChkJWWhosei->setChecked(true);
+  ShowShortFontList();
+  LoadSettings();
+  setAcceptDrops(true);
+  if (!paths.empty()) TakeCommandLine(paths);
+}
+
+void TForm1::TakeCommandLine(const std::vector<std::string>& paths) {
+  FileCount = 0;
+  BatchFiles.clear();
+  BatchFiles.reserve(paths.size());
+  for (const std::string& path : paths) {
+    if (CheckFile(path).Result != TCheckResult::Accepted) continue;
+    BatchFiles.push_back(path);
+    ++FileCount;
+  }
+  if (FileCount == 1) {
+    CurrentFile = BatchFiles.front();
+    BatchFiles.clear();
+    ReadCurrentFile(FileKindOf(CurrentFile));
+  } else if (FileCount > 1) {
+    ClearLog();
+    AddLog(kBatchHeading);
+    for (const std::string& path : BatchFiles) AddLog(PathForDisplay(path));
+    AddLog("\r\n");
+  }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  // Disabled while the character settings dialog is shown: the window answers nothing.
+  if (busy_ || !isEnabled()) {
+    event->ignore();
+    return;
+  }
+  Guarded([this] { FormClose(); });
+  event->accept();
+  QCoreApplication::quit();
+}
+
+void TForm1::FormClose() {
+  try {
+    RememberFolder();
+  } catch (const TSettingsWriteError& e) {
+    ShowError(PathForDisplay(e.Path()) + " に書き込めません");
+  }
+}
+
+// --- the log pane ---
+
+void TForm1::AddLog(const std::string& text) {
+  QString line = Q(text + "\r\n");
+  line.replace("\r\n", "\n");
+  QTextDocument* document = RichEdit1->document();
+  QTextCursor cursor(document);
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(line);
+  if (document->characterCount() > kLogLimit) {
+    // Whole lines go, oldest first, until the rest fits.
+    QTextBlock last = document->findBlock(document->characterCount() - kLogLimit);
+    cursor.setPosition(0);
+    cursor.setPosition(last.next().isValid() ? last.next().position() : last.position(), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+  }
+  RichEdit1->moveCursor(QTextCursor::End);
+}
+
+void TForm1::ClearLog() { RichEdit1->clear(); }
+
+std::string TForm1::LogText() const { return RichEdit1->toPlainText().toStdString(); }
+
+// --- loading ---
+
+void TForm1::Button1Click() {
+  std::optional<std::vector<std::string>> chosen = platform_.OpenFiles(kOpenFilters);
+  if (!chosen || chosen->empty()) return;
+  EnterFolderOf(chosen->front());
+  BatchFiles.clear();
+  FileCount = static_cast<int>(chosen->size());
+  if (FileCount == 1) {
+    LoadFile(chosen->front());
+  } else {
+    LoadBatch(*chosen);
+  }
+}
+
+void TForm1::DropFiles(const std::vector<std::string>& paths) {
+  FileCount = 0;
+  BatchFiles.clear();
+  platform_.Focus(*this);
+  FileCount = static_cast<int>(paths.size());
+  if (FileCount == 1) {
+    LoadFile(paths.front());
+  } else if (FileCount > 1) {
+    LoadBatch(paths);
+  }
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!busy_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths = DroppedFilePaths(*event->mimeData());
+  event->acceptProposedAction();
+  if (busy_ || paths.empty()) return;
+  // The drop is answered first, so that the program the files came from is not kept waiting
+  // while a box is open.
+  QMetaObject::invokeMethod(
+      this, [this, paths] { Guarded([&] { DropFiles(paths); }); }, Qt::QueuedConnection);
+}
+
+void TForm1::LoadFile(const std::string& path) {
+  CurrentFile = path;
+  ClearLog();
+  TFileCheck check = CheckFile(path);
+  if (check.Result != TCheckResult::Accepted) {
+    RefuseFile(path, check);
+    return;
+  }
+  ReadCurrentFile(check.Kind);
+}
+
+void TForm1::ReadCurrentFile(TFileKind kind) {
+  ClearLog();
+  if (!PrintLoad(LoadDocument(CurrentFile, kind, GlobalDocuments(), PathForDisplay(CurrentFile)))) ForgetFiles();
+}
+
+bool TForm1::PrintLoad(const TLoadOutcome& load) {
+  if (!load.Opened()) {
+    ShowError(TIoError::FromErrno(load.Failure.OpenError, "").Text());
+    return false;
+  }
+  for (const std::string& line : load.Summary) AddLog(line);
+  if (load.Truncated()) AddLog(kTruncated);
+  return true;
+}
+
+void TForm1::LoadBatch(const std::vector<std::string>& paths) {
+  ClearLog();
+  AddLog(kBatchHeading);
+  BatchFiles = paths;
+  FileCount = static_cast<int>(paths.size());
+  for (const std::string& path : paths) {
+    TFileCheck check = CheckFile(path);
+    if (check.Result != TCheckResult::Accepted) {
+      RefuseFile(path, check);
+      return;
+    }
+    AddLog(PathForDisplay(path));
+  }
+  AddLog("\r\n");
+}
+
+void TForm1::RefuseFile(const std::string& path, const TFileCheck& check) {
+  if (check.Result == TCheckResult::Unreadable) {
+    ShowError(TIoError::FromErrno(check.Error, "").Text());
+  } else {
+    platform_.Beep();
+    platform_.Focus(*this);
+    const char* why = check.Result == TCheckResult::NoSignature && check.Kind == TFileKind::Part ? kNotPart : kNotDrawing;
+    Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(path) + "は、\r\n" + why, {TBoxButton::Ok});
+  }
+  ForgetFiles();
+}
+
+void TForm1::ForgetFiles() {
+  FileCount = 0;
+  ClearLog();
+}
+
+// --- convert and save ---
+
+void TForm1::Button2Click() { ConvertAndSave(); }
+
+void TForm1::ConvertAndSave() {
+  if (FileCount == 0) {
+    ShowInfo(kNothingLoaded);
+  } else if (FileCount == 1) {
+    ConvertSingle();
+  } else {
+    ConvertBatch();
+  }
+}
+
+void TForm1::ConvertSingle() {
+  TFileKind kind = FileKindOf(CurrentFile);
+  if (kind == TFileKind::None) return;
+  std::optional<std::string> chosen =
+      platform_.SaveFile(BatchOutputPath(fs::path(CurrentFile).parent_path().string(), CurrentFile, kind));
+  if (!chosen) return;
+  EnterFolderOf(*chosen);
+  OutputFile = WithOutputExtension(*chosen, kind);
+  bool exists = PathExists(OutputFile);
+  if (exists && Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(OutputFile) + kExists,
+                    {TBoxButton::Yes, TBoxButton::No}) != TBoxButton::Yes) {
+    return;
+  }
+  if (!Save(kind, exists)) return;
+  platform_.Focus(*this);
+  ShowInfo(kSaved);
+}
+
+void TForm1::ConvertBatch() {
+  std::string folder = fs::path(BatchFiles.front()).parent_path().string();
+  if (!ChooseFolder(platform_, kFolderTitle, "", folder)) return;
+  const int files = std::min(FileCount, static_cast<int>(BatchFiles.size()));
+  int existing = 0;
+  for (int i = 0; i < files; ++i) {
+    if (PathExists(BatchOutputPath(folder, BatchFiles[i], FileKindOf(BatchFiles[i])))) ++existing;
+  }
+  busy_ = true;
+  struct TIdle {
+    bool& busy;
+    ~TIdle() { busy = false; }
+  } idle{busy_};
+  bool converted = false;
+  for (int i = 0; i < files; ++i) {
+    const std::string& path = BatchFiles[i];
+    TFileKind kind = FileKindOf(path);
+    std::string output = BatchOutputPath(folder, path, kind);
+    bool exists = PathExists(output);
+    if (exists && existing > 0) {
+      std::vector<TBoxButton> buttons = {TBoxButton::Yes, TBoxButton::No, TBoxButton::Abort};
+      if (existing > 1) buttons.push_back(TBoxButton::YesToAll);
+      TBoxButton answer = Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(output) + "\r\n" + kExists, buttons);
+      if (answer == TBoxButton::Abort) return;
+      existing = answer == TBoxButton::YesToAll ? 0 : existing - 1;
+      if (answer == TBoxButton::No) continue;
+    }
+    if (!PrintLoad(LoadDocument(path, kind, GlobalDocuments(), PathForDisplay(path)))) return;
+    AddLog("\r\n");
+    converted = true;
+    OutputFile = output;
+    if (!Save(kind, exists)) return;
+    platform_.ProcessPaintEvents();
+  }
+  platform_.Focus(*this);
+  if (converted) ShowInfo(kSaved);
+}
+
+bool TForm1::Save(TFileKind kind, bool replace) {
+  TWriteOutcome written = SaveDocument(kind, Options(), GlobalDocuments(), OutputFile,
+                                       replace ? TWriteMode::Replace : TWriteMode::NoReplace);
+  if (written.Written) return true;
+  ShowError(written.Text);
+  return false;
+}
+
+TConversionOptions TForm1::Options() const {
+  TConversionOptions options;
+  options.FontName = Utf8ToCp932(CmbJWWfont->currentText().toStdString()).value_or("");
+  options.NumericCorrection = ChkJWWhosei->isChecked();
+  options.CharacterTypes = MojiSettings;
+  return options;
+}
+
+void TForm1::EnterFolderOf(const std::string& path) {
+  std::error_code error;
+  fs::current_path(fs::path(path).parent_path(), error);
+}
+
+// --- font list, about box, help ---
+
+void TForm1::ShowShortFontList() {
+  CmbJWWfont->clear();
+  for (const std::string& name : kShortFontList) CmbJWWfont->addItem(Q(name));
+  CmbJWWfont->setCurrentIndex(0);
+  BntFont->setToolTip(kHintAllFonts);
+}
+
+void TForm1::BntFontClick() {
+  if (CmbJWWfont->count() >= 3) {
+    ShowShortFontList();
+    return;
+  }
+  CmbJWWfont->clear();
+  for (const std::string& name : FullFontList(platform_.JapaneseFontFamilies())) CmbJWWfont->addItem(Q(name));
+  CmbJWWfont->setCurrentIndex(CmbJWWfont->count() > 0 ? 0 : -1);
+  BntFont->setToolTip(kHintShortFonts);
+}
+
+void TForm1::moji1Click() {
+  // Kept above this window, as a dialog of it.
+  FormMoji->winId();
+  if (QWindow* owner = windowHandle()) FormMoji->windowHandle()->setTransientParent(owner);
+  FormMoji->show();
+  FormMoji->raise();
+  FormMoji->activateWindow();
+  setEnabled(false);
+}
+
+void TForm1::About1Click() { platform_.ShowHelp(THelpTopic::Contents); }
+
+void TForm1::About2Click() {
+  VerForm->show();
+  VerForm->raise();
+}
+
+// --- boxes ---
+
+TBoxButton TForm1::Ask(TBoxKind kind, const std::string& caption, const std::string& text,
+                       std::vector<TBoxButton> buttons) {
+  return platform_.ShowMessage({kind, caption, text, std::move(buttons)});
+}
+
+void TForm1::ShowInfo(const std::string& text) { platform_.ShowMessage(PlainBox(kAppTitle, text)); }
+
+void TForm1::ShowError(const std::string& text) { platform_.ShowMessage(ErrorBox(kAppTitle, text)); }
+
+void TForm1::Guarded(const std::function<void()>& command) {
+  try {
+    command();
+  } catch (const TIoError& e) {
+    ShowError(e.Text());
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+  }
+}
+
+}  // namespace torvane

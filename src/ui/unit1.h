@@ -1,0 +1,130 @@
+// The main window: start-up, loading files (open dialog, drops, command line), the log pane, the
+// conversion options, convert-and-save for one file or a batch, and closing.
+#pragma once
+
+#include <QFont>
+#include <QMainWindow>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "convert/conversion.h"
+#include "ui/platform.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace torvane {
+
+class TFormMoji;
+class TVerForm;
+
+// The application's title: the caption of plain and error boxes.
+inline constexpr char kAppTitle[] = "Torvane";
+
+// "ＭＳ Ｐゴシック" at 12 pixels, or an installed Japanese font in its place.
+QFont WindowFont();
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Builds the window and runs its start-up (FormCreate) with the paths named on the command line.
+  TForm1(TPlatform& platform, const std::vector<std::string>& arguments);
+  ~TForm1() override;
+
+  // Window state. FileCount 0: nothing loaded; 1: CurrentFile is loaded into its document;
+  // more: the first FileCount entries of BatchFiles, not read yet.
+  std::string CurrentFile;
+  int FileCount = 0;
+  std::vector<std::string> BatchFiles;
+  // The file being written.
+  std::string OutputFile;
+
+  // Appends text and a line break to the log pane.
+  void AddLog(const std::string& text);
+  void ClearLog();
+  // The log pane's text, lines ending in "\n".
+  std::string LogText() const;
+
+  void LoadFile(const std::string& path);
+  void LoadBatch(const std::vector<std::string>& paths);
+  // Takes dropped files, in the drop's order.
+  void DropFiles(const std::vector<std::string>& paths);
+
+  // The open command (button "読込", menu "開く(&O)...").
+  void Button1Click();
+  // The convert-and-save command (button "変換・保存", menu "変換・保存(&S)").
+  void Button2Click();
+  // Switches the font list between the two short names and every installed family.
+  void BntFontClick();
+  // Shows the character settings dialog and disables this window until the dialog is left.
+  void moji1Click();
+  void About1Click();
+  void About2Click();
+  // Enters the folder of a file chosen in a file dialog.
+  static void EnterFolderOf(const std::string& path);
+
+  QCheckBox* ChkJWWhosei = nullptr;
+  QComboBox* CmbJWWfont = nullptr;
+  QPushButton* BntFont = nullptr;
+  QPlainTextEdit* RichEdit1 = nullptr;
+  QPushButton* Button1 = nullptr;
+  QPushButton* Button2 = nullptr;
+  QAction* Open1 = nullptr;
+  QAction* Save1 = nullptr;
+  QAction* Exit1 = nullptr;
+  QAction* moji1 = nullptr;
+  QAction* About1 = nullptr;
+  QAction* About2 = nullptr;
+  TVerForm* VerForm = nullptr;
+  TFormMoji* FormMoji = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CreateMenu();
+  void FormCreate(const std::vector<std::string>& arguments);
+  void TakeCommandLine(const std::vector<std::string>& paths);
+  void FormClose();
+  void ShowShortFontList();
+
+  // Reads the accepted file CurrentFile into its document and prints its summary.
+  void ReadCurrentFile(TFileKind kind);
+  // Prints a load summary, and a note when the read stopped inside the records. False, after an
+  // error box, when the file could not be opened.
+  bool PrintLoad(const TLoadOutcome& load);
+  // Beep, focus and the warning of a file that is not a drawing or part; then nothing is loaded.
+  void RefuseFile(const std::string& path, const TFileCheck& check);
+  void ForgetFiles();
+
+  void ConvertAndSave();
+  void ConvertSingle();
+  void ConvertBatch();
+  // Converts the loaded document of the kind and writes OutputFile; false after an error box.
+  bool Save(TFileKind kind, bool replace);
+  TConversionOptions Options() const;
+
+  TBoxButton Ask(TBoxKind kind, const std::string& caption, const std::string& text,
+                 std::vector<TBoxButton> buttons);
+  void ShowInfo(const std::string& text);
+  // The error box of an input/output error: the runtime's text and the "." rule.
+  void ShowError(const std::string& text);
+  // Runs a command; an error that escapes it ends it with an error box.
+  void Guarded(const std::function<void()>& command);
+
+  TPlatform& platform_;
+  QWidget* client_ = nullptr;
+  bool busy_ = false;
+};
+
+}  // namespace torvane

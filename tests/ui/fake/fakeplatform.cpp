@@ -1,0 +1,43 @@
+#include "fakeplatform.h"
+
+namespace torvane::test {
+
+namespace {
+
+template <typename T>
+T Next(std::deque<T>& answers, T unscripted) {
+  if (answers.empty()) return unscripted;
+  unscripted = std::move(answers.front());
+  answers.pop_front();
+  return unscripted;
+}
+
+}  // namespace
+
+TBoxButton TFakePlatform::ShowMessage(const TMessageBox& box) {
+  Boxes.push_back(box);
+  return Next(BoxAnswers, box.EscapeButton());
+}
+
+std::optional<std::vector<std::string>> TFakePlatform::OpenFiles(const std::vector<TFileFilter>& filters) {
+  OpenRequests.push_back(filters);
+  return Next<std::optional<std::vector<std::string>>>(OpenAnswers, std::nullopt);
+}
+
+std::optional<std::string> TFakePlatform::SaveFile(const std::string& proposed) {
+  SaveRequests.push_back(proposed);
+  return Next<std::optional<std::string>>(SaveAnswers, std::nullopt);
+}
+
+std::optional<std::string> TFakePlatform::BrowseFolder(const std::string& title, const std::string& root,
+                                                       const std::string& folder) {
+  FolderRequests.push_back({title, root, folder});
+  return Next<std::optional<std::string>>(FolderAnswers, std::nullopt);
+}
+
+void TFakePlatform::ProcessPaintEvents() {
+  ++Paints;
+  if (OnPaint) OnPaint();
+}
+
+}  // namespace torvane::test

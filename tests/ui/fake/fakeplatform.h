@@ -1,0 +1,52 @@
+// A scripted stand-in for the desktop: dialogs and boxes answer from queues the test fills, and
+// every request is recorded. An unscripted box answers as its title-bar close button would, an
+// unscripted dialog as Cancel.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/platform.h"
+
+namespace torvane::test {
+
+struct TFolderRequest {
+  std::string Title, Root, Folder;
+};
+
+class TFakePlatform : public TPlatform {
+ public:
+  std::deque<TBoxButton> BoxAnswers;
+  std::vector<TMessageBox> Boxes;
+
+  std::deque<std::optional<std::vector<std::string>>> OpenAnswers;
+  std::vector<std::vector<TFileFilter>> OpenRequests;
+  std::deque<std::optional<std::string>> SaveAnswers;
+  std::vector<std::string> SaveRequests;
+  std::deque<std::optional<std::string>> FolderAnswers;
+  std::vector<TFolderRequest> FolderRequests;
+
+  std::vector<std::string> Families;
+  std::vector<THelpTopic> HelpRequests;
+  int Beeps = 0;
+  int Focuses = 0;
+  int Paints = 0;
+  // Called on every ProcessPaintEvents, to look at the window in the middle of a command.
+  std::function<void()> OnPaint;
+
+  TBoxButton ShowMessage(const TMessageBox& box) override;
+  void Beep() override { ++Beeps; }
+  void Focus(QWidget&) override { ++Focuses; }
+  std::optional<std::vector<std::string>> OpenFiles(const std::vector<TFileFilter>& filters) override;
+  std::optional<std::string> SaveFile(const std::string& proposed) override;
+  std::optional<std::string> BrowseFolder(const std::string& title, const std::string& root,
+                                          const std::string& folder) override;
+  std::vector<std::string> JapaneseFontFamilies() override { return Families; }
+  void ShowHelp(THelpTopic topic) override { HelpRequests.push_back(topic); }
+  void ProcessPaintEvents() override;
+};
+
+}  // namespace torvane::test

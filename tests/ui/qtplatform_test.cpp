@@ -1,0 +1,122 @@
+// The Qt side of the desktop, offscreen: message boxes as users see them, paths as bytes, the
+// help document.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBrowser>
+#include <QTimer>
+#include <filesystem>
+
+#include "builder/filebuilder.h"
+#include "test_util.h"
+#include "ui/localpaths.h"
+#include "ui/qtplatform.h"
+#include "ui/unit2.h"
+
+namespace torvane {
+namespace {
+
+namespace fs = std::filesystem;
+using B = TBoxButton;
+
+struct TSeen {
+  QString title, text;
+  QStringList buttons;
+  QString defaultButton, escapeButton;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// Shows the box, looks at it and closes it as the action says.
+B ShowAndAnswer(const TMessageBox& box, TSeen& seen, const std::function<void(QMessageBox&)>& action) {
+  TQtPlatform platform("");
+  QTimer::singleShot(0, [&] {
+    auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(shown, nullptr);
+    seen.title = shown->windowTitle();
+    seen.text = shown->text();
+    seen.icon = shown->icon();
+    for (QAbstractButton* button : shown->buttons()) seen.buttons << button->text();
+    seen.defaultButton = shown->defaultButton()->text();
+    seen.escapeButton = shown->escapeButton()->text();
+    action(*shown);
+  });
+  return platform.ShowMessage(box);
+}
+
+TEST(QtPlatform, MessageBoxesCarryTheirButtonsInOrderWithEnterAndEsc) {
+  TMessageBox overwrite{TBoxKind::Warning, "警告", "/o/a.jww\r\nファイルはすでに存在します。\r\n上書きしますか？",
+                        {B::Yes, B::No, B::Abort, B::YesToAll}};
+  TSeen seen;
+  // Closed by its title-bar button: "いいえ(&N)".
+  EXPECT_EQ(ShowAndAnswer(overwrite, seen, [](QMessageBox& box) { box.close(); }), B::No);
+  EXPECT_EQ(seen.title, "警告");
+  EXPECT_EQ(seen.icon, QMessageBox::Warning);
+  EXPECT_EQ(seen.text, "/o/a.jww\nファイルはすでに存在します。\n上書きしますか？");
+  EXPECT_EQ(seen.buttons, (QStringList{"はい(&Y)", "いいえ(&N)", "中止(&A)", "すべてはい(&A)"}));
+  EXPECT_EQ(seen.defaultButton, "はい(&Y)");
+  EXPECT_EQ(seen.escapeButton, "いいえ(&N)");
+  EXPECT_EQ(ShowAndAnswer(overwrite, seen, [](QMessageBox& box) { box.buttons()[3]->click(); }), B::YesToAll);
+
+  TMessageBox error{TBoxKind::Error, "Torvane", "ディスクがいっぱいです.", {B::Ok}};
+  EXPECT_EQ(ShowAndAnswer(error, seen, [](QMessageBox& box) { box.close(); }), B::Ok);
+  EXPECT_EQ(seen.icon, QMessageBox::Critical);
+  EXPECT_EQ(seen.defaultButton, "OK");
+  EXPECT_EQ(seen.escapeButton, "OK");
+}
+
+TEST(QtPlatform, PathsStayTheSystemsBytes) {
+  EXPECT_EQ(LocalPathBytes("/tmp/図面 1.jwc"), "/tmp/図面 1.jwc");
+  EXPECT_EQ(PathForDisplay("/in/\x90\x7d\x96\xca/\x95\xbd\x96\xca.jwc"), "/in/図面/平面.jwc");  // CP932
+  EXPECT_EQ(PathForDisplay("/in/図面.jwc"), "/in/図面.jwc");
+
+  QMimeData drop;
+  drop.setData("text/uri-list", "# a comment\r\nfile:///a/%90%7D%96%CA.jwc\r\nhttp://host/x.jwc\r\n"
+                                "file://localhost/b/plan%20two.jwk\r\nfile://elsewhere/c.jwc\r\n");
+  EXPECT_EQ(DroppedFilePaths(drop), (std::vector<std::string>{"/a/\x90\x7d\x96\xca.jwc", "/b/plan two.jwk"}));
+}
+
+TEST(QtPlatform, HelpIsFoundBesideTheProgramOrInstalledAndOpensAtItsTopics) {
+  test::TTempDir dir;
+  fs::create_directories(dir.Path() / "bin");
+  fs::create_directories(dir.Path() / "share/torvane");
+  const std::string bin = dir.File("bin");
+  EXPECT_EQ(HelpFilePath(bin), bin + "/Torvane.HLP");
+  test::WriteFile(dir.File("share/torvane/Torvane.HLP"),
+                  "<html><body><h1 id=\"contents\">目次</h1>" + std::string(200, '\n') +
+                      "<p>x</p><br>" + std::string(4000, 'y') + "<h2 id=\"topic1\">メインウィンドウ</h2>" +
+                      "<p>" + std::string(8000, 'z') + "</p></body></html>");
+  const std::string installed = HelpFilePath(bin);
+  EXPECT_EQ(installed, dir.File("share/torvane/Torvane.HLP"));
+  test::WriteFile(bin + "/Torvane.HLP", "<html><body>beside</body></html>");
+  EXPECT_EQ(HelpFilePath(bin), bin + "/Torvane.HLP");
+
+  TQtPlatform platform(installed);
+  platform.ShowHelp(THelpTopic::Contents);
+  QTextBrowser* help = platform.HelpWindow();
+  ASSERT_NE(help, nullptr);
+  EXPECT_TRUE(help->isVisible());
+  EXPECT_TRUE(help->toPlainText().contains("メインウィンドウ"));
+  EXPECT_EQ(help->verticalScrollBar()->value(), 0);
+  platform.ShowHelp(THelpTopic::Topic1);
+  EXPECT_GT(help->verticalScrollBar()->value(), 0);
+
+  TQtPlatform missing(dir.File("none/Torvane.HLP"));
+  missing.ShowHelp(THelpTopic::Contents);
+  EXPECT_TRUE(missing.HelpWindow()->toPlainText().contains("見つかりません"));
+}
+
+TEST(QtPlatform, TheFullFontListLeavesOutVerticalAndUnwritableNames) {
+  EXPECT_EQ(FullFontList({"@ＭＳ 明朝", "ＭＳ 明朝", "", "Noto Sans CJK JP", "한국어"}),
+            (std::vector<std::string>{"ＭＳ 明朝", "Noto Sans CJK JP"}));
+  // Whatever this system has: no entry begins with "@".
+  TQtPlatform platform("");
+  for (const std::string& name : FullFontList(platform.JapaneseFontFamilies())) EXPECT_NE(name.front(), '@');
+}
+
+}  // namespace
+}  // namespace torvane
