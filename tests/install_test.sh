@@ -19,7 +19,8 @@ desktop=$share/applications/torvane.desktop
 mime=$share/mime/packages/torvane.xml
 help=$share/torvane/Torvane.HLP
 expected=(bin/torvane-convert share/torvane/Torvane.HLP share/applications/torvane.desktop
-  share/icons/hicolor/scalable/apps/torvane.svg share/mime/packages/torvane.xml)
+  share/icons/hicolor/scalable/apps/torvane.svg share/mime/packages/torvane.xml
+  share/locale/ja/LC_MESSAGES/torvane-convert.mo)
 [ "$has_window" = 1 ] && expected+=(bin/torvane)
 [ -f "$source/docs/torvane-convert.1" ] && expected+=(share/man/man1/torvane-convert.1)
 for file in "${expected[@]}"; do
@@ -27,6 +28,9 @@ for file in "${expected[@]}"; do
 done
 [ "$has_window" = 1 ] || [ ! -e "$stage/bin/torvane" ] || fail "bin/torvane installed without the window"
 "$stage/bin/torvane-convert" --help >/dev/null || fail "the installed torvane-convert does not run"
+# The installed program finds its Japanese messages beside its folder.
+japanese=$(LANGUAGE=ja LANG=C.UTF-8 LC_ALL= "$stage/bin/torvane-convert" --bogus 2>&1 || true)
+grep -q '不明なオプション' <<<"$japanese" || fail "the installed torvane-convert does not speak Japanese under a Japanese locale"
 
 desktop-file-validate "$desktop" || fail "torvane.desktop is not a valid desktop entry"
 xmllint --noout "$mime" || fail "torvane.xml is not well-formed"
