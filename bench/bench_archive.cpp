@@ -287,7 +287,8 @@ int main(int argc, char** argv) {
       return 0;
     }
     std::size_t files = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 10000;
-    std::size_t jobs = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : std::max(1u, std::thread::hardware_concurrency());
+    std::size_t jobs =
+        argc > 2 ? std::strtoul(argv[2], nullptr, 10) : std::max(1u, std::thread::hardware_concurrency());
     if (files < kQuarters || jobs < 1) {
       std::fprintf(stderr, "usage: torvane_bench_archive [FILES [JOBS]]\n");
       return 2;

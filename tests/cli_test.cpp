@@ -486,7 +486,9 @@ class ArchiveCommand : public ConvertCommand {
   // A small archive: drawings and parts in nested folders, other files, a file that is not a
   // drawing, one whose name is Shift-JIS, and a folder with nothing to convert.
   std::string Archive() {
-    for (const char* folder : {"in", "in/1990", "in/1990/site", "in/parts", "in/empty"}) fs::create_directory(dir.File(folder));
+    for (const char* folder : {"in", "in/1990", "in/1990/site", "in/parts", "in/empty"}) {
+      fs::create_directory(dir.File(folder));
+    }
     Drawing("in/plan.jwc");
     Drawing("in/1990/HOUSE.JWC");
     Drawing("in/1990/site/\x8b\x8f\x8a\xd4.jwc");  // 居間 in Shift-JIS
@@ -583,8 +585,8 @@ TEST_F(ArchiveCommand, SkipExistingKeepsOutputsAndCountsThemWhileTwinsNeverRepla
       fs::remove_all(dir.File("twins-out"));
       TRun twins = RunCommand({"-r", "--quiet", mode, jobs, "-o", dir.File("twins-out"), dir.File("twins")});
       EXPECT_EQ(twins.status, 1) << mode << jobs;
-      EXPECT_EQ(twins.err, "torvane-convert: " + dir.File("twins/a.jwc") + ": the output " + dir.File("twins-out/a.jww") +
-                               " was already written by another file of this run\n");
+      EXPECT_EQ(twins.err, "torvane-convert: " + dir.File("twins/a.jwc") + ": the output " +
+                               dir.File("twins-out/a.jww") + " was already written by another file of this run\n");
       EXPECT_EQ(test::ReadFile(dir.File("twins-out/a.jww")), Expected(other, kGothic, true)) << mode << jobs;
     }
   }
@@ -624,7 +626,8 @@ TEST_F(ArchiveCommand, FailuresSayWhatIsWrongInPlainWords) {
       {{"-o", dir.File("missing/dir/a.jww"), drawing}, 1,
        "cannot write " + dir.File("missing/dir/a.jww") + ": the folder " + dir.File("missing/dir") + " does not exist"},
       {{"-o", dir.File("file/a.jww"), drawing}, 1, ": " + dir.File("file") + " is not a folder"},
-      {{"-o", dir.File("x.jww"), partPath}, 1, "the output " + dir.File("x.jww") + " does not fit a part: its name must end in .jws"},
+      {{"-o", dir.File("x.jww"), partPath}, 1,
+       "the output " + dir.File("x.jww") + " does not fit a part: its name must end in .jws"},
       {{"-o", dir.File("x.JWS"), drawing}, 1, "does not fit a drawing: its name must end in .jww"},
       {{"-o", dir.File("x.txt"), drawing}, 1, "does not fit a drawing"},
       {{"--settings", dir.File("nosuch.ini"), drawing}, 2,

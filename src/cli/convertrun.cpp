@@ -7,7 +7,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <thread>
 #include <unordered_set>
 
 #include "cli/messages.h"
@@ -81,8 +80,9 @@ const char* KindName(TFileKind kind) {
   return "";
 }
 
-// Why a write failed, in the user's words: which folder is missing rather than "no such file".
-std::string WriteFailureText(const std::string& output, const TWriteOutcome& write) {
+// Why a write to output (named so in messages) failed, in the user's words: which folder is
+// missing rather than "no such file".
+std::string WriteFailureText(const std::string& output, const std::string& name, const TWriteOutcome& write) {
   if (write.TooLargeBytes != 0) {
     return Tr("the output would take at least %1 bytes, more than the 2 GiB that readers of the format load; "
               "not converted",
@@ -93,14 +93,14 @@ std::string WriteFailureText(const std::string& output, const TWriteOutcome& wri
     std::error_code error;
     if (folder.empty()) folder = ".";
     if (!fs::exists(folder, error)) {
-      return Tr("cannot write %1: the folder %2 does not exist", {DisplayName(output), DisplayName(folder.string())});
+      return Tr("cannot write %1: the folder %2 does not exist", {name, DisplayName(folder.string())});
     }
     if (!fs::is_directory(folder, error)) {
-      return Tr("cannot write %1: %2 is not a folder", {DisplayName(output), DisplayName(folder.string())});
+      return Tr("cannot write %1: %2 is not a folder", {name, DisplayName(folder.string())});
     }
   }
   std::string why = write.Error != 0 ? ErrorText(write.Error) : Tr("I/O error %1", {std::to_string(write.Code)});
-  return Tr("cannot write %1: %2", {DisplayName(output), why});
+  return Tr("cannot write %1: %2", {name, why});
 }
 
 // Makes the folder and those above it that are missing, up to a folder that exists.
@@ -157,7 +157,9 @@ std::string OutputRefusal(const TJob& job, const TShared& shared, bool& special,
   if (const std::string* input = shared.Inputs.Find(output); input != nullptr && *input != job.Input) {
     return Tr("the output %1 would replace the input %2", {DisplayName(output), DisplayName(*input)});
   }
-  if (fs::equivalent(job.Input, output, error)) return Tr("the output %1 would replace the input", {DisplayName(output)});
+  if (fs::equivalent(job.Input, output, error)) {
+    return Tr("the output %1 would replace the input", {DisplayName(output)});
+  }
   // Files found in folders are not known before they come: a link that leads to a drawing or part
   // is never written through.
   if (S_ISLNK(info.st_mode) && (IsJwcFile(output) || IsJwkFile(output))) {
@@ -247,6 +249,16 @@ class TJobSource {
     return true;
   }
 
+  // How many inputs there are; walks the folders once to count their files.
+  std::size_t Count() const {
+    std::size_t count = 0;
+    for (const std::string& input : options_.Inputs) {
+      count += options_.Recursive && IsFolder(input) ? CountWalk(input) : 1;
+    }
+    return count;
+  }
+
+ private:
   bool NextInput(TJob& job) {
     TWalkEntry entry;
     while (true) {
@@ -272,14 +284,6 @@ class TJobSource {
     }
   }
 
-  // How many inputs there are; walks the folders once to count their files.
-  std::size_t Count() const {
-    std::size_t count = 0;
-    for (const std::string& input : options_.Inputs) count += options_.Recursive && IsFolder(input) ? CountWalk(input) : 1;
-    return count;
-  }
-
- private:
   static bool IsFolder(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
@@ -373,14 +377,17 @@ void TDelivery::Deliver(const TJob& job, TPrepared& prepared) {
   if (!load.Opened()) {
     return Finish(job, prepared, TResult::Failed, Tr("cannot be read: %1", {ErrorText(load.Failure.OpenError)}), true);
   }
-  if (load.Truncated()) return Finish(job, prepared, TResult::Failed, Tr("cannot be read: %1", {load.Failure.Reason}), true);
+  if (load.Truncated()) {
+    return Finish(job, prepared, TResult::Failed, Tr("cannot be read: %1", {load.Failure.Reason}), true);
+  }
   TWriteOutcome write = prepared.Staged ? CommitStaged(*prepared.Staged) : *prepared.Staging;
   prepared.Staged.reset();
   if (!write.Written && write.Error == EEXIST) {
     if (auto existing = ExistingOutput(job)) return Finish(job, prepared, existing->first, existing->second, false);
   }
   if (!write.Written) {
-    return Finish(job, prepared, TResult::Failed, WriteFailureText(OutputName(options_, job.Output), write), true);
+    std::string why = WriteFailureText(job.Output, OutputName(options_, job.Output), write);
+    return Finish(job, prepared, TResult::Failed, why, true);
   }
   if (std::optional<TFileId> id = IdOf(job.Output)) written_.insert(*id);
   // A converted file's reason is its note.
