@@ -104,7 +104,8 @@ class Window : public ::testing::Test {
 
   // What torvane-convert writes for the input with its default options.
   std::string Reference(const std::string& input, const std::string& font = "ＭＳ ゴシック") {
-    std::string output = dir.File("reference.out");
+    // The output's extension fits the input's kind, as torvane-convert asks.
+    std::string output = dir.File(FileKindOf(input) == TFileKind::Part ? "reference.jws" : "reference.jww");
     std::ostringstream out, err;
     EXPECT_EQ(RunConvertCommand({"--quiet", "--force", "--font", font, "-o", output, input}, out, err), 0) << err.str();
     std::string bytes = test::ReadFile(output);
