@@ -3,9 +3,9 @@
 # through sudo otherwise. Usage: scripts/deps.sh [extra-package...]
 set -euo pipefail
 
-# The window program needs Qt 6 Widgets and a Japanese font to show its texts; the install test
+# The window program needs Qt 6 Widgets, its Japanese texts and a Japanese font; the install test
 # checks the desktop entry and the file types.
-packages=(g++ cmake ninja-build libgtest-dev qt6-base-dev libgl-dev fonts-ipafont-gothic
+packages=(g++ cmake ninja-build libgtest-dev qt6-base-dev libgl-dev fonts-ipafont-gothic qt6-translations-l10n
   desktop-file-utils libxml2-utils shared-mime-info libglib2.0-bin "$@")
 missing=()
 for package in "${packages[@]}"; do

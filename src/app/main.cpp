@@ -1,6 +1,8 @@
 // The window program: the main window on the desktop's services, with any drawings and parts named
 // on the command line.
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,11 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("torvane");
   QApplication::setFont(torvane::WindowFont());
+  // The program speaks Japanese; the desktop's file and folder dialogs should too.
+  QTranslator qtTexts;
+  if (qtTexts.load("qtbase_ja", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&qtTexts);
+  }
   // Qt has taken its own options out of argv; the rest are paths, kept as the system's bytes.
   std::vector<std::string> arguments(argv + 1, argv + argc);
   torvane::TQtPlatform platform(torvane::HelpFilePath(torvane::LocalPathBytes(QCoreApplication::applicationDirPath())));

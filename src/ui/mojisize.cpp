@@ -234,20 +234,23 @@ void TFormMoji::BtnReadClick() {
   std::optional<std::vector<std::string>> chosen = platform_.OpenFiles(OpenDialog2Filter);
   if (chosen && !chosen->empty()) {
     TForm1::EnterFolderOf(chosen->front());
-    ImportJwf(chosen->front());
+    if (!ImportJwf(chosen->front())) return;
   }
-  // Also after a refused file: the edits show the values in force, those read before a fault too.
   ShowSettings();
 }
 
-void TFormMoji::ImportJwf(const std::string& path) {
+bool TFormMoji::ImportJwf(const std::string& path) {
   TJwfResult result = ReadJwfFile(path);
   if (result.Stop == TJwfStop::Unreadable) {
     ShowError(TIoError::FromErrno(result.Error, path).Text());
-    return;
+    return false;
   }
   if (result.KeyLines < kJwfKeyLinesNeeded) ShowInfo(kNotJwf);
-  if (result.Stop == TJwfStop::BadValue) ShowError(BadValueText(result));
+  // An import that stopped at a bad value ends as an error does: the values read before it are in
+  // force, but the edits keep their text until they are refilled.
+  if (result.Stop != TJwfStop::BadValue) return true;
+  ShowError(BadValueText(result));
+  return false;
 }
 
 void TFormMoji::BtnCancelClick() { Leave(); }

@@ -71,8 +71,9 @@ class TFormMoji : public QDialog {
   void FormCreate();
   // Enables the main window and hides the dialog.
   void Leave();
-  // Reads the JWF file into the tables and reports what the import refused.
-  void ImportJwf(const std::string& path);
+  // Reads the JWF file into the tables and reports what the import refused; false when it ended in
+  // an error (a file that cannot be read, a value that is not a whole number).
+  bool ImportJwf(const std::string& path);
   void ShowInfo(const std::string& text);
   void ShowError(const std::string& text);
 

@@ -312,9 +312,11 @@ TEST_F(MojiDialog, ImportsAJwfFileAsTheDosEditionWroteIt) {
 
     EXPECT_EQ(MojiSettings, c.Moji);
     EXPECT_EQ(PenColors, c.Colors);
-    // The edits show the tables, whatever the file was; the dialog stays open.
-    EXPECT_EQ(dialog->EdtMW[0]->text(), QString::fromStdString(TenthsText(c.Moji[0].Wide)));
-    EXPECT_EQ(dialog->EdtMC[0]->text(), QString::number(c.Moji[0].Pen));
+    // The edits show the tables after an import, refused or not; an import that ended in an error
+    // leaves them as they were. The dialog stays open.
+    bool endedInError = c.Boxes.size() == 2;
+    EXPECT_EQ(dialog->EdtMW[0]->text(), endedInError ? "8" : QString::fromStdString(TenthsText(c.Moji[0].Wide)));
+    EXPECT_EQ(dialog->EdtMC[0]->text(), QString::number(endedInError ? DefaultMojiSettings()[0].Pen : c.Moji[0].Pen));
     EXPECT_TRUE(dialog->isVisible());
     QTest::mouseClick(dialog->BtnCancel, Qt::LeftButton);
     fs::current_path(dir.Path());
@@ -335,6 +337,10 @@ TEST_F(MojiDialog, ImportCancelledOrUnreadable) {
   ASSERT_EQ(fake.Boxes.size(), 1u);
   EXPECT_EQ(fake.Boxes[0].Kind, TBoxKind::Error);
   EXPECT_EQ(MojiSettings, DefaultMojiSettings());
+  dialog->EdtMW[0]->setText("8");
+  fake.OpenAnswers.push_back(std::vector<std::string>{dir.File("env.jwf")});
+  QTest::mouseClick(dialog->BtnRead, Qt::LeftButton);
+  EXPECT_EQ(dialog->EdtMW[0]->text(), "8");  // an import that ended in an error refills nothing
 }
 
 TEST_F(MojiDialog, TheMainWindowAnswersNothingUntilTheDialogIsLeft) {
