@@ -319,6 +319,20 @@ TEST_F(ConvertCommand, SpecialFilesAreWrittenIntoNotReplaced) {
   EXPECT_TRUE(test::TemporaryFilesIn(dir.Path()).empty());
 }
 
+TEST_F(ConvertCommand, AnOutputPastTwoGibibytesIsRefusedWithTheReason) {
+  // 6.4 million empty texts in a sparse file, each written with a font name of 254 bytes.
+  test::TJwcBuilder b;
+  b.mojiCount = 6'400'000;
+  std::string input = Drawing("huge.jwc", b);
+  ASSERT_EQ(truncate(input.c_str(), static_cast<off_t>(b.Build().size() + uint64_t{6'400'000} * 24)), 0);
+  TRun run = RunCommand({"--quiet", "--font", std::string(254, 'F'), input});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("huge.jwc: the output would take at least 2169600000 bytes, more than the 2 GiB"),
+            std::string::npos)
+      << run.err;
+  EXPECT_FALSE(fs::exists(dir.File("huge.jww")));
+}
+
 TEST_F(ConvertCommand, TheOutputCanGoToStandardOutput) {
   std::string input = Drawing("a.jwc");
   std::string captured = dir.File("captured");
