@@ -715,8 +715,9 @@ TEST(ConvertProgram, SpeaksJapaneseUnderAJapaneseLocale) {
   test::TTempDir dir;
   std::string input = dir.File("a.jwc");
   test::WriteFile(input, "not a drawing");
-  std::string command = "cd " + dir.Path().string() + " && LANGUAGE=ja LANG=C.UTF-8 LC_ALL= TEXTDOMAINDIR=" +
-                        TORVANE_LOCALE_DIR + " " + TORVANE_CONVERT + " a.jwc b.jwc > out.txt 2> err.txt";
+  // Whether or not ja_JP.UTF-8 is generated on the machine.
+  std::string command = "cd " + dir.Path().string() + " && env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=ja_JP.UTF-8 " +
+                        "TEXTDOMAINDIR=" + TORVANE_LOCALE_DIR + " " + TORVANE_CONVERT + " a.jwc b.jwc > out.txt 2> err.txt";
   EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
   EXPECT_EQ(test::ReadFile(dir.File("err.txt")),
             "torvane-convert: a.jwc: JW_CAD の図面ではありません\ntorvane-convert: b.jwc: ファイルがありません\n");

@@ -43,10 +43,24 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
+// The locale the environment asks messages in, as setlocale would take it.
+const char* RequestedMessagesLocale() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return value;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 void InitMessages(const char* programPath) {
-  std::setlocale(LC_ALL, "");
+  if (std::setlocale(LC_ALL, "") == nullptr) {
+    // The locale asked for (ja_JP.UTF-8, say) is not generated on this system. The messages can
+    // still be in its language: gettext follows LANGUAGE under any locale but plain C.
+    const char* requested = RequestedMessagesLocale();
+    if (std::setlocale(LC_ALL, "C.UTF-8") != nullptr && requested != nullptr) setenv("LANGUAGE", requested, 0);
+  }
   bindtextdomain(kTextDomain, CatalogueFolder(programPath).c_str());
   bind_textdomain_codeset(kTextDomain, "UTF-8");
   textdomain(kTextDomain);
