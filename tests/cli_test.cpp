@@ -247,7 +247,8 @@ TEST_F(ConvertCommand, UsageErrors) {
     TRun run = RunCommand(c.args);
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("Usage:"), std::string::npos);
+    EXPECT_NE(run.err.find("Try \"torvane-convert --help\""), std::string::npos);
+    EXPECT_EQ(run.err.find("Usage:"), std::string::npos);
   }
   EXPECT_FALSE(fs::exists(dir.File("a.jww")));
   TRun help = RunCommand({"--help"});

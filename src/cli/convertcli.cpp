@@ -205,7 +205,9 @@ int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, s
   try {
     options = ParseOptions(args);
   } catch (const TUsageError& e) {
-    err << ForTerminal(std::string(kProgram) + ": " + e.what()) << "\n" << Usage();
+    // The reason, and where to read more: the whole usage text would bury the reason.
+    err << ForTerminal(std::string(kProgram) + ": " + e.what()) << "\n"
+        << Tr("Try \"%1 --help\" for more information.", {kProgram}) << "\n";
     return kExitUsage;
   }
   // With the output on standard output, every text goes to standard error.
