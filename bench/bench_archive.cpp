@@ -29,10 +29,14 @@
 #include "builder/filebuilder.h"
 #include "builder/jwkbuilder.h"
 
+#include "benchutil.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 using namespace torvane::test;
+using torvane::bench::Check;
+using torvane::bench::TRandom;
 
 constexpr double kRatioTarget = 2.0;
 constexpr double kMiB = 1024.0 * 1024.0;
@@ -41,22 +45,6 @@ constexpr int kQuarters = 4;
 constexpr int kFilesPerFolder = 50;
 constexpr int kRounds = 2;
 
-void Check(bool ok, const std::string& what) {
-  if (!ok) throw std::runtime_error(what);
-}
-
-// A fixed seed, so that every run measures the same archive.
-class TRandom {
- public:
-  uint32_t Next() {
-    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<uint32_t>(state_ >> 33);
-  }
-  float Uniform(float low, float high) { return low + (high - low) * static_cast<float>(Next() >> 7) / 16777216.0f; }
-
- private:
-  uint64_t state_ = 0x853C49E6748FEA9BULL;
-};
 
 // How many records a drawing gets: sizes from the bare 4.7 kB of the header to 300 kB, half of
 // them below 10 kB, a tenth above 120 kB (about 38 kB on average); a record takes some 22 bytes.
@@ -107,7 +95,7 @@ std::string MakePart(TRandom& random) {
 
 // The archive: kQuarters folders, each with folders of kFilesPerFolder files, every fifth a part.
 std::size_t MakeArchive(const fs::path& root, std::size_t files) {
-  TRandom random;
+  TRandom random(0x853C49E6748FEA9BULL);
   std::size_t bytes = 0;
   for (std::size_t i = 0; i < files; ++i) {
     std::size_t quarter = i % kQuarters, index = i / kQuarters;

@@ -34,12 +34,15 @@
 #include "drawing/jwc2jww.h"
 #include "drawing/jwcunit.h"
 #include "drawing/jwwunit.h"
+#include "benchutil.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace torvane;
 using namespace torvane::test;
+using torvane::bench::Check;
+using torvane::bench::TRandom;
 
 constexpr int kRepetitions = 5;
 constexpr std::size_t kBlock = std::size_t{1} << 20;
@@ -55,25 +58,6 @@ constexpr double kMemoryFactor = 1.2;
 constexpr double kMemoryAllowance = 64.0 * 1024 * 1024;
 constexpr std::size_t kSparseBytes = std::size_t{256} << 20;
 
-void Check(bool ok, const std::string& what) {
-  if (!ok) throw std::runtime_error(what);
-}
-
-// A fixed seed, so that every run measures the same drawing.
-class TRandom {
- public:
-  uint32_t Next() {
-    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<uint32_t>(state_ >> 33);
-  }
-  uint32_t Below(uint32_t n) { return Next() % n; }
-  float Uniform(float low, float high) {
-    return low + (high - low) * static_cast<float>(Next() >> 7) / 16777216.0f;
-  }
-
- private:
-  uint64_t state_ = 0x2545F4914F6CDD1DULL;
-};
 
 struct TCounts {
   std::size_t lines, arcs, points, texts, virtualPoints;
@@ -230,7 +214,7 @@ void AppendTexts(TBytes& records, std::string& pool, TRandom& random, std::size_
 // The builder lays out the header, the tables and the name tables; the records, too many for its
 // vectors to hold cheaply, are appended in between, in the file's order.
 std::string MakeDrawing(const TCounts& n) {
-  TRandom random;
+  TRandom random(0x2545F4914F6CDD1DULL);
   TBytes texts;
   std::string pool;
   AppendTexts(texts, pool, random, n.texts);

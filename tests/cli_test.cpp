@@ -49,14 +49,7 @@ class ConvertCommand : public ::testing::Test {
     test::WriteFile(path, b.Build());
     return path;
   }
-  static test::TJwcBuilder Plan() {
-    test::TJwcBuilder b;
-    b.memo1 = "\x8b\x8f\x8a\xd4";  // 居間
-    b.lines.push_back({33.3f, 12.1f, 74.1f, 37.0f});
-    b.lines.push_back({0, 0, 100, 50});
-    b.AddText({0, 0, 10, 0}, "abc");
-    return b;
-  }
+  static test::TJwcBuilder Plan() { return test::SmallPlan(); }
   // What the converter and writer make of the drawing, as a reference for the command's output.
   static std::string Expected(const test::TJwcBuilder& b, const std::string& font, bool correction) {
     std::string bytes = b.Build();

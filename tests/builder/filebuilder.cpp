@@ -77,6 +77,15 @@ TJwcBuilder::TJwcBuilder() {
   }
 }
 
+TJwcBuilder SmallPlan() {
+  TJwcBuilder b;
+  b.memo1 = "\x8b\x8f\x8a\xd4";  // 居間
+  b.lines.push_back({33.3f, 12.1f, 74.1f, 37.0f});
+  b.lines.push_back({0, 0, 100, 50});
+  b.AddText({0, 0, 10, 0}, "abc");
+  return b;
+}
+
 void TJwcBuilder::AddText(TTextRec record, std::string_view text) {
   uint32_t address = poolStart + static_cast<uint32_t>(pool.size());
   record.segment = static_cast<uint16_t>(address >> 4);

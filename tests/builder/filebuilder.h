@@ -113,6 +113,9 @@ struct TJwcBuilder {
   std::string Build() const;
 };
 
+// A small drawing for the front ends' tests: memo "居間", two lines and the text "abc".
+TJwcBuilder SmallPlan();
+
 std::string FormatNumber(double value);
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);

@@ -42,14 +42,7 @@ const std::string kDrawingSummary = "\n\n居間\n\n直線の数　 = 2\n円弧�
 const std::string kPartSummary = "\n\n直線の数　 = 1\n円弧の数　 = 0\n文字列の数 = 0\n実点の数　 = 0\n";
 const std::string kHeading = "【複数ファイル一括変換モード】\n\n";
 
-test::TJwcBuilder Plan() {
-  test::TJwcBuilder b;
-  b.memo1 = "\x8b\x8f\x8a\xd4";  // 居間
-  b.lines.push_back({33.3f, 12.1f, 74.1f, 37.0f});
-  b.lines.push_back({0, 0, 100, 50});
-  b.AddText({0, 0, 10, 0}, "abc");
-  return b;
-}
+test::TJwcBuilder Plan() { return test::SmallPlan(); }
 
 test::TJwkBuilder Shape() {
   test::TJwkBuilder b;
