@@ -398,14 +398,18 @@ TEST_F(ConvertCommand, UnreadableFilesAreToldWithTheReason) {
 // A converter in a child process, stopped while its output is being committed.
 TEST_F(ConvertCommand, StopsRemoveTheOutputInFlightAndTellIt) {
   std::string input = Drawing("a.jwc");
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+  // On a terminal the message takes the place of the progress line.
+  for (auto [signal, terminal] : {std::pair{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGINT, true}}) {
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     std::string log = dir.File("log");
+    int master = terminal ? posix_openpt(O_RDWR | O_NOCTTY) : -1;
+    ASSERT_TRUE(!terminal || (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0));
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      int fd = terminal ? open(ptsname(master), O_WRONLY | O_NOCTTY)
+                        : open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       dup2(fd, STDERR_FILENO);
       HandleStops("torvane-convert");
       SetCommitHook([&](const std::string&) {
@@ -428,6 +432,13 @@ TEST_F(ConvertCommand, StopsRemoveTheOutputInFlightAndTellIt) {
     EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
     EXPECT_TRUE(test::TemporaryFilesIn(dir.Path()).empty());
     EXPECT_FALSE(fs::exists(dir.File("a.jww")));
+    if (terminal) {
+      char text[200] = {};
+      ASSERT_GT(read(master, text, sizeof text - 1), 0);
+      close(master);
+      EXPECT_EQ(std::string(text).rfind("\r\x1b[Ktorvane-convert: stopped by SIGINT", 0), 0u) << text;
+      continue;
+    }
     EXPECT_NE(test::ReadFile(log).find("torvane-convert: stopped by SIG"), std::string::npos) << test::ReadFile(log);
     EXPECT_NE(test::ReadFile(log).find("the unfinished output was removed"), std::string::npos);
   }
@@ -494,12 +505,12 @@ class ArchiveCommand : public ConvertCommand {
   // A small archive: drawings and parts in nested folders, other files, a file that is not a
   // drawing, one whose name is Shift-JIS, and a folder with nothing to convert.
   std::string Archive() {
-    for (const char* folder : {"in", "in/1990", "in/1990/site", "in/parts", "in/empty"}) {
+    for (const char* folder : {"in", "in/1990", "in/1990/現場", "in/parts", "in/empty"}) {
       fs::create_directory(dir.File(folder));
     }
     Drawing("in/plan.jwc");
     Drawing("in/1990/HOUSE.JWC");
-    Drawing("in/1990/site/\x8b\x8f\x8a\xd4.jwc");  // 居間 in Shift-JIS
+    Drawing("in/1990/現場/\x8b\x8f\x8a\xd4.jwc");  // 居間 in Shift-JIS, in a folder named in UTF-8
     test::TJwkBuilder part;
     part.AddText({0, 0, 10, 0, 0, 0, 1}, "abc");
     test::WriteFile(dir.File("in/parts/door.JWK"), part.Build());
@@ -519,7 +530,7 @@ TEST_F(ArchiveCommand, RecursionRebuildsTheTreeAndParallelJobsChangeNothing) {
   std::map<std::string, std::string> tree = TreeBytes(dir.File("out1"));
   std::vector<std::string> names;
   for (const auto& [name, bytes] : tree) names.push_back(name);
-  EXPECT_EQ(names, (std::vector<std::string>{"1990/HOUSE.jww", "1990/site/\x8b\x8f\x8a\xd4.jww", "parts/door.jws",
+  EXPECT_EQ(names, (std::vector<std::string>{"1990/HOUSE.jww", "1990/現場/\x8b\x8f\x8a\xd4.jww", "parts/door.jws",
                                              "plan.jww"}));
   EXPECT_EQ(tree["plan.jww"], Expected(Plan(), kGothic, true));
   EXPECT_FALSE(fs::exists(dir.File("out1/empty")));
@@ -527,8 +538,8 @@ TEST_F(ArchiveCommand, RecursionRebuildsTheTreeAndParallelJobsChangeNothing) {
   EXPECT_EQ(Replaced(two.out, "out2", "out1"), one.out);
   EXPECT_EQ(Replaced(two.err, "out2", "out1"), one.err);
   // Summaries in input order, each followed by the output it made; the Shift-JIS name decoded.
-  std::vector<std::string> order{"1990/HOUSE.JWC", "written: " + dir.File("out1/1990/HOUSE.jww"), "site/居間.jwc",
-                                 "written: " + dir.File("out1/1990/site/居間.jww"), "door.JWK", "plan.jwc",
+  std::vector<std::string> order{"1990/HOUSE.JWC", "written: " + dir.File("out1/1990/HOUSE.jww"), "現場/居間.jwc",
+                                 "written: " + dir.File("out1/1990/現場/居間.jww"), "door.JWK", "plan.jwc",
                                  "4 converted, 1 failed, 0 skipped\n"};
   std::size_t at = 0;
   for (const std::string& text : order) {
@@ -606,6 +617,7 @@ TEST_F(ArchiveCommand, TheReportHasOneRowPerInput) {
   test::WriteFile(dir.File("in/b.jwc"), "not a drawing");
   Drawing("in/c.jwc");
   test::WriteFile(dir.File("in/c.jww"), "earlier");
+  fs::create_symlink(dir.File("in/nowhere.jwc"), dir.File("in/d.jwc"));
   test::WriteFile(dir.File("report.csv"), "an earlier report");
   TRun run = RunCommand({"-r", "--skip-existing", "--report", dir.File("report.csv"), dir.File("in")});
   EXPECT_EQ(run.status, 1);
@@ -614,10 +626,24 @@ TEST_F(ArchiveCommand, TheReportHasOneRowPerInput) {
             "\xEF\xBB\xBFinput,output,kind,result,reason,lines,arcs,texts,points,virtual points\r\n"
             "\"" + in + "a, \"\"first\"\".jwc\",\"" + in + "a, \"\"first\"\".jww\",drawing,converted,,2,0,1,0,0\r\n" +
             in + "b.jwc," + in + "b.jww,drawing,failed,not a JW_CAD drawing,,,,,\r\n" +
-            in + "c.jwc," + in + "c.jww,drawing,skipped,the output " + in + "c.jww already exists,,,,,\r\n");
+            in + "c.jwc," + in + "c.jww,drawing,skipped,the output " + in + "c.jww already exists,,,,,\r\n" +
+            in + "d.jwc," + in + "d.jww,drawing,failed,is a link that leads to no file,,,,,\r\n");
   TRun drawingName = RunCommand({"--report", dir.File("in/c.jww"), dir.File("in/c.jwc")});
   EXPECT_EQ(drawingName.status, 2);
   EXPECT_NE(drawingName.err.find("would replace a drawing or part"), std::string::npos) << drawingName.err;
+  // The report is written through a link; a link to a drawing, whatever its name, is never.
+  std::string drawing = test::ReadFile(dir.File("in/c.jwc"));
+  test::WriteFile(dir.File("in/c.dat"), drawing);
+  for (const char* target : {"in/c.jwc", "in/c.dat"}) {
+    fs::remove(dir.File("link.csv"));
+    fs::create_symlink(dir.File(target), dir.File("link.csv"));
+    TRun link = RunCommand({"--quiet", "--force", "--report", dir.File("link.csv"), dir.File("in/c.jwc")});
+    EXPECT_EQ(link.status, 2);
+    EXPECT_NE(link.err.find("is a link to the drawing or part " + dir.File(target) + ", which is never replaced"),
+              std::string::npos)
+        << link.err;
+    EXPECT_EQ(test::ReadFile(dir.File(target)), drawing);
+  }
 }
 
 TEST_F(ArchiveCommand, FailuresSayWhatIsWrongInPlainWords) {
@@ -716,6 +742,12 @@ TEST(ConvertProgram, SpeaksJapaneseUnderAJapaneseLocale) {
   EXPECT_EQ(test::ReadFile(dir.File("err.txt")),
             "torvane-convert: a.jwc: JW_CAD の図面ではありません\ntorvane-convert: b.jwc: ファイルがありません\n");
   EXPECT_EQ(test::ReadFile(dir.File("out.txt")), "変換 0 件、失敗 2 件、スキップ 0 件\n");
+  // The messages about settings and JWF files too.
+  command = "cd " + dir.Path().string() + " && env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=ja_JP.UTF-8 " +
+            "TEXTDOMAINDIR=" + TORVANE_LOCALE_DIR + " " + TORVANE_CONVERT + " --jwf none.jwf a.jwc 2> err.txt";
+  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2);
+  EXPECT_EQ(test::ReadFile(dir.File("err.txt")).rfind("torvane-convert: JWF ファイル none.jwf を読めません: ", 0), 0u)
+      << test::ReadFile(dir.File("err.txt"));
   command = "LANG=C.UTF-8 LANGUAGE= LC_ALL= " + std::string(TORVANE_CONVERT) + " --version > " + dir.File("v.txt");
   EXPECT_EQ(std::system(command.c_str()), 0);
   EXPECT_EQ(test::ReadFile(dir.File("v.txt")).rfind("torvane-convert ", 0), 0u);

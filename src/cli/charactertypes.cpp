@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "cli/messages.h"
 #include "settings/inifile.h"
 #include "support/bytereader.h"
 #include "support/cp932.h"
@@ -12,21 +13,22 @@
 namespace torvane {
 
 std::string JwfRejection(const std::string& path, const TJwfResult& result) {
-  std::string file = "the JWF file " + path;
-  std::string line = "line " + std::to_string(result.StopLine);
+  std::string file = DisplayName(path);
+  std::string line = std::to_string(result.StopLine);
+  std::string end;
   switch (result.Stop) {
-    case TJwfStop::Unreadable: return file + " cannot be read: " + std::strerror(result.Error);
+    case TJwfStop::Unreadable: return Tr("the JWF file %1 cannot be read: %2", {file, std::strerror(result.Error)});
     case TJwfStop::BadValue:
-      return file + ", " + line + ": " +
-             (result.BadText.empty() ? std::string("a value is missing")
-                                     : "\"" + Cp932ToUtf8(result.BadText) + "\" is not a whole number");
-    case TJwfStop::EndOfFile: line = "its end (" + line + ")"; break;
-    case TJwfStop::LcollorUnderscore: line += ", which begins with LCOLLOR_"; break;
-    case TJwfStop::Mdist: line += ", its first MDIST line"; break;
+      return result.BadText.empty() ? Tr("the JWF file %1, line %2: a value is missing", {file, line})
+                                    : Tr("the JWF file %1, line %2: \"%3\" is not a whole number",
+                                         {file, line, Cp932ToUtf8(result.BadText)});
+    case TJwfStop::EndOfFile: end = Tr("its end (line %1)", {line}); break;
+    case TJwfStop::LcollorUnderscore: end = Tr("line %1, which begins with LCOLLOR_", {line}); break;
+    case TJwfStop::Mdist: end = Tr("line %1, its first MDIST line", {line}); break;
   }
-  return file + " is no JWF file of JW_CAD's DOS edition: it has " + std::to_string(result.KeyLines) + " of the " +
-         std::to_string(kJwfKeyLinesNeeded) + " key lines (LCOLLOR, MPEN, MWIDE, MHIGH, MDIST) needed before " +
-         "reading ends at " + line;
+  return Tr("the JWF file %1 is no JWF file of JW_CAD's DOS edition: it has %2 of the %3 key lines "
+            "(LCOLLOR, MPEN, MWIDE, MHIGH, MDIST) needed before reading ends at %4",
+            {file, std::to_string(result.KeyLines), std::to_string(kJwfKeyLinesNeeded), end});
 }
 
 bool TCharacterTypes::NameSettings(const std::string& path, std::string& why) {
@@ -65,7 +67,8 @@ void TCharacterTypes::Load(bool mustExist) {
   TFileBytes bytes;
   int error = 0;
   if (!LoadFileBytes(settings_, bytes, &error)) {
-    failure_ = "the settings file " + settings_ + " cannot be read: " + std::strerror(error != 0 ? error : EIO);
+    failure_ = Tr("the settings file %1 cannot be read: %2",
+                  {DisplayName(settings_), std::strerror(error != 0 ? error : EIO)});
     return;
   }
   types_ = ReadMojiSettings(TIniText(std::string(reinterpret_cast<const char*>(bytes.data.get()), bytes.size)));

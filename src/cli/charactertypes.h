@@ -12,7 +12,7 @@
 
 namespace torvane {
 
-// Why the window would not import a JWF file, in English.
+// Why the window would not import a JWF file, in the language of the messages.
 std::string JwfRejection(const std::string& path, const TJwfResult& result);
 
 class TCharacterTypes {

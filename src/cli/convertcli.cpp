@@ -14,6 +14,8 @@
 #include "cli/messages.h"
 #include "cli/terminaltext.h"
 #include "convert/conversion.h"
+#include "drawing/jwcunit.h"
+#include "shape/jwkunit.h"
 #include "support/cp932.h"
 #include "support/ioerror.h"
 #include "support/text.h"
@@ -110,14 +112,28 @@ void DecideOutput(TRunOptions& run) {
   }
 }
 
-// The report replaces an earlier file of its name, but never a drawing or part.
+bool HasDrawingOrPartName(const std::string& path) {
+  std::string extension = UpperExtension(path);
+  return extension == ".JWC" || extension == ".JWK" || extension == ".JWW" || extension == ".JWS";
+}
+
+// The report replaces an earlier file of its name, but never a drawing or part, by its name or
+// through a link, which the report is written through.
 void CheckReport(const TRunOptions& run) {
   if (!run.Report) return;
-  std::string extension = UpperExtension(*run.Report);
-  if (extension == ".JWC" || extension == ".JWK" || extension == ".JWW" || extension == ".JWS") {
+  if (HasDrawingOrPartName(*run.Report)) {
     throw TUsageError(Tr("the report %1 would replace a drawing or part; name it .csv", {DisplayName(*run.Report)}));
   }
   if (IsFolder(*run.Report)) throw TUsageError(Tr("the report %1 is a folder", {DisplayName(*run.Report)}));
+  std::error_code error;
+  std::string target = fs::canonical(*run.Report, error).string();
+  // A pipe is not opened to be looked into: that would wait for a writer.
+  bool drawingOrPart = !error && (HasDrawingOrPartName(target) ||
+                                  (fs::is_regular_file(target, error) && (IsJwcFile(target) || IsJwkFile(target))));
+  if (drawingOrPart) {
+    throw TUsageError(Tr("the report %1 is a link to the drawing or part %2, which is never replaced",
+                         {DisplayName(*run.Report), DisplayName(target)}));
+  }
 }
 
 TRunOptions ParseOptions(const std::vector<std::string>& args) {

@@ -180,9 +180,12 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
   };
   if (job.FolderError != 0) return refuse(Tr("the folder cannot be read: %1", {ErrorText(job.FolderError)}));
   if (job.Folder) return refuse(Tr("is a folder (--recursive converts the drawings and parts in it)"));
+  prepared.Kind = FileKindOf(job.Input);
   struct stat info {};
   if (stat(job.Input.c_str(), &info) != 0) {
-    return refuse(errno == ENOENT ? Tr("no such file") : Tr("cannot be read: %1", {ErrorText(errno)}));
+    int error = errno;
+    if (error != ENOENT) return refuse(Tr("cannot be read: %1", {ErrorText(error)}));
+    return refuse(lstat(job.Input.c_str(), &info) == 0 ? Tr("is a link that leads to no file") : Tr("no such file"));
   }
   if (!S_ISREG(info.st_mode)) return refuse(Tr("is not a regular file"));
   TFileCheck check = CheckFile(job.Input);

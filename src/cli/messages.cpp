@@ -3,6 +3,7 @@
 #include <libintl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
@@ -83,6 +84,18 @@ std::string Tr(const char* english, std::initializer_list<std::string_view> argu
   return text;
 }
 
-std::string DisplayName(std::string_view path) { return IsUtf8(path) ? std::string(path) : Cp932ToUtf8(path); }
+std::string DisplayName(std::string_view path) {
+  // Name by name: a tree copied from a DOS disk into a folder named in UTF-8 mixes the two, and
+  // "/" is never the trail byte of a CP932 character.
+  std::string shown;
+  for (std::size_t start = 0; start <= path.size();) {
+    std::size_t end = std::min(path.find('/', start), path.size());
+    std::string_view name = path.substr(start, end - start);
+    shown += IsUtf8(name) ? std::string(name) : Cp932ToUtf8(name);
+    if (end < path.size()) shown += '/';
+    start = end + 1;
+  }
+  return shown;
+}
 
 }  // namespace torvane

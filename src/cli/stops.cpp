@@ -36,7 +36,8 @@ void HandleStops(const char* program) {
     while (sigwait(&stops, &signal) != 0) {
     }
     bool removed = RemoveTemporaryFiles() > 0;
-    std::string line = std::string(program) + ": " +
+    // On a terminal the line takes the place of the progress line rather than joining it.
+    std::string line = std::string(isatty(STDERR_FILENO) == 1 ? "\r\x1b[K" : "") + program + ": " +
                        (removed ? Tr("stopped by %1; the unfinished output was removed", {SignalName(signal)})
                                 : Tr("stopped by %1", {SignalName(signal)})) +
                        "\n";
