@@ -200,6 +200,14 @@ TEST_F(ConvertCommand, OutputsThatAreFoldersLinksOrLongNames) {
   EXPECT_EQ(RunCommand({"--quiet", "--force", "-o", dir.File("link.jww"), input}).status, 0);
   EXPECT_TRUE(fs::is_symlink(dir.File("link.jww")));
   EXPECT_EQ(test::ReadFile(dir.File("real.jww")), Expected(Plan(), kGothic, true));
+  // Nor through a link to a damaged drawing, which only its name tells.
+  test::WriteFile(dir.File("damaged.JWC"), "damaged");
+  fs::create_symlink("damaged.JWC", dir.File("damaged.jww"));
+  TRun damaged = RunCommand({"--quiet", "--force", "-o", dir.File("damaged.jww"), input});
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_NE(damaged.err.find("is a link to a JW_CAD DOS file, which is never replaced"), std::string::npos)
+      << damaged.err;
+  EXPECT_EQ(test::ReadFile(dir.File("damaged.JWC")), "damaged");
 
   std::string longName = std::string(250, 'n') + ".jww";
   EXPECT_EQ(RunCommand({"--quiet", "-o", dir.File(longName), input}).status, 0);
