@@ -556,8 +556,10 @@ TEST_F(ArchiveCommand, RecursionRebuildsTheTreeAndParallelJobsChangeNothing) {
   }
   EXPECT_EQ(one.err, "torvane-convert: " + dir.File("in/1990/fake.jwc") + ": not a JW_CAD drawing\n");
 
-  // Without -o each output lands beside its input.
-  TRun beside = RunCommand({"-r", "--quiet", in});
+  // Without -o each output lands beside its input. A summary names its file without "/./".
+  TRun summaries = RunCommand({"-r", dir.File("in/1990/.")});
+  EXPECT_EQ(summaries.out.rfind(dir.File("in/1990/HOUSE.JWC\n"), 0), 0u) << summaries.out;
+  TRun beside = RunCommand({"-r", "--quiet", "--force", in});
   EXPECT_EQ(beside.status, 1);
   EXPECT_EQ(test::ReadFile(dir.File("in/plan.jww")), tree["plan.jww"]);
   EXPECT_TRUE(fs::exists(dir.File("in/parts/door.jws")));

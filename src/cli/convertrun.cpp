@@ -222,7 +222,7 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
   TDocuments documents = worker.Documents.Refs();
   TFileOutcome outcome;
   bool convert = LoadForConversion(job.Input, check.Kind, shared.Conversion, documents, true,
-                                   DisplayName(fs::absolute(job.Input).string()), outcome);
+                                   DisplayName(fs::absolute(job.Input).lexically_normal().string()), outcome);
   prepared.Load = std::move(outcome.Load);
   prepared.Staging = std::move(outcome.Write);
   if (!convert) return prepared;
