@@ -11,9 +11,10 @@ display=${DISPLAY:-}${WAYLAND_DISPLAY:-}
 targets=(torvane-convert)
 [ $# -eq 0 ] && [ -n "$display" ] && targets+=(torvane)
 
-"$root/scripts/deps.sh"
+# The build speaks on standard error: standard output may carry a converted file (-o -).
+"$root/scripts/deps.sh" >&2
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTORVANE_TESTS=OFF -DTORVANE_BENCH=OFF >/dev/null
-cmake --build "$build" --target "${targets[@]}"
+cmake --build "$build" --target "${targets[@]}" >&2
 
 if [ $# -gt 0 ]; then
   exec "$build/src/torvane-convert" "$@"
