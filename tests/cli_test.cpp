@@ -662,6 +662,7 @@ TEST_F(ArchiveCommand, FailuresSayWhatIsWrongInPlainWords) {
   std::string partPath = dir.File("p.jwk");
   test::WriteFile(partPath, part.Build());
   test::WriteFile(dir.File("file"), "x");
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -676,6 +677,10 @@ TEST_F(ArchiveCommand, FailuresSayWhatIsWrongInPlainWords) {
       {{"-o", dir.File("x.txt"), drawing}, 1, "does not fit a drawing"},
       {{"--settings", dir.File("nosuch.ini"), drawing}, 2,
        "the settings file " + dir.File("nosuch.ini") + " cannot be read: No such file or directory"},
+      {{"--settings", dir.File("pipe"), drawing}, 2,
+       "the settings file " + dir.File("pipe") + " cannot be read: it is not a regular file"},
+      {{"--jwf", dir.File("pipe"), drawing}, 2,
+       "the JWF file " + dir.File("pipe") + " cannot be read: it is not a regular file"},
       {{"-j", "0", drawing}, 2, "--jobs takes a number from 1 to 256, not \"0\""},
   };
   for (const Case& c : cases) {

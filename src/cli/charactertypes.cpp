@@ -12,12 +12,21 @@
 
 namespace torvane {
 
+namespace {
+
+// Why a file could not be read; the reader answers EINVAL for a pipe or device.
+std::string ReadFailureText(int error) {
+  return error == EINVAL ? Tr("it is not a regular file") : std::strerror(error);
+}
+
+}  // namespace
+
 std::string JwfRejection(const std::string& path, const TJwfResult& result) {
   std::string file = DisplayName(path);
   std::string line = std::to_string(result.StopLine);
   std::string end;
   switch (result.Stop) {
-    case TJwfStop::Unreadable: return Tr("the JWF file %1 cannot be read: %2", {file, std::strerror(result.Error)});
+    case TJwfStop::Unreadable: return Tr("the JWF file %1 cannot be read: %2", {file, ReadFailureText(result.Error)});
     case TJwfStop::BadValue:
       return result.BadText.empty() ? Tr("the JWF file %1, line %2: a value is missing", {file, line})
                                     : Tr("the JWF file %1, line %2: \"%3\" is not a whole number",
@@ -68,7 +77,7 @@ void TCharacterTypes::Load(bool mustExist) {
   int error = 0;
   if (!LoadFileBytes(settings_, bytes, &error)) {
     failure_ = Tr("the settings file %1 cannot be read: %2",
-                  {DisplayName(settings_), std::strerror(error != 0 ? error : EIO)});
+                  {DisplayName(settings_), ReadFailureText(error != 0 ? error : EIO)});
     return;
   }
   types_ = ReadMojiSettings(TIniText(std::string(reinterpret_cast<const char*>(bytes.data.get()), bytes.size)));
