@@ -35,7 +35,7 @@ std::string JwfRejection(const std::string& path, const TJwfResult& result) {
     case TJwfStop::LcollorUnderscore: end = Tr("line %1, which begins with LCOLLOR_", {line}); break;
     case TJwfStop::Mdist: end = Tr("line %1, its first MDIST line", {line}); break;
   }
-  return Tr("the JWF file %1 is no JWF file of JW_CAD's DOS edition: it has %2 of the %3 key lines "
+  return Tr("the JWF file %1 is not a JWF file of JW_CAD's DOS edition: it has %2 of the %3 key lines "
             "(LCOLLOR, MPEN, MWIDE, MHIGH, MDIST) needed before reading ends at %4",
             {file, std::to_string(result.KeyLines), std::to_string(kJwfKeyLinesNeeded), end});
 }
