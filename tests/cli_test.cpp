@@ -675,6 +675,7 @@ TEST_F(ArchiveCommand, FailuresSayWhatIsWrongInPlainWords) {
        "the output " + dir.File("x.jww") + " does not fit a part: its name must end in .jws"},
       {{"-o", dir.File("x.JWS"), drawing}, 1, "does not fit a drawing: its name must end in .jww"},
       {{"-o", dir.File("x.txt"), drawing}, 1, "does not fit a drawing"},
+      {{"-o", dir.File("new"), drawing}, 1, "its name must end in .jww (an output folder must exist already)"},
       {{"--settings", dir.File("nosuch.ini"), drawing}, 2,
        "the settings file " + dir.File("nosuch.ini") + " cannot be read: No such file or directory"},
       {{"--settings", dir.File("pipe"), drawing}, 2,

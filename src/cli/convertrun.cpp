@@ -203,9 +203,12 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
   if (std::string why = OutputRefusal(job, shared, special, exists); !why.empty()) return refuse(why);
   // A device or pipe has no name to fit.
   if (!special && UpperExtension(output) != UpperOutputExtension(check.Kind)) {
-    return refuse(check.Kind == TFileKind::Drawing
-                      ? Tr("the output %1 does not fit a drawing: its name must end in .jww", {DisplayName(output)})
-                      : Tr("the output %1 does not fit a part: its name must end in .jws", {DisplayName(output)}));
+    std::string why = check.Kind == TFileKind::Drawing
+                          ? Tr("the output %1 does not fit a drawing: its name must end in .jww", {DisplayName(output)})
+                          : Tr("the output %1 does not fit a part: its name must end in .jws", {DisplayName(output)});
+    // A name without an extension was most likely meant as a folder that is not there yet.
+    if (UpperExtension(output).empty()) why += Tr(" (an output folder must exist already)");
+    return refuse(why);
   }
   if (exists && !special && !options.Force) {
     prepared.OutputExists = true;
