@@ -55,9 +55,9 @@ std::function<void(const std::string&)>& CommitHook() {
   return hook;
 }
 
-// The temporary files being written, for RemoveTemporaryFiles. A name is listed before its file
-// is made and unlisted after the file is gone or has taken its place, so that a stop that holds
-// the lock finds every file there is and no new one appears behind it.
+// The temporary files being written, for RemoveTemporaryFiles. A file is made and listed under
+// the lock, and unlisted after it is gone or has taken its place, so that a stop that holds the
+// lock finds every file there is and no new one appears behind it.
 struct TInFlight {
   std::mutex lock;
   std::set<std::string> names;
@@ -66,9 +66,13 @@ TInFlight& InFlight() {
   static TInFlight inFlight;
   return inFlight;
 }
-void List(const std::string& name) {
+// Makes a new file, listed; -1 with the errno in error when it cannot.
+int CreateListed(const std::string& name, int& error) {
   std::lock_guard guard(InFlight().lock);
-  InFlight().names.insert(name);
+  int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  error = errno;
+  if (fd >= 0) InFlight().names.insert(name);
+  return fd;
 }
 void Unlist(const std::string& name) {
   std::lock_guard guard(InFlight().lock);
@@ -115,14 +119,12 @@ TOutputFile::TOutputFile(const std::string& path, bool replace) : target_(path),
 void TOutputFile::OpenTemporary(const std::string& path, mode_t mode, bool keepMode) {
   for (unsigned attempt = 0; fd_ < 0; ++attempt) {
     std::string name = TemporaryName(target_, attempt);
-    List(name);
-    fd_ = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int error = 0;
+    fd_ = CreateListed(name, error);
     if (fd_ >= 0) {
       temporary_ = name;
       break;
     }
-    int error = errno;
-    Unlist(name);
     if (error != EEXIST || attempt > 100) throw TIoError::FromErrno(error, path);
   }
   // A replaced file keeps its permissions; a new one gets the usual ones under the umask.
