@@ -654,6 +654,11 @@ TEST_F(ArchiveCommand, TheReportHasOneRowPerInput) {
         << link.err;
     EXPECT_EQ(test::ReadFile(dir.File(target)), drawing);
   }
+  // Nor through a link to a part that this run would write.
+  fs::remove(dir.File("link.csv"));
+  fs::create_symlink(dir.File("in/c.jws"), dir.File("link.csv"));
+  EXPECT_EQ(RunCommand({"--quiet", "--report", dir.File("link.csv"), dir.File("in/c.jwc")}).status, 2);
+  EXPECT_FALSE(fs::exists(dir.File("in/c.jws")));
 }
 
 TEST_F(ArchiveCommand, FailuresSayWhatIsWrongInPlainWords) {

@@ -18,6 +18,7 @@
 #include "shape/jwkunit.h"
 #include "support/cp932.h"
 #include "support/ioerror.h"
+#include "support/outputfile.h"
 #include "support/text.h"
 
 namespace torvane {
@@ -126,10 +127,10 @@ void CheckReport(const TRunOptions& run) {
   }
   if (IsFolder(*run.Report)) throw TUsageError(Tr("the report %1 is a folder", {DisplayName(*run.Report)}));
   std::error_code error;
-  std::string target = fs::canonical(*run.Report, error).string();
+  std::string target = ResolveTarget(*run.Report);
   // A pipe is not opened to be looked into: that would wait for a writer.
-  bool drawingOrPart = !error && (HasDrawingOrPartName(target) ||
-                                  (fs::is_regular_file(target, error) && (IsJwcFile(target) || IsJwkFile(target))));
+  bool drawingOrPart = HasDrawingOrPartName(target) ||
+                       (fs::is_regular_file(target, error) && (IsJwcFile(target) || IsJwkFile(target)));
   if (drawingOrPart) {
     throw TUsageError(Tr("the report %1 is a link to the drawing or part %2, which is never replaced",
                          {DisplayName(*run.Report), DisplayName(target)}));

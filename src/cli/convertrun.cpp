@@ -16,6 +16,7 @@
 #include "convert/batch.h"
 #include "convert/folderwalk.h"
 #include "support/ioerror.h"
+#include "support/outputfile.h"
 
 namespace torvane {
 namespace {
@@ -163,7 +164,7 @@ std::string OutputRefusal(const TJob& job, const TShared& shared, bool& special,
   // Files found in folders are not known before they come: a link that leads to a drawing or part,
   // by its signature or by its name (a damaged one has no signature), is never written through.
   if (S_ISLNK(info.st_mode) && (IsJwcFile(output) || IsJwkFile(output) ||
-                                FileKindOf(fs::weakly_canonical(output, error).string()) != TFileKind::None)) {
+                                FileKindOf(ResolveTarget(output)) != TFileKind::None)) {
     return Tr("the output %1 is a link to a JW_CAD DOS file, which is never replaced", {DisplayName(output)});
   }
   special = fs::exists(target) && !fs::is_regular_file(target);

@@ -16,20 +16,6 @@
 namespace torvane {
 namespace {
 
-// A symbolic link is written through, dangling or not, so that the link stays and what it names
-// changes; a chain of links is followed as far as the system would.
-std::string ResolveTarget(const std::string& path) {
-  namespace fs = std::filesystem;
-  fs::path target(path);
-  std::error_code error;
-  for (int depth = 0; depth < 40 && fs::is_symlink(target, error); ++depth) {
-    fs::path link = fs::read_symlink(target, error);
-    if (error) break;
-    target = link.is_absolute() ? link : target.parent_path() / link;
-  }
-  return target.string();
-}
-
 // Short, so that a target whose name is as long as the system allows still gets one.
 std::string TemporaryName(const std::string& target, unsigned attempt) {
   static std::atomic<unsigned> counter{0};
@@ -80,6 +66,18 @@ void Unlist(const std::string& name) {
 }
 
 }  // namespace
+
+std::string ResolveTarget(const std::string& path) {
+  namespace fs = std::filesystem;
+  fs::path target(path);
+  std::error_code error;
+  for (int depth = 0; depth < 40 && fs::is_symlink(target, error); ++depth) {
+    fs::path link = fs::read_symlink(target, error);
+    if (error) break;
+    target = link.is_absolute() ? link : target.parent_path() / link;
+  }
+  return target.string();
+}
 
 void TDescriptorSink::Write(const uint8_t* data, std::size_t size) { WriteAll(fd_, data, size, name_); }
 

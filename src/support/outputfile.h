@@ -31,6 +31,11 @@ class TDescriptorSink final : public TByteSink {
   std::string name_;
 };
 
+// The file that writing to path reaches: a symbolic link is written through, dangling or not, so
+// that the link stays and what it names changes; a chain of links is followed as far as the
+// system would.
+std::string ResolveTarget(const std::string& path);
+
 class TOutputFile final : public TByteSink {
  public:
   // Creates the temporary file, or opens a special file for writing. Throws TIoError when it
