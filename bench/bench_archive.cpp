@@ -37,6 +37,7 @@ namespace fs = std::filesystem;
 using namespace torvane::test;
 using torvane::bench::Check;
 using torvane::bench::TRandom;
+using torvane::bench::TTempFolder;
 
 constexpr double kRatioTarget = 2.0;
 constexpr double kMiB = 1024.0 * 1024.0;
@@ -193,19 +194,6 @@ std::size_t TreeBytes(const fs::path& root) {
   }
   return bytes;
 }
-
-struct TTempFolder {
-  fs::path path;
-  TTempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "torvane-bench-XXXXXX").string();
-    Check(mkdtemp(pattern.data()) != nullptr, "cannot make a temporary folder");
-    path = pattern;
-  }
-  ~TTempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-};
 
 void PrintRun(const char* name, std::size_t files, const TRun& run, double floor) {
   std::printf("  %-22s %8.2f s %9.0f files/s %7.2f x floor %8.1f MiB peak%s\n", name, run.seconds,

@@ -43,6 +43,7 @@ using namespace torvane;
 using namespace torvane::test;
 using torvane::bench::Check;
 using torvane::bench::TRandom;
+using torvane::bench::TTempFolder;
 
 constexpr int kRepetitions = 5;
 constexpr std::size_t kBlock = std::size_t{1} << 20;
@@ -414,19 +415,6 @@ void PrintPeak(const char* name, const std::string& input, const std::string& ou
               target / kMiB, Verdict(static_cast<double>(peak.bytes) <= target), peak.written ? "" : " (refused: over 2 GiB)");
   fs::remove(output, ignored);
 }
-
-struct TTempFolder {
-  fs::path path;
-  TTempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "torvane-bench-XXXXXX").string();
-    Check(mkdtemp(pattern.data()) != nullptr, "cannot make a temporary folder");
-    path = pattern;
-  }
-  ~TTempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-};
 
 void PrintRow(const char* name, const TTimes& t) {
   std::printf("  %-28s %9.1f %9.1f   ", name, t.Best(), t.Median());

@@ -1,8 +1,10 @@
-// What the benchmark programs share: a failed step ends the program with its reason, and a
-// seeded random source, so that every run measures the same files.
+// What the benchmark programs share: a failed step ends the program with its reason, a seeded
+// random source, so that every run measures the same files, and a scratch folder.
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -24,6 +26,22 @@ class TRandom {
 
  private:
   uint64_t state_;
+};
+
+// A fresh folder under the system's temporary folder, removed with all it holds at the end.
+struct TTempFolder {
+  std::filesystem::path path;
+  TTempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "torvane-bench-XXXXXX").string();
+    Check(mkdtemp(pattern.data()) != nullptr, "cannot make a temporary folder");
+    path = pattern;
+  }
+  ~TTempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+  TTempFolder(const TTempFolder&) = delete;
+  TTempFolder& operator=(const TTempFolder&) = delete;
 };
 
 }  // namespace torvane::bench

@@ -198,23 +198,22 @@ void TFormMoji::LoadDefaults() {
   PenColors = DefaultPenColors();
 }
 
-void TFormMoji::BtnOKClick() {
+bool TFormMoji::TakeEdits() {
   std::string fault;
   if (!ValidateEdits(fault)) {
     ShowInfo(fault);
-    return;
+    return false;
   }
   StoreEdits();
-  Leave();
+  return true;
+}
+
+void TFormMoji::BtnOKClick() {
+  if (TakeEdits()) Leave();
 }
 
 void TFormMoji::BtnSaveClick() {
-  std::string fault;
-  if (!ValidateEdits(fault)) {
-    ShowInfo(fault);
-    return;
-  }
-  StoreEdits();
+  if (!TakeEdits()) return;
   try {
     SaveMojiSettings();
   } catch (const TSettingsWriteError& e) {

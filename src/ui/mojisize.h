@@ -71,6 +71,8 @@ class TFormMoji : public QDialog {
   void FormCreate();
   // Enables the main window and hides the dialog.
   void Leave();
+  // Checks the edits and stores them into the table; a fault is shown and nothing is stored.
+  bool TakeEdits();
   // Reads the JWF file into the tables and reports what the import refused; false when it ended in
   // an error (a file that cannot be read, a value that is not a whole number).
   bool ImportJwf(const std::string& path);
