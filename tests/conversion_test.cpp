@@ -33,6 +33,8 @@ TEST(ConversionService, KindIsTheUpperCasedExtensionOfTheNameAlone) {
 TEST(ConversionService, BatchOutputNameLowersOnlyTheNewExtension) {
   EXPECT_EQ(BatchOutputName("/in/PLAN.JWC", TFileKind::Drawing), "PLAN.jww");
   EXPECT_EQ(BatchOutputName("/in/a.b.Jwk", TFileKind::Part), "a.b.jws");
+  EXPECT_EQ(BatchOutputName("/in/.jwc", TFileKind::Drawing), ".jww");
+  EXPECT_EQ(ChangeExtension("/in.d/plan", ".jww"), "/in.d/plan.jww");
   EXPECT_EQ(BatchOutputPath("/out", "/in/Plan.jwc", TFileKind::Drawing), "/out/Plan.jww");
   EXPECT_EQ(BatchOutputPath("/", "/in/Plan.jwc", TFileKind::Drawing), "/Plan.jww");
 }

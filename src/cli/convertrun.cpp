@@ -301,9 +301,7 @@ class TJobSource {
   std::string OutputOf(const std::string& input, const std::string& relative) const {
     TFileKind kind = FileKindOf(input);
     if (!options_.Output) {
-      fs::path name = fs::path(input);
-      name.replace_extension(OutputExtension(kind));
-      return name.string();
+      return ChangeExtension(input, OutputExtension(kind));
     }
     if (!options_.OutputIsFolder) return *options_.Output;  // a file, or "-"
     return BatchOutputPath(relative.empty() ? *options_.Output : (fs::path(*options_.Output) / relative).string(),

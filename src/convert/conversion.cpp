@@ -65,10 +65,16 @@ TFileCheck CheckFile(const std::string& path) {
   return check;
 }
 
+std::string ChangeExtension(const std::string& path, const char* extension) {
+  // The extension is what follows the last "." of the name, as UpperExtension takes it; a name
+  // that is all extension (".jwc") keeps nothing of it.
+  std::size_t nameStart = path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1;
+  std::size_t dot = path.rfind('.');
+  return (dot == std::string::npos || dot < nameStart ? path : path.substr(0, dot)) + extension;
+}
+
 std::string BatchOutputName(const std::string& path, TFileKind kind) {
-  fs::path name = fs::path(path).filename();
-  name.replace_extension(OutputExtension(kind));
-  return name.string();
+  return ChangeExtension(fs::path(path).filename().string(), OutputExtension(kind));
 }
 
 std::string BatchOutputPath(const std::string& folder, const std::string& path, TFileKind kind) {
@@ -79,9 +85,7 @@ std::string BatchOutputPath(const std::string& folder, const std::string& path, 
 
 std::string WithOutputExtension(const std::string& path, TFileKind kind) {
   if (UpperExtension(path) == UpperOutputExtension(kind)) return path;
-  fs::path chosen(path);
-  chosen.replace_extension(OutputExtension(kind));
-  return chosen.string();
+  return ChangeExtension(path, OutputExtension(kind));
 }
 
 TDocuments GlobalDocuments() { return {JwcDocument, TJwwDocument, JwkDocument, TJwsDocument}; }

@@ -51,6 +51,9 @@ struct TFileCheck {
 // Classifies a file by its extension, then confirms it by its 20-byte signature; touches no document.
 TFileCheck CheckFile(const std::string& path);
 
+// The path with the extension of its file name (from its last ".") replaced by extension, or
+// extension appended to a name without one.
+std::string ChangeExtension(const std::string& path, const char* extension);
 // The output name of a batch file: its name without folder, the extension changed to .jww or .jws
 // in lower case whatever the input's case ("PLAN.JWC" → "PLAN.jww").
 std::string BatchOutputName(const std::string& path, TFileKind kind);

@@ -91,7 +91,8 @@ std::optional<std::string> TQtPlatform::SaveFile(const std::string& proposed) {
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   QFileInfo info(QPath(proposed));
   dialog.setDirectory(info.absolutePath());
-  dialog.selectFile(info.fileName());
+  // A Shift-JIS name from a DOS archive is proposed as people read it, not as broken UTF-8.
+  dialog.selectFile(Q(PathForDisplay(std::filesystem::path(proposed).filename().string())));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return LocalPathBytes(dialog.selectedFiles().front());
 }

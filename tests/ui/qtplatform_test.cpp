@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -78,6 +79,19 @@ TEST(QtPlatform, PathsStayTheSystemsBytes) {
   drop.setData("text/uri-list", "# a comment\r\nfile:///a/%90%7D%96%CA.jwc\r\nhttp://host/x.jwc\r\n"
                                 "file://localhost/b/plan%20two.jwk\r\nfile://elsewhere/c.jwc\r\n");
   EXPECT_EQ(DroppedFilePaths(drop), (std::vector<std::string>{"/a/\x90\x7d\x96\xca.jwc", "/b/plan two.jwk"}));
+
+  // The save dialog proposes the output of a Shift-JIS name decoded, and answers what was chosen.
+  test::TTempDir dir;
+  TQtPlatform platform("");
+  std::string proposed;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    proposed = dialog->selectedFiles().value(0).toStdString();
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  EXPECT_EQ(platform.SaveFile(dir.File("\x90\x7d\x96\xca.jww")), dir.File("図面.jww"));
+  EXPECT_EQ(proposed, dir.File("図面.jww"));
 }
 
 TEST(QtPlatform, HelpIsFoundBesideTheProgramOrInstalledAndOpensAtItsTopics) {

@@ -574,13 +574,30 @@ TEST_F(Window, ClosingRemembersTheFolderOnlyWhileTheSwitchAllows) {
   form->close();
   EXPECT_EQ(TIniFile(dir.File("Torvane.ini")).ReadString("data", "dir", "?"), dir.File("sub"));
 
+  // Each start is from the test's folder again, where the settings file lies.
   std::string ini = DefaultSettingsText();
   ini.replace(ini.find("System=1"), 8, "System=0");
   Write("Torvane.ini", ini);
+  fs::current_path(dir.Path());
   Start();
   Open({plan});
   form->close();
   EXPECT_EQ(test::ReadFile(dir.File("Torvane.ini")), ini);
+
+  // A file that cannot be written: the box names it, and the window closes all the same.
+  Write("Torvane.ini", DefaultSettingsText());
+  fs::current_path(dir.Path());
+  Start().show();
+  {
+    test::TFileSizeLimit limit(16);
+    ASSERT_TRUE(limit.Ok());
+    form->close();
+  }
+  ASSERT_EQ(fake.Boxes.size(), 1u);
+  EXPECT_EQ(fake.Boxes[0].Kind, TBoxKind::Error);
+  EXPECT_EQ(fake.Boxes[0].Text, dir.File("Torvane.ini") + " に書き込めません.");
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(test::ReadFile(dir.File("Torvane.ini")), DefaultSettingsText());
 }
 
 TEST_F(Window, TheFontListToggles) {
