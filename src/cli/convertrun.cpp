@@ -203,7 +203,7 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
   bool special = false, exists = false;
   if (std::string why = OutputRefusal(job, shared, special, exists); !why.empty()) return refuse(why);
   // A device or pipe has no name to fit.
-  if (!special && UpperExtension(output) != UpperOutputExtension(check.Kind)) {
+  if (!special && !HasOutputExtension(output, check.Kind)) {
     std::string why = check.Kind == TFileKind::Drawing
                           ? Tr("the output %1 does not fit a drawing: its name must end in .jww", {DisplayName(output)})
                           : Tr("the output %1 does not fit a part: its name must end in .jws", {DisplayName(output)});

@@ -42,13 +42,9 @@ const char* OutputExtension(TFileKind kind) {
   return "";
 }
 
-const char* UpperOutputExtension(TFileKind kind) {
-  switch (kind) {
-    case TFileKind::Drawing: return ".JWW";
-    case TFileKind::Part: return ".JWS";
-    case TFileKind::None: break;
-  }
-  return "";
+bool HasOutputExtension(const std::string& path, TFileKind kind) {
+  std::string expected = OutputExtension(kind);
+  return !expected.empty() && UpperExtension(path) == UpperExtension(expected);
 }
 
 TFileCheck CheckFile(const std::string& path) {
@@ -84,7 +80,7 @@ std::string BatchOutputPath(const std::string& folder, const std::string& path, 
 }
 
 std::string WithOutputExtension(const std::string& path, TFileKind kind) {
-  if (UpperExtension(path) == UpperOutputExtension(kind)) return path;
+  if (HasOutputExtension(path, kind)) return path;
   return ChangeExtension(path, OutputExtension(kind));
 }
 

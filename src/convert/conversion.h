@@ -32,8 +32,8 @@ std::string UpperExtension(const std::string& path);
 TFileKind FileKindOf(const std::string& path);
 // ".jww" for drawings, ".jws" for parts, "" for neither.
 const char* OutputExtension(TFileKind kind);
-// ".JWW" / ".JWS": the upper-cased extension an output of that kind must carry.
-const char* UpperOutputExtension(TFileKind kind);
+// True when the file name's extension is the output extension of the kind, in any letter case.
+bool HasOutputExtension(const std::string& path, TFileKind kind);
 
 enum class TCheckResult {
   Accepted,     // the extension names a kind and the file carries its signature
