@@ -366,10 +366,10 @@ void TForm1::ConvertSingle() {
   TFileKind kind = FileKindOf(CurrentFile);
   if (kind == TFileKind::None) return;
   std::optional<std::string> chosen =
-      platform_.SaveFile(BatchOutputPath(fs::path(CurrentFile).parent_path().string(), CurrentFile, kind));
+      platform_.SaveFile(BatchOutputPath(fs::path(CurrentFile).parent_path().string(), CurrentFile, kind, NativeOutput()));
   if (!chosen) return;
   EnterFolderOf(*chosen);
-  OutputFile = WithOutputExtension(*chosen, kind);
+  OutputFile = WithOutputExtension(*chosen, kind, NativeOutput());
   bool exists = PathExists(OutputFile);
   if (exists && Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(OutputFile) + kExists,
                     {TBoxButton::Yes, TBoxButton::No}) != TBoxButton::Yes) {
@@ -386,7 +386,7 @@ void TForm1::ConvertBatch() {
   const int files = std::min(FileCount, static_cast<int>(BatchFiles.size()));
   int existing = 0;
   for (int i = 0; i < files; ++i) {
-    if (PathExists(BatchOutputPath(folder, BatchFiles[i], FileKindOf(BatchFiles[i])))) ++existing;
+    if (PathExists(BatchOutputPath(folder, BatchFiles[i], FileKindOf(BatchFiles[i]), NativeOutput()))) ++existing;
   }
   busy_ = true;
   struct TIdle {
@@ -397,7 +397,7 @@ void TForm1::ConvertBatch() {
   for (int i = 0; i < files; ++i) {
     const std::string& path = BatchFiles[i];
     TFileKind kind = FileKindOf(path);
-    std::string output = BatchOutputPath(folder, path, kind);
+    std::string output = BatchOutputPath(folder, path, kind, NativeOutput());
     bool exists = PathExists(output);
     if (exists && existing > 0) {
       std::vector<TBoxButton> buttons = {TBoxButton::Yes, TBoxButton::No, TBoxButton::Abort};
@@ -419,7 +419,7 @@ void TForm1::ConvertBatch() {
 }
 
 bool TForm1::Save(TFileKind kind, bool replace) {
-  TWriteOutcome written = SaveDocument(kind, Options(), GlobalDocuments(), OutputFile,
+  TWriteOutcome written = SaveDocument(kind, Options(), GlobalDocuments(), NativeOutput(), OutputFile,
                                        replace ? TWriteMode::Replace : TWriteMode::NoReplace);
   if (written.Written) return true;
   ShowError(written.Text);
