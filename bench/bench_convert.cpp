@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "builder/filebuilder.h"
+#include "builder/writefiles.h"
 #include "convert/conversion.h"
 #include "drawing/jwc2jww.h"
 #include "drawing/jwcunit.h"
@@ -359,7 +360,7 @@ int RunOnce(const std::string& input, const std::string& output, const std::stri
   TConversionOptions options;
   options.FontName = font;
   TFileOutcome outcome =
-      ConvertFile(input, TFileKind::Drawing, NativeOutput(), output, options, documents->Refs(), TWriteMode::Replace, true, input);
+      ConvertFile(input, TFileKind::Drawing, output, options, documents->Refs(), TWriteMode::Replace, true, input);
   Check((outcome.Load.Complete || outcome.Load.HeaderOnly) && outcome.Write, "the drawing cannot be read");
   std::printf("%zu %d\n", PeakResident(), outcome.Write->Written ? 1 : 0);
   return 0;

@@ -9,10 +9,13 @@
 
 #include "builder/filebuilder.h"
 #include "builder/jwkbuilder.h"
+#include "builder/writefiles.h"
 #include "test_util.h"
 
 namespace torvane {
 namespace {
+
+using test::ConvertFile;
 
 struct TKindCase {
   const char* name;
@@ -94,7 +97,7 @@ TEST(ConversionService, ConvertFileWritesWhatLoadAndSaveWrite) {
   test::WriteFile(dir.File("a.jwc"), b.Build());
   TOwnedDocuments documents;
   TConversionOptions options;
-  TFileOutcome outcome = ConvertFile(dir.File("a.jwc"), TFileKind::Drawing, NativeOutput(), dir.File("a.jww"), options,
+  TFileOutcome outcome = ConvertFile(dir.File("a.jwc"), TFileKind::Drawing, dir.File("a.jww"), options,
                                      documents.Refs(), TWriteMode::NoReplace, true, "a.jwc");
   ASSERT_TRUE(outcome.Load.Complete);
   ASSERT_TRUE(outcome.Write && outcome.Write->Written);
@@ -113,7 +116,7 @@ TEST(ConversionService, ConvertFileWritesWhatLoadAndSaveWrite) {
 TEST(ConversionService, AFileThatCannotBeOpenedIsNotConverted) {
   test::TTempDir dir;
   TOwnedDocuments documents;
-  TFileOutcome outcome = ConvertFile(dir.File("none.jwc"), TFileKind::Drawing, NativeOutput(), dir.File("none.jww"), {},
+  TFileOutcome outcome = ConvertFile(dir.File("none.jwc"), TFileKind::Drawing, dir.File("none.jww"), {},
                                      documents.Refs(), TWriteMode::NoReplace, false, "none.jwc");
   EXPECT_FALSE(outcome.Load.Opened());
   EXPECT_EQ(outcome.Load.Failure.OpenError, ENOENT);
@@ -175,7 +178,7 @@ TEST_F(ConversionFiles, OutputsPastTwoGibibytesAreRefusedBeforeConverting) {
   TOwnedDocuments documents;
   TConversionOptions longFont{std::string(254, 'F'), true, DefaultMojiSettings()};
   std::string output = dir.File("sparse.jww");
-  TFileOutcome refused = ConvertFile(sparse, TFileKind::Drawing, NativeOutput(), output, longFont, documents.Refs(),
+  TFileOutcome refused = ConvertFile(sparse, TFileKind::Drawing, output, longFont, documents.Refs(),
                                      TWriteMode::Replace, true, "sparse.jwc");
   EXPECT_TRUE(refused.Load.HeaderOnly);
   EXPECT_FALSE(refused.Load.Truncated());

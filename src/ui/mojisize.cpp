@@ -215,7 +215,7 @@ void TFormMoji::BtnOKClick() {
 void TFormMoji::BtnSaveClick() {
   if (!TakeEdits()) return;
   try {
-    SaveMojiSettings();
+    SaveMojiSettings(SettingsPath(), MojiSettings, PenColors);
   } catch (const TSettingsWriteError& e) {
     // As any error of a command: the box, and the command ends there.
     ShowError(PathForDisplay(e.Path()) + " に書き込めません");
@@ -239,7 +239,7 @@ void TFormMoji::BtnReadClick() {
 }
 
 bool TFormMoji::ImportJwf(const std::string& path) {
-  TJwfResult result = ReadJwfFile(path);
+  TJwfResult result = ReadJwfFile(path, MojiSettings, PenColors);
   if (result.Stop == TJwfStop::Unreadable) {
     ShowError(TIoError::FromErrno(result.Error, path).Text());
     return false;

@@ -173,14 +173,14 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) paths.push_back(WholePath(argument));
   if (!PathExists(SettingsPath())) {
     try {
-      CreateDefaultSettings();
+      CreateDefaultSettings(SettingsPath());
     } catch (const TIoError& e) {
       ShowError(e.Text());
     }
   }
   ChkJWWhosei->setChecked(true);
   ShowShortFontList();
-  LoadSettings();
+  LoadSettings(SettingsPath(), MojiSettings, PenColors);
   setAcceptDrops(true);
   if (!paths.empty()) TakeCommandLine(paths);
 }
@@ -219,7 +219,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::FormClose() {
   try {
-    RememberFolder();
+    RememberFolder(SettingsPath());
   } catch (const TSettingsWriteError& e) {
     ShowError(PathForDisplay(e.Path()) + " に書き込めません");
   }
