@@ -388,10 +388,10 @@ void TForm1::ConvertSingle() {
   TFileKind kind = FileKindOf(CurrentFile);
   if (kind == TFileKind::None) return;
   std::optional<std::string> chosen =
-      platform_.SaveFile(BatchOutputPath(fs::path(CurrentFile).parent_path().string(), CurrentFile, kind));
+      platform_.SaveFile(BatchOutputPath(fs::path(CurrentFile).parent_path().string(), CurrentFile, kind, NativeOutput()));
   if (!chosen) return;
   EnterFolderOf(*chosen);
-  OutputFile = WithOutputExtension(*chosen, kind);
+  OutputFile = WithOutputExtension(*chosen, kind, NativeOutput());
   if (IsFolder(OutputFile)) {
     ShowRefusal(PathForDisplay(OutputFile) + kIsFolder);
     return;
@@ -420,7 +420,7 @@ void TForm1::ConvertBatch() {
   const int files = std::min(FileCount, static_cast<int>(BatchFiles.size()));
   int existing = 0;
   for (int i = 0; i < files; ++i) {
-    std::string output = BatchOutputPath(folder, BatchFiles[i], FileKindOf(BatchFiles[i]));
+    std::string output = BatchOutputPath(folder, BatchFiles[i], FileKindOf(BatchFiles[i]), NativeOutput());
     if (PathExists(output) && !IsFolder(output)) ++existing;
   }
   TBusy busy(*this);
@@ -436,7 +436,7 @@ void TForm1::ConvertBatch() {
         ended = true;
         break;
       }
-      switch (ConvertBatchFile(path, BatchOutputPath(folder, path, FileKindOf(path)), existing, converted)) {
+      switch (ConvertBatchFile(path, BatchOutputPath(folder, path, FileKindOf(path), NativeOutput()), existing, converted)) {
         case TBatchStep::Converted: ++tally.Converted; break;
         case TBatchStep::NotReplaced: ++tally.NotReplaced; break;
         case TBatchStep::Failed:
@@ -488,7 +488,7 @@ std::string TForm1::TallyLine(const TBatchTally& tally, bool stopped) {
 }
 
 bool TForm1::Save(TFileKind kind, bool replace) {
-  TWriteOutcome written = SaveDocument(kind, Options(), GlobalDocuments(), OutputFile,
+  TWriteOutcome written = SaveDocument(kind, Options(), GlobalDocuments(), NativeOutput(), OutputFile,
                                        replace ? TWriteMode::Replace : TWriteMode::NoReplace);
   if (written.Written) return true;
   // The file is named: in a batch the runtime's text alone would not say which one failed.
