@@ -6,12 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "support/stops.h"
 #include "ui/localpaths.h"
 #include "ui/qtplatform.h"
 #include "ui/unit1.h"
 #include "ui/unit2.h"
 
 int main(int argc, char** argv) {
+  // Before Qt starts its threads, so that only the stop thread takes INT, TERM, HUP and QUIT: it
+  // removes the temporary file of a save in flight, and the program dies by the signal.
+  torvane::HandleStops({});
   QApplication app(argc, argv);
   QApplication::setApplicationName("torvane");
   QApplication::setFont(torvane::WindowFont());
