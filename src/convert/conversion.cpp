@@ -265,6 +265,15 @@ uint64_t HeaderFloor(const std::string& path, TFileKind kind, TDocuments documen
 
 }  // namespace
 
+void ConvertLoaded(TFileKind kind, const TConversionOptions& options, TDocuments documents) {
+  if (kind == TFileKind::Drawing) {
+    ConvertJwcToJww(options.FontName, options.NumericCorrection, documents.Jwc, documents.Jww);
+  } else if (kind == TFileKind::Part) {
+    ConvertJwkToJws(options.FontName, options.NumericCorrection, options.CharacterTypes, documents.Jwk,
+                    documents.Jws);
+  }
+}
+
 // Converts the loaded document of the kind and hands its writer to write, unless the output would
 // be too large.
 template <typename Write>
@@ -272,13 +281,12 @@ TWriteOutcome ConvertAndWrite(TFileKind kind, const TConversionOptions& options,
   if (kind == TFileKind::Drawing) {
     uint64_t floor = OutputFloor(documents.Jwc, options.FontName);
     if (floor > kMaxOutputBytes) return TooLarge(floor);
-    ConvertJwcToJww(options.FontName, options.NumericCorrection, documents.Jwc, documents.Jww);
+    ConvertLoaded(kind, options, documents);
     return write([&](TByteSink& sink) { WriteJwwTo(sink, documents.Jww); });
   }
   uint64_t floor = OutputFloor(documents.Jwk, options.FontName);
   if (floor > kMaxOutputBytes) return TooLarge(floor);
-  ConvertJwkToJws(options.FontName, options.NumericCorrection, options.CharacterTypes, documents.Jwk,
-                  documents.Jws);
+  ConvertLoaded(kind, options, documents);
   return write([&](TByteSink& sink) { WriteJwsTo(sink, documents.Jws); });
 }
 

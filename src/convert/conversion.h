@@ -119,6 +119,10 @@ struct TLoadOutcome {
 TLoadOutcome LoadDocument(const std::string& path, TFileKind kind, TDocuments documents,
                           const std::string& summaryPath);
 
+// Converts the loaded document of the kind into its Windows-edition document, as a conversion
+// writes it, without writing it (for pictures of it).
+void ConvertLoaded(TFileKind kind, const TConversionOptions& options, TDocuments documents);
+
 enum class TWriteMode {
   Replace,         // an existing output is replaced (the user agreed to it)
   NoReplace,       // an output that exists when the file is committed is kept, and the write fails
