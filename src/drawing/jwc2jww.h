@@ -12,8 +12,6 @@
 
 namespace torvane {
 
-// fontName is the CP932 face name every text carries. Converts the records the source's arrays
-// hold and leaves the source as it is, so that converting it again gives the same document.
 // The paper of a paper-size code in millimetres: the converted drawing's coordinates lie about its
 // centre. Nothing for a code without a paper of its own (whose drawing keeps its own units).
 struct TPaperSize {
@@ -21,7 +19,9 @@ struct TPaperSize {
 };
 std::optional<TPaperSize> PaperSizeOf(int32_t code);
 
-void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const TJwcData& source = JwcDocument,
-                     TJwwData& target = TJwwDocument);
+// fontName is the CP932 face name every text carries. Converts the records the source's arrays
+// hold and leaves the source as it is, so that converting it again gives the same document.
+void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const TJwcData& source,
+                     TJwwData& target);
 
 }  // namespace torvane

@@ -20,9 +20,11 @@
 #include "builder/jwkbuilder.h"
 #include "cli/convertcli.h"
 #include "fakeplatform.h"
+#include "settings/inifile.h"
 #include "settings/settings.h"
 #include "settings/tenths.h"
 #include "test_util.h"
+#include "render/painter.h"
 #include "ui/mojisize.h"
 #include "ui/unit1.h"
 
@@ -127,8 +129,8 @@ TEST_F(MojiDialog, PanelsShowTheReferenceColourOfEachPen) {
   const QColor expected[] = {Qt::white, {0, 0, 0}, {0, 0, 255}, {255, 0, 0}, {128, 0, 128}, {255, 255, 0},
                              Qt::white, Qt::white, Qt::white, Qt::white};
   for (std::size_t n = 1; n <= 10; ++n) EXPECT_EQ(PanelColor(n), expected[n - 1]) << "type " << n;
-  EXPECT_EQ(TFormMoji::ColorOfCode(5), QColor(0, 255, 255));
-  EXPECT_EQ(TFormMoji::ColorOfCode(7), QColor(255, 255, 255));
+  EXPECT_EQ(ReferenceColor(5), QColor(0, 255, 255));
+  EXPECT_EQ(ReferenceColor(7), QColor(255, 255, 255));
 }
 
 TEST_F(MojiDialog, OkStoresTheCeilingOfTenthsOrRefusesWithoutStoringAnything) {
@@ -218,7 +220,7 @@ TEST_F(MojiDialog, SaveWritesTheFiveSectionsOnlyWhileTheSwitchAllows) {
   text.replace(text.find("[MojiWide]\r\nPen01=20"), 20, "[MojiWide]\r\nPen01=35");
   EXPECT_EQ(test::ReadFile(ini), text);
   // What Save wrote is what the command line converts with.
-  EXPECT_EQ(ReadMojiSettings(ini), expected);
+  EXPECT_EQ(ReadMojiSettings(TIniFile(ini).Read()), expected);
 
   std::string off = DefaultSettingsText();
   off.replace(off.find("System=1"), 8, "System=0");
