@@ -22,7 +22,11 @@ bool TPicture::Load(const std::string& path, const TConversionOptions& options, 
     failure = std::strerror(load_.Failure.OpenError);
     return false;
   }
-  ConvertLoaded(check.Kind, options, documents_->Refs());
+  TWriteOutcome refusal;
+  if (!ConvertDocument(check.Kind, options, documents_->Refs(), refusal)) {
+    failure = "too large to convert";
+    return false;
+  }
   // The source is not needed any more; the converted document keeps the texts' bytes.
   ResetJwc(documents_->Jwc);
   ResetJwk(documents_->Jwk);

@@ -19,7 +19,6 @@
 #include "support/ioerror.h"
 #include "support/text.h"
 #include "ui/localpaths.h"
-#include "ui/unit1.h"
 
 namespace torvane {
 
@@ -45,8 +44,6 @@ constexpr TColumn kColumns[] = {
     {"間隔", "EdtMK", &TFormMoji::EdtMK, &TMojiSetting::Dist, true},
     {"ペンNo.", "EdtMC", &TFormMoji::EdtMC, &TMojiSetting::Pen, false},
 };
-
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 // "文字種１" … "文字種１０", with full-width digits.
 std::string TypeLabel(std::size_t index) {
@@ -79,7 +76,8 @@ std::string BadValueText(const TJwfResult& result) {
 
 }  // namespace
 
-TFormMoji::TFormMoji(TPlatform& platform, QWidget& mainWindow) : platform_(platform), mainWindow_(mainWindow) {
+TFormMoji::TFormMoji(TPlatform& platform, QWidget& mainWindow)
+    : TAppBoxes(platform), platform_(platform), mainWindow_(mainWindow) {
   setWindowTitle(kCaption);
   setFont(WindowFont());
   CreateControls();
@@ -218,7 +216,7 @@ void TFormMoji::BtndefaultClick() {
 void TFormMoji::BtnReadClick() {
   std::optional<std::vector<std::string>> chosen = platform_.OpenFiles(OpenDialog2Filter);
   if (chosen && !chosen->empty()) {
-    TForm1::EnterFolderOf(chosen->front());
+    EnterFolderOf(chosen->front());
     if (!ImportJwf(chosen->front())) return;
   }
   ShowSettings();
@@ -246,9 +244,5 @@ void TFormMoji::Leave() {
   mainWindow_.setEnabled(true);
   hide();
 }
-
-void TFormMoji::ShowInfo(const std::string& text) { platform_.ShowMessage(PlainBox(kAppTitle, text)); }
-
-void TFormMoji::ShowError(const std::string& text) { platform_.ShowMessage(ErrorBox(kAppTitle, text)); }
 
 }  // namespace torvane

@@ -56,8 +56,6 @@ constexpr QRect kButton2Rect(239, 281, 65, 25);
 
 const std::vector<TFileFilter> kOpenFilters = {{"JW_CADﾌｧｲﾙ (*.jwc)", "*.jwc"}, {"JWKﾌｧｲﾙ (*.jwk)", "*.jwk"}};
 
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
-
 bool PathExists(const std::string& path) {
   std::error_code error;
   return fs::exists(path, error);
@@ -71,15 +69,8 @@ std::string WholePath(const std::string& path) {
 
 }  // namespace
 
-QFont WindowFont() {
-  QFont font;
-  // The Japanese fonts of a Debian desktop stand in where the Windows font is missing.
-  font.setFamilies({"ＭＳ Ｐゴシック", "IPAPGothic", "IPAGothic", "Noto Sans CJK JP", "VL PGothic"});
-  font.setPixelSize(12);
-  return font;
-}
-
-TForm1::TForm1(TPlatform& platform, const std::vector<std::string>& arguments) : platform_(platform) {
+TForm1::TForm1(TPlatform& platform, const std::vector<std::string>& arguments)
+    : TAppBoxes(platform), platform_(platform) {
   setWindowTitle(kAppTitle);
   setFont(WindowFont());
   CreateControls();
@@ -375,10 +366,10 @@ void TForm1::ConvertSingle() {
   TFileKind kind = FileKindOf(CurrentFile);
   if (kind == TFileKind::None) return;
   std::optional<std::string> chosen =
-      platform_.SaveFile(BatchOutputPath(fs::path(CurrentFile).parent_path().string(), CurrentFile, kind));
+      platform_.SaveFile(BatchOutputPath(fs::path(CurrentFile).parent_path().string(), CurrentFile, kind, NativeOutput()));
   if (!chosen) return;
   EnterFolderOf(*chosen);
-  OutputFile = WithOutputExtension(*chosen, kind);
+  OutputFile = WithOutputExtension(*chosen, kind, NativeOutput());
   bool exists = PathExists(OutputFile);
   if (exists && Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(OutputFile) + kExists,
                     {TBoxButton::Yes, TBoxButton::No}) != TBoxButton::Yes) {
@@ -395,7 +386,7 @@ void TForm1::ConvertBatch() {
   const int files = std::min(FileCount, static_cast<int>(BatchFiles.size()));
   int existing = 0;
   for (int i = 0; i < files; ++i) {
-    if (PathExists(BatchOutputPath(folder, BatchFiles[i], FileKindOf(BatchFiles[i])))) ++existing;
+    if (PathExists(BatchOutputPath(folder, BatchFiles[i], FileKindOf(BatchFiles[i]), NativeOutput()))) ++existing;
   }
   busy_ = true;
   struct TIdle {
@@ -406,7 +397,7 @@ void TForm1::ConvertBatch() {
   for (int i = 0; i < files; ++i) {
     const std::string& path = BatchFiles[i];
     TFileKind kind = FileKindOf(path);
-    std::string output = BatchOutputPath(folder, path, kind);
+    std::string output = BatchOutputPath(folder, path, kind, NativeOutput());
     bool exists = PathExists(output);
     if (exists && existing > 0) {
       std::vector<TBoxButton> buttons = {TBoxButton::Yes, TBoxButton::No, TBoxButton::Abort};
@@ -428,7 +419,7 @@ void TForm1::ConvertBatch() {
 }
 
 bool TForm1::Save(TFileKind kind, bool replace) {
-  TWriteOutcome written = SaveDocument(kind, Options(), GlobalDocuments(), OutputFile,
+  TWriteOutcome written = SaveDocument(kind, Options(), GlobalDocuments(), NativeOutput(), OutputFile,
                                        replace ? TWriteMode::Replace : TWriteMode::NoReplace);
   if (written.Written) return true;
   ShowError(written.Text);
@@ -441,11 +432,6 @@ TConversionOptions TForm1::Options() const {
   options.NumericCorrection = ChkJWWhosei->isChecked();
   options.CharacterTypes = MojiSettings;
   return options;
-}
-
-void TForm1::EnterFolderOf(const std::string& path) {
-  std::error_code error;
-  fs::current_path(fs::path(path).parent_path(), error);
 }
 
 // --- font list, about box, help ---
@@ -507,10 +493,6 @@ TBoxButton TForm1::Ask(TBoxKind kind, const std::string& caption, const std::str
                        std::vector<TBoxButton> buttons) {
   return platform_.ShowMessage({kind, caption, text, std::move(buttons)});
 }
-
-void TForm1::ShowInfo(const std::string& text) { platform_.ShowMessage(PlainBox(kAppTitle, text)); }
-
-void TForm1::ShowError(const std::string& text) { platform_.ShowMessage(ErrorBox(kAppTitle, text)); }
 
 void TForm1::Guarded(const std::function<void()>& command) {
   try {
