@@ -272,8 +272,9 @@ TWriteOutcome ConvertAndWrite(TFileKind kind, const TConversionOptions& options,
   if (kind == TFileKind::Drawing) {
     uint64_t floor = OutputFloor(documents.Jwc, options.FontName);
     if (floor > kMaxOutputBytes) return TooLarge(floor);
-    ConvertJwcToJww(options.FontName, options.NumericCorrection, documents.Jwc, documents.Jww);
-    return write([&](TByteSink& sink) { WriteJwwTo(sink, documents.Jww); });
+    return write([&](TByteSink& sink) {
+      WriteConvertedJww(sink, options.FontName, options.NumericCorrection, documents.Jwc, documents.Jww);
+    });
   }
   uint64_t floor = OutputFloor(documents.Jwk, options.FontName);
   if (floor > kMaxOutputBytes) return TooLarge(floor);

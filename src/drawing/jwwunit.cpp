@@ -142,6 +142,13 @@ void WriteJwwTo(TByteSink& sink, const TJwwData& d) {
   w.Flush();
 }
 
+void WriteJwwTo(TByteSink& sink, const TJwwData& d, const TMadeEntities& entities) {
+  TArchiveWriter w(sink);
+  WriteHeader(w, d);
+  WriteEntityList(w, entities);
+  w.Flush();
+}
+
 bool WriteJww(const std::string& path, const TJwwData& document, std::string* failure) {
   return WriteFileReplacing(path, [&document](TByteSink& sink) { WriteJwwTo(sink, document); }, failure);
 }

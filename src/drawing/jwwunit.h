@@ -99,5 +99,7 @@ void ResetJwwDocument(TJwwData& document = TJwwDocument);
 bool WriteJww(const std::string& path, const TJwwData& document = TJwwDocument, std::string* failure = nullptr);
 // The same bytes into any sink; a failing sink raises TIoError.
 void WriteJwwTo(TByteSink& sink, const TJwwData& document = TJwwDocument);
+// The document's header and the made records in place of its arrays.
+void WriteJwwTo(TByteSink& sink, const TJwwData& document, const TMadeEntities& entities);
 
 }  // namespace torvane

@@ -12,19 +12,31 @@ TArchiveWriter::TArchiveWriter(TByteSink& sink, std::size_t bufferSize)
       capacity_(bufferSize > 0 ? bufferSize : 1),
       buffer_(std::make_unique_for_overwrite<uint8_t[]>(capacity_)) {}
 
+uint8_t* StoreLengthPrefix(uint8_t* p, std::size_t length) {
+  if (length < 255) return StoreLittleEndian(p, static_cast<uint8_t>(length));
+  p = StoreLittleEndian(p, uint8_t{0xFF});
+  if (length < 65534) return StoreLittleEndian(p, static_cast<uint16_t>(length));
+  p = StoreLittleEndian(p, uint16_t{0xFFFF});
+  return StoreLittleEndian(p, static_cast<uint32_t>(length));
+}
+
+uint8_t* StoreNewClass(uint8_t* p, std::string_view name) {
+  p = StoreLittleEndian(p, uint16_t{0xFFFF});
+  p = StoreLittleEndian(p, kArchiveSchema);
+  p = StoreLittleEndian(p, static_cast<uint16_t>(name.size()));
+  std::memcpy(p, name.data(), name.size());
+  return p + name.size();
+}
+
+uint8_t* StoreClassRef(uint8_t* p, uint32_t index) {
+  if (index < 0x7FFD) return StoreLittleEndian(p, static_cast<uint16_t>(0x8000 | index));
+  p = StoreLittleEndian(p, uint16_t{0x7FFF});
+  return StoreLittleEndian(p, 0x80000000u | index);
+}
+
 void TArchiveWriter::WriteString(std::string_view text) {
-  std::size_t length = text.size();
-  if (length < 255) {
-    WriteByte(static_cast<uint8_t>(length));
-  } else if (length < 65534) {
-    WriteByte(0xFF);
-    WriteWord(static_cast<uint16_t>(length));
-  } else {
-    WriteByte(0xFF);
-    WriteWord(0xFFFF);
-    WriteDword(static_cast<uint32_t>(length));
-  }
-  WriteBytes(text.data(), length);
+  Put(LengthPrefixBytes(text.size()), [&](uint8_t* p) { StoreLengthPrefix(p, text.size()); });
+  WriteBytes(text.data(), text.size());
 }
 
 void TArchiveWriter::WriteShortString(std::string_view text) {
@@ -43,19 +55,12 @@ void TArchiveWriter::WriteCount(uint32_t n) {
 }
 
 void TArchiveWriter::WriteNewClass(std::string_view name) {
-  WriteWord(0xFFFF);
-  WriteWord(kArchiveSchema);
-  WriteWord(static_cast<uint16_t>(name.size()));
-  WriteBytes(name.data(), name.size());
+  // Class names are a few letters: they always fit one Put.
+  Put(NewClassBytes(name), [&](uint8_t* p) { StoreNewClass(p, name); });
 }
 
 void TArchiveWriter::WriteClassRef(uint32_t index) {
-  if (index < 0x7FFD) {
-    WriteWord(static_cast<uint16_t>(0x8000 | index));
-  } else {
-    WriteWord(0x7FFF);
-    WriteDword(0x80000000u | index);
-  }
+  Put(ClassRefBytes(index), [&](uint8_t* p) { StoreClassRef(p, index); });
 }
 
 TArchiveWriter::~TArchiveWriter() {
