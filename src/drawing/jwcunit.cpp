@@ -162,7 +162,7 @@ bool IsJwcFile(const std::string& path) {
   return LoadFilePrefix(path, 20, head) && UpToZero(head) == kJwcSignature;
 }
 
-void ResetJwc(TJwcData& document) { document = TJwcData{}; }
+void ResetJwc(TJwcData& document) { ResetKeepingArrays(document, &TJwcData::Sen, &TJwcData::Enko, &TJwcData::Moji, &TJwcData::Ten); }
 
 void ParseJwcHeader(TJwcData& document) {
   TJwcData::THeader& h = document.Header;
@@ -198,10 +198,6 @@ TLoadSummary JwcSummary(const std::string& path, const TJwcData& document) {
   const TJwcData::THeader& h = document.Header;
   return TLoadSummary{path, h.Memo1, h.Memo2, h.SenCount(), h.EnkoCount(), h.MojiCount(), h.TenCount(),
                       h.KasoTenCount()};
-}
-
-std::vector<std::string> JwcSummaryLines(const std::string& path, const TJwcData& document) {
-  return LoadSummaryLines(JwcSummary(path, document));
 }
 
 }  // namespace torvane

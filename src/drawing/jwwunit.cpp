@@ -149,8 +149,4 @@ void WriteJwwTo(TByteSink& sink, const TJwwData& d, const TMadeEntities& entitie
   w.Flush();
 }
 
-bool WriteJww(const std::string& path, const TJwwData& document, std::string* failure) {
-  return WriteFileReplacing(path, [&document](TByteSink& sink) { WriteJwwTo(sink, document); }, failure);
-}
-
 }  // namespace torvane

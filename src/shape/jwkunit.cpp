@@ -92,7 +92,7 @@ bool IsJwkFile(const std::string& path) {
   return LoadFilePrefix(path, 20, head) && UpToZero(head) == kJwkSignature;
 }
 
-void ResetJwk(TJwkData& document) { document = TJwkData{}; }
+void ResetJwk(TJwkData& document) { ResetKeepingArrays(document, &TJwkData::Sen, &TJwkData::Enko, &TJwkData::Ten, &TJwkData::Moji); }
 
 bool ParseJwkHeader(TJwkData& document, TReadFailure* failure) {
   THeader& h = document.Header;
@@ -139,10 +139,6 @@ TLoadSummary JwkSummary(const std::string& path, const TJwkData& document) {
   const THeader& h = document.Header;
   return TLoadSummary{path, std::nullopt, std::nullopt, h.SenCount, h.EnkoCount, h.MojiCount, h.TenCount,
                       std::nullopt};
-}
-
-std::vector<std::string> JwkSummaryLines(const std::string& path, const TJwkData& document) {
-  return LoadSummaryLines(JwkSummary(path, document));
 }
 
 }  // namespace torvane

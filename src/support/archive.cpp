@@ -7,10 +7,25 @@
 
 namespace torvane {
 
+namespace {
+
+// The buffer of the last writer that ended on this thread, kept for the next: a worker that
+// writes file after file allocates it once.
+struct TKeptBuffer {
+  std::unique_ptr<uint8_t[]> Data;
+  std::size_t Capacity = 0;
+};
+thread_local TKeptBuffer keptBuffer;
+
+std::unique_ptr<uint8_t[]> TakeBuffer(std::size_t capacity) {
+  if (keptBuffer.Data && keptBuffer.Capacity == capacity) return std::move(keptBuffer.Data);
+  return std::make_unique_for_overwrite<uint8_t[]>(capacity);
+}
+
+}  // namespace
+
 TArchiveWriter::TArchiveWriter(TByteSink& sink, std::size_t bufferSize)
-    : sink_(sink),
-      capacity_(bufferSize > 0 ? bufferSize : 1),
-      buffer_(std::make_unique_for_overwrite<uint8_t[]>(capacity_)) {}
+    : sink_(sink), capacity_(bufferSize > 0 ? bufferSize : 1), buffer_(TakeBuffer(capacity_)) {}
 
 uint8_t* StoreLengthPrefix(uint8_t* p, std::size_t length) {
   if (length < 255) return StoreLittleEndian(p, static_cast<uint8_t>(length));
@@ -65,6 +80,7 @@ void TArchiveWriter::WriteClassRef(uint32_t index) {
 
 TArchiveWriter::~TArchiveWriter() {
   if (pending_.valid()) pending_.wait();
+  keptBuffer = TKeptBuffer{std::move(buffer_), capacity_};
 }
 
 void TArchiveWriter::AwaitPending() {
