@@ -412,8 +412,9 @@ void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const 
   converter.ConvertRecords();
 }
 
-void WriteConvertedJww(TByteSink& sink, const std::string& fontName, bool numericCorrection, const TJwcData& source,
-                       TJwwData& target) {
+void WriteConvertedJww(TByteSink& sink, const std::string& fontName, bool numericCorrection, const TJwcData& source) {
+  // Everything but the records: layers, header, tables; a few kilobytes.
+  TJwwData target;
   TConverter converter(fontName, numericCorrection, source, target);
   converter.Prepare();
   WriteJwwTo(sink, target, converter.Entities());

@@ -17,10 +17,8 @@ void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const 
                      TJwwData& target);
 
 // Converts and writes in one pass the same bytes as ConvertJwcToJww and WriteJwwTo: the records
-// are converted while they are written, on both cores, and never stand in memory all at once.
-// target receives everything but the record arrays, which it leaves empty. A failing sink raises
-// TIoError.
-void WriteConvertedJww(TByteSink& sink, const std::string& fontName, bool numericCorrection, const TJwcData& source,
-                       TJwwData& target);
+// are converted while they are written, on both cores, and never stand in memory all at once. A
+// failing sink raises TIoError.
+void WriteConvertedJww(TByteSink& sink, const std::string& fontName, bool numericCorrection, const TJwcData& source);
 
 }  // namespace torvane
