@@ -7,7 +7,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <unordered_set>
 
 #include "cli/messages.h"
 #include "cli/progress.h"
@@ -15,6 +14,7 @@
 #include "cli/terminaltext.h"
 #include "convert/batch.h"
 #include "convert/folderwalk.h"
+#include "convert/outputguard.h"
 #include "support/ioerror.h"
 #include "support/outputfile.h"
 
@@ -35,6 +35,8 @@ struct TJob {
   bool Folder = false;
   // The output folder is made when it is missing: a tree rebuilt under -o.
   bool MakeFolder = false;
+  // -o named the output itself; else it was derived from the input's name.
+  TOutputNaming Naming = TOutputNaming::Derived;
   // Why a part cannot have its character types (a settings or JWF file that cannot be read).
   std::string SettingsFailure;
 };
@@ -53,22 +55,6 @@ struct TPrepared {
 };
 
 enum class TResult { Converted, Failed, Skipped };
-
-// A file by its device and node: the same file under every name and link.
-struct TFileId {
-  dev_t Device;
-  ino_t Node;
-  bool operator==(const TFileId&) const = default;
-};
-struct TFileIdHash {
-  std::size_t operator()(const TFileId& id) const { return std::hash<ino_t>()(id.Node) * 31 + id.Device; }
-};
-
-std::optional<TFileId> IdOf(const std::string& path) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) != 0) return std::nullopt;
-  return TFileId{info.st_dev, info.st_ino};
-}
 
 std::string ErrorText(int error) { return std::strerror(error); }
 
@@ -125,8 +111,8 @@ struct TShared {
   const TRunOptions& Options;
   // The font, numeric correction and, once a part came, the character types.
   const TConversionOptions& Conversion;
-  // The files named on the command line, which no output may replace.
-  const TInputFiles& Inputs;
+  // The files named on the command line, which no output may replace, and the outputs written.
+  TOutputGuard& Guard;
 };
 
 bool ToStandardOutput(const TRunOptions& options) { return options.Output == kStandardOutput; }
@@ -136,39 +122,36 @@ std::string OutputName(const TRunOptions& options, const std::string& output) {
   return ToStandardOutput(options) ? Tr("standard output") : DisplayName(output);
 }
 
-// Why the output may not be written whatever the options say; empty when it may. Tells whether
-// it exists, and whether it is a device or pipe, which is written into rather than replaced.
-std::string OutputRefusal(const TJob& job, const TShared& shared, bool& special, bool& exists) {
-  const std::string& output = job.Output;
-  if (ToStandardOutput(shared.Options)) {
-    if (const std::string* input = shared.Inputs.FindDescriptor(STDOUT_FILENO)) {
-      return Tr("standard output is the input %1", {DisplayName(*input)});
-    }
-    // A drawing's bytes would drive the terminal.
-    if (isatty(STDOUT_FILENO)) return Tr("standard output is a terminal; redirect it to a file or a pipe");
-    special = true;
-    return "";
+// Why the guard refuses the output, in the user's words; empty when it does not.
+std::string Refusal(const TOutputCheck& check, const TJob& job, const TRunOptions& options) {
+  bool standard = ToStandardOutput(options);
+  std::string output = DisplayName(job.Output);
+  switch (check.Verdict) {
+    case TOutputVerdict::New:
+    case TOutputVerdict::Existing:
+    case TOutputVerdict::WrittenInto: return "";
+    case TOutputVerdict::Folder: return Tr("the output %1 is a folder", {output});
+    case TOutputVerdict::Input:
+      if (standard) return Tr("standard output is the input %1", {DisplayName(check.Input)});
+      if (check.Input != job.Input) {
+        return Tr("the output %1 would replace the input %2", {output, DisplayName(check.Input)});
+      }
+      return Tr("the output %1 would replace the input", {output});
+    case TOutputVerdict::WrittenByRun:
+      return Tr("the output %1 was already written by another file of this run", {output});
+    case TOutputVerdict::LinkToDosFile:
+      return Tr("the output %1 is a link to a JW_CAD DOS file, which is never replaced", {output});
+    case TOutputVerdict::Terminal:
+      // A drawing's bytes would drive the terminal.
+      if (standard) return Tr("standard output is a terminal; redirect it to a file or a pipe");
+      return Tr("the output %1 is a terminal; name a file or a pipe", {output});
   }
-  struct stat info {};
-  exists = lstat(output.c_str(), &info) == 0;
-  if (!exists) return "";
-  std::error_code error;
-  fs::file_status target = fs::status(output, error);
-  if (fs::is_directory(target)) return Tr("the output %1 is a folder", {DisplayName(output)});
-  if (const std::string* input = shared.Inputs.Find(output); input != nullptr && *input != job.Input) {
-    return Tr("the output %1 would replace the input %2", {DisplayName(output), DisplayName(*input)});
-  }
-  if (fs::equivalent(job.Input, output, error)) {
-    return Tr("the output %1 would replace the input", {DisplayName(output)});
-  }
-  // Files found in folders are not known before they come: a link that leads to a drawing or part,
-  // by its signature or by its name (a damaged one has no signature), is never written through.
-  if (S_ISLNK(info.st_mode) && (IsJwcFile(output) || IsJwkFile(output) ||
-                                FileKindOf(ResolveTarget(output)) != TFileKind::None)) {
-    return Tr("the output %1 is a link to a JW_CAD DOS file, which is never replaced", {DisplayName(output)});
-  }
-  special = fs::exists(target) && !fs::is_regular_file(target);
   return "";
+}
+
+TOutputCheck CheckOutput(const TJob& job, const TRunOptions& options, const TOutputGuard& guard) {
+  return ToStandardOutput(options) ? guard.CheckDescriptor(STDOUT_FILENO)
+                                   : guard.Check(job.Output, job.Naming, job.Input);
 }
 
 // Everything about one input that can be done side by side with other inputs: the checks of the
@@ -200,8 +183,10 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
     case TCheckResult::NotJwcJwk: return refuse(Tr("not a JW_CAD drawing or part (.jwc, .jwk)"));
   }
   const std::string& output = job.Output;
-  bool special = false, exists = false;
-  if (std::string why = OutputRefusal(job, shared, special, exists); !why.empty()) return refuse(why);
+  TOutputCheck outputCheck = CheckOutput(job, options, shared.Guard);
+  if (std::string why = Refusal(outputCheck, job, options); !why.empty()) return refuse(why);
+  bool special = outputCheck.Verdict == TOutputVerdict::WrittenInto;
+  bool exists = outputCheck.Verdict == TOutputVerdict::Existing;
   // A device or pipe has no name to fit.
   if (!special && !HasOutputExtension(output, check.Kind)) {
     std::string why = check.Kind == TFileKind::Drawing
@@ -233,7 +218,7 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
   TWriteMode mode = ToStandardOutput(options) ? TWriteMode::StandardOutput
                     : options.Force           ? TWriteMode::Replace
                                               : TWriteMode::NoReplace;
-  prepared.Staging = StageDocument(check.Kind, shared.Conversion, documents, output, mode, prepared.Staged);
+  prepared.Staging = StageDocument(check.Kind, shared.Conversion, documents, output, mode, job.Naming, prepared.Staged);
   return prepared;
 }
 
@@ -271,7 +256,7 @@ class TJobSource {
     TWalkEntry entry;
     while (true) {
       if (walk_ && walk_->Next(entry)) {
-        job = {entry.Path, "", entry.Error, false, false, ""};
+        job = {entry.Path, "", entry.Error, false, false, TOutputNaming::Derived, ""};
         if (entry.Error == 0) job.Output = OutputOf(entry.Path, entry.RelativeFolder);
         job.MakeFolder = options_.Output.has_value();
         return true;
@@ -284,10 +269,11 @@ class TJobSource {
           walk_.emplace(input);
           continue;
         }
-        job = {input, "", 0, true, false, ""};
+        job = {input, "", 0, true, false, TOutputNaming::Derived, ""};
         return true;
       }
-      job = {input, OutputOf(input, ""), 0, false, false, ""};
+      bool named = options_.Output && !options_.OutputIsFolder;
+      job = {input, OutputOf(input, ""), 0, false, false, named ? TOutputNaming::Named : TOutputNaming::Derived, ""};
       return true;
     }
   }
@@ -320,9 +306,10 @@ class TJobSource {
 // Puts each prepared file in place in the order of the inputs and says what became of it.
 class TDelivery {
  public:
-  TDelivery(const TRunOptions& options, std::ostream& out, std::ostream& err, TProgressLine& progress,
-            bool outputShared, TReportFile* report)
-      : options_(options), out_(out), err_(err), progress_(progress), outputShared_(outputShared), report_(report) {}
+  TDelivery(const TRunOptions& options, TOutputGuard& guard, std::ostream& out, std::ostream& err,
+            TProgressLine& progress, bool outputShared, TReportFile* report)
+      : options_(options), guard_(guard), out_(out), err_(err), progress_(progress), outputShared_(outputShared),
+        report_(report) {}
 
   void Deliver(const TJob& job, TPrepared& prepared);
   void Waiting(const TJob& job) {
@@ -340,27 +327,23 @@ class TDelivery {
   void Finish(const TJob& job, const TPrepared& prepared, TResult result, const std::string& reason, bool summary);
 
   const TRunOptions& options_;
+  // Knows the inputs and the outputs this run wrote, so that no input replaces another's output.
+  TOutputGuard& guard_;
   std::ostream& out_;
   std::ostream& err_;
   TProgressLine& progress_;
   bool outputShared_;
   TReportFile* report_;
   TTally tally_;
-  // The outputs this run wrote, so that no input replaces another's output.
-  std::unordered_set<TFileId, TFileIdHash> written_;
 };
 
 std::optional<std::pair<TResult, std::string>> TDelivery::ExistingOutput(const TJob& job) {
   if (ToStandardOutput(options_)) return std::nullopt;
-  struct stat info {};
-  std::optional<TFileId> id = IdOf(job.Output);
-  if (!id && lstat(job.Output.c_str(), &info) != 0) return std::nullopt;
-  // A device or pipe is written into, whoever wrote it before.
-  if (id && stat(job.Output.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return std::nullopt;
+  TOutputCheck check = CheckOutput(job, options_, guard_);
+  // A device or pipe the user named is written into, whoever wrote it before.
+  if (check.Verdict == TOutputVerdict::New || check.Verdict == TOutputVerdict::WrittenInto) return std::nullopt;
+  if (std::string why = Refusal(check, job, options_); !why.empty()) return std::pair{TResult::Failed, why};
   std::string output = DisplayName(job.Output);
-  if (id && written_.count(*id) != 0) {
-    return std::pair{TResult::Failed, Tr("the output %1 was already written by another file of this run", {output})};
-  }
   if (options_.SkipExisting) return std::pair{TResult::Skipped, Tr("the output %1 already exists", {output})};
   if (options_.Force) return std::nullopt;
   return std::pair{TResult::Failed,
@@ -395,7 +378,7 @@ void TDelivery::Deliver(const TJob& job, TPrepared& prepared) {
     std::string why = WriteFailureText(job.Output, OutputName(options_, job.Output), write);
     return Finish(job, prepared, TResult::Failed, why, true);
   }
-  if (std::optional<TFileId> id = IdOf(job.Output)) written_.insert(*id);
+  if (!ToStandardOutput(options_)) guard_.AddWritten(job.Output);
   // A converted file's reason is its note.
   std::string note = prepared.Load->Failure.MissingNameTables
                          ? Tr("note: the drawing has no layer or group names (saved by an older DOS edition); "
@@ -456,11 +439,11 @@ TTally RunConversions(const TRunOptions& options, std::ostream& out, std::ostrea
   TJobSource source(options);
   bool showProgress = terminal.Progress && !options.Quiet;
   TProgressLine progress(err, showProgress, showProgress ? source.Count() : 0, terminal.Columns);
-  TDelivery delivery(options, out, err, progress, terminal.OutputShared, report.get());
+  TOutputGuard guard;
+  for (const std::string& input : options.Inputs) guard.AddInput(input);
+  TDelivery delivery(options, guard, out, err, progress, terminal.OutputShared, report.get());
   std::vector<TWorker> workers(options.Jobs);
-  TInputFiles inputs;
-  for (const std::string& input : options.Inputs) inputs.Add(input);
-  TShared shared{options, source.Conversion(), inputs};
+  TShared shared{options, source.Conversion(), guard};
   RunBatch<TJob, TPrepared>(
       options.Jobs, [&](TJob& job) { return source.Next(job); },
       [&](std::size_t worker, const TJob& job) {

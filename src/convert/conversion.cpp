@@ -1,5 +1,6 @@
 #include "convert/conversion.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -129,7 +130,7 @@ class TBoundedSink final : public TByteSink {
 };
 
 template <typename Body>
-TWriteOutcome WriteOutput(const std::string& output, TWriteMode mode, Body body) {
+TWriteOutcome WriteOutput(const std::string& output, TWriteMode mode, TOutputNaming naming, Body body) {
   if (mode == TWriteMode::StandardOutput) {
     try {
       TDescriptorSink out(STDOUT_FILENO, output);
@@ -144,7 +145,7 @@ TWriteOutcome WriteOutput(const std::string& output, TWriteMode mode, Body body)
   }
   std::optional<TOutputFile> file;
   try {
-    file.emplace(output, mode == TWriteMode::Replace);
+    file.emplace(output, mode == TWriteMode::Replace, naming);
   } catch (const TIoError& e) {
     return Failed(e, false);
   }
@@ -163,13 +164,13 @@ TWriteOutcome WriteOutput(const std::string& output, TWriteMode mode, Body body)
 // WriteOutput up to the commit: the complete temporary file is left in staged. Standard output
 // has nothing to stage; it is written at once.
 template <typename Body>
-TWriteOutcome StageOutput(const std::string& output, TWriteMode mode, Body body,
+TWriteOutcome StageOutput(const std::string& output, TWriteMode mode, TOutputNaming naming, Body body,
                           std::unique_ptr<TOutputFile>& staged) {
   staged.reset();
-  if (mode == TWriteMode::StandardOutput) return WriteOutput(output, mode, body);
+  if (mode == TWriteMode::StandardOutput) return WriteOutput(output, mode, naming, body);
   std::unique_ptr<TOutputFile> file;
   try {
-    file = std::make_unique<TOutputFile>(output, mode == TWriteMode::Replace);
+    file = std::make_unique<TOutputFile>(output, mode == TWriteMode::Replace, naming);
   } catch (const TIoError& e) {
     return Failed(e, false);
   }
@@ -283,15 +284,17 @@ TWriteOutcome ConvertAndWrite(TFileKind kind, const TConversionOptions& options,
 }
 
 TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
-                           const std::string& output, TWriteMode mode) {
-  return ConvertAndWrite(kind, options, documents, [&](auto body) { return WriteOutput(output, mode, body); });
+                           const std::string& output, TWriteMode mode, TOutputNaming naming) {
+  return ConvertAndWrite(kind, options, documents,
+                         [&](auto body) { return WriteOutput(output, mode, naming, body); });
 }
 
 TWriteOutcome StageDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
-                            const std::string& output, TWriteMode mode, std::unique_ptr<TOutputFile>& staged) {
+                            const std::string& output, TWriteMode mode, TOutputNaming naming,
+                            std::unique_ptr<TOutputFile>& staged) {
   staged.reset();
   return ConvertAndWrite(kind, options, documents,
-                         [&](auto body) { return StageOutput(output, mode, body, staged); });
+                         [&](auto body) { return StageOutput(output, mode, naming, body, staged); });
 }
 
 TWriteOutcome CommitStaged(TOutputFile& staged) {
@@ -303,26 +306,6 @@ TWriteOutcome CommitStaged(TOutputFile& staged) {
   TWriteOutcome outcome;
   outcome.Written = true;
   return outcome;
-}
-
-void TInputFiles::Add(const std::string& path) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) == 0) inputs_.emplace(std::pair{info.st_dev, info.st_ino}, path);
-}
-
-const std::string* TInputFiles::Find(const std::string& output) const {
-  struct stat info {};
-  return stat(output.c_str(), &info) == 0 ? FindIdentity(info.st_dev, info.st_ino) : nullptr;
-}
-
-const std::string* TInputFiles::FindDescriptor(int fd) const {
-  struct stat info {};
-  return fstat(fd, &info) == 0 ? FindIdentity(info.st_dev, info.st_ino) : nullptr;
-}
-
-const std::string* TInputFiles::FindIdentity(dev_t device, ino_t inode) const {
-  auto found = inputs_.find({device, inode});
-  return found != inputs_.end() ? &found->second : nullptr;
 }
 
 bool LoadForConversion(const std::string& path, TFileKind kind, const TConversionOptions& options,
