@@ -11,12 +11,14 @@
 
 #include "builder/filebuilder.h"
 #include "builder/jwkbuilder.h"
+#include "builder/writefiles.h"
 #include "test_util.h"
 
 namespace torvane {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ConvertFile;
 
 struct TKindCase {
   const char* name;
