@@ -392,6 +392,12 @@ void TConverter::Run() {
 
 }  // namespace
 
+std::optional<TPaperSize> PaperSizeOf(int32_t code) {
+  TPaper paper = PaperOf(code, 0);
+  if (paper.OriginX == 0) return std::nullopt;
+  return TPaperSize{static_cast<double>(2 * paper.OriginX), static_cast<double>(2 * paper.OriginY)};
+}
+
 void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const TJwcData& source,
                      TJwwData& target) {
   TConverter(fontName, numericCorrection, source, target).Run();

@@ -4,12 +4,20 @@
 // justifies.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "drawing/jwcunit.h"
 #include "drawing/jwwunit.h"
 
 namespace torvane {
+
+// The paper of a paper-size code in millimetres: the converted drawing's coordinates lie about its
+// centre. Nothing for a code without a paper of its own (whose drawing keeps its own units).
+struct TPaperSize {
+  double Width = 0, Height = 0;
+};
+std::optional<TPaperSize> PaperSizeOf(int32_t code);
 
 // fontName is the CP932 face name every text carries. Converts the records the source's arrays
 // hold and leaves the source as it is, so that converting it again gives the same document.
