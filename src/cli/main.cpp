@@ -8,7 +8,7 @@
 #include "cli/stops.h"
 
 int main(int argc, char** argv) {
-  torvane::HandleStops("torvane-convert");
+  torvane::HandleConvertStops("torvane-convert");
   torvane::InitMessages(argv[0]);
   torvane::TTerminal terminal;
   terminal.Progress = isatty(STDERR_FILENO) == 1;
