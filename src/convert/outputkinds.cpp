@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "dxf/dxfwriter.h"
+
 namespace torvane {
 namespace {
 
@@ -13,9 +15,14 @@ void WriteNative(TByteSink& sink, const TConverted& converted, const TConversion
   }
 }
 
-std::array<TOutputKind, 4>& Kinds() {
-  static std::array<TOutputKind, 4> kinds{{
+void WriteDxfOutput(TByteSink& sink, const TConverted& converted, const TConversionOptions&) {
+  WriteDxf(sink, converted);
+}
+
+std::array<TOutputKind, 5>& Kinds() {
+  static std::array<TOutputKind, 5> kinds{{
       {"jww", "", WriteNative},
+      {"dxf", ".dxf", WriteDxfOutput},
       {"svg", ".svg", nullptr},
       {"png", ".png", nullptr},
       {"pdf", ".pdf", nullptr},

@@ -16,23 +16,10 @@ struct TPaper {
   long double Width, OriginX, OriginY;
 };
 
-// Paper codes 0 to 4 and 8 to 14; any other code spans the drawing's own units, unshifted.
 TPaper PaperOf(int32_t code, int32_t span) {
-  switch (code) {
-    case 0: return {1189, 594.5L, 420.5L};
-    case 1: return {841, 420.5L, 297};
-    case 2: return {594, 297, 210};
-    case 3: return {420, 210, 148.5L};
-    case 4: return {297, 148.5L, 105};
-    case 8: return {1682, 841, 594.5L};
-    case 9: return {2378, 1189, 841};
-    case 10: return {3364, 1682, 1189};
-    case 11: return {4756, 2378, 1682};
-    case 12: return {10000, 5000, 3536.5L};
-    case 13: return {50000, 25000, 17683};
-    case 14: return {100000, 50000, 35366};
-    default: return {static_cast<long double>(span), 0, 0};
-  }
+  std::optional<TPaperSheet> sheet = PaperSheet(code);
+  if (!sheet) return {static_cast<long double>(span), 0, 0};
+  return {sheet->Width, sheet->OriginX, sheet->OriginY};
 }
 
 // A group scale that is not a finite number above 0 cannot divide coordinates: it counts as 1.
@@ -391,6 +378,28 @@ void TConverter::Run() {
 }
 
 }  // namespace
+
+std::optional<TPaperSheet> PaperSheet(int32_t code) {
+  // The origin is the sheet's centre; the heights are twice the origins.
+  auto sheet = [](long double width, long double originX, long double originY) {
+    return TPaperSheet{width, 2 * originY, originX, originY};
+  };
+  switch (code) {
+    case 0: return sheet(1189, 594.5L, 420.5L);
+    case 1: return sheet(841, 420.5L, 297);
+    case 2: return sheet(594, 297, 210);
+    case 3: return sheet(420, 210, 148.5L);
+    case 4: return sheet(297, 148.5L, 105);
+    case 8: return sheet(1682, 841, 594.5L);
+    case 9: return sheet(2378, 1189, 841);
+    case 10: return sheet(3364, 1682, 1189);
+    case 11: return sheet(4756, 2378, 1682);
+    case 12: return sheet(10000, 5000, 3536.5L);
+    case 13: return sheet(50000, 25000, 17683);
+    case 14: return sheet(100000, 50000, 35366);
+    default: return std::nullopt;
+  }
+}
 
 void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const TJwcData& source,
                      TJwwData& target) {

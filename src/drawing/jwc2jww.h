@@ -4,12 +4,22 @@
 // justifies.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "drawing/jwcunit.h"
 #include "drawing/jwwunit.h"
 
 namespace torvane {
+
+// A sheet of the paper codes 0 to 4 and 8 to 14, in millimetres: its size, and where its centre
+// (the origin of converted coordinates) lies from its lower left corner.
+struct TPaperSheet {
+  long double Width, Height, OriginX, OriginY;
+};
+// Nothing for any other code: such a drawing spans its own units, unshifted.
+std::optional<TPaperSheet> PaperSheet(int32_t code);
 
 // fontName is the CP932 face name every text carries. Converts the records the source's arrays
 // hold and leaves the source as it is, so that converting it again gives the same document.

@@ -18,10 +18,6 @@ constexpr TPenColor kPenColors[10] = {
     {0xFF0000, 1, 0xFF0000, 6, 0.5}, {0x808000, 1, 0x808000, 7, 0.5}, {0x8000FF, 1, 0x0000FF, 8, 0.5},
     {0xC0C0C0, 1, 0xC0C0C0, 1, 1.0}};
 
-// Line types 2 to 9: pattern, dots per unit, pitch, print pitch.
-constexpr uint32_t kLineTypes[8][4] = {
-    {0x99999999, 4, 1, 10},  {0xC3C3C3C3, 8, 1, 10},  {0xE7E7E7E7, 8, 1, 10},  {0xF99FF99F, 16, 1, 10},
-    {0xFFF99FFF, 32, 1, 10}, {0xF24FF24F, 16, 1, 10}, {0xFFF24FFF, 32, 1, 10}, {0x22222222, 4, 1, 10}};
 // Random lines 1 to 5: pattern, amplitude, pitch, print amplitude, print pitch.
 constexpr uint32_t kRandomLines[5][5] = {{0xCCB2B32A, 1, 3, 1, 5},
                                          {0xCCB2B32A, 1, 4, 1, 10},
@@ -91,7 +87,7 @@ void WriteHeader(TArchiveWriter& w, const TJwwData& d) {
     WriteInt(w, pen.PrintWidth);
     w.WriteDouble(pen.PrintPointRadius);
   }
-  WriteTable(w, kLineTypes);
+  WriteTable(w, kJwwLineTypes);
   WriteTable(w, kRandomLines);
   WriteTable(w, kDoubleLineTypes);
   for (int32_t v : d.OptionWords) WriteInt(w, v);
