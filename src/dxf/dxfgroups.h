@@ -1,8 +1,10 @@
 // The byte layer of a DXF file: group codes and their values, one per line, collected in a block
-// and handed to a sink a block at a time.
+// and handed to a sink a block at a time. A full block is handed over on a second thread while the
+// next one fills (unless this thread works serially), so formatting and writing overlap.
 #pragma once
 
 #include <cstdint>
+#include <future>
 #include <string>
 #include <string_view>
 
@@ -13,6 +15,8 @@ namespace torvane {
 class TDxfGroups {
  public:
   explicit TDxfGroups(TByteSink& sink);
+  // Waits for a block still being handed over.
+  ~TDxfGroups();
   TDxfGroups(const TDxfGroups&) = delete;
   TDxfGroups& operator=(const TDxfGroups&) = delete;
 
@@ -25,15 +29,20 @@ class TDxfGroups {
   // 10/20/30 (or 11/21/31, ...) for a point in the plane.
   void Point(int code, double x, double y);
 
-  // Hands the rest to the sink; a failing sink raises TIoError.
+  // Hands the rest to the sink and waits until it has taken every byte; a failing sink raises
+  // TIoError.
   void Flush();
 
  private:
   void Code(int code);
   void FlushWhenFull();
+  // Waits for the block being handed over; raises what its write raised.
+  void Settle();
 
   TByteSink& sink_;
-  std::string buffer_;
+  std::string buffer_;   // filling
+  std::string handing_;  // being handed to the sink
+  std::future<void> handover_;
 };
 
 // A text as a DXF string value: control characters, which would end the line, in caret notation

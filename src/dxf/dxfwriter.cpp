@@ -67,7 +67,8 @@ std::vector<double> DashPattern(const uint32_t (&type)[4]) {
   return runs;
 }
 
-std::string LineTypeName(int type) { return "JW" + std::to_string(type); }
+// The LTYPE names of the line types 2 to 9.
+constexpr const char* kLineTypeNames[kDashedTypes] = {"JW2", "JW3", "JW4", "JW5", "JW6", "JW7", "JW8", "JW9"};
 
 // What every entity of a document needs to be written.
 struct TSource {
@@ -139,6 +140,7 @@ class TDxfWriter {
 
   TDxfGroups out_;
   const TSource& src_;
+  TCp932Decoder decoder_;
   std::array<bool, 256> used_{};
   std::array<std::string, 256> layerNames_;
   std::array<bool, 256> hidden_{};
@@ -389,7 +391,7 @@ void TDxfWriter::LineTypes() {
     double length = 0;
     for (double run : runs) length += std::fabs(run);
     TableRecord("LTYPE", kFirstLineType + static_cast<uint32_t>(i), kLtypeTable, "AcDbLinetypeTableRecord");
-    out_.Text(2, LineTypeName(type));
+    out_.Text(2, kLineTypeNames[i]);
     out_.Int(70, 0);
     out_.Text(3, "JW_CAD line type " + std::to_string(type));
     out_.Int(72, 65);
@@ -455,7 +457,7 @@ void TDxfWriter::EntityStart(const char* kind, const TEntityHeader& h, bool line
   out_.Text(100, "AcDbEntity");
   out_.Text(8, layerNames_[LayerIndex(h)]);
   if (lineType && h.PenStyle >= kFirstDashedType && h.PenStyle < kFirstDashedType + kDashedTypes) {
-    out_.Text(6, LineTypeName(h.PenStyle));
+    out_.Text(6, kLineTypeNames[h.PenStyle - kFirstDashedType]);
   }
   out_.Int(62, PenColorIndex(h.PenColor));
 }
@@ -521,7 +523,7 @@ void TDxfWriter::Text(const TWMoji& t) {
   out_.Real(10, t.X1);
   out_.Real(20, t.Y1);
   out_.Real(40, t.SizeY);
-  out_.Text(1, DxfString(Cp932ToUtf8(src_.Pool->Of(t.Text))));
+  out_.Text(1, DxfString(decoder_.Decode(src_.Pool->Of(t.Text))));
   if (t.Angle != 0) out_.Real(50, Normalized(t.Angle, 360));
   // A character as wide as it is high has the width factor 1.
   if (t.SizeX > 0 && t.SizeY > 0 && t.SizeX != t.SizeY) out_.Real(41, t.SizeX / t.SizeY);
