@@ -4,7 +4,6 @@
 // justifies.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -13,17 +12,21 @@
 
 namespace torvane {
 
-// A sheet of the paper codes 0 to 4 and 8 to 14, in millimetres: its size, and where its centre
-// (the origin of converted coordinates) lies from its lower left corner.
-struct TPaperSheet {
-  long double Width, Height, OriginX, OriginY;
+// The paper of a paper-size code in millimetres: the converted drawing's coordinates lie about its
+// centre. Nothing for a code without a paper of its own (whose drawing keeps its own units).
+struct TPaperSize {
+  double Width = 0, Height = 0;
 };
-// Nothing for any other code: such a drawing spans its own units, unshifted.
-std::optional<TPaperSheet> PaperSheet(int32_t code);
+std::optional<TPaperSize> PaperSizeOf(int32_t code);
 
 // fontName is the CP932 face name every text carries. Converts the records the source's arrays
 // hold and leaves the source as it is, so that converting it again gives the same document.
 void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const TJwcData& source,
                      TJwwData& target);
+
+// Converts and writes in one pass the same bytes as ConvertJwcToJww and WriteJwwTo: the records
+// are converted while they are written, on both cores, and never stand in memory all at once. A
+// failing sink raises TIoError.
+void WriteConvertedJww(TByteSink& sink, const std::string& fontName, bool numericCorrection, const TJwcData& source);
 
 }  // namespace torvane

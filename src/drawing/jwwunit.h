@@ -14,12 +14,6 @@ namespace torvane {
 
 inline constexpr int32_t kJwwVersion = 230;
 
-// The line-type table every drawing carries, for line types 2 to 9: a repeating mask of dots
-// (the highest bit first), the dots in one repeat, the screen pitch and the print pitch.
-inline constexpr uint32_t kJwwLineTypes[8][4] = {
-    {0x99999999, 4, 1, 10},  {0xC3C3C3C3, 8, 1, 10},  {0xE7E7E7E7, 8, 1, 10},  {0xF99FF99F, 16, 1, 10},
-    {0xFFF99FFF, 32, 1, 10}, {0xF24FF24F, 16, 1, 10}, {0xFFF24FFF, 32, 1, 10}, {0x22222222, 4, 1, 10}};
-
 struct TWGLayer {
   std::string Name;
   int32_t State = 0;  // 0 to 3; 3 marks the group written into
@@ -101,5 +95,7 @@ void ResetJwwDocument(TJwwData& document);
 
 // Writes the document into any sink; a failing sink raises TIoError.
 void WriteJwwTo(TByteSink& sink, const TJwwData& document);
+// The document's header and the made records in place of its arrays.
+void WriteJwwTo(TByteSink& sink, const TJwwData& document, const TMadeEntities& entities);
 
 }  // namespace torvane

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "drawing/jwc2jww.h"
+#include "drawing/jwwtables.h"
 #include "drawing/jwwunit.h"
 #include "dxf/dxfgroups.h"
 #include "shape/jwsunit.h"
@@ -35,7 +36,7 @@ constexpr uint32_t kFirstEntity = 0x200;
 
 // Line types 2 to 9 of the document's table; type 1 and any other number draw solid.
 constexpr int kFirstDashedType = 2;
-constexpr int kDashedTypes = static_cast<int>(std::size(kJwwLineTypes));
+constexpr int kDashedTypes = static_cast<int>(kJwwLineTypes.size());
 
 bool Finite(std::initializer_list<double> values) {
   return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
@@ -47,12 +48,11 @@ double Normalized(double value, double period) {
 }
 
 // Dashes and gaps of a line type, in millimetres (dashes positive, gaps negative), from its
-// repeating unit of dots, begun at the start of a dash. Each dot is printed PrintPitch tenths of
-// a millimetre long.
-std::vector<double> DashPattern(const uint32_t (&type)[4]) {
-  uint32_t pattern = type[0];
-  int dots = static_cast<int>(std::clamp<uint32_t>(type[1], 1, 32));
-  double dot = type[3] / 10.0;
+// repeating unit of dots, begun at the start of a dash.
+std::vector<double> DashPattern(const TJwwLineType& type) {
+  uint32_t pattern = type.Pattern;
+  int dots = static_cast<int>(std::clamp<uint32_t>(type.UnitDots, 1, 32));
+  double dot = type.PrintPitch / 10.0;
   auto bit = [&](int i) { return (pattern >> (31 - (i % dots))) & 1; };
   int start = 0;
   while (start < dots && !(bit(start) && !bit(start + dots - 1))) ++start;
@@ -203,10 +203,10 @@ void TDxfWriter::Survey() {
       layers[i] = d->Layers[i].Name;
       hidden_[i] = d->Layers[i].State == 0 || d->GLayers[i / 16].State == 0;
     }
-    if (std::optional<TPaperSheet> sheet = PaperSheet(d->PaperSize)) {
+    if (std::optional<TPaperSize> sheet = PaperSizeOf(d->PaperSize)) {
       paper_.emplace();
-      paper_->Add(-sheet->OriginX, -sheet->OriginY);
-      paper_->Add(sheet->Width - sheet->OriginX, sheet->Height - sheet->OriginY);
+      paper_->Add(-sheet->Width / 2, -sheet->Height / 2);
+      paper_->Add(sheet->Width / 2, sheet->Height / 2);
     }
   }
   layerNames_ = DxfLayerNames(groups, layers, used_);
