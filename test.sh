@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
+scripts/writable.sh "$PWD/build"
 scripts/deps.sh
 jobs=$(nproc)
 # Builds a tree and fails on any compiler warning. Only the files compiled in this run show theirs,

@@ -9,14 +9,20 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTextBrowser>
 #include <QTimer>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 
 #include "builder/filebuilder.h"
 #include "test_util.h"
 #include "ui/localpaths.h"
 #include "ui/qtplatform.h"
+#include "ui/runtimedir.h"
 #include "ui/unit2.h"
 
 namespace torvane {
@@ -130,6 +136,47 @@ TEST(QtPlatform, TheFullFontListLeavesOutVerticalAndUnwritableNames) {
   // Whatever this system has: no entry begins with "@".
   TQtPlatform platform("");
   for (const std::string& name : FullFontList(platform.JapaneseFontFamilies())) EXPECT_NE(name.front(), '@');
+}
+
+// What Qt says while it runs, caught instead of printed.
+QStringList gQtMessages;
+void CatchQtMessage(QtMsgType, const QMessageLogContext&, const QString& text) { gQtMessages << text; }
+
+TEST(QtPlatform, OutsideADesktopLoginTheRuntimeFolderIsPrivateAndGoesAtTheEnd) {
+  const char* session = std::getenv("XDG_RUNTIME_DIR");
+  const std::string kept = session != nullptr ? session : "";
+  unsetenv("XDG_RUNTIME_DIR");
+  std::string made;
+  {
+    TPrivateRuntimeDir runtime;
+    ASSERT_NE(std::getenv("XDG_RUNTIME_DIR"), nullptr);
+    made = std::getenv("XDG_RUNTIME_DIR");
+    struct stat info {};
+    ASSERT_EQ(lstat(made.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    EXPECT_EQ(info.st_uid, geteuid());
+    // Qt takes it without a word.
+    gQtMessages.clear();
+    QtMessageHandler previous = qInstallMessageHandler(CatchQtMessage);
+    QString location = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(location.toStdString(), made);
+    EXPECT_TRUE(gQtMessages.isEmpty()) << gQtMessages.join("\n").toStdString();
+    test::WriteFile(made + "/left-by-qt", "x");
+  }
+  EXPECT_FALSE(fs::exists(made));
+  EXPECT_EQ(std::getenv("XDG_RUNTIME_DIR"), nullptr);
+
+  // A session's own folder stays as it is.
+  setenv("XDG_RUNTIME_DIR", "/run/user/1000", 1);
+  { TPrivateRuntimeDir runtime; }
+  EXPECT_STREQ(std::getenv("XDG_RUNTIME_DIR"), "/run/user/1000");
+  if (kept.empty()) {
+    unsetenv("XDG_RUNTIME_DIR");
+  } else {
+    setenv("XDG_RUNTIME_DIR", kept.c_str(), 1);
+  }
 }
 
 }  // namespace
