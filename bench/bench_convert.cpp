@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "builder/filebuilder.h"
+#include "builder/writefiles.h"
 #include "convert/conversion.h"
 #include "drawing/jwc2jww.h"
 #include "drawing/jwcunit.h"

@@ -9,10 +9,13 @@
 
 #include "builder/filebuilder.h"
 #include "builder/jwkbuilder.h"
+#include "builder/writefiles.h"
 #include "test_util.h"
 
 namespace torvane {
 namespace {
+
+using test::ConvertFile;
 
 struct TKindCase {
   const char* name;

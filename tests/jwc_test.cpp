@@ -51,7 +51,7 @@ TEST(JwcReader, ASignatureAloneReadsAsFailedWithDefaults) {
   EXPECT_FALSE(ReadJwc(path, doc, &failure));
   EXPECT_EQ(failure.Reason, "the file ends inside header block 0");
   EXPECT_FALSE(failure.MissingNameTables);
-  EXPECT_EQ(JwcSummaryLines("/x/short.jwc", doc),
+  EXPECT_EQ(LoadSummaryLines(JwcSummary("/x/short.jwc", doc)),
             (std::vector<std::string>{"/x/short.jwc", "", "", "", "直線の数　 = 0", "円弧の数　 = 0",
                                       "文字列の数 = 0", "実点の数　 = 0", "仮想点の数 = 0"}));
   EXPECT_FALSE(ReadJwc(dir.File("missing.jwc"), doc, &failure));
@@ -126,7 +126,7 @@ TEST(JwcReader, ReadsEverySection) {
   EXPECT_EQ(doc.Texts.Of(doc.Moji[1].Text), "two");
   EXPECT_EQ(doc.Moji[1].PoolAddress, 0x60005);
 
-  EXPECT_EQ(JwcSummaryLines("p.jwc", doc),
+  EXPECT_EQ(LoadSummaryLines(JwcSummary("p.jwc", doc)),
             (std::vector<std::string>{"p.jwc", "", "Memo one", "居間", "直線の数　 = 1", "円弧の数　 = 1",
                                       "文字列の数 = 2", "実点の数　 = 1", "仮想点の数 = 1"}));
 }

@@ -330,7 +330,7 @@ TEST(JwkReader, ReadsFilesAndFailsOnAMissingOne) {
   ASSERT_TRUE(ReadJwk(path, doc, &failure)) << failure.Reason;
   EXPECT_EQ(doc.Header.Scale, 20);
   EXPECT_EQ(doc.Texts.Of(doc.Moji.at(1).Text), "\x82\xa2\x82\xb7");  // いす
-  EXPECT_EQ(JwkSummaryLines(path, doc),
+  EXPECT_EQ(LoadSummaryLines(JwkSummary(path, doc)),
             (std::vector<std::string>{path, "", "直線の数　 = 5", "円弧の数　 = 3", "文字列の数 = 5",
                                       "実点の数　 = 2"}));
 
@@ -348,7 +348,7 @@ TEST(JwkSummary, ShowsTheHeaderCountsEvenAfterAFailedRead) {
   b.mojiCount = 1;
   TJwkData doc;
   EXPECT_FALSE(Read(b.Build(), doc));
-  EXPECT_EQ(JwkSummaryLines("/parts/a.jwk", doc),
+  EXPECT_EQ(LoadSummaryLines(JwkSummary("/parts/a.jwk", doc)),
             (std::vector<std::string>{"/parts/a.jwk", "", "直線の数　 = 7", "円弧の数　 = 3", "文字列の数 = 1",
                                       "実点の数　 = 2"}));
 }

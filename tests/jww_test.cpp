@@ -7,6 +7,7 @@
 #include <string>
 
 #include "builder/filebuilder.h"
+#include "builder/writefiles.h"
 #include "support/ioerror.h"
 #include "test_util.h"
 
@@ -15,6 +16,7 @@ namespace {
 
 using test::Bytes;
 using test::Hex;
+using test::WriteJww;
 
 std::string Written(const TJwwData& doc) {
   test::TMemorySink sink;

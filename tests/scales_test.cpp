@@ -86,14 +86,14 @@ TEST(Scales, ConvertRoundsBaseAndOffsetSeparately) {
 
   table.RoundOffsets = false;
   table.RoundBases = false;
-  EXPECT_EQ(table.ConvertX(1.0f, 100, value), offset + baseValue);
+  EXPECT_EQ(table.Freeze(100).ConvertX(1.0f, value), offset + baseValue);
 
   table.RoundBases = true;  // the state of a new table: only the base is rounded
-  EXPECT_EQ(table.ConvertX(1.0f, 100, value), offset + 1026000.0L / 1000);
+  EXPECT_EQ(table.Freeze(100).ConvertX(1.0f, value), offset + 1026000.0L / 1000);
 
   table.RoundOffsets = true;
-  EXPECT_EQ(table.ConvertX(1.0f, 100, value), 208.568L + 1026.0L);
-  EXPECT_NEAR(static_cast<double>(table.ConvertX(1.0f, 100, value)), 1234.568, 1e-9);
+  EXPECT_EQ(table.Freeze(100).ConvertX(1.0f, value), 208.568L + 1026.0L);
+  EXPECT_NEAR(static_cast<double>(table.Freeze(100).ConvertX(1.0f, value)), 1234.568, 1e-9);
 }
 
 TEST(Scales, UnknownScaleConvertsToZeroAndSinglePointsRoundToWholes) {
@@ -101,10 +101,10 @@ TEST(Scales, UnknownScaleConvertsToZeroAndSinglePointsRoundToWholes) {
   table.RoundOffsets = table.RoundBases = true;
   table.AddPoint(2.0f, 3.3f, 4.6f);
   table.ComputeDigits(1);
-  EXPECT_EQ(table.ConvertX(5.0f, 1, 123), 0.0L);
+  EXPECT_EQ(table.Freeze(1).ConvertX(5.0f, 123), 0.0L);
   EXPECT_EQ(table.Freeze(1).Find(5.0f), nullptr);
-  EXPECT_EQ(table.ConvertX(2.0f, 1, 3.3f), 7.0L);  // 6.6 at 0 places
-  EXPECT_EQ(table.ConvertY(2.0f, 1, 4.6f), 9.0L);  // 9.2
+  EXPECT_EQ(table.Freeze(1).ConvertX(2.0f, 3.3f), 7.0L);  // 6.6 at 0 places
+  EXPECT_EQ(table.Freeze(1).ConvertY(2.0f, 4.6f), 9.0L);  // 9.2
 }
 
 TEST(Scales, AppendingALaterTableEqualsOnePass) {
@@ -156,29 +156,12 @@ TEST(Scales, ANanFirstPointLeavesNoPlacesButLaterNansAreIgnored) {
   EXPECT_EQ(table.Entries()[1].DigitsY, 3);
 }
 
-TEST(Scales, AFrozenTableConvertsLikeTheTable) {
-  TScales table;
-  table.RoundOffsets = table.RoundBases = true;
-  table.AddPoint(1.0f, 10.26f, -3.3f);
-  table.AddPoint(1.0f, 20.26f, 4.4f);
-  table.AddPoint(50.0f, 1, 2);
-  table.ComputeDigits(0.81L);
-  TFrozenScales frozen = table.Freeze(0.81L);
-  for (float scale : {1.0f, 50.0f, 7.0f}) {
-    for (long double value : {12.3456789L, -1.0L, 0.0L, 1e25L}) {
-      EXPECT_EQ(frozen.ConvertX(scale, value), table.ConvertX(scale, 0.81L, value));
-      EXPECT_EQ(frozen.ConvertY(scale, value), table.ConvertY(scale, 0.81L, value));
-    }
-  }
-  EXPECT_EQ(frozen.Find(7.0f), nullptr);
-}
-
 TEST(Scales, GrowsPastThirtyThreeScales) {
   TScales table;
   for (int i = 1; i <= 40; ++i) table.AddPoint(static_cast<float>(i), i, i);
   table.ComputeDigits(1);
   EXPECT_EQ(table.Count(), 40);
-  EXPECT_EQ(table.ConvertX(40.0f, 1, 40), 1600.0L);  // the 40th scale still converts: 40 × 40
+  EXPECT_EQ(table.Freeze(1).ConvertX(40.0f, 40), 1600.0L);  // the 40th scale still converts: 40 × 40
 }
 
 }  // namespace

@@ -379,7 +379,7 @@ TEST_F(SettingsTest, IntegerValuesKeepLowBits) {
     LoadSettings(Ini(), moji, pens);
     EXPECT_EQ(moji, expectedMoji) << c.Text;
     EXPECT_EQ(pens, expectedPens) << c.Text;
-    EXPECT_EQ(ReadMojiSettings(Ini()), expectedMoji) << c.Text;
+    EXPECT_EQ(ReadMojiSettings(TIniFile(Ini()).Read()), expectedMoji) << c.Text;
   }
 }
 
@@ -417,11 +417,11 @@ TEST_F(SettingsTest, ReadMojiSettingsOnlyReads) {
   WriteBytes(Ini(), text);
   TMojiSettingsTable expected = kDefaultMoji;
   expected[1].Pen = 9;
-  EXPECT_EQ(ReadMojiSettings(Ini()), expected);
+  EXPECT_EQ(ReadMojiSettings(TIniFile(Ini()).Read()), expected);
   EXPECT_EQ(fs::current_path(), folder_);
   EXPECT_EQ(ReadBytes(Ini()), text);
 
-  EXPECT_EQ(ReadMojiSettings(PathOf("missing.ini")), kDefaultMoji);
+  EXPECT_EQ(ReadMojiSettings(TIniFile(PathOf("missing.ini")).Read()), kDefaultMoji);
   EXPECT_FALSE(fs::exists(PathOf("missing.ini")));
 }
 
@@ -502,7 +502,7 @@ TEST_F(SettingsTest, SaveAddsSectionsInOrder) {
   EXPECT_EQ(lines[35], "[MojiDist]");
   EXPECT_EQ(lines[46], "[Pcolor]");
   EXPECT_EQ(lines[52], "Pen06=255");
-  EXPECT_EQ(ReadMojiSettings(Ini()), moji);
+  EXPECT_EQ(ReadMojiSettings(TIniFile(Ini()).Read()), moji);
   EXPECT_EQ(ReadPenColors(TIniText(text)), pens);
 }
 

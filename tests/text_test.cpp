@@ -67,17 +67,7 @@ TEST(SplitList, KeepsZeroForItemsTheListDoesNotReach) {
   EXPECT_EQ(SplitList("", 2), (std::vector<std::string>{"", "0"}));
 }
 
-TEST(TextHelpers, CopyRepeatAndTrim) {
-  char field[6] = {'x', 'x', 'x', 'x', 'x', 'x'};
-  CopyTextToField(field, sizeof field, "abcdefgh", 3);
-  EXPECT_EQ(std::string(field, 6), "abcxxx");
-  CopyTextToField(field, sizeof field, "abcdefgh", 100);
-  EXPECT_EQ(std::string(field, 6), "abcdef");
-
-  EXPECT_EQ(RepeatText("ab", 3), "ababab");
-  EXPECT_EQ(RepeatText("ab", 0), "");
-  EXPECT_EQ(RepeatText("ab", -2), "");
-
+TEST(TextHelpers, Trim) {
   EXPECT_EQ(TrimControls(" \t\0ABC \r\n\0"s), "ABC");
   EXPECT_EQ(TrimRightControls(" ABC  \0\0"s), " ABC");
 }

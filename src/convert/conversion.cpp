@@ -344,14 +344,4 @@ bool LoadForConversion(const std::string& path, TFileKind kind, const TConversio
   return outcome.Load.Opened() && !(wholeOnly && outcome.Load.Truncated());
 }
 
-TFileOutcome ConvertFile(const std::string& path, TFileKind kind, const std::string& output,
-                         const TConversionOptions& options, TDocuments documents, TWriteMode mode,
-                         bool wholeOnly, const std::string& summaryPath) {
-  TFileOutcome outcome;
-  if (LoadForConversion(path, kind, options, documents, wholeOnly, summaryPath, outcome)) {
-    outcome.Write = SaveDocument(kind, options, documents, output, mode);
-  }
-  return outcome;
-}
-
 }  // namespace torvane

@@ -105,7 +105,7 @@ struct TLoadOutcome {
   // that lacks only its name tables.
   TReadFailure Failure;
 
-  // Only the header was read (by ConvertFile), which showed that the output would be too large:
+  // Only the header was read (by LoadForConversion), which showed that the output would be too large:
   // the summary is whole, the document holds no records.
   bool HeaderOnly = false;
 
@@ -178,16 +178,11 @@ struct TFileOutcome {
   std::optional<TWriteOutcome> Write;
 };
 
-// The first half of ConvertFile, for batches that stage their outputs: true when the document is
-// loaded and may be converted; else outcome tells why not.
+// Loads a file for conversion: true when the document is loaded and may be converted (SaveDocument
+// or StageDocument then writes it); else outcome tells why not: it could not be opened, it was
+// truncated while wholeOnly asks for complete files, or its header alone shows that its output
+// would be larger than kMaxOutputBytes (refused before its records are read).
 bool LoadForConversion(const std::string& path, TFileKind kind, const TConversionOptions& options,
                        TDocuments documents, bool wholeOnly, const std::string& summaryPath, TFileOutcome& outcome);
-
-// One file from start to end: load, then (unless the read stopped inside the records and
-// wholeOnly is set) convert and write. A file whose header alone shows that its output would be
-// larger than kMaxOutputBytes is refused before its records are read.
-TFileOutcome ConvertFile(const std::string& path, TFileKind kind, const std::string& output,
-                         const TConversionOptions& options, TDocuments documents, TWriteMode mode,
-                         bool wholeOnly, const std::string& summaryPath);
 
 }  // namespace torvane

@@ -13,7 +13,7 @@ namespace torvane {
 
 // fontName is the CP932 face name every text carries. Converts the records the source's arrays
 // hold and leaves the source as it is, so that converting it again gives the same document.
-void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const TJwcData& source = JwcDocument,
-                     TJwwData& target = TJwwDocument);
+void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const TJwcData& source,
+                     TJwwData& target);
 
 }  // namespace torvane

@@ -200,8 +200,4 @@ TLoadSummary JwcSummary(const std::string& path, const TJwcData& document) {
                       h.KasoTenCount()};
 }
 
-std::vector<std::string> JwcSummaryLines(const std::string& path, const TJwcData& document) {
-  return LoadSummaryLines(JwcSummary(path, document));
-}
-
 }  // namespace torvane

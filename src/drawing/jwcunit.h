@@ -110,16 +110,15 @@ bool IsJwcFile(const std::string& path);
 
 // Resets the document and reads the file into it; true when every section was read. On false the
 // document holds what was read up to the failure, and failure (when given) says why.
-bool ReadJwc(const std::string& path, TJwcData& document = JwcDocument, TReadFailure* failure = nullptr);
+bool ReadJwc(const std::string& path, TJwcData& document, TReadFailure* failure = nullptr);
 // The same, from bytes in memory.
-bool ReadJwcBytes(std::span<const uint8_t> bytes, TJwcData& document = JwcDocument,
+bool ReadJwcBytes(std::span<const uint8_t> bytes, TJwcData& document,
                   TReadFailure* failure = nullptr);
 
-void ResetJwc(TJwcData& document = JwcDocument);
-void ParseJwcHeader(TJwcData& document = JwcDocument);
+void ResetJwc(TJwcData& document);
+void ParseJwcHeader(TJwcData& document);
 
 // The load summary: path, empty line, the two memo lines, the five counts (UTF-8 lines).
-TLoadSummary JwcSummary(const std::string& path, const TJwcData& document = JwcDocument);
-std::vector<std::string> JwcSummaryLines(const std::string& path, const TJwcData& document = JwcDocument);
+TLoadSummary JwcSummary(const std::string& path, const TJwcData& document);
 
 }  // namespace torvane

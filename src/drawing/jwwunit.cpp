@@ -142,8 +142,4 @@ void WriteJwwTo(TByteSink& sink, const TJwwData& d) {
   w.Flush();
 }
 
-bool WriteJww(const std::string& path, const TJwwData& document, std::string* failure) {
-  return WriteFileReplacing(path, [&document](TByteSink& sink) { WriteJwwTo(sink, document); }, failure);
-}
-
 }  // namespace torvane

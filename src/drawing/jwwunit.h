@@ -91,13 +91,9 @@ struct TJwwData {
 extern TJwwData TJwwDocument;
 
 // Every field to its default; the entity arrays emptied.
-void ResetJwwDocument(TJwwData& document = TJwwDocument);
+void ResetJwwDocument(TJwwData& document);
 
-// Writes the document to path: true when every byte was written and the file took its place;
-// false when a write failed (an earlier file at path stays as it was). A file that cannot be
-// created at all raises TIoError.
-bool WriteJww(const std::string& path, const TJwwData& document = TJwwDocument, std::string* failure = nullptr);
-// The same bytes into any sink; a failing sink raises TIoError.
-void WriteJwwTo(TByteSink& sink, const TJwwData& document = TJwwDocument);
+// Writes the document into any sink; a failing sink raises TIoError.
+void WriteJwwTo(TByteSink& sink, const TJwwData& document);
 
 }  // namespace torvane

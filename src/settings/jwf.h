@@ -60,10 +60,10 @@ struct TJwfResult {
 };
 
 // Reads the JWF text into the tables; what it holds no value for stays as it was.
-TJwfResult ReadJwf(std::string_view text, TMojiSettingsTable& moji = MojiSettings,
-                   TPenColors& pens = PenColors);
+TJwfResult ReadJwf(std::string_view text, TMojiSettingsTable& moji,
+                   TPenColors& pens);
 // The same for a file; Stop is Unreadable, and the tables untouched, when it cannot be read.
-TJwfResult ReadJwfFile(const std::string& path, TMojiSettingsTable& moji = MojiSettings,
-                       TPenColors& pens = PenColors);
+TJwfResult ReadJwfFile(const std::string& path, TMojiSettingsTable& moji,
+                       TPenColors& pens);
 
 }  // namespace torvane

@@ -96,10 +96,6 @@ TMojiSettingsTable ReadMojiSettings(const TIniText& ini) {
   return moji;
 }
 
-TMojiSettingsTable ReadMojiSettings(const std::string& path) {
-  return ReadMojiSettings(TIniFile(path).Read());
-}
-
 TPenColors ReadPenColors(const TIniText& ini) {
   TPenColors pens = DefaultPenColors();
   for (std::size_t i = 0; i < pens.size(); ++i) {

@@ -45,27 +45,26 @@ std::string SettingsPath();
 // The text of a new settings file: 61 lines ending in CR LF.
 std::string DefaultSettingsText();
 // Writes DefaultSettingsText as the whole file, replacing any file there. Throws TIoError.
-void CreateDefaultSettings(const std::string& path = SettingsPath());
+void CreateDefaultSettings(const std::string& path);
 
 // Start-up read: makes [data] dir the process's current folder (an empty dir keeps the current
 // folder; a folder that cannot be entered is ignored without a word), then reads the character
 // types and pen colours. Absent, empty or invalid values take their defaults; others keep their low
 // 16 (character types) or 8 (pen colours) bits.
-void LoadSettings(const std::string& path = SettingsPath(), TMojiSettingsTable& moji = MojiSettings,
-                  TPenColors& pens = PenColors);
-// The character types of a settings file, as LoadSettings reads them, without changing the
-// current folder or touching the file; defaults for a missing file.
-TMojiSettingsTable ReadMojiSettings(const std::string& path);
+void LoadSettings(const std::string& path, TMojiSettingsTable& moji,
+                  TPenColors& pens);
+// The character types of a settings file's text, as LoadSettings reads them; defaults for what it
+// lacks.
 TMojiSettingsTable ReadMojiSettings(const TIniText& ini);
 TPenColors ReadPenColors(const TIniText& ini);
 
 // Window close: when the switch allows, stores the process's current folder as [data] dir. Throws
 // TSettingsWriteError.
-void RememberFolder(const std::string& path = SettingsPath());
+void RememberFolder(const std::string& path);
 // Save of the character settings dialog: when the switch allows, writes the sections MojiPen,
 // MojiWide, MojiHigh, MojiDist and Pcolor. Throws TSettingsWriteError.
-void SaveMojiSettings(const std::string& path = SettingsPath(),
-                      const TMojiSettingsTable& moji = MojiSettings,
-                      const TPenColors& pens = PenColors);
+void SaveMojiSettings(const std::string& path,
+                      const TMojiSettingsTable& moji,
+                      const TPenColors& pens);
 
 }  // namespace torvane

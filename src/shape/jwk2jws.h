@@ -15,7 +15,7 @@ namespace torvane {
 // fontName is the CP932 face name every text carries. Converts the records the source's arrays
 // hold and leaves the source as it is, so that converting it again gives the same document.
 void ConvertJwkToJws(const std::string& fontName, bool numericCorrection,
-                     const TMojiSettingsTable& settings = MojiSettings, const TJwkData& source = JwkDocument,
-                     TJwsData& target = TJwsDocument);
+                     const TMojiSettingsTable& settings, const TJwkData& source,
+                     TJwsData& target);
 
 }  // namespace torvane

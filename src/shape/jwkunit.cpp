@@ -141,8 +141,4 @@ TLoadSummary JwkSummary(const std::string& path, const TJwkData& document) {
                       std::nullopt};
 }
 
-std::vector<std::string> JwkSummaryLines(const std::string& path, const TJwkData& document) {
-  return LoadSummaryLines(JwkSummary(path, document));
-}
-
 }  // namespace torvane

@@ -52,19 +52,18 @@ bool IsJwkFile(const std::string& path);
 // Resets the document and reads the file into it; true when every section was read. On false the
 // document holds what was read up to the failure (arrays already sized keep their length, with
 // the records not read left zeroed), and failure (when given) says why.
-bool ReadJwk(const std::string& path, TJwkData& document = JwkDocument, TReadFailure* failure = nullptr);
+bool ReadJwk(const std::string& path, TJwkData& document, TReadFailure* failure = nullptr);
 // The same, from bytes in memory.
-bool ReadJwkBytes(std::span<const uint8_t> bytes, TJwkData& document = JwkDocument,
+bool ReadJwkBytes(std::span<const uint8_t> bytes, TJwkData& document,
                   TReadFailure* failure = nullptr);
 
-void ResetJwk(TJwkData& document = JwkDocument);
+void ResetJwk(TJwkData& document);
 // Fills the header from the two header blocks. Every list item must be a valid number of its
 // form: at the first one that is not, the result is false, the items before it keep their values
 // and the later ones their defaults.
-bool ParseJwkHeader(TJwkData& document = JwkDocument, TReadFailure* failure = nullptr);
+bool ParseJwkHeader(TJwkData& document, TReadFailure* failure = nullptr);
 
 // The load summary: path, empty line and the four counts of the header (UTF-8 lines).
-TLoadSummary JwkSummary(const std::string& path, const TJwkData& document = JwkDocument);
-std::vector<std::string> JwkSummaryLines(const std::string& path, const TJwkData& document = JwkDocument);
+TLoadSummary JwkSummary(const std::string& path, const TJwkData& document);
 
 }  // namespace torvane

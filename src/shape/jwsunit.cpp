@@ -25,8 +25,4 @@ void WriteJwsTo(TByteSink& sink, const TJwsData& d) {
   w.Flush();
 }
 
-bool WriteJws(const std::string& path, const TJwsData& document, std::string* failure) {
-  return WriteFileReplacing(path, [&document](TByteSink& sink) { WriteJwsTo(sink, document); }, failure);
-}
-
 }  // namespace torvane

@@ -33,13 +33,9 @@ struct TJwsData {
 extern TJwsData TJwsDocument;
 
 // Every field to its default; the entity arrays emptied.
-void ResetJwsDocument(TJwsData& document = TJwsDocument);
+void ResetJwsDocument(TJwsData& document);
 
-// Writes the document to path: true when every byte was written and the file took its place;
-// false when a write failed (an earlier file at path stays as it was). A file that cannot be
-// created at all raises TIoError. The document is written as it stands, unchecked.
-bool WriteJws(const std::string& path, const TJwsData& document = TJwsDocument, std::string* failure = nullptr);
-// The same bytes into any sink; a failing sink raises TIoError.
-void WriteJwsTo(TByteSink& sink, const TJwsData& document = TJwsDocument);
+// Writes the document as it stands, unchecked, into any sink; a failing sink raises TIoError.
+void WriteJwsTo(TByteSink& sink, const TJwsData& document);
 
 }  // namespace torvane

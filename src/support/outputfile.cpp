@@ -172,17 +172,4 @@ void TOutputFile::Commit() {
   committed_ = true;
 }
 
-bool WriteFileReplacing(const std::string& path, const std::function<void(TByteSink&)>& body,
-                        std::string* failure) {
-  TOutputFile file(path);
-  try {
-    body(file);
-    file.Commit();
-  } catch (const TIoError& e) {
-    if (failure != nullptr) *failure = e.Text();
-    return false;
-  }
-  return true;
-}
-
 }  // namespace torvane

@@ -73,10 +73,4 @@ void SetCommitHook(std::function<void(const std::string& target)> hook);
 // outputs are open on others; no temporary file is made after it.
 std::size_t RemoveTemporaryFiles();
 
-// Writes a file through TOutputFile: true when body wrote every byte and the file took its place;
-// false when a write failed (the target is left as it was, failure says why). A target that
-// cannot be created at all raises TIoError.
-bool WriteFileReplacing(const std::string& path, const std::function<void(TByteSink&)>& body,
-                        std::string* failure = nullptr);
-
 }  // namespace torvane

@@ -95,18 +95,6 @@ TScaleAxis TScales::Axis(const TScaleEntry& entry, float base, int32_t digits, l
   return axis;
 }
 
-long double TScales::ConvertX(float scale, long double factor, long double value) const {
-  const TScaleEntry* entry = Find(scale);
-  if (entry == nullptr) return 0.0L;
-  return ConvertOnAxis(entry->Scale, Axis(*entry, entry->BaseX, entry->DigitsX, factor), factor, RoundOffsets, value);
-}
-
-long double TScales::ConvertY(float scale, long double factor, long double value) const {
-  const TScaleEntry* entry = Find(scale);
-  if (entry == nullptr) return 0.0L;
-  return ConvertOnAxis(entry->Scale, Axis(*entry, entry->BaseY, entry->DigitsY, factor), factor, RoundOffsets, value);
-}
-
 TFrozenScales TScales::Freeze(long double factor) const {
   TFrozenScales frozen;
   frozen.factor_ = factor;

@@ -6,9 +6,15 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace torvane {
+
+// The outputs are byte for byte those of the x87 80-bit extended type (64-bit mantissa, 15-bit
+// exponent); a long double of any other kind would change them.
+static_assert(std::numeric_limits<long double>::digits == 64 && std::numeric_limits<long double>::max_exponent == 16384,
+              "long double must be the x87 80-bit extended type");
 
 struct TScaleEntry {
   float Scale = 0;
@@ -92,10 +98,7 @@ class TScales {
   // this table's points and then the later one's.
   void Append(const TScales& later);
   void ComputeDigits(long double factor);
-  // 0.0 for a scale that was never added.
-  long double ConvertX(float scale, long double factor, long double value) const;
-  long double ConvertY(float scale, long double factor, long double value) const;
-  // For the many conversions of a drawing: the same results as ConvertX and ConvertY.
+  // The table ready to convert at one factor, with the rounding it has now.
   TFrozenScales Freeze(long double factor) const;
 
   int32_t Count() const { return static_cast<int32_t>(entries_.size()); }

@@ -138,19 +138,6 @@ std::optional<float> ParseStrictSingle(std::string_view text) {
   return DecimalToSingle(text.substr(start, end - start));
 }
 
-void CopyTextToField(char* field, std::size_t fieldSize, std::string_view text, std::size_t n) {
-  std::size_t count = std::min({n, text.size(), fieldSize});
-  text.copy(field, count);
-}
-
-std::string RepeatText(std::string_view text, int n) {
-  std::string result;
-  if (n <= 0) return result;
-  result.reserve(text.size() * static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i) result += text;
-  return result;
-}
-
 std::string_view TrimControls(std::string_view text) {
   std::size_t begin = 0;
   while (begin < text.size() && static_cast<unsigned char>(text[begin]) <= 32) ++begin;

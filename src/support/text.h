@@ -31,13 +31,6 @@ std::optional<int32_t> ParseStrictInt(std::string_view text);
 // exponent, optional trailing blanks.
 std::optional<float> ParseStrictSingle(std::string_view text);
 
-// Copies the first min(n, text length, field size) bytes of text into field; no terminator,
-// the rest of the field keeps its bytes.
-void CopyTextToField(char* field, std::size_t fieldSize, std::string_view text, std::size_t n);
-
-// text repeated n times; empty when n <= 0.
-std::string RepeatText(std::string_view text, int n);
-
 // The bytes of text up to its first zero byte.
 std::string_view UpToZero(std::string_view text);
 

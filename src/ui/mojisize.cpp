@@ -18,7 +18,6 @@
 #include "support/ioerror.h"
 #include "support/text.h"
 #include "ui/localpaths.h"
-#include "ui/unit1.h"
 
 namespace torvane {
 
@@ -45,8 +44,6 @@ constexpr TColumn kColumns[] = {
     {"間隔", "EdtMK", &TFormMoji::EdtMK, &TMojiSetting::Dist, true},
     {"ペンNo.", "EdtMC", &TFormMoji::EdtMC, &TMojiSetting::Pen, false},
 };
-
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 // "文字種１" … "文字種１０", with full-width digits.
 std::string TypeLabel(std::size_t index) {
@@ -79,7 +76,8 @@ std::string BadValueText(const TJwfResult& result) {
 
 }  // namespace
 
-TFormMoji::TFormMoji(TPlatform& platform, QWidget& mainWindow) : platform_(platform), mainWindow_(mainWindow) {
+TFormMoji::TFormMoji(TPlatform& platform, QWidget& mainWindow)
+    : TAppBoxes(platform), platform_(platform), mainWindow_(mainWindow) {
   setWindowTitle(kCaption);
   setFont(WindowFont());
   CreateControls();
@@ -215,7 +213,7 @@ void TFormMoji::BtnOKClick() {
 void TFormMoji::BtnSaveClick() {
   if (!TakeEdits()) return;
   try {
-    SaveMojiSettings();
+    SaveMojiSettings(SettingsPath(), MojiSettings, PenColors);
   } catch (const TSettingsWriteError& e) {
     // As any error of a command: the box, and the command ends there.
     ShowError(PathForDisplay(e.Path()) + " に書き込めません");
@@ -232,14 +230,14 @@ void TFormMoji::BtndefaultClick() {
 void TFormMoji::BtnReadClick() {
   std::optional<std::vector<std::string>> chosen = platform_.OpenFiles(OpenDialog2Filter);
   if (chosen && !chosen->empty()) {
-    TForm1::EnterFolderOf(chosen->front());
+    EnterFolderOf(chosen->front());
     if (!ImportJwf(chosen->front())) return;
   }
   ShowSettings();
 }
 
 bool TFormMoji::ImportJwf(const std::string& path) {
-  TJwfResult result = ReadJwfFile(path);
+  TJwfResult result = ReadJwfFile(path, MojiSettings, PenColors);
   if (result.Stop == TJwfStop::Unreadable) {
     ShowError(TIoError::FromErrno(result.Error, path).Text());
     return false;
@@ -260,9 +258,5 @@ void TFormMoji::Leave() {
   mainWindow_.setEnabled(true);
   hide();
 }
-
-void TFormMoji::ShowInfo(const std::string& text) { platform_.ShowMessage(PlainBox(kAppTitle, text)); }
-
-void TFormMoji::ShowError(const std::string& text) { platform_.ShowMessage(ErrorBox(kAppTitle, text)); }
 
 }  // namespace torvane

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/basics.h"
 #include "ui/platform.h"
 
 class QFrame;
@@ -21,7 +22,7 @@ namespace torvane {
 inline constexpr char kNotNumbers[] = "数字以外の文字が使われています";
 inline constexpr char kNotJwf[] = "JW_CAD(DOS版)用JWFファイルではありません。";
 
-class TFormMoji : public QDialog {
+class TFormMoji : public QDialog, private TAppBoxes {
   Q_OBJECT
 
  public:
@@ -76,8 +77,6 @@ class TFormMoji : public QDialog {
   // Reads the JWF file into the tables and reports what the import refused; false when it ended in
   // an error (a file that cannot be read, a value that is not a whole number).
   bool ImportJwf(const std::string& path);
-  void ShowInfo(const std::string& text);
-  void ShowError(const std::string& text);
 
   TPlatform& platform_;
   QWidget& mainWindow_;

@@ -11,14 +11,12 @@
 #include <filesystem>
 #include <map>
 
+#include "ui/basics.h"
 #include "ui/localpaths.h"
-#include "ui/unit1.h"
 
 namespace torvane {
 
 namespace {
-
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 QString QPath(const std::string& path) {
   return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));

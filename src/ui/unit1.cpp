@@ -55,8 +55,6 @@ constexpr QRect kButton2Rect(239, 281, 65, 25);
 
 const std::vector<TFileFilter> kOpenFilters = {{"JW_CADﾌｧｲﾙ (*.jwc)", "*.jwc"}, {"JWKﾌｧｲﾙ (*.jwk)", "*.jwk"}};
 
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
-
 bool PathExists(const std::string& path) {
   std::error_code error;
   return fs::exists(path, error);
@@ -70,15 +68,8 @@ std::string WholePath(const std::string& path) {
 
 }  // namespace
 
-QFont WindowFont() {
-  QFont font;
-  // The Japanese fonts of a Debian desktop stand in where the Windows font is missing.
-  font.setFamilies({"ＭＳ Ｐゴシック", "IPAPGothic", "IPAGothic", "Noto Sans CJK JP", "VL PGothic"});
-  font.setPixelSize(12);
-  return font;
-}
-
-TForm1::TForm1(TPlatform& platform, const std::vector<std::string>& arguments) : platform_(platform) {
+TForm1::TForm1(TPlatform& platform, const std::vector<std::string>& arguments)
+    : TAppBoxes(platform), platform_(platform) {
   setWindowTitle(kAppTitle);
   setFont(WindowFont());
   CreateControls();
@@ -173,14 +164,14 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) paths.push_back(WholePath(argument));
   if (!PathExists(SettingsPath())) {
     try {
-      CreateDefaultSettings();
+      CreateDefaultSettings(SettingsPath());
     } catch (const TIoError& e) {
       ShowError(e.Text());
     }
   }
   ChkJWWhosei->setChecked(true);
   ShowShortFontList();
-  LoadSettings();
+  LoadSettings(SettingsPath(), MojiSettings, PenColors);
   setAcceptDrops(true);
   if (!paths.empty()) TakeCommandLine(paths);
 }
@@ -219,7 +210,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::FormClose() {
   try {
-    RememberFolder();
+    RememberFolder(SettingsPath());
   } catch (const TSettingsWriteError& e) {
     ShowError(PathForDisplay(e.Path()) + " に書き込めません");
   }
@@ -434,11 +425,6 @@ TConversionOptions TForm1::Options() const {
   return options;
 }
 
-void TForm1::EnterFolderOf(const std::string& path) {
-  std::error_code error;
-  fs::current_path(fs::path(path).parent_path(), error);
-}
-
 // --- font list, about box, help ---
 
 void TForm1::ShowShortFontList() {
@@ -482,10 +468,6 @@ TBoxButton TForm1::Ask(TBoxKind kind, const std::string& caption, const std::str
                        std::vector<TBoxButton> buttons) {
   return platform_.ShowMessage({kind, caption, text, std::move(buttons)});
 }
-
-void TForm1::ShowInfo(const std::string& text) { platform_.ShowMessage(PlainBox(kAppTitle, text)); }
-
-void TForm1::ShowError(const std::string& text) { platform_.ShowMessage(ErrorBox(kAppTitle, text)); }
 
 void TForm1::Guarded(const std::function<void()>& command) {
   try {

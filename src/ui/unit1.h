@@ -2,13 +2,13 @@
 // conversion options, convert-and-save for one file or a batch, and closing.
 #pragma once
 
-#include <QFont>
 #include <QMainWindow>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "convert/conversion.h"
+#include "ui/basics.h"
 #include "ui/platform.h"
 
 class QAction;
@@ -23,13 +23,7 @@ namespace torvane {
 class TFormMoji;
 class TVerForm;
 
-// The application's title: the caption of plain and error boxes.
-inline constexpr char kAppTitle[] = "Torvane";
-
-// "ＭＳ Ｐゴシック" at 12 pixels, or an installed Japanese font in its place.
-QFont WindowFont();
-
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, private TAppBoxes {
   Q_OBJECT
 
  public:
@@ -66,8 +60,6 @@ class TForm1 : public QMainWindow {
   void moji1Click();
   void About1Click();
   void About2Click();
-  // Enters the folder of a file chosen in a file dialog.
-  static void EnterFolderOf(const std::string& path);
 
   QCheckBox* ChkJWWhosei = nullptr;
   QComboBox* CmbJWWfont = nullptr;
@@ -116,9 +108,6 @@ class TForm1 : public QMainWindow {
 
   TBoxButton Ask(TBoxKind kind, const std::string& caption, const std::string& text,
                  std::vector<TBoxButton> buttons);
-  void ShowInfo(const std::string& text);
-  // The error box of an input/output error: the runtime's text and the "." rule.
-  void ShowError(const std::string& text);
   // Runs a command; an error that escapes it ends it with an error box.
   void Guarded(const std::function<void()>& command);
 

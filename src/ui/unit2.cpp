@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "support/cp932.h"
-#include "ui/unit1.h"
+#include "ui/basics.h"
 
 namespace torvane {
 

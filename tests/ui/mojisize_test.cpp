@@ -20,6 +20,7 @@
 #include "builder/jwkbuilder.h"
 #include "cli/convertcli.h"
 #include "fakeplatform.h"
+#include "settings/inifile.h"
 #include "settings/settings.h"
 #include "settings/tenths.h"
 #include "test_util.h"
@@ -218,7 +219,7 @@ TEST_F(MojiDialog, SaveWritesTheFiveSectionsOnlyWhileTheSwitchAllows) {
   text.replace(text.find("[MojiWide]\r\nPen01=20"), 20, "[MojiWide]\r\nPen01=35");
   EXPECT_EQ(test::ReadFile(ini), text);
   // What Save wrote is what the command line converts with.
-  EXPECT_EQ(ReadMojiSettings(ini), expected);
+  EXPECT_EQ(ReadMojiSettings(TIniFile(ini).Read()), expected);
 
   std::string off = DefaultSettingsText();
   off.replace(off.find("System=1"), 8, "System=0");

@@ -1,0 +1,26 @@
+#include "ui/basics.h"
+
+#include <QStringList>
+#include <filesystem>
+#include <system_error>
+
+namespace torvane {
+
+QFont WindowFont() {
+  QFont font;
+  // The Japanese fonts of a Debian desktop stand in where the Windows font is missing.
+  font.setFamilies({"ＭＳ Ｐゴシック", "IPAPGothic", "IPAGothic", "Noto Sans CJK JP", "VL PGothic"});
+  font.setPixelSize(12);
+  return font;
+}
+
+void EnterFolderOf(const std::string& path) {
+  std::error_code error;
+  std::filesystem::current_path(std::filesystem::path(path).parent_path(), error);
+}
+
+void TAppBoxes::ShowInfo(const std::string& text) const { boxes_.ShowMessage(PlainBox(kAppTitle, text)); }
+
+void TAppBoxes::ShowError(const std::string& text) const { boxes_.ShowMessage(ErrorBox(kAppTitle, text)); }
+
+}  // namespace torvane
