@@ -13,5 +13,6 @@ cmake --build "$build"
 rm -f "$build"/torvane_*.deb
 (cd "$build" && cpack -G DEB)
 package=$(echo "$build"/torvane_*.deb)
-lintian "$package"
+# Warnings count too, not only errors (lintian's own threshold).
+lintian --fail-on error,warning "$package"
 echo "Built $package; lintian finds nothing to say. Install it as root: apt-get install $package"

@@ -1,6 +1,7 @@
 # Run by CPack on the staged files before it makes the Debian package: finishes them as Debian's
 # own packaging tools would. Programs lose their symbols and the compiler's notes (.comment),
-# manual pages are compressed, and the package's changelog and copyright go into its doc folder.
+# manual pages are compressed, and the package's changelog and copyright go into its doc folder,
+# its lintian overrides where lintian looks for them.
 # It also makes sure dpkg-shlibdeps is there, so that the dependencies carry their versions.
 
 find_program(TORVANE_SHLIBDEPS dpkg-shlibdeps)
@@ -28,3 +29,6 @@ file(MAKE_DIRECTORY "${doc}")
 file(COPY_FILE "${CPACK_TORVANE_DEBIAN_DIR}/copyright" "${doc}/copyright")
 file(COPY_FILE "${CPACK_TORVANE_CHANGELOG}" "${doc}/changelog.Debian")
 execute_process(COMMAND gzip -9nf "${doc}/changelog.Debian" COMMAND_ERROR_IS_FATAL ANY)
+
+file(MAKE_DIRECTORY "${usr}/share/lintian/overrides")
+file(COPY_FILE "${CPACK_TORVANE_DEBIAN_DIR}/lintian-overrides" "${usr}/share/lintian/overrides/${CPACK_PACKAGE_NAME}")

@@ -14,7 +14,7 @@
 
 int main(int argc, char** argv) {
   // Before Qt starts: it asks for the runtime folder at once.
-  torvane::TPrivateRuntimeDir runtimeDir;
+  torvane::EnsureRuntimeFolder();
   QApplication app(argc, argv);
   QApplication::setApplicationName("torvane");
   QApplication::setFont(torvane::WindowFont());

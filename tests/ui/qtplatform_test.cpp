@@ -142,41 +142,75 @@ TEST(QtPlatform, TheFullFontListLeavesOutVerticalAndUnwritableNames) {
 QStringList gQtMessages;
 void CatchQtMessage(QtMsgType, const QMessageLogContext&, const QString& text) { gQtMessages << text; }
 
-TEST(QtPlatform, OutsideADesktopLoginTheRuntimeFolderIsPrivateAndGoesAtTheEnd) {
-  const char* session = std::getenv("XDG_RUNTIME_DIR");
-  const std::string kept = session != nullptr ? session : "";
-  unsetenv("XDG_RUNTIME_DIR");
-  std::string made;
-  {
-    TPrivateRuntimeDir runtime;
-    ASSERT_NE(std::getenv("XDG_RUNTIME_DIR"), nullptr);
-    made = std::getenv("XDG_RUNTIME_DIR");
-    struct stat info {};
-    ASSERT_EQ(lstat(made.c_str(), &info), 0);
-    EXPECT_TRUE(S_ISDIR(info.st_mode));
-    EXPECT_EQ(info.st_mode & 07777, 0700u);
-    EXPECT_EQ(info.st_uid, geteuid());
-    // Qt takes it without a word.
-    gQtMessages.clear();
-    QtMessageHandler previous = qInstallMessageHandler(CatchQtMessage);
-    QString location = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    qInstallMessageHandler(previous);
-    EXPECT_EQ(location.toStdString(), made);
-    EXPECT_TRUE(gQtMessages.isEmpty()) << gQtMessages.join("\n").toStdString();
-    test::WriteFile(made + "/left-by-qt", "x");
+// Sets or unsets an environment variable for the time it lives.
+class TEnvironment {
+ public:
+  TEnvironment(const char* name, const char* value) : name_(name) {
+    const char* before = std::getenv(name);
+    if (before != nullptr) before_ = before;
+    had_ = before != nullptr;
+    Set(value);
   }
-  EXPECT_FALSE(fs::exists(made));
-  EXPECT_EQ(std::getenv("XDG_RUNTIME_DIR"), nullptr);
+  ~TEnvironment() { Set(had_ ? before_.c_str() : nullptr); }
+  void Set(const char* value) { value != nullptr ? setenv(name_, value, 1) : unsetenv(name_); }
+
+ private:
+  const char* name_;
+  std::string before_;
+  bool had_ = false;
+};
+
+TEST(QtPlatform, OutsideADesktopLoginTheRuntimeFolderIsPrivate) {
+  test::TTempDir temp;
+  TEnvironment tmpdir("TMPDIR", temp.Path().c_str());
+  TEnvironment runtime("XDG_RUNTIME_DIR", nullptr);
+  const std::string mine = temp.File("torvane-runtime-" + std::to_string(geteuid()));
+
+  EnsureRuntimeFolder();
+  ASSERT_NE(std::getenv("XDG_RUNTIME_DIR"), nullptr);
+  EXPECT_EQ(std::string(std::getenv("XDG_RUNTIME_DIR")), mine);
+  struct stat info {};
+  ASSERT_EQ(lstat(mine.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode));
+  EXPECT_EQ(info.st_mode & 07777, 0700u);
+  EXPECT_EQ(info.st_uid, geteuid());
+  // Qt takes it without a word.
+  gQtMessages.clear();
+  QtMessageHandler previous = qInstallMessageHandler(CatchQtMessage);
+  QString location = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  qInstallMessageHandler(previous);
+  EXPECT_EQ(location.toStdString(), mine);
+  EXPECT_TRUE(gQtMessages.isEmpty()) << gQtMessages.join("\n").toStdString();
+
+  // The next start takes the same folder; none piles up.
+  runtime.Set(nullptr);
+  EnsureRuntimeFolder();
+  EXPECT_EQ(std::string(std::getenv("XDG_RUNTIME_DIR")), mine);
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 1);
+
+  // A folder open to others, or a link planted at the name, is not taken.
+  for (bool link : {false, true}) {
+    fs::remove_all(mine);
+    if (link) {
+      fs::create_directory(temp.File("elsewhere"));
+      fs::create_directory_symlink(temp.File("elsewhere"), mine);
+    } else {
+      fs::create_directory(mine);
+      fs::permissions(mine, fs::perms::all);
+    }
+    runtime.Set(nullptr);
+    EnsureRuntimeFolder();
+    std::string chosen = std::getenv("XDG_RUNTIME_DIR");
+    EXPECT_NE(chosen, mine);
+    EXPECT_EQ(chosen.rfind(temp.File("torvane-runtime-"), 0), 0u) << chosen;
+    ASSERT_EQ(lstat(chosen.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+  }
 
   // A session's own folder stays as it is.
-  setenv("XDG_RUNTIME_DIR", "/run/user/1000", 1);
-  { TPrivateRuntimeDir runtime; }
+  runtime.Set("/run/user/1000");
+  EnsureRuntimeFolder();
   EXPECT_STREQ(std::getenv("XDG_RUNTIME_DIR"), "/run/user/1000");
-  if (kept.empty()) {
-    unsetenv("XDG_RUNTIME_DIR");
-  } else {
-    setenv("XDG_RUNTIME_DIR", kept.c_str(), 1);
-  }
 }
 
 }  // namespace
