@@ -99,15 +99,35 @@ class TForm1 : public QMainWindow, private TAppBoxes {
   void RefuseFile(const std::string& path, const TFileCheck& check);
   void ForgetFiles();
 
+  // While a batch runs, the controls look disabled and drops and closing are ignored.
+  class TBusy {
+   public:
+    explicit TBusy(TForm1& form);
+    ~TBusy();
+    TBusy(const TBusy&) = delete;
+    TBusy& operator=(const TBusy&) = delete;
+
+   private:
+    TForm1& form_;
+  };
+  struct TBatchTally;
+  enum class TBatchStep { Converted, NotReplaced, Failed, Abort };
+
   void ConvertAndSave();
   void ConvertSingle();
   void ConvertBatch();
+  // One file of a batch into output; existing counts the outputs still to be asked about, and
+  // converted is set once a file was read.
+  TBatchStep ConvertBatchFile(const std::string& path, const std::string& output, int& existing, bool& converted);
+  static std::string TallyLine(const TBatchTally& tally, bool stopped);
   // Converts the loaded document of the kind and writes OutputFile; false after an error box.
   bool Save(TFileKind kind, bool replace);
   TConversionOptions Options() const;
 
   TBoxButton Ask(TBoxKind kind, const std::string& caption, const std::string& text,
                  std::vector<TBoxButton> buttons);
+  // An error box of the program's own, its text as given.
+  void ShowRefusal(const std::string& text);
   // Runs a command; an error that escapes it ends it with an error box.
   void Guarded(const std::function<void()>& command);
 
