@@ -22,7 +22,8 @@ expected=(bin/torvane-convert share/torvane/Torvane.HLP share/applications/torva
   share/icons/hicolor/scalable/apps/torvane.svg share/mime/packages/torvane.xml
   share/locale/ja/LC_MESSAGES/torvane-convert.mo
   share/man/man1/torvane-convert.1)
-[ "$has_window" = 1 ] && expected+=(bin/torvane share/man/man1/torvane.1)
+[ "$has_window" = 1 ] && expected+=(bin/torvane share/man/man1/torvane.1 bin/torvane-thumbnailer
+  share/thumbnailers/torvane.thumbnailer)
 for file in "${expected[@]}"; do
   [ -f "$stage/$file" ] || fail "$file is not installed"
 done
@@ -61,6 +62,17 @@ for anchor in contents topic1; do
   grep -q "id=\"$anchor\"" "$help" || fail "Torvane.HLP has no element id=\"$anchor\""
 done
 xmllint --html --noout "$help" || fail "Torvane.HLP is not clean HTML"
+if [ "$has_window" = 1 ]; then
+  # The thumbnailer entry runs the installed program on both file types, without a display.
+  thumbnailer=$share/thumbnailers/torvane.thumbnailer
+  grep -qx 'Exec=torvane-thumbnailer -s %s %i %o' "$thumbnailer" || fail "the thumbnailer entry does not run torvane-thumbnailer"
+  for type in application/x-jw-cad-jwc application/x-jw-cad-jwk; do
+    grep -q "^MimeType=.*$type;" "$thumbnailer" || fail "the thumbnailer entry lacks $type"
+    grep -q "<mime-type type=\"$type\">" "$mime" || fail "the thumbnailer's type $type is not described in torvane.xml"
+  done
+  env -u DISPLAY -u WAYLAND_DISPLAY "$stage/bin/torvane-thumbnailer" -s 128 "$source/samples/plan.jwc" "$scratch/thumb.png" \
+    || fail "the installed thumbnailer does not run without a display"
+fi
 
 # What Debian's triggers do after installation, then what a file manager does with a drawing:
 # its type comes from the signature alone (no extension), and opening it starts torvane with it.

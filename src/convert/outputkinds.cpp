@@ -2,11 +2,16 @@
 
 #include <array>
 
+#include "convert/conversion.h"
+#include "drawing/jwc2jww.h"
+
 namespace torvane {
 namespace {
 
-void WriteNative(TByteSink& sink, const TConverted& converted, const TConversionOptions&) {
-  if (converted.Drawing != nullptr) {
+void WriteNative(TByteSink& sink, const TConverted& converted, const TConversionOptions& options) {
+  if (converted.DrawingSource != nullptr) {
+    WriteConvertedJww(sink, options.FontName, options.NumericCorrection, *converted.DrawingSource);
+  } else if (converted.Drawing != nullptr) {
     WriteJwwTo(sink, *converted.Drawing);
   } else if (converted.Part != nullptr) {
     WriteJwsTo(sink, *converted.Part);

@@ -30,6 +30,7 @@
 #include "support/ioerror.h"
 #include "ui/localpaths.h"
 #include "ui/mojisize.h"
+#include "ui/preview.h"
 #include "ui/unit2.h"
 
 namespace torvane {
@@ -158,6 +159,11 @@ void TForm1::CreateMenu() {
   Exit1 = file->addAction("終了(&X)");
   connect(Exit1, &QAction::triggered, this, &QWidget::close);
 
+  QMenu* view = menuBar()->addMenu("表示(&V)");
+  Preview1 = view->addAction("プレビュー(&V)...");
+  Preview1->setShortcut(QKeySequence("Ctrl+P"));
+  connect(Preview1, &QAction::triggered, this, [this] { Guarded([this] { Preview1Click(); }); });
+
   QMenu* settings = menuBar()->addMenu("設定(&S)");
   moji1 = settings->addAction("JWS用文字設定(&M)");
   connect(moji1, &QAction::triggered, this, [this] { moji1Click(); });
@@ -214,6 +220,7 @@ void TForm1::TakeCommandLine(const std::vector<std::string>& paths) {
     for (const std::string& path : BatchFiles) AddLog(PathForDisplay(path));
     AddLog("\r\n");
   }
+  UpdatePreview();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -271,6 +278,7 @@ void TForm1::Button1Click() {
   } else {
     LoadBatch(*chosen);
   }
+  UpdatePreview();
 }
 
 void TForm1::DropFiles(const std::vector<std::string>& paths) {
@@ -283,6 +291,7 @@ void TForm1::DropFiles(const std::vector<std::string>& paths) {
   } else if (FileCount > 1) {
     LoadBatch(paths);
   }
+  UpdatePreview();
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
@@ -536,6 +545,22 @@ void TForm1::moji1Click() {
   FormMoji->raise();
   FormMoji->activateWindow();
   setEnabled(false);
+}
+
+void TForm1::Preview1Click() {
+  if (!PreviewForm) PreviewForm = new TPreviewForm(this);
+  PreviewForm->show();
+  UpdatePreview();
+  PreviewForm->raise();
+  PreviewForm->activateWindow();
+}
+
+void TForm1::UpdatePreview() {
+  if (!PreviewForm || !PreviewForm->isVisible()) return;
+  std::vector<std::string> files;
+  if (FileCount == 1) files.push_back(CurrentFile);
+  if (FileCount > 1) files.assign(BatchFiles.begin(), BatchFiles.begin() + std::min<std::size_t>(FileCount, BatchFiles.size()));
+  PreviewForm->ShowFiles(files, 0, Options(), TRenderStyle{TScheme::Screen, PenColors});
 }
 
 void TForm1::About1Click() { platform_.ShowHelp(THelpTopic::Contents); }
