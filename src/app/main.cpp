@@ -9,6 +9,7 @@
 #include "support/stops.h"
 #include "ui/localpaths.h"
 #include "ui/qtplatform.h"
+#include "ui/runtimedir.h"
 #include "ui/unit1.h"
 #include "ui/unit2.h"
 
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
   // Before Qt starts its threads, so that only the stop thread takes INT, TERM, HUP and QUIT: it
   // removes the temporary file of a save in flight, and the program dies by the signal.
   torvane::HandleStops({});
+  // Before Qt starts: it asks for the runtime folder at once.
+  torvane::EnsureRuntimeFolder();
   QApplication app(argc, argv);
   QApplication::setApplicationName("torvane");
   QApplication::setFont(torvane::WindowFont());
