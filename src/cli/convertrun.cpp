@@ -245,11 +245,13 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
   prepared.Conversion = std::move(outcome.Write);
   if (!convert) return prepared;
   TWriteOutcome refusal;
-  if (!ConvertDocument(check.Kind, shared.Conversion, documents, refusal)) {
+  TConverted converted;
+  bool nativeOnly = std::all_of(options.Kinds.begin(), options.Kinds.end(),
+                                [](const TOutputKind* kind) { return kind == &NativeOutput(); });
+  if (!ConvertDocument(check.Kind, shared.Conversion, documents, nativeOnly, converted, refusal)) {
     prepared.Conversion = refusal;
     return prepared;
   }
-  TConverted converted = ConvertedDocument(check.Kind, documents);
   TWriteMode mode = ToStandardOutput(options) ? TWriteMode::StandardOutput
                     : options.Force           ? TWriteMode::Replace
                                               : TWriteMode::NoReplace;

@@ -257,29 +257,27 @@ uint64_t HeaderFloor(const std::string& path, TFileKind kind, TDocuments documen
 
 }  // namespace
 
-bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
-                     TWriteOutcome& refusal) {
+bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents, bool nativeOnly,
+                     TConverted& converted, TWriteOutcome& refusal) {
   uint64_t floor = kind == TFileKind::Drawing ? OutputFloor(documents.Jwc, options.FontName)
                                               : OutputFloor(documents.Jwk, options.FontName);
   if (floor > kMaxOutputBytes) {
     refusal = TooLarge(floor);
     return false;
   }
-  if (kind == TFileKind::Drawing) {
+  converted = TConverted{};
+  converted.Kind = kind;
+  if (kind == TFileKind::Drawing && nativeOnly) {
+    converted.DrawingSource = &documents.Jwc;
+  } else if (kind == TFileKind::Drawing) {
     ConvertJwcToJww(options.FontName, options.NumericCorrection, documents.Jwc, documents.Jww);
+    converted.Drawing = &documents.Jww;
   } else {
     ConvertJwkToJws(options.FontName, options.NumericCorrection, options.CharacterTypes, documents.Jwk,
                     documents.Jws);
+    converted.Part = &documents.Jws;
   }
   return true;
-}
-
-TConverted ConvertedDocument(TFileKind kind, TDocuments documents) {
-  TConverted converted;
-  converted.Kind = kind;
-  if (kind == TFileKind::Drawing) converted.Drawing = &documents.Jww;
-  if (kind == TFileKind::Part) converted.Part = &documents.Jws;
-  return converted;
 }
 
 TWriteOutcome WriteConverted(const TConverted& converted, const TOutputKind& to, const TConversionOptions& options,
@@ -297,8 +295,9 @@ TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TD
                            const TOutputKind& to, const std::string& output, TWriteMode mode,
                            TOutputNaming naming) {
   TWriteOutcome refusal;
-  if (!ConvertDocument(kind, options, documents, refusal)) return refusal;
-  return WriteConverted(ConvertedDocument(kind, documents), to, options, output, mode, naming);
+  TConverted converted;
+  if (!ConvertDocument(kind, options, documents, &to == &NativeOutput(), converted, refusal)) return refusal;
+  return WriteConverted(converted, to, options, output, mode, naming);
 }
 
 TWriteOutcome CommitStaged(TOutputFile& staged) {

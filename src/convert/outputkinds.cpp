@@ -2,20 +2,31 @@
 
 #include <array>
 
+#include "convert/conversion.h"
+#include "drawing/jwc2jww.h"
+#include "dxf/dxfwriter.h"
+
 namespace torvane {
 namespace {
 
-void WriteNative(TByteSink& sink, const TConverted& converted, const TConversionOptions&) {
-  if (converted.Drawing != nullptr) {
+void WriteNative(TByteSink& sink, const TConverted& converted, const TConversionOptions& options) {
+  if (converted.DrawingSource != nullptr) {
+    WriteConvertedJww(sink, options.FontName, options.NumericCorrection, *converted.DrawingSource);
+  } else if (converted.Drawing != nullptr) {
     WriteJwwTo(sink, *converted.Drawing);
   } else if (converted.Part != nullptr) {
     WriteJwsTo(sink, *converted.Part);
   }
 }
 
-std::array<TOutputKind, 4>& Kinds() {
-  static std::array<TOutputKind, 4> kinds{{
+void WriteDxfOutput(TByteSink& sink, const TConverted& converted, const TConversionOptions&) {
+  WriteDxf(sink, converted);
+}
+
+std::array<TOutputKind, 5>& Kinds() {
+  static std::array<TOutputKind, 5> kinds{{
       {"jww", "", WriteNative},
+      {"dxf", ".dxf", WriteDxfOutput},
       {"svg", ".svg", nullptr},
       {"png", ".png", nullptr},
       {"pdf", ".pdf", nullptr},

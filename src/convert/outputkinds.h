@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "drawing/jwcunit.h"
 #include "drawing/jwwunit.h"
 #include "shape/jwsunit.h"
 #include "support/outputfile.h"
@@ -18,11 +19,13 @@ enum class TFileKind { None, Drawing, Part };
 struct TConversionOptions;
 
 // The converted document that an output is written from: the drawing for a drawing, the part
-// for a part (the other pointer is null).
+// for a part (the other pointers are null). A drawing written only as the native kind comes as
+// its source instead, which that output converts while it writes it.
 struct TConverted {
   TFileKind Kind = TFileKind::None;
   const TJwwData* Drawing = nullptr;
   const TJwsData* Part = nullptr;
+  const TJwcData* DrawingSource = nullptr;
 };
 
 // Writes the converted document into the sink; a failing sink raises TIoError. options holds what

@@ -24,4 +24,9 @@ std::optional<TPaperSize> PaperSizeOf(int32_t code);
 void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const TJwcData& source,
                      TJwwData& target);
 
+// Converts and writes in one pass the same bytes as ConvertJwcToJww and WriteJwwTo: the records
+// are converted while they are written, on both cores, and never stand in memory all at once. A
+// failing sink raises TIoError.
+void WriteConvertedJww(TByteSink& sink, const std::string& fontName, bool numericCorrection, const TJwcData& source);
+
 }  // namespace torvane

@@ -180,7 +180,8 @@ void ParseJwcHeader(TJwcData& document) {
 }
 
 bool ReadJwcBytes(std::span<const uint8_t> bytes, TJwcData& document, TReadFailure* failure) {
-  ResetJwc(document);
+  // A worker reading file after file allocates the record arrays once.
+  ResetKeepingArrays(document, &TJwcData::Sen, &TJwcData::Enko, &TJwcData::Moji, &TJwcData::Ten);
   if (failure != nullptr) *failure = TReadFailure{};
   try {
     return TJwcReader(bytes, document, failure).Read();

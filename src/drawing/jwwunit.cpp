@@ -121,4 +121,11 @@ void WriteJwwTo(TByteSink& sink, const TJwwData& d) {
   w.Flush();
 }
 
+void WriteJwwTo(TByteSink& sink, const TJwwData& d, const TMadeEntities& entities) {
+  TArchiveWriter w(sink);
+  WriteHeader(w, d);
+  WriteEntityList(w, entities);
+  w.Flush();
+}
+
 }  // namespace torvane

@@ -23,7 +23,8 @@ bool TPicture::Load(const std::string& path, const TConversionOptions& options, 
     return false;
   }
   TWriteOutcome refusal;
-  if (!ConvertDocument(check.Kind, options, documents_->Refs(), refusal)) {
+  TConverted converted;
+  if (!ConvertDocument(check.Kind, options, documents_->Refs(), false, converted, refusal)) {
     failure = "too large to convert";
     return false;
   }

@@ -122,7 +122,8 @@ bool ParseJwkHeader(TJwkData& document, TReadFailure* failure) {
 }
 
 bool ReadJwkBytes(std::span<const uint8_t> bytes, TJwkData& document, TReadFailure* failure) {
-  ResetJwk(document);
+  // A worker reading file after file allocates the record arrays once.
+  ResetKeepingArrays(document, &TJwkData::Sen, &TJwkData::Enko, &TJwkData::Ten, &TJwkData::Moji);
   if (failure != nullptr) *failure = TReadFailure{};
   try {
     return TJwkReader(bytes, document, failure).Read();
