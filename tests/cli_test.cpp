@@ -782,7 +782,9 @@ TEST_F(ArchiveCommand, PlantedLinksAndPipesAtDerivedOutputsAreExistingFiles) {
       TRun run = RunCommand(args);
       EXPECT_EQ(run.status, force ? 0 : 1) << run.err;
       EXPECT_EQ(fs::is_regular_file(fs::symlink_status(planted)), force);
-      if (!force) EXPECT_NE(run.err.find("a.jww already exists (--force replaces it"), std::string::npos) << run.err;
+      if (!force) {
+        EXPECT_NE(run.err.find("a.jww already exists (--force replaces it"), std::string::npos) << run.err;
+      }
       EXPECT_EQ(test::ReadFile(dir.File("t/sub/b.jww")), Expected(Plan(), kGothic, true));
       EXPECT_EQ(test::ReadFile(dir.File("victim.txt")), "victim");
       EXPECT_FALSE(fs::exists(dir.File("made.txt")));

@@ -1,6 +1,7 @@
 #include "cli/convertcli.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -15,6 +16,7 @@
 #include "cli/messages.h"
 #include "cli/terminaltext.h"
 #include "convert/conversion.h"
+#include "convert/outputguard.h"
 #include "drawing/jwcunit.h"
 #include "shape/jwkunit.h"
 #include "support/cp932.h"
@@ -109,6 +111,9 @@ bool IsFolder(const std::string& path) {
 // -o names a folder when it is one, and whenever several outputs are to be written.
 void DecideOutput(TRunOptions& run) {
   if (!run.Output) return;
+  // An output that is standard output's own file, by whatever name (/dev/stdout, the file it is
+  // redirected to), is standard output: the summaries then go to standard error, not into it.
+  if (SameFileAsDescriptor(*run.Output, STDOUT_FILENO)) run.Output = kStandardOutput;
   bool anyFolder = run.Recursive && std::any_of(run.Inputs.begin(), run.Inputs.end(), IsFolder);
   if (*run.Output == kStandardOutput) {
     if (run.Inputs.size() > 1 || anyFolder) throw TUsageError(Tr("-o - takes one file only"));
