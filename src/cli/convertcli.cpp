@@ -110,6 +110,14 @@ bool IsFolder(const std::string& path) {
   return fs::is_directory(path, error);
 }
 
+// No more workers than files: a worker that shares the cores with others converts its file on
+// one thread, while the only worker of a run converts on all of them.
+void LimitJobs(TRunOptions& run) {
+  if (run.Inputs.size() >= run.Jobs) return;
+  if (run.Recursive && std::any_of(run.Inputs.begin(), run.Inputs.end(), IsFolder)) return;
+  run.Jobs = std::max<std::size_t>(run.Inputs.size(), 1);
+}
+
 // -o names a folder when it is one, and whenever several outputs are to be written.
 void DecideOutput(TRunOptions& run) {
   if (!run.Output) return;
@@ -270,6 +278,7 @@ TRunOptions ParseOptions(const std::vector<std::string>& args) {
   if (jwf && !run.CharacterTypes.ImportJwf(*jwf, why)) throw TUsageError(why);
   CheckReport(run);
   DecideOutput(run);
+  LimitJobs(run);
   return run;
 }
 
