@@ -276,6 +276,28 @@ TEST(JwcReader, TruncationKeepsCompleteRecordsAndNamesTheSection) {
   EXPECT_EQ(doc.Sen[1].X2, 0.0f);  // the cut one stays zero
 }
 
+// A document read again keeps its arrays' memory: what the cut file does not hold is zero, never
+// a record of the drawing read before.
+TEST(JwcReader, ACutFileReadOverAnotherLeavesNothingOfIt) {
+  TJwcBuilder b;
+  for (int i = 0; i < 3; ++i) b.lines.push_back({float(i + 1), 2, 3, 4});
+  b.points.push_back({5, 6});
+  std::string full = b.Build();
+  const std::size_t linesAt = 2421;
+  TJwcData doc;
+  ASSERT_TRUE(Read(full, doc));
+  EXPECT_FALSE(Read(full.substr(0, linesAt + 30), doc));
+  ASSERT_EQ(doc.Sen.size(), 3u);
+  ASSERT_EQ(doc.Ten.size(), 1u);
+  EXPECT_EQ(doc.Sen[0].X1, 1.0f);
+  for (std::size_t i : {1u, 2u}) {
+    EXPECT_EQ(doc.Sen[i].X1, 0.0f) << i;  // cut
+    EXPECT_EQ(doc.Sen[i].Y2, 0.0f) << i;
+  }
+  EXPECT_EQ(doc.Ten[0].X, 0.0f);  // never reached
+  EXPECT_EQ(doc.Ten[0].Y, 0.0f);
+}
+
 TEST(JwcReader, EveryReadStartsFromTheDefaults) {
   TJwcBuilder b;
   b.lines.resize(4);

@@ -115,12 +115,15 @@ class TConverter {
   std::optional<TCurveIndex> curves_;
 };
 
+// Drawings count an arc that starts at 0 or 180 degrees as whole here (parts look at start plus
+// end); it decides only the extent, and so the number of places, and stays as drawings had it.
+bool RegistersWhole(const TEnko2& arc) {
+  return arc.StartAngle == arc.EndAngle || 2 * arc.StartAngle == 0 || 2 * arc.StartAngle == 360;
+}
+
 void TConverter::RegisterArc(TScales& table, const TEnko2& arc) const {
   float s = ScaleOf(arc.Layer);
-  // Drawings count an arc that starts at 0 or 180 degrees as whole here (parts look at start plus
-  // end); it decides only the extent, and so the number of places, and stays as drawings had it.
-  bool whole = arc.StartAngle == arc.EndAngle || 2 * arc.StartAngle == 0 || 2 * arc.StartAngle == 360;
-  if (whole) {
+  if (RegistersWhole(arc)) {
     table.AddPoint(s, static_cast<long double>(arc.CX) + arc.Radius,
                    arc.CY + static_cast<long double>(arc.Radius) * arc.Flatness);
     table.AddPoint(s, static_cast<long double>(arc.CX) - arc.Radius,
@@ -167,20 +170,26 @@ void TConverter::Register() {
   }
   // The extents do not depend on the order of the points, and each scale keeps the first point the
   // earlier half gives it: two halves registered at once and merged make the same table as one
-  // pass. The split balances the work: an arc costs about six lines (the sine and cosine of its
-  // end points), a point half a line.
-  const std::size_t weights[4][2] = {
-      {src_.Sen.size(), 2}, {src_.Enko.size(), 12}, {src_.Ten.size(), 1}, {src_.Moji.size(), 2}};
-  std::size_t work = 0;
-  for (const auto& [count, weight] : weights) work += count * weight;
-  std::size_t middle = 0, half = work / 2;
-  for (const auto& [count, weight] : weights) {
-    if (half < count * weight) {
-      middle += half / weight;
-      break;
+  // pass. The split balances the work, counted in points: a line or a text is two, an arc whose
+  // ends are turned about fifty (the extended sine and cosine of both ends), a whole one two.
+  auto arcWork = [](const TEnko2& arc) -> std::size_t { return RegistersWhole(arc) ? 2 : 50; };
+  std::size_t arcsWork = 0;
+  for (const TEnko2& arc : src_.Enko) arcsWork += arcWork(arc);
+  const std::size_t lineWork = 2 * src_.Sen.size();
+  const std::size_t half = (lineWork + arcsWork + src_.Ten.size() + 2 * src_.Moji.size()) / 2;
+  std::size_t middle = 0;
+  if (half < lineWork) {
+    middle = half / 2;
+  } else if (half < lineWork + arcsWork) {
+    middle = src_.Sen.size();
+    for (std::size_t done = lineWork; done + arcWork(src_.Enko[middle - src_.Sen.size()]) <= half;) {
+      done += arcWork(src_.Enko[middle - src_.Sen.size()]);
+      ++middle;
     }
-    half -= count * weight;
-    middle += count;
+  } else {
+    std::size_t rest = half - lineWork - arcsWork;
+    middle = src_.Sen.size() + src_.Enko.size() +
+             (rest < src_.Ten.size() ? rest : src_.Ten.size() + (rest - src_.Ten.size()) / 2);
   }
   TScales later;
   InParallel([&] { RegisterRange(scales_, 0, middle); }, [&] { RegisterRange(later, middle, total); });

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <tuple>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace torvane {
@@ -20,6 +22,18 @@ struct TLargeRelease {
   void operator()(void* memory) const noexcept { FreeLarge(memory, capacity); }
 };
 
+// Set on a thread while a reader sizes arrays of plain records that it then fills whole: their new
+// records are left as the memory has them instead of being zeroed first.
+inline thread_local bool SizingForOverwrite = false;
+
+class TSizingForOverwrite {
+ public:
+  TSizingForOverwrite() { SizingForOverwrite = true; }
+  ~TSizingForOverwrite() { SizingForOverwrite = false; }
+  TSizingForOverwrite(const TSizingForOverwrite&) = delete;
+  TSizingForOverwrite& operator=(const TSizingForOverwrite&) = delete;
+};
+
 template <typename T>
 struct TLargeAllocator {
   using value_type = T;
@@ -28,6 +42,19 @@ struct TLargeAllocator {
   TLargeAllocator(const TLargeAllocator<U>&) noexcept {}
   T* allocate(std::size_t n) { return static_cast<T*>(AllocateLarge(n * sizeof(T))); }
   void deallocate(T* memory, std::size_t n) noexcept { FreeLarge(memory, n * sizeof(T)); }
+  // A new record is value-initialised, as std::allocator makes it, unless it is sized for
+  // overwriting.
+  template <typename U>
+  void construct(U* at) {
+    if constexpr (std::is_trivially_copyable_v<U> && std::is_trivially_destructible_v<U>) {
+      if (SizingForOverwrite) return;
+    }
+    ::new (static_cast<void*>(at)) U();
+  }
+  template <typename U, typename... Args>
+  void construct(U* at, Args&&... args) {
+    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+  }
   template <typename U>
   bool operator==(const TLargeAllocator<U>&) const noexcept {
     return true;

@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "support/bytereader.h"
+#include "support/largearray.h"
 #include "support/parallel.h"
 
 namespace torvane {
@@ -18,6 +20,12 @@ namespace torvane {
 class TSectionReader {
  public:
   TSectionReader(std::span<const uint8_t> bytes, TReadFailure* failure) : in_(bytes), failure_(failure) {}
+  // Arrays sized but never read, as when the file ends before them, hold zero records.
+  ~TSectionReader() {
+    for (std::span<std::byte> bytes : unread_) std::memset(bytes.data(), 0, bytes.size());
+  }
+  TSectionReader(const TSectionReader&) = delete;
+  TSectionReader& operator=(const TSectionReader&) = delete;
 
  protected:
   bool Fail(std::string reason);
@@ -40,7 +48,12 @@ class TSectionReader {
   bool SizeRecords(Records& records, int32_t count, std::size_t recordSize, std::size_t available,
                    const char* what) {
     if (!CountFits(count, recordSize, available, what)) return false;
-    records.resize(static_cast<std::size_t>(count));
+    {
+      // ReadRecords or the end of the reading fills every byte.
+      TSizingForOverwrite overwritten;
+      records.resize(static_cast<std::size_t>(count));
+    }
+    if (!records.empty()) unread_.push_back(std::as_writable_bytes(std::span(records.data(), records.size())));
     return true;
   }
 
@@ -56,6 +69,10 @@ class TSectionReader {
         records[i] = decode(TRecordBytes<N>(bytes.subspan(i * N).template first<N>()));
       }
     });
+    std::fill(records.begin() + static_cast<std::ptrdiff_t>(complete), records.end(),
+              typename Records::value_type{});
+    const auto* filled = reinterpret_cast<const std::byte*>(records.data());
+    std::erase_if(unread_, [filled](std::span<std::byte> b) { return b.data() == filled; });
     return complete == records.size() || EndsIn(section);
   }
 
@@ -63,6 +80,7 @@ class TSectionReader {
   TReadFailure* failure_;
 
  private:
+  std::vector<std::span<std::byte>> unread_;  // arrays sized for overwriting and not yet read
   bool CountFits(int32_t count, std::size_t recordSize, std::size_t available, const char* what);
 };
 
