@@ -769,6 +769,20 @@ TEST(ConvertProgram, SpeaksJapaneseUnderAJapaneseLocale) {
   EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2);
   EXPECT_EQ(test::ReadFile(dir.File("err.txt")).rfind("torvane-convert: JWF ファイル none.jwf を読めません: ", 0), 0u)
       << test::ReadFile(dir.File("err.txt"));
+  // Why a read stopped, in Japanese under the Japanese locale and in English under C.
+  test::TJwcBuilder truncated;
+  truncated.withNames = false;
+  truncated.senCount = 5;
+  test::WriteFile(dir.File("t.jwc"), truncated.Build());
+  const std::pair<const char*, const char*> locales[] = {
+      {"LANG=ja_JP.UTF-8", "torvane-convert: t.jwc: 読めません: 線分データの途中でファイルが終わっています\n"},
+      {"LANG=C", "torvane-convert: t.jwc: cannot be read: the file ends inside the line records\n"}};
+  for (const auto& [locale, message] : locales) {
+    command = "cd " + dir.Path().string() + " && env -u LANGUAGE -u LC_ALL -u LC_MESSAGES " + locale +
+              " TEXTDOMAINDIR=" + TORVANE_LOCALE_DIR + " " + TORVANE_CONVERT + " --quiet t.jwc 2> err.txt";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+    EXPECT_EQ(test::ReadFile(dir.File("err.txt")), message) << locale;
+  }
   command = "LANG=C.UTF-8 LANGUAGE= LC_ALL= " + std::string(TORVANE_CONVERT) + " --version > " + dir.File("v.txt");
   EXPECT_EQ(std::system(command.c_str()), 0);
   EXPECT_EQ(test::ReadFile(dir.File("v.txt")).rfind("torvane-convert ", 0), 0u);

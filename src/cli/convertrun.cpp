@@ -384,7 +384,7 @@ void TDelivery::Deliver(const TJob& job, TPrepared& prepared) {
     return Finish(job, prepared, TResult::Failed, Tr("cannot be read: %1", {ErrorText(load.Failure.OpenError)}), true);
   }
   if (load.Truncated()) {
-    return Finish(job, prepared, TResult::Failed, Tr("cannot be read: %1", {load.Failure.Reason}), true);
+    return Finish(job, prepared, TResult::Failed, Tr("cannot be read: %1", {ReadFailureText(load.Failure)}), true);
   }
   TWriteOutcome write = prepared.Staged ? CommitStaged(*prepared.Staged) : *prepared.Staging;
   prepared.Staged.reset();
@@ -397,7 +397,7 @@ void TDelivery::Deliver(const TJob& job, TPrepared& prepared) {
   }
   if (std::optional<TFileId> id = IdOf(job.Output)) written_.insert(*id);
   // A converted file's reason is its note.
-  std::string note = prepared.Load->Failure.MissingNameTables
+  std::string note = prepared.Load->Failure.MissingNameTables()
                          ? Tr("note: the drawing has no layer or group names (saved by an older DOS edition); "
                               "they stay empty")
                          : "";

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "support/cp932.h"
+#include "support/text.h"
 
 namespace torvane {
 namespace {
@@ -70,19 +71,45 @@ void InitMessages(const char* programPath) {
 const char* Tr(const char* english) { return dgettext(kTextDomain, english); }
 
 std::string Tr(const char* english, std::initializer_list<std::string_view> arguments) {
-  std::string_view pattern = Tr(english);
-  std::string text;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    std::size_t index = i + 1 < pattern.size() ? static_cast<std::size_t>(pattern[i + 1] - '1') : arguments.size();
-    if (pattern[i] == '%' && index < arguments.size()) {
-      text += arguments.begin()[index];
-      ++i;
-    } else {
-      text += pattern[i];
-    }
-  }
-  return text;
+  return FillPattern(Tr(english), arguments);
 }
+
+namespace {
+
+std::string ReadWords(TReadWord text) {
+  switch (text) {
+    case TReadWord::NoMemory: return Tr("there is not enough memory to read the file");
+    case TReadWord::EndsInside: return Tr("the file ends inside the %1");
+    case TReadWord::EndsInHeader: return Tr("the file ends inside header block %1");
+    case TReadWord::NegativeCount: return Tr("the count of the %1, %2, is negative");
+    case TReadWord::CountTooLarge:
+      return Tr("the count of the %1, %2, needs %3 bytes, but the file holds only %4 after its header");
+    case TReadWord::NoNameTables: return Tr("the file ends before the layer names (a drawing of an older DOS edition)");
+    case TReadWord::NotWholeNumber: return Tr("header item %1 \"%2\" is not a whole number");
+    case TReadWord::NotNumber: return Tr("header item %1 \"%2\" is not a number");
+    case TReadWord::TextsTooLarge:
+      return Tr("the texts would take %1 bytes, more than the %2 MiB a drawing or part can need (many texts "
+                "point into one run of the pool)");
+    case TReadWord::PoolTooLarge: return Tr("the text pool is larger than 4 GiB");
+    case TReadWord::VirtualPoints: return Tr("virtual points");
+    case TReadWord::CharacterTypes: return Tr("character types");
+    case TReadWord::LayerGroupScales: return Tr("layer-group scales");
+    case TReadWord::LayerStates: return Tr("layer and layer-group states");
+    case TReadWord::LineRecords: return Tr("line records");
+    case TReadWord::ArcRecords: return Tr("arc records");
+    case TReadWord::TextRecords: return Tr("text records");
+    case TReadWord::PointRecords: return Tr("point records");
+    case TReadWord::RealPointRecords: return Tr("real-point records");
+    case TReadWord::TextPool: return Tr("text pool");
+    case TReadWord::LayerNames: return Tr("layer names");
+    case TReadWord::LayerGroupNames: return Tr("layer-group names");
+  }
+  return "";
+}
+
+}  // namespace
+
+std::string ReadFailureText(const TReadFailure& failure) { return WordReadFailure(failure, ReadWords); }
 
 std::string DisplayName(std::string_view path) {
   // Name by name: a tree copied from a DOS disk into a folder named in UTF-8 mixes the two, and

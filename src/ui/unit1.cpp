@@ -26,6 +26,7 @@
 #include "support/ioerror.h"
 #include "ui/localpaths.h"
 #include "ui/mojisize.h"
+#include "ui/readwords.h"
 #include "ui/unit2.h"
 
 namespace torvane {
@@ -302,7 +303,10 @@ bool TForm1::PrintLoad(const TLoadOutcome& load) {
     return false;
   }
   for (const std::string& line : load.Summary) AddLog(line);
-  if (load.Truncated()) AddLog(kTruncated);
+  if (load.Truncated()) {
+    AddLog(kTruncated);
+    AddLog("（" + ReadFailureJapanese(load.Failure) + "）");
+  }
   return true;
 }
 

@@ -533,8 +533,9 @@ TEST_F(Window, AFailedWriteEndsTheCommandWithTheRuntimeText) {
   EXPECT_TRUE(fs::is_empty(out));
 }
 
-TEST_F(Window, AReadThatStopsInsideTheRecordsIsNotedInTheLog) {
-  const std::string note = "ファイルを最後まで読み込めませんでした。読み込めた部分だけを変換します。\n";
+TEST_F(Window, AReadThatStopsInsideTheRecordsIsNotedInTheLogWithWhyInJapanese) {
+  const std::string note = "ファイルを最後まで読み込めませんでした。読み込めた部分だけを変換します。\n"
+                           "（線分データの途中でファイルが終わっています）\n";
   test::TJwcBuilder truncated = Plan();
   truncated.senCount = 5;
   truncated.withNames = false;
