@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
     Copy(batch, copies);
     double copy = Seconds(start);
 
-    bool complete = platform.Paints == files && !platform.Boxes.empty() &&
+    bool complete = static_cast<int>(platform.ProgressSteps.size()) == files && !platform.Boxes.empty() &&
                     platform.Boxes.back().Text == "ファイルの保存が終了しました";
     std::printf("%8d %12.1f %14.3f %14.3f %14.3f %8.1f%s\n", files, list * 1e3, convert, convert * 1e3 / files,
                 copy * 1e3 / files, convert / copy, complete ? "" : "  (incomplete!)");

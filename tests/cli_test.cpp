@@ -257,6 +257,86 @@ TEST_F(ConvertCommand, UsageErrors) {
   EXPECT_EQ(help.out.rfind("Usage: torvane-convert", 0), 0u);
 }
 
+// A kind's writer replaced for one test: the picture kinds have none in the core alone.
+class TFakeWriter {
+ public:
+  TFakeWriter(std::string_view name, TOutputWriter writer) : name_(name), saved_(FindOutputKind(name)->Writer) {
+    SetOutputWriter(name_, writer);
+  }
+  ~TFakeWriter() { SetOutputWriter(name_, saved_); }
+
+ private:
+  std::string_view name_;
+  TOutputWriter saved_;
+};
+
+void WriteCounts(TByteSink& sink, const TConverted& converted, const TConversionOptions&) {
+  std::string text = converted.Drawing != nullptr ? "lines " + std::to_string(converted.Drawing->Sens.size())
+                                                  : "part lines " + std::to_string(converted.Part->Sen.size());
+  sink.Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
+TEST_F(ConvertCommand, EachToKindIsAnOutputOfItsOwnConvertedOnce) {
+  TFakeWriter fake("pdf", WriteCounts);
+  std::string drawing = Drawing("a.jwc");
+  std::string part = dir.File("b.jwk");
+  test::WriteFile(part, test::TJwkBuilder().Build());
+  fs::create_directory(dir.File("out"));
+  test::WriteFile(dir.File("out/b.pdf"), "earlier");
+  TRun run = RunCommand({"--to", "pdf", "--to=jww", "--to", "pdf", "--report", dir.File("r.csv"), "-o",
+                         dir.File("out"), drawing, part});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(test::ReadFile(dir.File("out/a.pdf")), "lines 2");
+  EXPECT_EQ(test::ReadFile(dir.File("out/a.jww")), Expected(Plan(), kGothic, true));
+  EXPECT_TRUE(fs::exists(dir.File("out/b.jws")));
+  EXPECT_EQ(test::ReadFile(dir.File("out/b.pdf")), "earlier");
+  // The summary once per input; a line, a row and a count per output.
+  EXPECT_EQ(run.out.find(drawing), run.out.rfind(drawing)) << run.out;
+  EXPECT_NE(run.out.find("written: " + dir.File("out/a.pdf") + "\nwritten: " + dir.File("out/a.jww")),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("3 converted, 1 failed, 0 skipped"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("the output " + dir.File("out/b.pdf") + " already exists"), std::string::npos) << run.err;
+  std::string report = test::ReadFile(dir.File("r.csv"));
+  EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 5) << report;
+
+  // An input refused whole is told once, and fails for each of its outputs.
+  test::WriteFile(dir.File("c.jwc"), "not a drawing");
+  TRun refused = RunCommand({"--to", "pdf", "--to", "jww", dir.File("c.jwc")});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "torvane-convert: " + dir.File("c.jwc") + ": not a JW_CAD drawing\n");
+  EXPECT_NE(refused.out.find("0 converted, 2 failed"), std::string::npos) << refused.out;
+
+  // One output named for one kind must carry that kind's extension.
+  TRun misnamed = RunCommand({"--to", "pdf", "-o", dir.File("x.jww"), drawing});
+  EXPECT_EQ(misnamed.status, 1);
+  EXPECT_NE(misnamed.err.find("does not fit --to pdf: its name must end in .pdf"), std::string::npos) << misnamed.err;
+  EXPECT_FALSE(fs::exists(dir.File("x.jww")));
+}
+
+TEST_F(ConvertCommand, ToKindsThatCannotBeWrittenAreUsageErrors) {
+  std::string input = Drawing("a.jwc");
+  TFakeWriter absent("svg", nullptr);
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  } cases[] = {
+      {{"--to", "dwg", input}, "--to takes one of jww, jws, "},
+      {{"--to", "JWW", input}, "not \"JWW\""},
+      {{input, "--to"}, "--to needs a value"},
+      {{"--to", "svg", input}, "--to svg is not available: this torvane-convert was built without the window's"},
+      {{"--to", "jww", "--to", "pdf", "-o", dir.File("x.jww"), input}, "several --to kinds"},
+      {{"--to", "jww", "--to", "pdf", "-o", "-", input}, "-o - takes one --to kind only"},
+  };
+  TFakeWriter fake("pdf", WriteCounts);
+  for (const Case& c : cases) {
+    TRun run = RunCommand(c.args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 1);
+}
+
 TEST_F(ConvertCommand, NoOutputReplacesAnInputOfTheRun) {
   std::string a = Drawing("a.jwc");
   test::TJwcBuilder other = Plan();

@@ -34,21 +34,35 @@ TEST(ConversionService, KindIsTheUpperCasedExtensionOfTheNameAlone) {
 }
 
 TEST(ConversionService, BatchOutputNameLowersOnlyTheNewExtension) {
-  EXPECT_EQ(BatchOutputName("/in/PLAN.JWC", TFileKind::Drawing), "PLAN.jww");
-  EXPECT_EQ(BatchOutputName("/in/a.b.Jwk", TFileKind::Part), "a.b.jws");
-  EXPECT_EQ(BatchOutputName("/in/.jwc", TFileKind::Drawing), ".jww");
+  EXPECT_EQ(BatchOutputName("/in/PLAN.JWC", TFileKind::Drawing, NativeOutput()), "PLAN.jww");
+  EXPECT_EQ(BatchOutputName("/in/a.b.Jwk", TFileKind::Part, NativeOutput()), "a.b.jws");
+  EXPECT_EQ(BatchOutputName("/in/.jwc", TFileKind::Drawing, NativeOutput()), ".jww");
   EXPECT_EQ(ChangeExtension("/in.d/plan", ".jww"), "/in.d/plan.jww");
-  EXPECT_EQ(BatchOutputPath("/out", "/in/Plan.jwc", TFileKind::Drawing), "/out/Plan.jww");
-  EXPECT_EQ(BatchOutputPath("/", "/in/Plan.jwc", TFileKind::Drawing), "/Plan.jww");
+  EXPECT_EQ(BatchOutputPath("/out", "/in/Plan.jwc", TFileKind::Drawing, NativeOutput()), "/out/Plan.jww");
+  EXPECT_EQ(BatchOutputPath("/", "/in/Plan.jwc", TFileKind::Drawing, NativeOutput()), "/Plan.jww");
 }
 
 TEST(ConversionService, AChosenOutputNameGetsTheExtensionOfItsKind) {
-  EXPECT_EQ(WithOutputExtension("/o/plan2", TFileKind::Drawing), "/o/plan2.jww");
-  EXPECT_EQ(WithOutputExtension("/o/plan2.txt", TFileKind::Drawing), "/o/plan2.jww");
-  EXPECT_EQ(WithOutputExtension("/o/PLAN2.JWW", TFileKind::Drawing), "/o/PLAN2.JWW");
-  EXPECT_EQ(WithOutputExtension("/o/a.b/part.Jws", TFileKind::Part), "/o/a.b/part.Jws");
-  EXPECT_EQ(WithOutputExtension("/o/a.b/part", TFileKind::Part), "/o/a.b/part.jws");
-  EXPECT_EQ(WithOutputExtension("/o/part.jww", TFileKind::Part), "/o/part.jws");
+  EXPECT_EQ(WithOutputExtension("/o/plan2", TFileKind::Drawing, NativeOutput()), "/o/plan2.jww");
+  EXPECT_EQ(WithOutputExtension("/o/plan2.txt", TFileKind::Drawing, NativeOutput()), "/o/plan2.jww");
+  EXPECT_EQ(WithOutputExtension("/o/PLAN2.JWW", TFileKind::Drawing, NativeOutput()), "/o/PLAN2.JWW");
+  EXPECT_EQ(WithOutputExtension("/o/a.b/part.Jws", TFileKind::Part, NativeOutput()), "/o/a.b/part.Jws");
+  EXPECT_EQ(WithOutputExtension("/o/a.b/part", TFileKind::Part, NativeOutput()), "/o/a.b/part.jws");
+  EXPECT_EQ(WithOutputExtension("/o/part.jww", TFileKind::Part, NativeOutput()), "/o/part.jws");
+  const TOutputKind& pdf = *FindOutputKind("pdf");
+  EXPECT_EQ(WithOutputExtension("/o/plan.JWW", TFileKind::Drawing, pdf), "/o/plan.pdf");
+  EXPECT_EQ(WithOutputExtension("/o/plan.PDF", TFileKind::Drawing, pdf), "/o/plan.PDF");
+  EXPECT_EQ(BatchOutputPath("/out/", "/in/PART.JWK", TFileKind::Part, pdf), "/out/PART.pdf");
+}
+
+TEST(ConversionService, ToNamesEachKindOnceAndBothNativeExtensionsTheNativeKind) {
+  EXPECT_EQ(FindOutputKind("jww"), &NativeOutput());
+  EXPECT_EQ(FindOutputKind("jws"), &NativeOutput());
+  EXPECT_EQ(FindOutputKind("JWW"), nullptr);
+  EXPECT_EQ(FindOutputKind(""), nullptr);
+  for (const TOutputKind& kind : OutputKinds()) EXPECT_EQ(FindOutputKind(kind.Name), &kind) << kind.Name;
+  EXPECT_EQ(OutputExtension(TFileKind::None, NativeOutput()), "");
+  EXPECT_EQ(OutputExtension(TFileKind::Part, NativeOutput()), ".jws");
 }
 
 TEST(ConversionService, CheckTellsAWrongSignatureFromAnUnreadableFile) {
@@ -92,7 +106,7 @@ TEST(ConversionService, ConvertFileWritesWhatLoadAndSaveWrite) {
   // The same loaded document saved again without replacing: the existing file stays, and the
   // failure says it exists.
   test::WriteFile(dir.File("a.jww"), "kept");
-  TWriteOutcome again = SaveDocument(TFileKind::Drawing, options, documents.Refs(), dir.File("a.jww"),
+  TWriteOutcome again = SaveDocument(TFileKind::Drawing, options, documents.Refs(), NativeOutput(), dir.File("a.jww"),
                                      TWriteMode::NoReplace);
   EXPECT_FALSE(again.Written);
   EXPECT_EQ(again.Error, EEXIST);
@@ -142,8 +156,8 @@ TEST_F(ConversionFiles, ALoadedFileConvertsToTheSameBytesEveryTime) {
     TOwnedDocuments documents;
     ASSERT_TRUE(LoadDocument(input, kind, documents.Refs(), input).Complete);
     std::string first = dir.File("first"), second = dir.File("second");
-    ASSERT_TRUE(SaveDocument(kind, options, documents.Refs(), first, TWriteMode::Replace).Written);
-    ASSERT_TRUE(SaveDocument(kind, options, documents.Refs(), second, TWriteMode::Replace).Written);
+    ASSERT_TRUE(SaveDocument(kind, options, documents.Refs(), NativeOutput(), first, TWriteMode::Replace).Written);
+    ASSERT_TRUE(SaveDocument(kind, options, documents.Refs(), NativeOutput(), second, TWriteMode::Replace).Written);
     EXPECT_EQ(test::ReadFile(first), test::ReadFile(second)) << input;
   }
 }
@@ -181,7 +195,7 @@ TEST_F(ConversionFiles, OutputsPastTwoGibibytesAreRefusedBeforeConverting) {
   documents.Jwk.Moji.resize(33'000);
   TTextRef text = documents.Jwk.Texts.Add(std::string(65'535, 'x'));
   for (TMoji2& moji : documents.Jwk.Moji) moji.Text = text;
-  TWriteOutcome tooLong = SaveDocument(TFileKind::Part, options, documents.Refs(), output, TWriteMode::Replace);
+  TWriteOutcome tooLong = SaveDocument(TFileKind::Part, options, documents.Refs(), NativeOutput(), output, TWriteMode::Replace);
   EXPECT_GT(tooLong.TooLargeBytes, kMaxOutputBytes);
   EXPECT_TRUE(documents.Jws.Moji.empty());  // not converted
   EXPECT_FALSE(std::filesystem::exists(output));

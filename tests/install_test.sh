@@ -21,7 +21,7 @@ help=$share/torvane/Torvane.HLP
 expected=(bin/torvane-convert share/torvane/Torvane.HLP share/applications/torvane.desktop
   share/icons/hicolor/scalable/apps/torvane.svg share/mime/packages/torvane.xml
   share/locale/ja/LC_MESSAGES/torvane-convert.mo)
-[ "$has_window" = 1 ] && expected+=(bin/torvane)
+[ "$has_window" = 1 ] && expected+=(bin/torvane bin/torvane-thumbnailer share/thumbnailers/torvane.thumbnailer)
 [ -f "$source/docs/torvane-convert.1" ] && expected+=(share/man/man1/torvane-convert.1)
 for file in "${expected[@]}"; do
   [ -f "$stage/$file" ] || fail "$file is not installed"
@@ -52,6 +52,17 @@ for anchor in contents topic1; do
   grep -q "id=\"$anchor\"" "$help" || fail "Torvane.HLP has no element id=\"$anchor\""
 done
 xmllint --html --noout "$help" || fail "Torvane.HLP is not clean HTML"
+if [ "$has_window" = 1 ]; then
+  # The thumbnailer entry runs the installed program on both file types, without a display.
+  thumbnailer=$share/thumbnailers/torvane.thumbnailer
+  grep -qx 'Exec=torvane-thumbnailer -s %s %i %o' "$thumbnailer" || fail "the thumbnailer entry does not run torvane-thumbnailer"
+  for type in application/x-jw-cad-jwc application/x-jw-cad-jwk; do
+    grep -q "^MimeType=.*$type;" "$thumbnailer" || fail "the thumbnailer entry lacks $type"
+    grep -q "<mime-type type=\"$type\">" "$mime" || fail "the thumbnailer's type $type is not described in torvane.xml"
+  done
+  env -u DISPLAY -u WAYLAND_DISPLAY "$stage/bin/torvane-thumbnailer" -s 128 "$source/samples/plan.jwc" "$scratch/thumb.png" \
+    || fail "the installed thumbnailer does not run without a display"
+fi
 
 # What Debian's triggers do after installation, then what a file manager does with a drawing:
 # its type comes from the signature alone (no extension), and opening it starts torvane with it.

@@ -7,6 +7,9 @@
 #include <span>
 
 #include "builder/filebuilder.h"
+#include "support/ioerror.h"
+#include "support/parallel.h"
+#include "test_util.h"
 
 namespace torvane {
 namespace {
@@ -339,6 +342,47 @@ TEST(JwcToJww, LargeDrawingsConvertAsEachRecordAlone) {
     EXPECT_EQ(arc.CenterX, one.target.Enkos[0].CenterX) << i;
     EXPECT_EQ(arc.Radius, one.target.Enkos[0].Radius) << i;
     EXPECT_EQ(arc.ArcAngle, one.target.Enkos[0].ArcAngle) << i;
+  }
+}
+
+// Written while converting, on two threads or on one, a drawing gives the very bytes of its
+// converted document written whole; runs of records start inside curves and the points end with
+// virtual ones. A sink that fails midway ends the writing with its error, on either path.
+TEST(JwcToJww, WrittenWhileConvertingTheBytesAreTheSame) {
+  TJwcBuilder b;
+  b.groupScales[1] = 20;
+  for (int i = 0; i < 20000; ++i) {
+    float x = static_cast<float>(i % 511) + 0.37f, y = static_cast<float>(i * 7 % 361) + 0.21f;
+    b.lines.push_back({x, y, y, x / 2, 1, 1, static_cast<uint8_t>(i % 5 == 0 ? 0x13 : 0),
+                       0, static_cast<uint8_t>(i % 3 == 2 ? 0xC0 : 0x40)});
+  }
+  for (int i = 0; i < 9000; ++i) {
+    b.arcs.push_back({static_cast<float>(20 + i % 470), static_cast<float>(20 + i % 320), 7.5f, 8000,
+                      Angle(i % 360), Angle((i * 13) % 360), Angle(i % 90)});
+  }
+  for (int i = 0; i < 300; ++i) {
+    b.points.push_back({static_cast<float>(i), static_cast<float>(i % 200)});
+    b.AddText({static_cast<float>(i), 5, static_cast<float>(i) + 3, 9, 0, 0, 1}, i % 2 ? "A" : "\x8b\x8f");
+  }
+  b.virtualPoints.push_back({12, 34, 0x10});
+  std::string bytes = b.Build();
+  TJwcData source;
+  ASSERT_TRUE(ReadJwcBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, source));
+
+  for (bool correction : {true, false}) {
+    TJwwData whole;
+    ConvertJwcToJww(kFont, correction, source, whole);
+    test::TMemorySink expected;
+    WriteJwwTo(expected, whole);
+    for (bool serial : {false, true}) {
+      SerialWorkOnThisThread = serial;
+      test::TMemorySink streamed;
+      WriteConvertedJww(streamed, kFont, correction, source);
+      EXPECT_TRUE(streamed.bytes == expected.bytes) << correction << serial;
+      test::TFailingSink failing(expected.bytes.size() / 2);
+      EXPECT_THROW(WriteConvertedJww(failing, kFont, correction, source), TIoError) << serial;
+      SerialWorkOnThisThread = false;
+    }
   }
 }
 

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
+#include <cstdint>
+#include <cstring>
 #include <cmath>
 #include <vector>
 
@@ -39,6 +42,35 @@ TEST(RoundHalfAway, RoundsHalvesAwayFromZero) {
   EXPECT_FALSE(RoundHalfAway(INFINITY, untouched));
   EXPECT_FALSE(RoundHalfAway(NAN, untouched));
   EXPECT_EQ(untouched, 7);
+}
+
+// The arithmetic truncation must give what the conversion through a 64-bit integer gives, bit for
+// bit: at the edges of its range, around whole numbers and halves, and over values of every size.
+TEST(TruncatedAsInteger, MatchesTheIntegerConversionBitForBit) {
+  auto throughInteger = [](long double x) { return static_cast<long double>(static_cast<int64_t>(x)); };
+  // The 80 bits of the value; the rest of its storage is padding.
+  auto bits = [](long double x) {
+    std::array<uint8_t, 10> b;
+    std::memcpy(b.data(), &x, b.size());
+    return b;
+  };
+  std::vector<long double> values{0.0L, -0.0L, 0.3L, -0.3L, 0.5L, -0.5L, 1.0L, -1.0L, 1.5L, -2.5L,
+                                  std::nextafterl(1.0L, 0.0L), std::nextafterl(-1.0L, 0.0L), 4503599627370495.5L,
+                                  9223372036854775807.0L, -9223372036854775807.0L,
+                                  std::nextafterl(9223372036854775808.0L, 0.0L),
+                                  -std::nextafterl(9223372036854775808.0L, 0.0L), 1e-4000L};
+  uint64_t state = 0x9E3779B97F4A7C15ULL;
+  for (int i = 0; i < 200000; ++i) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    long double mantissa = static_cast<long double>(state >> 11) / 9007199254740992.0L;  // [0, 1)
+    long double x = std::ldexp(mantissa, static_cast<int>(state % 64)) * ((state >> 7) % 2 ? -1 : 1);
+    values.push_back(x);
+    values.push_back(std::floor(x) + 0.5L);
+  }
+  for (long double x : values) {
+    long double expected = throughInteger(x), got = TruncatedAsInteger(x);
+    ASSERT_EQ(bits(got), bits(expected)) << static_cast<double>(x);
+  }
 }
 
 TEST(Scales, EntriesKeepTheirFirstPointAndExtent) {

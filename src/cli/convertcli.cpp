@@ -40,8 +40,10 @@ std::string Usage() {
     "  -r, --recursive    convert every drawing and part below the folders named; with -o DIR their\n"
     "                     folder tree is rebuilt under DIR\n"
     "  -j, --jobs N       convert N files at a time (default: the number of processors)\n"
-    "  -o OUT             the output file for one input (- for standard output; the summary then\n"
-    "                     goes to standard error), or a folder for several\n"
+    "  --to KIND          write each input as KIND: jww (a drawing's .jww, a part's .jws; the\n"
+    "                     default); repeat it for several kinds, each output then counting on its own\n"
+    "  -o OUT             the output file for one input and one kind (- for standard output; the\n"
+    "                     summary then goes to standard error), or a folder for several\n"
     "  --force            replace output files that already exist (a device or pipe is written into\n"
     "                     without it)\n"
     "  --skip-existing    keep output files that already exist and count their inputs as skipped\n"
@@ -56,7 +58,8 @@ std::string Usage() {
     "  -h, --help         show this help\n"
     "  --version          show the version\n"
     "\n"
-    "Each output is written beside its input with the extension .jww or .jws unless -o says otherwise.\n"
+    "Each output is written beside its input with the extension of its kind (.jww or .jws by default)\n"
+    "unless -o says otherwise.\n"
     "Exit status: 0 when every file was converted or skipped, 1 when any was refused or failed,\n"
     "2 on a usage error.\n");
 }
@@ -102,10 +105,14 @@ void DecideOutput(TRunOptions& run) {
   bool anyFolder = run.Recursive && std::any_of(run.Inputs.begin(), run.Inputs.end(), IsFolder);
   if (*run.Output == kStandardOutput) {
     if (run.Inputs.size() > 1 || anyFolder) throw TUsageError(Tr("-o - takes one file only"));
+    if (run.Kinds.size() > 1) throw TUsageError(Tr("-o - takes one --to kind only"));
     return;
   }
-  run.OutputIsFolder = IsFolder(*run.Output) || run.Inputs.size() > 1 || anyFolder;
+  run.OutputIsFolder = IsFolder(*run.Output) || run.Inputs.size() > 1 || anyFolder || run.Kinds.size() > 1;
   if (!run.OutputIsFolder || IsFolder(*run.Output)) return;
+  if (run.Kinds.size() > 1 && run.Inputs.size() == 1 && !anyFolder) {
+    throw TUsageError(Tr("-o must name an existing folder when several --to kinds are given"));
+  }
   if (!run.Recursive) throw TUsageError(Tr("-o must name an existing folder when several files are given"));
   // A tree is rebuilt under a folder that may not exist yet; the folder above it must.
   if (mkdir(run.Output->c_str(), 0777) != 0) {
@@ -135,6 +142,25 @@ void CheckReport(const TRunOptions& run) {
     throw TUsageError(Tr("the report %1 is a link to the drawing or part %2, which is never replaced",
                          {DisplayName(*run.Report), DisplayName(target)}));
   }
+}
+
+// The kind --to names, added to the kinds of the run unless it is there already.
+void AddOutputKind(TRunOptions& run, const std::string& name) {
+  const TOutputKind* kind = FindOutputKind(name);
+  if (kind == nullptr) {
+    std::string names;
+    for (const TOutputKind& known : OutputKinds()) {
+      names += (names.empty() ? "" : ", ") + std::string(known.Name);
+      if (&known == &NativeOutput()) names += ", jws";
+    }
+    throw TUsageError(Tr("--to takes one of %1, not \"%2\"", {names, name}));
+  }
+  if (kind->Writer == nullptr) {
+    throw TUsageError(Tr("--to %1 is not available: this torvane-convert was built without the window's "
+                         "libraries (TORVANE_GUI=OFF), which draw pictures",
+                         {kind->Name}));
+  }
+  if (std::find(run.Kinds.begin(), run.Kinds.end(), kind) == run.Kinds.end()) run.Kinds.push_back(kind);
 }
 
 TRunOptions ParseOptions(const std::vector<std::string>& args) {
@@ -186,6 +212,10 @@ TRunOptions ParseOptions(const std::vector<std::string>& args) {
       jwf = value(arg);
     } else if (arg.starts_with("--jwf=")) {
       jwf = arg.substr(6);
+    } else if (arg == "--to") {
+      AddOutputKind(run, value(arg));
+    } else if (arg.starts_with("--to=")) {
+      AddOutputKind(run, arg.substr(5));
     } else if (arg == "-o") {
       run.Output = value(arg);
     } else {
@@ -193,6 +223,7 @@ TRunOptions ParseOptions(const std::vector<std::string>& args) {
     }
   }
   if (run.Inputs.empty()) throw TUsageError(Tr("no file to convert"));
+  if (run.Kinds.empty()) run.Kinds.push_back(&NativeOutput());
   if (run.Force && run.SkipExisting) throw TUsageError(Tr("--force and --skip-existing exclude each other"));
   run.Conversion.FontName = FontFromUtf8(font.value_or(kDefaultFont));
   std::string why;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -28,7 +29,9 @@ constexpr char kProgram[] = "torvane-convert";
 // One input: a file named, or one found below a folder named, with the output it gets.
 struct TJob {
   std::string Input;
-  std::string Output;  // empty when there is none to name
+  // One output for each kind of the run (TRunOptions::Kinds), in that order; none when there is
+  // none to name.
+  std::vector<std::string> Outputs;
   // The errno of a folder below a named one that could not be read.
   int FolderError = 0;
   // A folder named while folders are not walked.
@@ -39,17 +42,26 @@ struct TJob {
   std::string SettingsFailure;
 };
 
-// What a worker found out about one input, before its output takes its place.
+// What a worker found out about one output of an input, before the output takes its place.
+struct TPreparedOutput {
+  // Why this output may not be written; empty when it may.
+  std::string Refusal;
+  // The output already existed when the worker looked, and may not be replaced.
+  bool Exists = false;
+  // Writing to the temporary file: its outcome, and the file when every byte was written.
+  std::optional<TWriteOutcome> Staging;
+  std::unique_ptr<TOutputFile> Staged;
+};
+
+// What a worker found out about one input.
 struct TPrepared {
   TFileKind Kind = TFileKind::None;
   // Why the input was refused before it was read; empty when it was not.
   std::string Refusal;
-  // The output already existed when the worker looked, and may not be replaced.
-  bool OutputExists = false;
   std::optional<TLoadOutcome> Load;
-  // Writing to the temporary file: its outcome, and the file when every byte was written.
-  std::optional<TWriteOutcome> Staging;
-  std::unique_ptr<TOutputFile> Staged;
+  // The conversion's refusal (an output too large), when it was refused.
+  std::optional<TWriteOutcome> Conversion;
+  std::vector<TPreparedOutput> Outputs;  // one for each of the job's outputs
 };
 
 enum class TResult { Converted, Failed, Skipped };
@@ -138,8 +150,8 @@ std::string OutputName(const TRunOptions& options, const std::string& output) {
 
 // Why the output may not be written whatever the options say; empty when it may. Tells whether
 // it exists, and whether it is a device or pipe, which is written into rather than replaced.
-std::string OutputRefusal(const TJob& job, const TShared& shared, bool& special, bool& exists) {
-  const std::string& output = job.Output;
+std::string OutputRefusal(const TJob& job, const std::string& output, const TShared& shared, bool& special,
+                          bool& exists) {
   if (ToStandardOutput(shared.Options)) {
     if (const std::string* input = shared.Inputs.FindDescriptor(STDOUT_FILENO)) {
       return Tr("standard output is the input %1", {DisplayName(*input)});
@@ -171,6 +183,30 @@ std::string OutputRefusal(const TJob& job, const TShared& shared, bool& special,
   return "";
 }
 
+// Why one output of an input may not be written; empty when it may. exists tells that it exists
+// and may not be replaced.
+std::string CheckOutput(const TJob& job, const std::string& output, const TOutputKind& to, TFileKind kind,
+                        const TShared& shared, bool& exists) {
+  bool special = false;
+  if (std::string why = OutputRefusal(job, output, shared, special, exists); !why.empty()) return why;
+  // A device or pipe has no name to fit.
+  if (!special && !HasOutputExtension(output, kind, to)) {
+    std::string extension = OutputExtension(kind, to);
+    std::string why =
+        !to.Extension.empty()       ? Tr("the output %1 does not fit --to %2: its name must end in %3",
+                                         {DisplayName(output), to.Name, extension})
+        : kind == TFileKind::Drawing ? Tr("the output %1 does not fit a drawing: its name must end in .jww",
+                                          {DisplayName(output)})
+                                     : Tr("the output %1 does not fit a part: its name must end in .jws",
+                                          {DisplayName(output)});
+    // A name without an extension was most likely meant as a folder that is not there yet.
+    if (UpperExtension(output).empty()) why += Tr(" (an output folder must exist already)");
+    return why;
+  }
+  exists = exists && !special && !shared.Options.Force;
+  return "";
+}
+
 // Everything about one input that can be done side by side with other inputs: the checks of the
 // input and its output, reading, converting and writing to a temporary file.
 TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
@@ -199,24 +235,16 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
       return refuse(check.Kind == TFileKind::Drawing ? Tr("not a JW_CAD drawing") : Tr("not a JW_CAD part"));
     case TCheckResult::NotJwcJwk: return refuse(Tr("not a JW_CAD drawing or part (.jwc, .jwk)"));
   }
-  const std::string& output = job.Output;
-  bool special = false, exists = false;
-  if (std::string why = OutputRefusal(job, shared, special, exists); !why.empty()) return refuse(why);
-  // A device or pipe has no name to fit.
-  if (!special && !HasOutputExtension(output, check.Kind)) {
-    std::string why = check.Kind == TFileKind::Drawing
-                          ? Tr("the output %1 does not fit a drawing: its name must end in .jww", {DisplayName(output)})
-                          : Tr("the output %1 does not fit a part: its name must end in .jws", {DisplayName(output)});
-    // A name without an extension was most likely meant as a folder that is not there yet.
-    if (UpperExtension(output).empty()) why += Tr(" (an output folder must exist already)");
-    return refuse(why);
+  prepared.Outputs.resize(job.Outputs.size());
+  bool anyToWrite = false;
+  for (std::size_t i = 0; i < job.Outputs.size(); ++i) {
+    prepared.Outputs[i].Refusal =
+        CheckOutput(job, job.Outputs[i], *options.Kinds[i], check.Kind, shared, prepared.Outputs[i].Exists);
+    anyToWrite = anyToWrite || (prepared.Outputs[i].Refusal.empty() && !prepared.Outputs[i].Exists);
   }
-  if (exists && !special && !options.Force) {
-    prepared.OutputExists = true;
-    return prepared;
-  }
+  if (!anyToWrite) return prepared;
   if (check.Kind == TFileKind::Part && !job.SettingsFailure.empty()) return refuse(job.SettingsFailure);
-  std::string folder = fs::path(output).parent_path().string();
+  std::string folder = fs::path(job.Outputs.front()).parent_path().string();
   if (job.MakeFolder && folder != worker.MadeFolder) {
     if (int error = MakeFolders(folder); error != 0) {
       return refuse(Tr("cannot make the folder %1: %2", {DisplayName(folder), ErrorText(error)}));
@@ -228,12 +256,25 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
   bool convert = LoadForConversion(job.Input, check.Kind, shared.Conversion, documents, true,
                                    DisplayName(fs::absolute(job.Input).lexically_normal().string()), outcome);
   prepared.Load = std::move(outcome.Load);
-  prepared.Staging = std::move(outcome.Write);
+  prepared.Conversion = std::move(outcome.Write);
   if (!convert) return prepared;
+  TWriteOutcome refusal;
+  TConverted converted;
+  bool nativeOnly = std::all_of(options.Kinds.begin(), options.Kinds.end(),
+                                [](const TOutputKind* kind) { return kind == &NativeOutput(); });
+  if (!ConvertDocument(check.Kind, shared.Conversion, documents, nativeOnly, converted, refusal)) {
+    prepared.Conversion = refusal;
+    return prepared;
+  }
   TWriteMode mode = ToStandardOutput(options) ? TWriteMode::StandardOutput
                     : options.Force           ? TWriteMode::Replace
                                               : TWriteMode::NoReplace;
-  prepared.Staging = StageDocument(check.Kind, shared.Conversion, documents, output, mode, prepared.Staged);
+  for (std::size_t i = 0; i < job.Outputs.size(); ++i) {
+    TPreparedOutput& output = prepared.Outputs[i];
+    if (!output.Refusal.empty() || output.Exists) continue;
+    output.Staging = StageConverted(converted, *options.Kinds[i], shared.Conversion, job.Outputs[i], mode,
+                                    output.Staged);
+  }
   return prepared;
 }
 
@@ -271,8 +312,8 @@ class TJobSource {
     TWalkEntry entry;
     while (true) {
       if (walk_ && walk_->Next(entry)) {
-        job = {entry.Path, "", entry.Error, false, false, ""};
-        if (entry.Error == 0) job.Output = OutputOf(entry.Path, entry.RelativeFolder);
+        job = {entry.Path, {}, entry.Error, false, false, ""};
+        if (entry.Error == 0) job.Outputs = OutputsOf(entry.Path, entry.RelativeFolder);
         job.MakeFolder = options_.Output.has_value();
         return true;
       }
@@ -284,10 +325,10 @@ class TJobSource {
           walk_.emplace(input);
           continue;
         }
-        job = {input, "", 0, true, false, ""};
+        job = {input, {}, 0, true, false, ""};
         return true;
       }
-      job = {input, OutputOf(input, ""), 0, false, false, ""};
+      job = {input, OutputsOf(input, ""), 0, false, false, ""};
       return true;
     }
   }
@@ -297,15 +338,22 @@ class TJobSource {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
   }
 
-  // relative is the folder below the named folder that holds the input ("" for none).
-  std::string OutputOf(const std::string& input, const std::string& relative) const {
+  // The input's output of each kind; relative is the folder below the named folder that holds the
+  // input ("" for none).
+  std::vector<std::string> OutputsOf(const std::string& input, const std::string& relative) const {
     TFileKind kind = FileKindOf(input);
-    if (!options_.Output) {
-      return ChangeExtension(input, OutputExtension(kind));
+    std::vector<std::string> outputs;
+    for (const TOutputKind* to : options_.Kinds) {
+      if (!options_.Output) {
+        outputs.push_back(ChangeExtension(input, OutputExtension(kind, *to)));
+      } else if (!options_.OutputIsFolder) {
+        outputs.push_back(*options_.Output);  // a file, or "-"
+      } else {
+        outputs.push_back(BatchOutputPath(
+            relative.empty() ? *options_.Output : (fs::path(*options_.Output) / relative).string(), input, kind, *to));
+      }
     }
-    if (!options_.OutputIsFolder) return *options_.Output;  // a file, or "-"
-    return BatchOutputPath(relative.empty() ? *options_.Output : (fs::path(*options_.Output) / relative).string(),
-                           input, kind);
+    return outputs;
   }
 
   const TRunOptions& options_;
@@ -332,12 +380,18 @@ class TDelivery {
   const TTally& Tally() const { return tally_; }
 
  private:
+  // Puts one output of the input in place, or says why not.
+  void DeliverOutput(const TJob& job, const std::string& output, TPrepared& prepared, TPreparedOutput& staged);
   // What an output that exists means for this input: written earlier in this run (a failure),
   // kept (--skip-existing) or refused; nothing when it may be replaced.
-  std::optional<std::pair<TResult, std::string>> ExistingOutput(const TJob& job);
-  // Says what became of the input: reason is why it failed or was skipped, or the note of a
-  // converted file; summary says whether its load summary belongs to it. Adds its report row.
-  void Finish(const TJob& job, const TPrepared& prepared, TResult result, const std::string& reason, bool summary);
+  std::optional<std::pair<TResult, std::string>> ExistingOutput(const std::string& output);
+  // Says what became of one output of the input: reason is why it failed or was skipped, or the
+  // note of a converted file; summary says whether the input's load summary belongs to it. Adds
+  // its report row. An input's summary, and a line on standard error that its other outputs share,
+  // is printed once.
+  void Finish(const TJob& job, const std::string& output, const TPrepared& prepared, TResult result,
+              const std::string& reason, bool summary);
+  void PrintError(const std::string& line);
 
   const TRunOptions& options_;
   std::ostream& out_;
@@ -348,16 +402,19 @@ class TDelivery {
   TTally tally_;
   // The outputs this run wrote, so that no input replaces another's output.
   std::unordered_set<TFileId, TFileIdHash> written_;
+  // What was printed for the input being delivered.
+  bool summaryShown_ = false;
+  std::vector<std::string> errorsShown_;
 };
 
-std::optional<std::pair<TResult, std::string>> TDelivery::ExistingOutput(const TJob& job) {
+std::optional<std::pair<TResult, std::string>> TDelivery::ExistingOutput(const std::string& path) {
   if (ToStandardOutput(options_)) return std::nullopt;
   struct stat info {};
-  std::optional<TFileId> id = IdOf(job.Output);
-  if (!id && lstat(job.Output.c_str(), &info) != 0) return std::nullopt;
+  std::optional<TFileId> id = IdOf(path);
+  if (!id && lstat(path.c_str(), &info) != 0) return std::nullopt;
   // A device or pipe is written into, whoever wrote it before.
-  if (id && stat(job.Output.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return std::nullopt;
-  std::string output = DisplayName(job.Output);
+  if (id && stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return std::nullopt;
+  std::string output = DisplayName(path);
   if (id && written_.count(*id) != 0) {
     return std::pair{TResult::Failed, Tr("the output %1 was already written by another file of this run", {output})};
   }
@@ -368,57 +425,83 @@ std::optional<std::pair<TResult, std::string>> TDelivery::ExistingOutput(const T
 }
 
 void TDelivery::Deliver(const TJob& job, TPrepared& prepared) {
-  if (!prepared.Refusal.empty()) return Finish(job, prepared, TResult::Failed, prepared.Refusal, false);
+  summaryShown_ = false;
+  errorsShown_.clear();
+  if (job.Outputs.empty()) return Finish(job, "", prepared, TResult::Failed, prepared.Refusal, false);
+  for (std::size_t i = 0; i < job.Outputs.size(); ++i) {
+    TPreparedOutput none;
+    DeliverOutput(job, job.Outputs[i], prepared, i < prepared.Outputs.size() ? prepared.Outputs[i] : none);
+  }
+}
+
+void TDelivery::DeliverOutput(const TJob& job, const std::string& output, TPrepared& prepared,
+                              TPreparedOutput& staged) {
+  if (!prepared.Refusal.empty()) return Finish(job, output, prepared, TResult::Failed, prepared.Refusal, false);
+  if (!staged.Refusal.empty()) return Finish(job, output, prepared, TResult::Failed, staged.Refusal, false);
   // Outputs are put in place in the order of the inputs, so an output may have appeared since the
   // worker looked: written by an earlier input of this run.
-  bool mayExist = prepared.OutputExists || options_.Force ||
-                  (prepared.Staging && !prepared.Staging->Written && prepared.Staging->Error == EEXIST);
+  bool mayExist = staged.Exists || options_.Force ||
+                  (staged.Staging && !staged.Staging->Written && staged.Staging->Error == EEXIST);
   if (mayExist) {
-    if (auto existing = ExistingOutput(job)) return Finish(job, prepared, existing->first, existing->second, false);
+    if (auto existing = ExistingOutput(output)) {
+      return Finish(job, output, prepared, existing->first, existing->second, false);
+    }
   }
-  if (prepared.OutputExists) {
-    return Finish(job, prepared, TResult::Failed, Tr("the output %1 already exists", {DisplayName(job.Output)}), false);
+  if (staged.Exists) {
+    return Finish(job, output, prepared, TResult::Failed, Tr("the output %1 already exists", {DisplayName(output)}),
+                  false);
   }
   const TLoadOutcome& load = *prepared.Load;
   if (!load.Opened()) {
-    return Finish(job, prepared, TResult::Failed, Tr("cannot be read: %1", {ErrorText(load.Failure.OpenError)}), true);
+    return Finish(job, output, prepared, TResult::Failed,
+                  Tr("cannot be read: %1", {ErrorText(load.Failure.OpenError)}), true);
   }
   if (load.Truncated()) {
-    return Finish(job, prepared, TResult::Failed, Tr("cannot be read: %1", {ReadFailureText(load.Failure)}), true);
+    return Finish(job, output, prepared, TResult::Failed, Tr("cannot be read: %1", {ReadFailureText(load.Failure)}), true);
   }
-  TWriteOutcome write = prepared.Staged ? CommitStaged(*prepared.Staged) : *prepared.Staging;
-  prepared.Staged.reset();
+  TWriteOutcome write = staged.Staged ? CommitStaged(*staged.Staged) : staged.Staging ? *staged.Staging
+                                                   : prepared.Conversion.value();
+  staged.Staged.reset();
   if (!write.Written && write.Error == EEXIST) {
-    if (auto existing = ExistingOutput(job)) return Finish(job, prepared, existing->first, existing->second, false);
+    if (auto existing = ExistingOutput(output)) {
+      return Finish(job, output, prepared, existing->first, existing->second, false);
+    }
   }
   if (!write.Written) {
-    std::string why = WriteFailureText(job.Output, OutputName(options_, job.Output), write);
-    return Finish(job, prepared, TResult::Failed, why, true);
+    std::string why = WriteFailureText(output, OutputName(options_, output), write);
+    return Finish(job, output, prepared, TResult::Failed, why, true);
   }
-  if (std::optional<TFileId> id = IdOf(job.Output)) written_.insert(*id);
+  if (std::optional<TFileId> id = IdOf(output)) written_.insert(*id);
   // A converted file's reason is its note.
   std::string note = prepared.Load->Failure.MissingNameTables()
                          ? Tr("note: the drawing has no layer or group names (saved by an older DOS edition); "
                               "they stay empty")
                          : "";
-  Finish(job, prepared, TResult::Converted, note, true);
+  Finish(job, output, prepared, TResult::Converted, note, true);
 }
 
-void TDelivery::Finish(const TJob& job, const TPrepared& prepared, TResult result, const std::string& reason,
-                       bool summary) {
+void TDelivery::PrintError(const std::string& line) {
+  if (std::find(errorsShown_.begin(), errorsShown_.end(), line) != errorsShown_.end()) return;
+  errorsShown_.push_back(line);
+  err_ << ForTerminal(line) << "\n";
+}
+
+void TDelivery::Finish(const TJob& job, const std::string& output, const TPrepared& prepared, TResult result,
+                       const std::string& reason, bool summary) {
   // The progress line makes way for what is printed on its terminal.
   bool printsOut = !options_.Quiet && result != TResult::Failed;
   bool printsErr = result == TResult::Failed || (result == TResult::Converted && !reason.empty());
   if (printsErr || (printsOut && outputShared_)) progress_.Clear();
   std::string input = DisplayName(job.Input);
-  if (summary && !options_.Quiet) {
+  if (summary && !summaryShown_ && !options_.Quiet) {
     for (const std::string& line : prepared.Load->Summary) out_ << ForTerminal(line) << "\n";
   }
+  summaryShown_ = summaryShown_ || summary;
   switch (result) {
     case TResult::Converted:
       ++tally_.Converted;
-      if (!options_.Quiet) out_ << ForTerminal(Tr("written: %1", {OutputName(options_, job.Output)})) << "\n";
-      if (!reason.empty()) err_ << ForTerminal(std::string(kProgram) + ": " + input + ": " + reason) << "\n";
+      if (!options_.Quiet) out_ << ForTerminal(Tr("written: %1", {OutputName(options_, output)})) << "\n";
+      if (!reason.empty()) PrintError(std::string(kProgram) + ": " + input + ": " + reason);
       break;
     case TResult::Skipped:
       ++tally_.Skipped;
@@ -426,14 +509,14 @@ void TDelivery::Finish(const TJob& job, const TPrepared& prepared, TResult resul
       break;
     case TResult::Failed:
       ++tally_.Failed;
-      err_ << ForTerminal(std::string(kProgram) + ": " + input + ": " + reason) << "\n";
+      PrintError(std::string(kProgram) + ": " + input + ": " + reason);
       break;
   }
   out_.flush();
   err_.flush();
   if (report_ != nullptr) {
     static const char* const kResults[] = {"converted", "failed", "skipped"};
-    TReportRow row{input, job.Output.empty() ? "" : OutputName(options_, job.Output), KindName(prepared.Kind),
+    TReportRow row{input, output.empty() ? "" : OutputName(options_, output), KindName(prepared.Kind),
                    kResults[static_cast<int>(result)], reason};
     if (summary && prepared.Load) {
       const TLoadSummary& counts = prepared.Load->Counts;

@@ -22,6 +22,8 @@ struct TRunOptions {
   TConversionOptions Conversion;
   TCharacterTypes CharacterTypes;
   std::vector<std::string> Inputs;
+  // --to: the kinds each input is written as, each once, in the order first named.
+  std::vector<const TOutputKind*> Kinds;
   // -o: one output file ("-" standard output), or the folder the outputs (and with recursion their
   // tree) go into.
   std::optional<std::string> Output;
@@ -46,7 +48,8 @@ struct TTally {
   std::size_t Converted = 0, Failed = 0, Skipped = 0;
 };
 
-// Converts every input; summaries and lines naming the outputs go to out, failures and notes to
+// Converts every input into an output of each kind; each output is one result (its line, report
+// row and count), and an input's summary is printed once. Summaries and lines naming the outputs go to out, failures and notes to
 // err, the progress line to err as well. Throws TIoError when the report cannot be created.
 TTally RunConversions(const TRunOptions& options, std::ostream& out, std::ostream& err, const TTerminal& terminal);
 

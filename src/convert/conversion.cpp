@@ -33,17 +33,8 @@ TFileKind FileKindOf(const std::string& path) {
   return TFileKind::None;
 }
 
-const char* OutputExtension(TFileKind kind) {
-  switch (kind) {
-    case TFileKind::Drawing: return ".jww";
-    case TFileKind::Part: return ".jws";
-    case TFileKind::None: break;
-  }
-  return "";
-}
-
-bool HasOutputExtension(const std::string& path, TFileKind kind) {
-  std::string expected = OutputExtension(kind);
+bool HasOutputExtension(const std::string& path, TFileKind kind, const TOutputKind& to) {
+  std::string expected = OutputExtension(kind, to);
   return !expected.empty() && UpperExtension(path) == UpperExtension(expected);
 }
 
@@ -61,27 +52,28 @@ TFileCheck CheckFile(const std::string& path) {
   return check;
 }
 
-std::string ChangeExtension(const std::string& path, const char* extension) {
+std::string ChangeExtension(const std::string& path, std::string_view extension) {
   // The extension is what follows the last "." of the name, as UpperExtension takes it; a name
   // that is all extension (".jwc") keeps nothing of it.
   std::size_t nameStart = path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1;
   std::size_t dot = path.rfind('.');
-  return (dot == std::string::npos || dot < nameStart ? path : path.substr(0, dot)) + extension;
+  return (dot == std::string::npos || dot < nameStart ? path : path.substr(0, dot)) + std::string(extension);
 }
 
-std::string BatchOutputName(const std::string& path, TFileKind kind) {
-  return ChangeExtension(fs::path(path).filename().string(), OutputExtension(kind));
+std::string BatchOutputName(const std::string& path, TFileKind kind, const TOutputKind& to) {
+  return ChangeExtension(fs::path(path).filename().string(), OutputExtension(kind, to));
 }
 
-std::string BatchOutputPath(const std::string& folder, const std::string& path, TFileKind kind) {
-  std::string name = BatchOutputName(path, kind);
+std::string BatchOutputPath(const std::string& folder, const std::string& path, TFileKind kind,
+                            const TOutputKind& to) {
+  std::string name = BatchOutputName(path, kind, to);
   if (folder.empty() || folder.back() == '/') return folder + name;
   return folder + "/" + name;
 }
 
-std::string WithOutputExtension(const std::string& path, TFileKind kind) {
-  if (HasOutputExtension(path, kind)) return path;
-  return ChangeExtension(path, OutputExtension(kind));
+std::string WithOutputExtension(const std::string& path, TFileKind kind, const TOutputKind& to) {
+  if (HasOutputExtension(path, kind, to)) return path;
+  return ChangeExtension(path, OutputExtension(kind, to));
 }
 
 TDocuments GlobalDocuments() { return {JwcDocument, TJwwDocument, JwkDocument, TJwsDocument}; }
@@ -265,33 +257,45 @@ uint64_t HeaderFloor(const std::string& path, TFileKind kind, TDocuments documen
 
 }  // namespace
 
-// Converts the loaded document of the kind and hands its writer to write, unless the output would
-// be too large.
-template <typename Write>
-TWriteOutcome ConvertAndWrite(TFileKind kind, const TConversionOptions& options, TDocuments documents, Write write) {
-  if (kind == TFileKind::Drawing) {
-    uint64_t floor = OutputFloor(documents.Jwc, options.FontName);
-    if (floor > kMaxOutputBytes) return TooLarge(floor);
-    ConvertJwcToJww(options.FontName, options.NumericCorrection, documents.Jwc, documents.Jww);
-    return write([&](TByteSink& sink) { WriteJwwTo(sink, documents.Jww); });
+bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents, bool nativeOnly,
+                     TConverted& converted, TWriteOutcome& refusal) {
+  uint64_t floor = kind == TFileKind::Drawing ? OutputFloor(documents.Jwc, options.FontName)
+                                              : OutputFloor(documents.Jwk, options.FontName);
+  if (floor > kMaxOutputBytes) {
+    refusal = TooLarge(floor);
+    return false;
   }
-  uint64_t floor = OutputFloor(documents.Jwk, options.FontName);
-  if (floor > kMaxOutputBytes) return TooLarge(floor);
-  ConvertJwkToJws(options.FontName, options.NumericCorrection, options.CharacterTypes, documents.Jwk,
-                  documents.Jws);
-  return write([&](TByteSink& sink) { WriteJwsTo(sink, documents.Jws); });
+  converted = TConverted{};
+  converted.Kind = kind;
+  if (kind == TFileKind::Drawing && nativeOnly) {
+    converted.DrawingSource = &documents.Jwc;
+  } else if (kind == TFileKind::Drawing) {
+    ConvertJwcToJww(options.FontName, options.NumericCorrection, documents.Jwc, documents.Jww);
+    converted.Drawing = &documents.Jww;
+  } else {
+    ConvertJwkToJws(options.FontName, options.NumericCorrection, options.CharacterTypes, documents.Jwk,
+                    documents.Jws);
+    converted.Part = &documents.Jws;
+  }
+  return true;
+}
+
+TWriteOutcome WriteConverted(const TConverted& converted, const TOutputKind& to, const TConversionOptions& options,
+                             const std::string& output, TWriteMode mode) {
+  return WriteOutput(output, mode, [&](TByteSink& sink) { to.Writer(sink, converted, options); });
+}
+
+TWriteOutcome StageConverted(const TConverted& converted, const TOutputKind& to, const TConversionOptions& options,
+                             const std::string& output, TWriteMode mode, std::unique_ptr<TOutputFile>& staged) {
+  return StageOutput(output, mode, [&](TByteSink& sink) { to.Writer(sink, converted, options); }, staged);
 }
 
 TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
-                           const std::string& output, TWriteMode mode) {
-  return ConvertAndWrite(kind, options, documents, [&](auto body) { return WriteOutput(output, mode, body); });
-}
-
-TWriteOutcome StageDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
-                            const std::string& output, TWriteMode mode, std::unique_ptr<TOutputFile>& staged) {
-  staged.reset();
-  return ConvertAndWrite(kind, options, documents,
-                         [&](auto body) { return StageOutput(output, mode, body, staged); });
+                           const TOutputKind& to, const std::string& output, TWriteMode mode) {
+  TWriteOutcome refusal;
+  TConverted converted;
+  if (!ConvertDocument(kind, options, documents, &to == &NativeOutput(), converted, refusal)) return refusal;
+  return WriteConverted(converted, to, options, output, mode);
 }
 
 TWriteOutcome CommitStaged(TOutputFile& staged) {

@@ -10,8 +10,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "convert/outputkinds.h"
 #include "drawing/jwcunit.h"
 #include "drawing/jwwunit.h"
 #include "settings/settings.h"
@@ -23,17 +25,14 @@
 
 namespace torvane {
 
-enum class TFileKind { None, Drawing, Part };
-
 // The part of the file name (not the folder) after its last ".", with the dot, upper-cased in
 // ASCII; empty when the name has no dot.
 std::string UpperExtension(const std::string& path);
 // By the extension alone: ".JWC" a drawing, ".JWK" a part, anything else neither.
 TFileKind FileKindOf(const std::string& path);
-// ".jww" for drawings, ".jws" for parts, "" for neither.
-const char* OutputExtension(TFileKind kind);
-// True when the file name's extension is the output extension of the kind, in any letter case.
-bool HasOutputExtension(const std::string& path, TFileKind kind);
+// True when the file name's extension is the extension of the output kind for a file of the kind,
+// in any letter case.
+bool HasOutputExtension(const std::string& path, TFileKind kind, const TOutputKind& to);
 
 enum class TCheckResult {
   Accepted,     // the extension names a kind and the file carries its signature
@@ -53,16 +52,18 @@ TFileCheck CheckFile(const std::string& path);
 
 // The path with the extension of its file name (from its last ".") replaced by extension, or
 // extension appended to a name without one.
-std::string ChangeExtension(const std::string& path, const char* extension);
-// The output name of a batch file: its name without folder, the extension changed to .jww or .jws
-// in lower case whatever the input's case ("PLAN.JWC" → "PLAN.jww").
-std::string BatchOutputName(const std::string& path, TFileKind kind);
+std::string ChangeExtension(const std::string& path, std::string_view extension);
+// The output name of a batch file: its name without folder, the extension changed to that of the
+// output kind (.jww or .jws for the native one) in lower case whatever the input's case
+// ("PLAN.JWC" → "PLAN.jww").
+std::string BatchOutputName(const std::string& path, TFileKind kind, const TOutputKind& to);
 // folder + "/" + BatchOutputName; a folder that already ends in "/" gets no second one.
-std::string BatchOutputPath(const std::string& folder, const std::string& path, TFileKind kind);
+std::string BatchOutputPath(const std::string& folder, const std::string& path, TFileKind kind,
+                            const TOutputKind& to);
 
 // The path a user chose for an output, with the extension of its kind unless it already carries
 // it in some letter case: "plan2" and "plan2.txt" give "plan2.jww", "PLAN2.JWW" stays.
-std::string WithOutputExtension(const std::string& path, TFileKind kind);
+std::string WithOutputExtension(const std::string& path, TFileKind kind, const TOutputKind& to);
 
 // What a conversion takes from the user: the CP932 font name every text carries, numeric
 // correction, and the character types that size the texts of parts.
@@ -142,19 +143,29 @@ struct TWriteOutcome {
   uint64_t TooLargeBytes = 0;
 };
 
-// Converts the loaded document of the kind and writes it to output, unless the output would be
-// larger than kMaxOutputBytes. The source document is left as it is, so converting it again gives
-// the same bytes.
-TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
-                           const std::string& output, TWriteMode mode);
+// Converts the loaded document of the kind, unless its output would be larger than
+// kMaxOutputBytes: then answers false and refusal says so. converted tells what the outputs are
+// made from: the converted document in documents.Jww or documents.Jws; or, for a drawing written
+// only as the native kind (nativeOnly), the drawing itself, converted while it is written so that
+// its converted records never stand in memory whole. The source document is left as it is, so
+// converting it again gives the same bytes.
+bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents, bool nativeOnly,
+                     TConverted& converted, TWriteOutcome& refusal);
 
-// SaveDocument in two steps, for batches that convert files side by side but put their outputs in
-// place in the order of the files: StageDocument converts and writes every byte to a temporary
-// file beside output (staged holds it; nothing when the outcome is a failure), CommitStaged puts
-// that file in place of output.
-TWriteOutcome StageDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
-                            const std::string& output, TWriteMode mode, std::unique_ptr<TOutputFile>& staged);
+// Writes the converted document as the output kind to output (the kind must have a writer).
+TWriteOutcome WriteConverted(const TConverted& converted, const TOutputKind& to, const TConversionOptions& options,
+                             const std::string& output, TWriteMode mode);
+// WriteConverted in two steps, for batches that convert files side by side but put their outputs
+// in place in the order of the files: StageConverted writes every byte to a temporary file beside
+// output (staged holds it; nothing when the outcome is a failure), CommitStaged puts that file in
+// place of output.
+TWriteOutcome StageConverted(const TConverted& converted, const TOutputKind& to, const TConversionOptions& options,
+                             const std::string& output, TWriteMode mode, std::unique_ptr<TOutputFile>& staged);
 TWriteOutcome CommitStaged(TOutputFile& staged);
+
+// ConvertDocument, then WriteConverted.
+TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
+                           const TOutputKind& to, const std::string& output, TWriteMode mode);
 
 // The files a run reads, known by device and inode, so that no output of the run replaces one of
 // them, whatever name or link leads to it. Add every input before the first write.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <span>
 
 #include "support/entityrules.h"
 #include "support/parallel.h"
@@ -60,7 +62,11 @@ class TConverter {
     kasoTenCount_ = static_cast<std::size_t>(std::clamp(h_.KasoTenCount(), 0, kJwcKasoTenSlots));
   }
 
-  void Run();
+  // Converts everything but the records, which the caller then converts into target's arrays
+  // (ConvertRecords) or has made while they are written (Entities).
+  void Prepare();
+  void ConvertRecords();
+  TMadeEntities Entities() const;
 
  private:
   float ScaleOf(uint8_t layer) const { return groupScale_[layer >> 4]; }
@@ -75,16 +81,14 @@ class TConverter {
   void RegisterArc(TScales& table, const TEnko2& arc) const;
   void ConvertLayers();
   void ConvertHeader();
-  // Each kind converts its records in two halves at once; the halves share only the frozen table.
-  void ConvertLines();
-  void ConvertLines(std::size_t begin, std::size_t end);
-  void ConvertArcs();
-  void ConvertArcs(std::size_t begin, std::size_t end);
-  void ConvertPoints();
-  void ConvertPoints(std::size_t begin, std::size_t end);
-  void ConvertVirtualPoints();
-  void ConvertTexts();
-  void ConvertTexts(std::size_t begin, std::size_t end);
+  // Each kind converts a run of its records, from record begin on into out; runs may convert at
+  // once on several threads, since they share only the frozen table.
+  void ConvertLines(std::size_t begin, std::span<TWSen> out) const;
+  void ConvertArcs(std::size_t begin, std::span<TWEnko> out) const;
+  // Real points, then the virtual ones.
+  void ConvertPoints(std::size_t begin, std::span<TWTen> out) const;
+  void ConvertVirtualPoint(std::size_t k, TWTen& out) const;
+  void ConvertTexts(std::size_t begin, std::span<TWMoji> out) const;
   const TWMojiType& MojiTypeOf(int32_t number) const {
     return dst_.MojiTypes[number >= 0 && number <= 10 ? static_cast<std::size_t>(number) : 0];
   }
@@ -108,6 +112,7 @@ class TConverter {
   long double factor_ = 1, originX_ = 0, originY_ = 0;
   float groupScale_[16] = {};
   std::size_t kasoTenCount_ = 0;
+  std::optional<TCurveIndex> curves_;
 };
 
 void TConverter::RegisterArc(TScales& table, const TEnko2& arc) const {
@@ -272,129 +277,153 @@ void TConverter::ConvertHeader() {
   dst_.TotalCount = dst_.SenCount + dst_.EnkoCount + dst_.MojiCount + dst_.TenCount;
 }
 
-void TConverter::ConvertLines() {
-  dst_.Sens.resize(src_.Sen.size());
-  ForInHalves(src_.Sen.size(), [this](std::size_t begin, std::size_t end) { ConvertLines(begin, end); });
-}
-
-void TConverter::ConvertLines(std::size_t begin, std::size_t end) {
-  TCurveNumbering curves(CurveNumberAt(src_.Sen, begin));
-  for (std::size_t i = begin; i < end; ++i) {
-    const TSen2& line = src_.Sen[i];
-    TWSen& out = dst_.Sens[i];
-    out.Header = curves.LineHeader(line);
+void TConverter::ConvertLines(std::size_t begin, std::span<TWSen> out) const {
+  TCurveNumbering curves(curves_->At(begin));
+  for (std::size_t k = 0; k < out.size(); ++k) {
+    const TSen2& line = src_.Sen[begin + k];
+    TWSen& o = out[k];
+    o.Header = curves.LineHeader(line);
     TPlace p = PlaceOf(line.Layer);
-    out.X1 = X(p, line.X1);
-    out.Y1 = Y(p, line.Y1);
-    out.X2 = X(p, line.X2);
-    out.Y2 = Y(p, line.Y2);
+    o.X1 = X(p, line.X1);
+    o.Y1 = Y(p, line.Y1);
+    o.X2 = X(p, line.X2);
+    o.Y2 = Y(p, line.Y2);
   }
 }
 
-void TConverter::ConvertArcs() {
-  dst_.Enkos.resize(src_.Enko.size());
-  ForInHalves(src_.Enko.size(), [this](std::size_t begin, std::size_t end) { ConvertArcs(begin, end); });
-}
-
-void TConverter::ConvertArcs(std::size_t begin, std::size_t end) {
-  for (std::size_t i = begin; i < end; ++i) {
-    const TEnko2& arc = src_.Enko[i];
-    TWEnko& out = dst_.Enkos[i];
-    out.Header = ArcHeader(arc);
+void TConverter::ConvertArcs(std::size_t begin, std::span<TWEnko> out) const {
+  for (std::size_t k = 0; k < out.size(); ++k) {
+    const TEnko2& arc = src_.Enko[begin + k];
+    TWEnko& o = out[k];
+    o.Header = ArcHeader(arc);
     TPlace p = PlaceOf(arc.Layer);
-    out.CenterX = X(p, arc.CX);
-    out.CenterY = Y(p, arc.CY);
-    out.Radius = static_cast<double>(Converted(p, &TFrozenScale::X, arc.Radius) / p.Scale);
-    out.StartAngle = static_cast<double>(kPi * arc.StartAngle / 180);
-    out.TiltAngle = static_cast<double>(kPi * arc.Tilt / 180);
-    out.Flatness = arc.Flatness;
-    ConvertSweep(arc, out);
+    o.CenterX = X(p, arc.CX);
+    o.CenterY = Y(p, arc.CY);
+    o.Radius = static_cast<double>(Converted(p, &TFrozenScale::X, arc.Radius) / p.Scale);
+    o.StartAngle = static_cast<double>(kPi * arc.StartAngle / 180);
+    o.TiltAngle = static_cast<double>(kPi * arc.Tilt / 180);
+    o.Flatness = arc.Flatness;
+    ConvertSweep(arc, o);
   }
 }
 
-void TConverter::ConvertPoints() {
-  dst_.Tens.resize(src_.Ten.size() + kasoTenCount_);
-  ForInHalves(src_.Ten.size(), [this](std::size_t begin, std::size_t end) { ConvertPoints(begin, end); });
-  ConvertVirtualPoints();
+void TConverter::ConvertPoints(std::size_t begin, std::span<TWTen> out) const {
+  for (std::size_t k = 0; k < out.size(); ++k) {
+    std::size_t i = begin + k;
+    TWTen& o = out[k];
+    if (i >= src_.Ten.size()) {
+      ConvertVirtualPoint(i - src_.Ten.size(), o);
+      continue;
+    }
+    const TTen2& point = src_.Ten[i];
+    o.Header = PointHeader(point);
+    TPlace p = PlaceOf(point.Layer);
+    o.X = X(p, point.X);
+    o.Y = Y(p, point.Y);
+    o.Virtual = 0;
+  }
 }
 
-void TConverter::ConvertPoints(std::size_t begin, std::size_t end) {
-  for (std::size_t i = begin; i < end; ++i) {
-    const TTen2& point = src_.Ten[i];
-    TWTen& out = dst_.Tens[i];
-    out.Header = PointHeader(point);
-    TPlace p = PlaceOf(point.Layer);
+void TConverter::ConvertVirtualPoint(std::size_t k, TWTen& out) const {
+  const TKasoTen2& point = src_.KasoTen[k];
+  out.Header = VirtualPointHeader(point.Layer);
+  TPlace p = PlaceOf(point.Layer);
+  if (p.Entry != nullptr) {
     out.X = X(p, point.X);
     out.Y = Y(p, point.Y);
-    out.Virtual = 0;
+  } else {
+    // Virtual points do not widen the extents; alone at their scale they keep their place.
+    out.X = static_cast<double>(factor_ * point.X - originX_);
+    out.Y = static_cast<double>(factor_ * point.Y - originY_);
   }
+  out.Virtual = 1;
 }
 
-void TConverter::ConvertVirtualPoints() {
-  for (std::size_t k = 0; k < kasoTenCount_; ++k) {
-    const TKasoTen2& point = src_.KasoTen[k];
-    TWTen& out = dst_.Tens[src_.Ten.size() + k];
-    out.Header = VirtualPointHeader(point.Layer);
-    TPlace p = PlaceOf(point.Layer);
-    if (p.Entry != nullptr) {
-      out.X = X(p, point.X);
-      out.Y = Y(p, point.Y);
-    } else {
-      // Virtual points do not widen the extents; alone at their scale they keep their place.
-      out.X = static_cast<double>(factor_ * point.X - originX_);
-      out.Y = static_cast<double>(factor_ * point.Y - originY_);
-    }
-    out.Virtual = 1;
-  }
-}
-
-void TConverter::ConvertTexts() {
-  dst_.Mojis.resize(src_.Moji.size());
-  ForInHalves(src_.Moji.size(), [this](std::size_t begin, std::size_t end) { ConvertTexts(begin, end); });
-}
-
-void TConverter::ConvertTexts(std::size_t begin, std::size_t end) {
-  for (std::size_t i = begin; i < end; ++i) {
-    const TMoji2& text = src_.Moji[i];
-    TWMoji& out = dst_.Mojis[i];
+void TConverter::ConvertTexts(std::size_t begin, std::span<TWMoji> out) const {
+  for (std::size_t k = 0; k < out.size(); ++k) {
+    const TMoji2& text = src_.Moji[begin + k];
+    TWMoji& o = out[k];
     const TWMojiType& type = MojiTypeOf(text.MojiShuNo);
-    out.Header = TextHeader(text, static_cast<uint16_t>(type.PenColor));
+    o.Header = TextHeader(text, static_cast<uint16_t>(type.PenColor));
     TPlace p = PlaceOf(text.Layer);
-    out.X1 = X(p, text.X1);
-    out.Y1 = Y(p, text.Y1);
-    out.X2 = X(p, text.X2);
-    out.Y2 = Y(p, text.Y2);
-    out.MojiType = text.MojiShuNo;
-    out.SizeX = type.Width;
-    out.SizeY = type.Height;
-    out.Spacing = type.Spacing;
-    out.Angle = static_cast<double>(
+    o.X1 = X(p, text.X1);
+    o.Y1 = Y(p, text.Y1);
+    o.X2 = X(p, text.X2);
+    o.Y2 = Y(p, text.Y2);
+    o.MojiType = text.MojiShuNo;
+    o.SizeX = type.Width;
+    o.SizeY = type.Height;
+    o.Spacing = type.Spacing;
+    o.Angle = static_cast<double>(
         atan2l(static_cast<long double>(text.Y2) - text.Y1, static_cast<long double>(text.X2) - text.X1) * 180 / kPi);
-    out.Text = text.Text;
+    o.Text = text.Text;
   }
 }
 
-void TConverter::Run() {
+void TConverter::Prepare() {
   Register();
   scales_.ComputeDigits(factor_);
   frozen_ = scales_.Freeze(factor_);
   for (std::size_t g = 0; g < 16; ++g) groupEntry_[g] = frozen_.Find(groupScale_[g]);
+  curves_.emplace(src_.Sen);
   ResetJwwDocument(dst_);
   dst_.FontName = font_;
   dst_.Texts = src_.Texts;
   ConvertLayers();
   ConvertHeader();
-  ConvertLines();
-  ConvertArcs();
-  ConvertPoints();
-  ConvertTexts();
+}
+
+// Converts [0, count) of one kind into records, in two halves at once when there are many.
+template <typename Record, typename Convert>
+void ConvertAll(TLargeVector<Record>& records, std::size_t count, const Convert& convert) {
+  records.resize(count);
+  ForInHalves(count, [&](std::size_t begin, std::size_t end) {
+    convert(begin, std::span<Record>(records).subspan(begin, end - begin));
+  });
+}
+
+void TConverter::ConvertRecords() {
+  ConvertAll(dst_.Sens, src_.Sen.size(), [this](std::size_t b, std::span<TWSen> o) { ConvertLines(b, o); });
+  ConvertAll(dst_.Enkos, src_.Enko.size(), [this](std::size_t b, std::span<TWEnko> o) { ConvertArcs(b, o); });
+  ConvertAll(dst_.Tens, src_.Ten.size() + kasoTenCount_,
+             [this](std::size_t b, std::span<TWTen> o) { ConvertPoints(b, o); });
+  ConvertAll(dst_.Mojis, src_.Moji.size(), [this](std::size_t b, std::span<TWMoji> o) { ConvertTexts(b, o); });
+}
+
+TMadeEntities TConverter::Entities() const {
+  TMadeEntities made;
+  made.TotalCount = dst_.TotalCount;
+  made.Sens = {dst_.SenCount, src_.Sen.size(), [this](std::size_t b, std::span<TWSen> o) { ConvertLines(b, o); }};
+  made.Enkos = {dst_.EnkoCount, src_.Enko.size(), [this](std::size_t b, std::span<TWEnko> o) { ConvertArcs(b, o); }};
+  made.Tens = {dst_.TenCount, src_.Ten.size() + kasoTenCount_,
+               [this](std::size_t b, std::span<TWTen> o) { ConvertPoints(b, o); }};
+  made.Mojis = {dst_.MojiCount, src_.Moji.size(), [this](std::size_t b, std::span<TWMoji> o) { ConvertTexts(b, o); }};
+  made.FontName = dst_.FontName;
+  made.Texts = &dst_.Texts;
+  return made;
 }
 
 }  // namespace
 
+std::optional<TPaperSize> PaperSizeOf(int32_t code) {
+  TPaper paper = PaperOf(code, 0);
+  if (paper.OriginX == 0) return std::nullopt;
+  return TPaperSize{static_cast<double>(2 * paper.OriginX), static_cast<double>(2 * paper.OriginY)};
+}
+
 void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const TJwcData& source,
                      TJwwData& target) {
-  TConverter(fontName, numericCorrection, source, target).Run();
+  TConverter converter(fontName, numericCorrection, source, target);
+  converter.Prepare();
+  converter.ConvertRecords();
+}
+
+void WriteConvertedJww(TByteSink& sink, const std::string& fontName, bool numericCorrection, const TJwcData& source) {
+  // Everything but the records: layers, header, tables; a few kilobytes.
+  TJwwData target;
+  TConverter converter(fontName, numericCorrection, source, target);
+  converter.Prepare();
+  WriteJwwTo(sink, target, converter.Entities());
 }
 
 }  // namespace torvane

@@ -4,6 +4,7 @@
 // justifies.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "drawing/jwcunit.h"
@@ -11,9 +12,21 @@
 
 namespace torvane {
 
+// The paper of a paper-size code in millimetres: the converted drawing's coordinates lie about its
+// centre. Nothing for a code without a paper of its own (whose drawing keeps its own units).
+struct TPaperSize {
+  double Width = 0, Height = 0;
+};
+std::optional<TPaperSize> PaperSizeOf(int32_t code);
+
 // fontName is the CP932 face name every text carries. Converts the records the source's arrays
 // hold and leaves the source as it is, so that converting it again gives the same document.
 void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const TJwcData& source,
                      TJwwData& target);
+
+// Converts and writes in one pass the same bytes as ConvertJwcToJww and WriteJwwTo: the records
+// are converted while they are written, on both cores, and never stand in memory all at once. A
+// failing sink raises TIoError.
+void WriteConvertedJww(TByteSink& sink, const std::string& fontName, bool numericCorrection, const TJwcData& source);
 
 }  // namespace torvane

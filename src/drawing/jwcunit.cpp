@@ -160,7 +160,7 @@ bool IsJwcFile(const std::string& path) {
   return LoadFilePrefix(path, 20, head) && UpToZero(head) == kJwcSignature;
 }
 
-void ResetJwc(TJwcData& document) { document = TJwcData{}; }
+void ResetJwc(TJwcData& document) { ResetKeepingArrays(document, &TJwcData::Sen, &TJwcData::Enko, &TJwcData::Moji, &TJwcData::Ten); }
 
 void ParseJwcHeader(TJwcData& document) {
   TJwcData::THeader& h = document.Header;

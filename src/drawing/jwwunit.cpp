@@ -1,5 +1,6 @@
 #include "drawing/jwwunit.h"
 
+#include "drawing/jwwtables.h"
 #include "support/outputfile.h"
 
 namespace torvane {
@@ -8,38 +9,14 @@ TJwwData TJwwDocument;
 
 namespace {
 
-struct TPenColor {
-  int32_t ScreenColor, ScreenWidth, PrintColor, PrintWidth;
-  double PrintPointRadius;
-};
-constexpr TPenColor kPenColors[10] = {
-    {0xFFFFFF, 1, 0xFFFFFF, 1, 1.0}, {0xC0C000, 1, 0xFFFF00, 1, 0.2}, {0x000000, 1, 0x000000, 2, 0.3},
-    {0x00C000, 1, 0x00FF00, 3, 0.4}, {0x00C0C0, 1, 0x00FFFF, 4, 0.5}, {0xC000C0, 1, 0xFF00FF, 5, 0.5},
-    {0xFF0000, 1, 0xFF0000, 6, 0.5}, {0x808000, 1, 0x808000, 7, 0.5}, {0x8000FF, 1, 0x0000FF, 8, 0.5},
-    {0xC0C0C0, 1, 0xC0C0C0, 1, 1.0}};
+void WriteInt(TArchiveWriter& w, int32_t value) { w.WriteDword(static_cast<uint32_t>(value)); }
 
-// Line types 2 to 9: pattern, dots per unit, pitch, print pitch.
-constexpr uint32_t kLineTypes[8][4] = {
-    {0x99999999, 4, 1, 10},  {0xC3C3C3C3, 8, 1, 10},  {0xE7E7E7E7, 8, 1, 10},  {0xF99FF99F, 16, 1, 10},
-    {0xFFF99FFF, 32, 1, 10}, {0xF24FF24F, 16, 1, 10}, {0xFFF24FFF, 32, 1, 10}, {0x22222222, 4, 1, 10}};
-// Random lines 1 to 5: pattern, amplitude, pitch, print amplitude, print pitch.
-constexpr uint32_t kRandomLines[5][5] = {{0xCCB2B32A, 1, 3, 1, 5},
-                                         {0xCCB2B32A, 1, 4, 1, 10},
-                                         {0xCCB2B32A, 2, 5, 2, 15},
-                                         {0xCCB2B32A, 2, 6, 2, 20},
-                                         {0xCCB2B32A, 2, 7, 2, 25}};
-// Double-length line types 6 to 9: pattern, dots per unit, pitch, print pitch.
-constexpr uint32_t kDoubleLineTypes[4][4] = {
-    {0xFFF99FFF, 32, 2, 20}, {0xFFF24FFF, 32, 2, 20}, {0xFFFE7FFF, 32, 2, 20}, {0xFFFE7FFF, 32, 4, 40}};
-
-template <std::size_t Rows, std::size_t Columns>
-void WriteTable(TArchiveWriter& w, const uint32_t (&table)[Rows][Columns]) {
-  for (const auto& row : table) {
-    for (uint32_t value : row) w.WriteDword(value);
+template <std::size_t N>
+void WriteLineTypes(TArchiveWriter& w, const std::array<TJwwLineType, N>& types) {
+  for (const TJwwLineType& type : types) {
+    for (uint32_t v : {type.Pattern, type.UnitDots, type.Pitch, type.PrintPitch}) w.WriteDword(v);
   }
 }
-
-void WriteInt(TArchiveWriter& w, int32_t value) { w.WriteDword(static_cast<uint32_t>(value)); }
 
 void WriteHeader(TArchiveWriter& w, const TJwwData& d) {
   w.WriteBytes("JwwData.", 8);
@@ -82,18 +59,20 @@ void WriteHeader(TArchiveWriter& w, const TJwwData& d) {
   }
   for (double v : d.ParallelSpacing) w.WriteDouble(v);
   w.WriteDouble(d.ParallelExtension);
-  for (const TPenColor& pen : kPenColors) {
+  for (const TJwwPenColor& pen : kJwwPenColors) {
     WriteInt(w, pen.ScreenColor);
     WriteInt(w, pen.ScreenWidth);
   }
-  for (const TPenColor& pen : kPenColors) {
+  for (const TJwwPenColor& pen : kJwwPenColors) {
     WriteInt(w, pen.PrintColor);
     WriteInt(w, pen.PrintWidth);
     w.WriteDouble(pen.PrintPointRadius);
   }
-  WriteTable(w, kLineTypes);
-  WriteTable(w, kRandomLines);
-  WriteTable(w, kDoubleLineTypes);
+  WriteLineTypes(w, kJwwLineTypes);
+  for (const TJwwRandomLine& line : kJwwRandomLines) {
+    for (uint32_t v : {line.Pattern, line.Amplitude, line.Pitch, line.PrintAmplitude, line.PrintPitch}) w.WriteDword(v);
+  }
+  WriteLineTypes(w, kJwwDoubleLineTypes);
   for (int32_t v : d.OptionWords) WriteInt(w, v);
   for (double v : d.OptionReals) w.WriteDouble(v);
   WriteInt(w, d.SolidColorFlag);
@@ -139,6 +118,13 @@ void WriteJwwTo(TByteSink& sink, const TJwwData& d) {
   WriteHeader(w, d);
   WriteEntityList(w, TEntityLists{d.TotalCount, d.SenCount, d.EnkoCount, d.TenCount, d.MojiCount, d.Sens,
                                   d.Enkos, d.Tens, d.Mojis, d.FontName, &d.Texts});
+  w.Flush();
+}
+
+void WriteJwwTo(TByteSink& sink, const TJwwData& d, const TMadeEntities& entities) {
+  TArchiveWriter w(sink);
+  WriteHeader(w, d);
+  WriteEntityList(w, entities);
   w.Flush();
 }
 

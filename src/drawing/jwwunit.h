@@ -95,5 +95,7 @@ void ResetJwwDocument(TJwwData& document);
 
 // Writes the document into any sink; a failing sink raises TIoError.
 void WriteJwwTo(TByteSink& sink, const TJwwData& document);
+// The document's header and the made records in place of its arrays.
+void WriteJwwTo(TByteSink& sink, const TJwwData& document, const TMadeEntities& entities);
 
 }  // namespace torvane

@@ -91,7 +91,7 @@ bool IsJwkFile(const std::string& path) {
   return LoadFilePrefix(path, 20, head) && UpToZero(head) == kJwkSignature;
 }
 
-void ResetJwk(TJwkData& document) { document = TJwkData{}; }
+void ResetJwk(TJwkData& document) { ResetKeepingArrays(document, &TJwkData::Sen, &TJwkData::Enko, &TJwkData::Ten, &TJwkData::Moji); }
 
 bool ParseJwkHeader(TJwkData& document, TReadFailure* failure) {
   THeader& h = document.Header;

@@ -7,24 +7,51 @@
 
 namespace torvane {
 
+namespace {
+
+// The buffer of the last writer that ended on this thread, kept for the next: a worker that
+// writes file after file allocates it once.
+struct TKeptBuffer {
+  std::unique_ptr<uint8_t[]> Data;
+  std::size_t Capacity = 0;
+};
+thread_local TKeptBuffer keptBuffer;
+
+std::unique_ptr<uint8_t[]> TakeBuffer(std::size_t capacity) {
+  if (keptBuffer.Data && keptBuffer.Capacity == capacity) return std::move(keptBuffer.Data);
+  return std::make_unique_for_overwrite<uint8_t[]>(capacity);
+}
+
+}  // namespace
+
 TArchiveWriter::TArchiveWriter(TByteSink& sink, std::size_t bufferSize)
-    : sink_(sink),
-      capacity_(bufferSize > 0 ? bufferSize : 1),
-      buffer_(std::make_unique_for_overwrite<uint8_t[]>(capacity_)) {}
+    : sink_(sink), capacity_(bufferSize > 0 ? bufferSize : 1), buffer_(TakeBuffer(capacity_)) {}
+
+uint8_t* StoreLengthPrefix(uint8_t* p, std::size_t length) {
+  if (length < 255) return StoreLittleEndian(p, static_cast<uint8_t>(length));
+  p = StoreLittleEndian(p, uint8_t{0xFF});
+  if (length < 65534) return StoreLittleEndian(p, static_cast<uint16_t>(length));
+  p = StoreLittleEndian(p, uint16_t{0xFFFF});
+  return StoreLittleEndian(p, static_cast<uint32_t>(length));
+}
+
+uint8_t* StoreNewClass(uint8_t* p, std::string_view name) {
+  p = StoreLittleEndian(p, uint16_t{0xFFFF});
+  p = StoreLittleEndian(p, kArchiveSchema);
+  p = StoreLittleEndian(p, static_cast<uint16_t>(name.size()));
+  std::memcpy(p, name.data(), name.size());
+  return p + name.size();
+}
+
+uint8_t* StoreClassRef(uint8_t* p, uint32_t index) {
+  if (index < 0x7FFD) return StoreLittleEndian(p, static_cast<uint16_t>(0x8000 | index));
+  p = StoreLittleEndian(p, uint16_t{0x7FFF});
+  return StoreLittleEndian(p, 0x80000000u | index);
+}
 
 void TArchiveWriter::WriteString(std::string_view text) {
-  std::size_t length = text.size();
-  if (length < 255) {
-    WriteByte(static_cast<uint8_t>(length));
-  } else if (length < 65534) {
-    WriteByte(0xFF);
-    WriteWord(static_cast<uint16_t>(length));
-  } else {
-    WriteByte(0xFF);
-    WriteWord(0xFFFF);
-    WriteDword(static_cast<uint32_t>(length));
-  }
-  WriteBytes(text.data(), length);
+  Put(LengthPrefixBytes(text.size()), [&](uint8_t* p) { StoreLengthPrefix(p, text.size()); });
+  WriteBytes(text.data(), text.size());
 }
 
 void TArchiveWriter::WriteShortString(std::string_view text) {
@@ -43,23 +70,17 @@ void TArchiveWriter::WriteCount(uint32_t n) {
 }
 
 void TArchiveWriter::WriteNewClass(std::string_view name) {
-  WriteWord(0xFFFF);
-  WriteWord(kArchiveSchema);
-  WriteWord(static_cast<uint16_t>(name.size()));
-  WriteBytes(name.data(), name.size());
+  // Class names are a few letters: they always fit one Put.
+  Put(NewClassBytes(name), [&](uint8_t* p) { StoreNewClass(p, name); });
 }
 
 void TArchiveWriter::WriteClassRef(uint32_t index) {
-  if (index < 0x7FFD) {
-    WriteWord(static_cast<uint16_t>(0x8000 | index));
-  } else {
-    WriteWord(0x7FFF);
-    WriteDword(0x80000000u | index);
-  }
+  Put(ClassRefBytes(index), [&](uint8_t* p) { StoreClassRef(p, index); });
 }
 
 TArchiveWriter::~TArchiveWriter() {
   if (pending_.valid()) pending_.wait();
+  keptBuffer = TKeptBuffer{std::move(buffer_), capacity_};
 }
 
 void TArchiveWriter::AwaitPending() {

@@ -17,6 +17,27 @@ namespace torvane {
 
 inline constexpr uint16_t kArchiveSchema = 230;
 
+// The byte layouts of the archive, stored at p; each answers the byte after what it stored. The
+// archive writer and the formatters of record runs share them.
+template <typename T>
+uint8_t* StoreLittleEndian(uint8_t* p, T value) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(p, &value, sizeof value);
+  } else {
+    for (std::size_t i = 0; i < sizeof(T); ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
+  }
+  return p + sizeof value;
+}
+inline uint8_t* StoreDouble(uint8_t* p, double x) { return StoreLittleEndian(p, std::bit_cast<uint64_t>(x)); }
+// Length prefix: 1 byte up to 254; 0xFF and 2 bytes up to 65,533; from 65,534 on 0xFF, 0xFFFF
+// and 4 bytes (65,534 in the 2-byte form would read back as the Unicode marker).
+inline std::size_t LengthPrefixBytes(std::size_t length) { return length < 255 ? 1 : length < 65534 ? 3 : 7; }
+uint8_t* StoreLengthPrefix(uint8_t* p, std::size_t length);
+inline std::size_t NewClassBytes(std::string_view name) { return 6 + name.size(); }
+uint8_t* StoreNewClass(uint8_t* p, std::string_view name);
+inline std::size_t ClassRefBytes(uint32_t index) { return index < 0x7FFD ? 2 : 6; }
+uint8_t* StoreClassRef(uint8_t* p, uint32_t index);
+
 class TArchiveWriter {
  public:
   explicit TArchiveWriter(TByteSink& sink, std::size_t bufferSize = 1 << 20);
@@ -31,9 +52,26 @@ class TArchiveWriter {
   void WriteDword(uint32_t d) { AppendLittleEndian(d); }
   void WriteDouble(double x) { AppendLittleEndian(std::bit_cast<uint64_t>(x)); }
   void WriteBytes(const void* data, std::size_t size) { Append(data, size); }
+  // Formats size bytes (at most kMaxPut) in place: format(p) writes exactly size bytes from p,
+  // straight into the buffer wherever they fit.
+  static constexpr std::size_t kMaxPut = 512;
+  template <typename Format>
+  void Put(std::size_t size, const Format& format) {
+    if (size > capacity_ - used_) [[unlikely]] {
+      if (size > capacity_) {
+        uint8_t local[kMaxPut];
+        format(local);
+        Append(local, size);
+        return;
+      }
+      HandOver();
+    }
+    format(buffer_.get() + used_);
+    used_ += size;
+  }
+  TByteSink& Sink() { return sink_; }
 
-  // Length prefix: 1 byte up to 254; 0xFF and 2 bytes up to 65,533; from 65,534 on 0xFF, 0xFFFF
-  // and 4 bytes (65,534 in the 2-byte form would read back as the Unicode marker).
+  // A length prefix (StoreLengthPrefix), then the bytes.
   void WriteString(std::string_view text);
   // 1 byte of length, then the bytes; a text over 254 bytes is cut at the last whole CP932
   // character that fits.
@@ -64,13 +102,7 @@ class TArchiveWriter {
   }
   template <typename T>
   void AppendLittleEndian(T value) {
-    if constexpr (std::endian::native == std::endian::little) {
-      Append(&value, sizeof value);
-    } else {
-      uint8_t bytes[sizeof(T)];
-      for (std::size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-      Append(bytes, sizeof bytes);
-    }
+    Put(sizeof value, [value](uint8_t* p) { StoreLittleEndian(p, value); });
   }
 
   // Starts writing the full buffer on another thread and goes on in the spare one.

@@ -1,5 +1,6 @@
 #include "support/entityrules.h"
 
+#include <algorithm>
 #include <bit>
 
 namespace torvane {
@@ -14,6 +15,8 @@ TEntityHeader HeaderOf(uint8_t penStyle, uint16_t penColor, uint8_t layer, uint1
                        flags};
 }
 
+bool ClosesCurve(const TSen2& line) { return (line.Attr2 & 0xC0) == 0xC0; }
+
 uint16_t PointOrTextPen(uint16_t pen) { return pen == 7 ? 9 : pen; }
 
 }  // namespace
@@ -22,14 +25,26 @@ TEntityHeader TCurveNumbering::LineHeader(const TSen2& line) {
   uint16_t flags = static_cast<uint16_t>(((line.Attr1 & 0xC0) << 8) + (line.Attr2 & 0xE0));
   TEntityHeader header = HeaderOf(line.LineType, line.PenColor, line.Layer, flags);
   header.Group = (line.Attr2 & 0xC0) != 0 ? current_ : 0;
-  if ((flags & 0xC0) == 0xC0) ++current_;
+  if (ClosesCurve(line)) ++current_;
   return header;
 }
 
-int32_t CurveNumberAt(std::span<const TSen2> lines, std::size_t index) {
+TCurveIndex::TCurveIndex(std::span<const TSen2> lines) : lines_(lines) {
+  marks_.reserve(lines.size() / kStride + 1);
   int32_t current = 1;
-  for (std::size_t i = 0; i < index && i < lines.size(); ++i) {
-    if ((lines[i].Attr2 & 0xC0) == 0xC0) ++current;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i % kStride == 0) marks_.push_back(current);
+    if (ClosesCurve(lines[i])) ++current;
+  }
+}
+
+int32_t TCurveIndex::At(std::size_t index) const {
+  index = std::min(index, lines_.size());
+  std::size_t mark = index / kStride;
+  if (mark >= marks_.size()) mark = marks_.empty() ? 0 : marks_.size() - 1;
+  int32_t current = marks_.empty() ? 1 : marks_[mark];
+  for (std::size_t i = mark * kStride; i < index; ++i) {
+    if (ClosesCurve(lines_[i])) ++current;
   }
   return current;
 }

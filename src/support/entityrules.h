@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "support/records.h"
 
@@ -25,8 +26,18 @@ class TCurveNumbering {
   int32_t current_;
 };
 
-// The curve number current at line index: 1 plus the curves closed before it.
-int32_t CurveNumberAt(std::span<const TSen2> lines, std::size_t index);
+// The curve number current at any line index (1 plus the curves closed before it), for lines
+// converted in runs that start anywhere: the numbers at every kStride-th line are counted once.
+class TCurveIndex {
+ public:
+  explicit TCurveIndex(std::span<const TSen2> lines);
+  int32_t At(std::size_t index) const;
+
+ private:
+  static constexpr std::size_t kStride = 4096;
+  std::span<const TSen2> lines_;
+  std::vector<int32_t> marks_;  // the number at line k × kStride
+};
 
 TEntityHeader ArcHeader(const TEnko2& arc);
 // Points and texts draw pen colour 7 as 9.

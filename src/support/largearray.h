@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <tuple>
 #include <vector>
 
 namespace torvane {
@@ -35,5 +36,14 @@ struct TLargeAllocator {
 
 template <typename T>
 using TLargeVector = std::vector<T, TLargeAllocator<T>>;
+
+// Sets document to a fresh one whose record arrays are empty but keep the memory they had, so that
+// a worker reading file after file allocates them once.
+template <typename Document, typename... Arrays>
+void ResetKeepingArrays(Document& document, Arrays Document::*... arrays) {
+  auto kept = std::make_tuple(std::move(document.*arrays)...);
+  document = Document{};
+  std::apply([&](auto&... vectors) { ((vectors.clear(), document.*arrays = std::move(vectors)), ...); }, kept);
+}
 
 }  // namespace torvane

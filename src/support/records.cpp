@@ -95,76 +95,6 @@ TReadReason ResolvePoolTexts(std::span<const uint8_t> pool, std::span<TMoji2> te
   return TReadReason::None;
 }
 
-namespace {
-
-void WriteHeader(TArchiveWriter& w, const TEntityHeader& h) {
-  w.WriteDword(static_cast<uint32_t>(h.Group));
-  w.WriteByte(h.PenStyle);
-  w.WriteWord(h.PenColor);
-  w.WriteWord(h.Layer);
-  w.WriteWord(h.LayerGroup);
-  w.WriteWord(h.Flags);
-}
-
-void WriteRecord(TArchiveWriter& w, const TWSen& s) {
-  WriteHeader(w, s.Header);
-  for (double v : {s.X1, s.Y1, s.X2, s.Y2}) w.WriteDouble(v);
-}
-
-void WriteRecord(TArchiveWriter& w, const TWEnko& e) {
-  WriteHeader(w, e.Header);
-  for (double v : {e.CenterX, e.CenterY, e.Radius, e.StartAngle, e.ArcAngle, e.TiltAngle, e.Flatness}) {
-    w.WriteDouble(v);
-  }
-  w.WriteDword(static_cast<uint32_t>(e.FullCircle));
-}
-
-void WriteRecord(TArchiveWriter& w, const TWTen& t) {
-  WriteHeader(w, t.Header);
-  w.WriteDouble(t.X);
-  w.WriteDouble(t.Y);
-  w.WriteDword(static_cast<uint32_t>(t.Virtual));
-}
-
-// What every text record takes from its document.
-struct TTextContext {
-  std::string_view FontName;
-  const TTextPool* Texts;
-};
-
-void WriteRecord(TArchiveWriter& w, const TWMoji& m, const TTextContext& context) {
-  WriteHeader(w, m.Header);
-  for (double v : {m.X1, m.Y1, m.X2, m.Y2}) w.WriteDouble(v);
-  w.WriteDword(static_cast<uint32_t>(m.MojiType));
-  for (double v : {m.SizeX, m.SizeY, m.Spacing, m.Angle}) w.WriteDouble(v);
-  w.WriteShortString(context.FontName);
-  w.WriteString(context.Texts != nullptr ? context.Texts->Of(m.Text) : "");
-}
-
-template <typename Record>
-void WriteRecord(TArchiveWriter& w, const Record& record, const TTextContext&) {
-  WriteRecord(w, record);
-}
-
-// Writes one class of objects; counter is the archive's reference counter, advanced by the class
-// and by each object.
-template <typename Record>
-void WriteClass(TArchiveWriter& w, std::string_view name, int32_t count, std::span<const Record> records,
-                const TTextContext& context, uint32_t& counter) {
-  std::size_t n = std::min(static_cast<std::size_t>(std::max(count, 0)), records.size());
-  if (n == 0) return;
-  uint32_t index = counter;
-  w.WriteNewClass(name);
-  WriteRecord(w, records[0], context);
-  for (std::size_t i = 1; i < n; ++i) {
-    w.WriteClassRef(index);
-    WriteRecord(w, records[i], context);
-  }
-  counter += static_cast<uint32_t>(1 + n);
-}
-
-}  // namespace
-
 uint64_t EntityListFloor(uint64_t lines, uint64_t arcs, uint64_t points, uint64_t texts, std::size_t fontBytes) {
   // A class reference of 2 bytes, then the 13-byte entity header and the fields; an empty text
   // is its 1-byte length.
@@ -180,21 +110,6 @@ uint64_t TextContentBytes(std::span<const TMoji2> texts) {
     bytes += length + (length < 255 ? 0 : length < 65534 ? 2 : 6);
   }
   return bytes;
-}
-
-void WriteEntityList(TArchiveWriter& w, const TEntityLists& lists) {
-  if (lists.TotalCount == 0) {
-    w.WriteDword(0);
-    return;
-  }
-  w.WriteCount(static_cast<uint32_t>(lists.TotalCount));
-  uint32_t counter = 1;
-  const TTextContext context{lists.FontName, lists.Texts};
-  WriteClass(w, "CDataSen", lists.SenCount, lists.Sens, context, counter);
-  WriteClass(w, "CDataEnko", lists.EnkoCount, lists.Enkos, context, counter);
-  WriteClass(w, "CDataTen", lists.TenCount, lists.Tens, context, counter);
-  WriteClass(w, "CDataMoji", lists.MojiCount, lists.Mojis, context, counter);
-  w.WriteWord(0);
 }
 
 }  // namespace torvane

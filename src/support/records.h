@@ -156,6 +156,28 @@ struct TEntityLists {
 };
 void WriteEntityList(TArchiveWriter& writer, const TEntityLists& lists);
 
+// The records of one class made while they are written, so that a converted document's records
+// never stand in memory all at once: Make(begin, out) fills out with the records from begin on.
+// It is called for runs of records from two threads at once, and must leave shared state alone.
+template <typename Record>
+struct TRecordMaker {
+  int32_t Count = 0;          // the count the list states
+  std::size_t Available = 0;  // how many records Make can give
+  std::function<void(std::size_t begin, std::span<Record> out)> Make;
+};
+struct TMadeEntities {
+  int32_t TotalCount = 0;
+  TRecordMaker<TWSen> Sens;
+  TRecordMaker<TWEnko> Enkos;
+  TRecordMaker<TWTen> Tens;
+  TRecordMaker<TWMoji> Mojis;
+  std::string_view FontName;
+  const TTextPool* Texts = nullptr;
+};
+// The same bytes as WriteEntityList with the made records. A long list is made and formatted on
+// two threads, in runs whose bytes go to the writer's sink in their order.
+void WriteEntityList(TArchiveWriter& writer, const TMadeEntities& entities);
+
 // The bytes an object list of so many records takes at the least, known before they are
 // converted: each record as written with the shortest class reference, every text empty and
 // carrying a font name of fontBytes.

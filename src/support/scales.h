@@ -38,14 +38,27 @@ struct TFrozenScale {
   TScaleAxis X, Y;
 };
 
-// The nearest whole number, halves away from zero, through a 64-bit integer (so zero is +0.0);
-// nothing when |value| is 2^63 or more or not finite.
+// What a 64-bit integer holds of value (|value| < 2^63): the value truncated toward zero, and a
+// zero always +0.0. Computed in the extended type itself: converting to an integer switches the
+// FPU's rounding mode twice per value, which costs more than the rest of a coordinate's
+// conversion. From 2^63 on the extended type's spacing is 1, so adding and taking away 2^63
+// rounds the magnitude to a whole number exactly; one step down where that went up truncates.
+inline long double TruncatedAsInteger(long double value) {
+  constexpr long double kUnitSpacing = 9223372036854775808.0L;  // 2^63
+  long double magnitude = std::fabs(value);
+  long double whole = (magnitude + kUnitSpacing) - kUnitSpacing;
+  if (whole > magnitude) whole -= 1;
+  return (value < 0 ? -whole : whole) + 0.0L;
+}
+
+// The nearest whole number, halves away from zero, as a 64-bit integer holds it (so zero is
+// +0.0); nothing when |value| is 2^63 or more or not finite.
 inline bool RoundHalfAway(long double value, long double& rounded) {
   constexpr long double kLimit = 9223372036854775808.0L;  // 2^63
   if (!std::isfinite(value) || std::fabs(value) >= kLimit) return false;
   long double shifted = value >= 0 ? value + 0.5L : value - 0.5L;
   if (std::fabs(shifted) >= kLimit) return false;
-  rounded = static_cast<long double>(static_cast<int64_t>(shifted));
+  rounded = TruncatedAsInteger(shifted);
   return true;
 }
 

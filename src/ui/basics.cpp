@@ -4,12 +4,14 @@
 #include <filesystem>
 #include <system_error>
 
+#include "render/painter.h"
+
 namespace torvane {
 
 QFont WindowFont() {
   QFont font;
   // The Japanese fonts of a Debian desktop stand in where the Windows font is missing.
-  font.setFamilies({"ＭＳ Ｐゴシック", "IPAPGothic", "IPAGothic", "Noto Sans CJK JP", "VL PGothic"});
+  font.setFamilies(JapaneseFontFamilies());
   font.setPixelSize(12);
   return font;
 }

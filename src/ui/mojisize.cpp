@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <optional>
 
+#include "render/painter.h"
 #include "settings/inifile.h"
 #include "settings/jwf.h"
 #include "settings/settings.h"
@@ -25,7 +26,6 @@ namespace {
 
 constexpr char kCaption[] = "JWK→JWS変換用文字設定";
 constexpr uint16_t kFieldMax = 65535;
-constexpr int kPenCount = 6;
 
 // One column of edits: its heading, the edits' object names, the field they fill, and whether they
 // show millimetres of a field in tenths or the field's whole number.
@@ -137,19 +137,6 @@ void TFormMoji::FormCreate() {
   OpenDialog2Filter = {{"JW_CAD環境設定ﾌｧｲﾙ (*.jwf)", "*.jwf"}};
 }
 
-QColor TFormMoji::ColorOfCode(int code) {
-  switch (code) {
-    case 0: return {0, 0, 0};
-    case 1: return {0, 0, 255};
-    case 2: return {255, 0, 0};
-    case 3: return {128, 0, 128};
-    case 4: return {0, 128, 0};
-    case 5: return {0, 255, 255};
-    case 6: return {255, 255, 0};
-    default: return {255, 255, 255};
-  }
-}
-
 void TFormMoji::ShowSettings() {
   for (std::size_t i = 0; i < Panel.size(); ++i) {
     const TMojiSetting& setting = MojiSettings[i];
@@ -157,10 +144,9 @@ void TFormMoji::ShowSettings() {
       uint16_t value = setting.*column.Field;
       (this->*column.Edits)[i]->setText(Q(column.Tenths ? TenthsText(value) : std::to_string(value)));
     }
-    // A pen without a reference colour (outside 1 to 6) shows white.
-    bool hasColor = setting.Pen >= 1 && setting.Pen <= kPenCount;
+    // The colour the pen draws in on the screen: white for a pen without a reference colour.
     QPalette palette = Panel[i]->palette();
-    palette.setColor(QPalette::Window, hasColor ? ColorOfCode(PenColors[setting.Pen - 1]) : Qt::white);
+    palette.setColor(QPalette::Window, PenColorOf(setting.Pen, TRenderStyle{TScheme::Screen, PenColors}));
     Panel[i]->setPalette(palette);
   }
 }

@@ -54,8 +54,6 @@ class TFormMoji : public QDialog, private TAppBoxes {
   void StoreEdits();
   // Sets MojiSettings and PenColors to the built-in values.
   void LoadDefaults();
-  // The reference colour of a colour code; white for 7 and any code beyond the table.
-  static QColor ColorOfCode(int code);
 
   void BtnOKClick();
   void BtnSaveClick();

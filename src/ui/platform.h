@@ -1,9 +1,10 @@
 // The services of the desktop that the window logic uses: message boxes, the beep, file and folder
-// dialogs, the installed font families, the help viewer, focus and repainting during long commands.
+// dialogs, the installed font families, the help viewer, focus and the progress of long batches.
 // The window program has a Qt implementation (qtplatform.h); the tests answer through a scripted
 // fake. Texts are UTF-8; paths are the file system's bytes, which need not be UTF-8.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +47,16 @@ struct TFileFilter {
 
 enum class THelpTopic { Contents, Topic1 };
 
+// The progress of a batch, shown once the batch takes longer than a moment, with a button that
+// asks it to stop.
+class TProgress {
+ public:
+  virtual ~TProgress() = default;
+  // Says that the file'th file (from 0), named name, comes next, and lets the windows repaint and
+  // the stop button answer. False once the user asked to stop.
+  virtual bool Next(int file, const std::string& name) = 0;
+};
+
 class TPlatform {
  public:
   virtual ~TPlatform() = default;
@@ -74,8 +85,9 @@ class TPlatform {
   // Opens the help document at its contents or at its first topic.
   virtual void ShowHelp(THelpTopic topic) = 0;
 
-  // Lets the windows repaint in the middle of a long command; user input waits until it ends.
-  virtual void ProcessPaintEvents() = 0;
+  // The progress of a batch of total files over the window, which the caller keeps from answering
+  // anything else meanwhile.
+  virtual std::unique_ptr<TProgress> StartProgress(QWidget& window, int total) = 0;
 };
 
 }  // namespace torvane

@@ -4,7 +4,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QMainWindow>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QUrl>
@@ -42,6 +44,45 @@ QString QtFilter(const std::vector<TFileFilter>& filters) {
   return entries.join(";;");
 }
 
+// The window a box or dialog opens over, centred: the modal dialog or window in front, else the
+// main window (a desktop without a window manager makes no window active).
+QWidget* Owner() {
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (qobject_cast<QMainWindow*>(window) != nullptr && window->isVisible()) return window;
+  }
+  return nullptr;
+}
+
+class TQtProgress final : public TProgress {
+ public:
+  TQtProgress(QWidget& window, int total) : dialog_(&window), total_(total) {
+    dialog_.setWindowTitle("変換・保存");
+    dialog_.setCancelButtonText("中止");
+    dialog_.setWindowModality(Qt::WindowModal);
+    dialog_.setAutoReset(false);
+    dialog_.setAutoClose(false);
+    dialog_.setRange(0, total);
+    // Shown once the batch has taken this long and looks like taking longer.
+    dialog_.setMinimumDuration(500);
+    dialog_.setMinimumWidth(360);
+  }
+
+  bool Next(int file, const std::string& name) override {
+    // A long path is cut in its middle, so that the dialog keeps its width.
+    QString shown = dialog_.fontMetrics().elidedText(Q(name), Qt::ElideMiddle, 480);
+    dialog_.setLabelText(QString("%1 / %2\n%3").arg(file + 1).arg(total_).arg(shown));
+    dialog_.setValue(file);
+    QCoreApplication::processEvents();
+    return !dialog_.wasCanceled();
+  }
+
+ private:
+  QProgressDialog dialog_;
+  int total_;
+};
+
 }  // namespace
 
 TQtPlatform::~TQtPlatform() { delete help_; }
@@ -49,7 +90,7 @@ TQtPlatform::~TQtPlatform() { delete help_; }
 TBoxButton TQtPlatform::ShowMessage(const TMessageBox& box) {
   QString text = Q(box.Text);
   text.replace("\r\n", "\n");
-  QMessageBox dialog(IconOf(box.Kind), Q(box.Caption), text, QMessageBox::NoButton, QApplication::activeWindow());
+  QMessageBox dialog(IconOf(box.Kind), Q(box.Caption), text, QMessageBox::NoButton, Owner());
   dialog.setTextFormat(Qt::PlainText);
   std::map<QAbstractButton*, TBoxButton> answers;
   for (TBoxButton button : box.Buttons) {
@@ -69,11 +110,12 @@ void TQtPlatform::Beep() { QApplication::beep(); }
 void TQtPlatform::Focus(QWidget& window) {
   window.raise();
   window.activateWindow();
-  window.setFocus();
+  // The control that has the focus keeps it.
+  if (window.focusWidget() == nullptr) window.setFocus();
 }
 
 std::optional<std::vector<std::string>> TQtPlatform::OpenFiles(const std::vector<TFileFilter>& filters) {
-  QFileDialog dialog(QApplication::activeWindow(), "開く", QDir::currentPath(), QtFilter(filters));
+  QFileDialog dialog(Owner(), "開く", QDir::currentPath(), QtFilter(filters));
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
@@ -83,7 +125,7 @@ std::optional<std::vector<std::string>> TQtPlatform::OpenFiles(const std::vector
 }
 
 std::optional<std::string> TQtPlatform::SaveFile(const std::string& proposed) {
-  QFileDialog dialog(QApplication::activeWindow(), "名前を付けて保存");
+  QFileDialog dialog(Owner(), "名前を付けて保存");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -97,7 +139,7 @@ std::optional<std::string> TQtPlatform::SaveFile(const std::string& proposed) {
 
 std::optional<std::string> TQtPlatform::BrowseFolder(const std::string& title, const std::string& root,
                                                      const std::string& folder) {
-  QFileDialog dialog(QApplication::activeWindow(), Q(title), QPath(folder.empty() ? root : folder));
+  QFileDialog dialog(Owner(), Q(title), QPath(folder.empty() ? root : folder));
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
   dialog.setWindowModality(Qt::ApplicationModal);
@@ -138,6 +180,8 @@ void TQtPlatform::ShowHelp(THelpTopic topic) {
   help_->activateWindow();
 }
 
-void TQtPlatform::ProcessPaintEvents() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+std::unique_ptr<TProgress> TQtPlatform::StartProgress(QWidget& window, int total) {
+  return std::make_unique<TQtProgress>(window, total);
+}
 
 }  // namespace torvane

@@ -24,7 +24,7 @@ class TQtPlatform : public TPlatform {
                                           const std::string& folder) override;
   std::vector<std::string> JapaneseFontFamilies() override;
   void ShowHelp(THelpTopic topic) override;
-  void ProcessPaintEvents() override;
+  std::unique_ptr<TProgress> StartProgress(QWidget& window, int total) override;
 
   // The help window, once it has been opened.
   QTextBrowser* HelpWindow() const { return help_; }

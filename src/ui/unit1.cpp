@@ -1,5 +1,6 @@
 #include "ui/unit1.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -13,11 +14,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QWindow>
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "settings/inifile.h"
@@ -26,6 +30,7 @@
 #include "support/ioerror.h"
 #include "ui/localpaths.h"
 #include "ui/mojisize.h"
+#include "ui/preview.h"
 #include "ui/readwords.h"
 #include "ui/unit2.h"
 
@@ -43,6 +48,8 @@ constexpr char kNothingLoaded[] = "jwc/jwkファイルを先に開いてくだ�
 constexpr char kExists[] = "ファイルはすでに存在します。\r\n上書きしますか？";
 constexpr char kSaved[] = "ファイルの保存が終了しました";
 constexpr char kFolderTitle[] = "保存ディレクトリの選択";
+constexpr char kIsFolder[] = "は、\r\nフォルダです。同じ名前のファイルは保存できません。";
+constexpr char kCannotWrite[] = " に保存できません。\r\n";
 constexpr char kTruncated[] = "ファイルを最後まで読み込めませんでした。読み込めた部分だけを変換します。";
 
 // The log pane drops its oldest lines past this many characters.
@@ -55,6 +62,11 @@ constexpr QRect kButton1Rect(159, 281, 65, 25);
 constexpr QRect kButton2Rect(239, 281, 65, 25);
 
 const std::vector<TFileFilter> kOpenFilters = {{"JW_CADﾌｧｲﾙ (*.jwc)", "*.jwc"}, {"JWKﾌｧｲﾙ (*.jwk)", "*.jwk"}};
+
+bool IsFolder(const std::string& path) {
+  std::error_code error;
+  return fs::is_directory(path, error);
+}
 
 bool PathExists(const std::string& path) {
   std::error_code error;
@@ -76,7 +88,9 @@ TForm1::TForm1(TPlatform& platform, const std::vector<std::string>& arguments)
   CreateControls();
   CreateMenu();
   move(213, 122);
-  resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  // Any smaller, and the buttons kept at the edges would lie on the log pane.
+  setMinimumSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  resize(minimumSize());
   Guarded([&] { FormCreate(arguments); });
   VerForm = new TVerForm(this);
   // A window of its own: a child would be disabled with the main window.
@@ -111,6 +125,11 @@ void TForm1::CreateControls() {
   RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
   RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // Tab moves on to the next control, and a file dropped on the pane reaches the window, which
+  // loads it, instead of being typed into the log as its address.
+  RichEdit1->setTabChangesFocus(true);
+  RichEdit1->setAcceptDrops(false);
+  RichEdit1->viewport()->setAcceptDrops(false);
 
   Button1 = new QPushButton("読込", client_);
   Button1->setGeometry(kButton1Rect);
@@ -124,6 +143,7 @@ void TForm1::CreateControls() {
   setTabOrder(ChkJWWhosei, CmbJWWfont);
   setTabOrder(CmbJWWfont, BntFont);
   setTabOrder(BntFont, RichEdit1);
+  Button1->setFocus();
 
   auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
   help->setContext(Qt::WindowShortcut);
@@ -139,6 +159,11 @@ void TForm1::CreateMenu() {
   file->addSeparator();
   Exit1 = file->addAction("終了(&X)");
   connect(Exit1, &QAction::triggered, this, &QWidget::close);
+
+  QMenu* view = menuBar()->addMenu("表示(&V)");
+  Preview1 = view->addAction("プレビュー(&V)...");
+  Preview1->setShortcut(QKeySequence("Ctrl+P"));
+  connect(Preview1, &QAction::triggered, this, [this] { Guarded([this] { Preview1Click(); }); });
 
   QMenu* settings = menuBar()->addMenu("設定(&S)");
   moji1 = settings->addAction("JWS用文字設定(&M)");
@@ -196,6 +221,7 @@ void TForm1::TakeCommandLine(const std::vector<std::string>& paths) {
     for (const std::string& path : BatchFiles) AddLog(PathForDisplay(path));
     AddLog("\r\n");
   }
+  UpdatePreview();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -253,6 +279,7 @@ void TForm1::Button1Click() {
   } else {
     LoadBatch(*chosen);
   }
+  UpdatePreview();
 }
 
 void TForm1::DropFiles(const std::vector<std::string>& paths) {
@@ -265,6 +292,7 @@ void TForm1::DropFiles(const std::vector<std::string>& paths) {
   } else if (FileCount > 1) {
     LoadBatch(paths);
   }
+  UpdatePreview();
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
@@ -345,6 +373,18 @@ void TForm1::ForgetFiles() {
 
 // --- convert and save ---
 
+TForm1::TBusy::TBusy(TForm1& form) : form_(form) {
+  form_.busy_ = true;
+  form_.client_->setEnabled(false);
+  form_.menuBar()->setEnabled(false);
+}
+
+TForm1::TBusy::~TBusy() {
+  form_.menuBar()->setEnabled(true);
+  form_.client_->setEnabled(true);
+  form_.busy_ = false;
+}
+
 void TForm1::Button2Click() { ConvertAndSave(); }
 
 void TForm1::ConvertAndSave() {
@@ -361,10 +401,14 @@ void TForm1::ConvertSingle() {
   TFileKind kind = FileKindOf(CurrentFile);
   if (kind == TFileKind::None) return;
   std::optional<std::string> chosen =
-      platform_.SaveFile(BatchOutputPath(fs::path(CurrentFile).parent_path().string(), CurrentFile, kind));
+      platform_.SaveFile(BatchOutputPath(fs::path(CurrentFile).parent_path().string(), CurrentFile, kind, NativeOutput()));
   if (!chosen) return;
   EnterFolderOf(*chosen);
-  OutputFile = WithOutputExtension(*chosen, kind);
+  OutputFile = WithOutputExtension(*chosen, kind, NativeOutput());
+  if (IsFolder(OutputFile)) {
+    ShowRefusal(PathForDisplay(OutputFile) + kIsFolder);
+    return;
+  }
   bool exists = PathExists(OutputFile);
   if (exists && Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(OutputFile) + kExists,
                     {TBoxButton::Yes, TBoxButton::No}) != TBoxButton::Yes) {
@@ -375,49 +419,93 @@ void TForm1::ConvertSingle() {
   ShowInfo(kSaved);
 }
 
+// What became of the files of a batch, told in its last log line.
+struct TForm1::TBatchTally {
+  int Converted = 0;
+  int NotReplaced = 0;
+  int Failed = 0;
+  int Left = 0;  // not reached: the batch was stopped
+};
+
 void TForm1::ConvertBatch() {
   std::string folder = fs::path(BatchFiles.front()).parent_path().string();
   if (!ChooseFolder(platform_, kFolderTitle, "", folder)) return;
   const int files = std::min(FileCount, static_cast<int>(BatchFiles.size()));
   int existing = 0;
   for (int i = 0; i < files; ++i) {
-    if (PathExists(BatchOutputPath(folder, BatchFiles[i], FileKindOf(BatchFiles[i])))) ++existing;
+    std::string output = BatchOutputPath(folder, BatchFiles[i], FileKindOf(BatchFiles[i]), NativeOutput());
+    if (PathExists(output) && !IsFolder(output)) ++existing;
   }
-  busy_ = true;
-  struct TIdle {
-    bool& busy;
-    ~TIdle() { busy = false; }
-  } idle{busy_};
+  TBusy busy(*this);
+  TBatchTally tally;
   bool converted = false;
-  for (int i = 0; i < files; ++i) {
-    const std::string& path = BatchFiles[i];
-    TFileKind kind = FileKindOf(path);
-    std::string output = BatchOutputPath(folder, path, kind);
-    bool exists = PathExists(output);
-    if (exists && existing > 0) {
-      std::vector<TBoxButton> buttons = {TBoxButton::Yes, TBoxButton::No, TBoxButton::Abort};
-      if (existing > 1) buttons.push_back(TBoxButton::YesToAll);
-      TBoxButton answer = Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(output) + "\r\n" + kExists, buttons);
-      if (answer == TBoxButton::Abort) return;
-      existing = answer == TBoxButton::YesToAll ? 0 : existing - 1;
-      if (answer == TBoxButton::No) continue;
+  bool ended = false;  // by 中止 or an error
+  {
+    std::unique_ptr<TProgress> progress = platform_.StartProgress(*this, files);
+    for (int i = 0; i < files && !ended; ++i) {
+      const std::string& path = BatchFiles[i];
+      if (!progress->Next(i, PathForDisplay(path))) {
+        tally.Left = files - i;
+        ended = true;
+        break;
+      }
+      switch (ConvertBatchFile(path, BatchOutputPath(folder, path, FileKindOf(path), NativeOutput()), existing, converted)) {
+        case TBatchStep::Converted: ++tally.Converted; break;
+        case TBatchStep::NotReplaced: ++tally.NotReplaced; break;
+        case TBatchStep::Failed:
+          ++tally.Failed;
+          tally.Left = files - i - 1;
+          ended = true;
+          break;
+        case TBatchStep::Abort:
+          tally.Left = files - i;
+          ended = true;
+          break;
+      }
     }
-    if (!PrintLoad(LoadDocument(path, kind, GlobalDocuments(), PathForDisplay(path)))) return;
-    AddLog("\r\n");
-    converted = true;
-    OutputFile = output;
-    if (!Save(kind, exists)) return;
-    platform_.ProcessPaintEvents();
   }
+  AddLog(TallyLine(tally, ended));
   platform_.Focus(*this);
-  if (converted) ShowInfo(kSaved);
+  if (converted && !ended) ShowInfo(kSaved);
+}
+
+TForm1::TBatchStep TForm1::ConvertBatchFile(const std::string& path, const std::string& output, int& existing,
+                                            bool& converted) {
+  TFileKind kind = FileKindOf(path);
+  if (IsFolder(output)) {
+    ShowRefusal(PathForDisplay(output) + kIsFolder);
+    return TBatchStep::Failed;
+  }
+  bool exists = PathExists(output);
+  if (exists && existing > 0) {
+    std::vector<TBoxButton> buttons = {TBoxButton::Yes, TBoxButton::No, TBoxButton::Abort};
+    if (existing > 1) buttons.push_back(TBoxButton::YesToAll);
+    TBoxButton answer = Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(output) + "\r\n" + kExists, buttons);
+    if (answer == TBoxButton::Abort) return TBatchStep::Abort;
+    existing = answer == TBoxButton::YesToAll ? 0 : existing - 1;
+    if (answer == TBoxButton::No) return TBatchStep::NotReplaced;
+  }
+  if (!PrintLoad(LoadDocument(path, kind, GlobalDocuments(), PathForDisplay(path)))) return TBatchStep::Failed;
+  AddLog("\r\n");
+  converted = true;
+  OutputFile = output;
+  return Save(kind, exists) ? TBatchStep::Converted : TBatchStep::Failed;
+}
+
+std::string TForm1::TallyLine(const TBatchTally& tally, bool stopped) {
+  std::string line = stopped ? "中止しました。" : "";
+  line += "変換 " + std::to_string(tally.Converted) + " 件、上書きせず " + std::to_string(tally.NotReplaced) +
+          " 件、失敗 " + std::to_string(tally.Failed) + " 件";
+  if (tally.Left > 0) line += "、未処理 " + std::to_string(tally.Left) + " 件";
+  return line;
 }
 
 bool TForm1::Save(TFileKind kind, bool replace) {
-  TWriteOutcome written = SaveDocument(kind, Options(), GlobalDocuments(), OutputFile,
+  TWriteOutcome written = SaveDocument(kind, Options(), GlobalDocuments(), NativeOutput(), OutputFile,
                                        replace ? TWriteMode::Replace : TWriteMode::NoReplace);
   if (written.Written) return true;
-  ShowError(written.Text);
+  // The file is named: in a batch the runtime's text alone would not say which one failed.
+  platform_.ShowMessage(ErrorBox(kAppTitle, PathForDisplay(OutputFile) + kCannotWrite + written.Text));
   return false;
 }
 
@@ -447,6 +535,10 @@ void TForm1::BntFontClick() {
   for (const std::string& name : FullFontList(platform_.JapaneseFontFamilies())) CmbJWWfont->addItem(Q(name));
   CmbJWWfont->setCurrentIndex(CmbJWWfont->count() > 0 ? 0 : -1);
   BntFont->setToolTip(kHintShortFonts);
+  // The box keeps its width; its list opens as wide as the longest family name.
+  QAbstractItemView* list = CmbJWWfont->view();
+  list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() +
+                        list->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
 void TForm1::moji1Click() {
@@ -457,6 +549,22 @@ void TForm1::moji1Click() {
   FormMoji->raise();
   FormMoji->activateWindow();
   setEnabled(false);
+}
+
+void TForm1::Preview1Click() {
+  if (!PreviewForm) PreviewForm = new TPreviewForm(this);
+  PreviewForm->show();
+  UpdatePreview();
+  PreviewForm->raise();
+  PreviewForm->activateWindow();
+}
+
+void TForm1::UpdatePreview() {
+  if (!PreviewForm || !PreviewForm->isVisible()) return;
+  std::vector<std::string> files;
+  if (FileCount == 1) files.push_back(CurrentFile);
+  if (FileCount > 1) files.assign(BatchFiles.begin(), BatchFiles.begin() + std::min<std::size_t>(FileCount, BatchFiles.size()));
+  PreviewForm->ShowFiles(files, 0, Options(), TRenderStyle{TScheme::Screen, PenColors});
 }
 
 void TForm1::About1Click() { platform_.ShowHelp(THelpTopic::Contents); }
@@ -471,6 +579,10 @@ void TForm1::About2Click() {
 TBoxButton TForm1::Ask(TBoxKind kind, const std::string& caption, const std::string& text,
                        std::vector<TBoxButton> buttons) {
   return platform_.ShowMessage({kind, caption, text, std::move(buttons)});
+}
+
+void TForm1::ShowRefusal(const std::string& text) {
+  platform_.ShowMessage({TBoxKind::Error, kAppTitle, text, {TBoxButton::Ok}});
 }
 
 void TForm1::Guarded(const std::function<void()>& command) {

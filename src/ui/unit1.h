@@ -21,6 +21,7 @@ class QPushButton;
 namespace torvane {
 
 class TFormMoji;
+class TPreviewForm;
 class TVerForm;
 
 class TForm1 : public QMainWindow, private TAppBoxes {
@@ -58,6 +59,8 @@ class TForm1 : public QMainWindow, private TAppBoxes {
   void BntFontClick();
   // Shows the character settings dialog and disables this window until the dialog is left.
   void moji1Click();
+  // Opens the preview of the loaded file or batch (menu "プレビュー(&V)...", Ctrl+P).
+  void Preview1Click();
   void About1Click();
   void About2Click();
 
@@ -70,11 +73,13 @@ class TForm1 : public QMainWindow, private TAppBoxes {
   QAction* Open1 = nullptr;
   QAction* Save1 = nullptr;
   QAction* Exit1 = nullptr;
+  QAction* Preview1 = nullptr;
   QAction* moji1 = nullptr;
   QAction* About1 = nullptr;
   QAction* About2 = nullptr;
   TVerForm* VerForm = nullptr;
   TFormMoji* FormMoji = nullptr;
+  TPreviewForm* PreviewForm = nullptr;  // made when first opened
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -98,16 +103,38 @@ class TForm1 : public QMainWindow, private TAppBoxes {
   // Beep, focus and the warning of a file that is not a drawing or part; then nothing is loaded.
   void RefuseFile(const std::string& path, const TFileCheck& check);
   void ForgetFiles();
+  // Shows what is loaded now in the preview, when it is open.
+  void UpdatePreview();
+
+  // While a batch runs, the controls look disabled and drops and closing are ignored.
+  class TBusy {
+   public:
+    explicit TBusy(TForm1& form);
+    ~TBusy();
+    TBusy(const TBusy&) = delete;
+    TBusy& operator=(const TBusy&) = delete;
+
+   private:
+    TForm1& form_;
+  };
+  struct TBatchTally;
+  enum class TBatchStep { Converted, NotReplaced, Failed, Abort };
 
   void ConvertAndSave();
   void ConvertSingle();
   void ConvertBatch();
+  // One file of a batch into output; existing counts the outputs still to be asked about, and
+  // converted is set once a file was read.
+  TBatchStep ConvertBatchFile(const std::string& path, const std::string& output, int& existing, bool& converted);
+  static std::string TallyLine(const TBatchTally& tally, bool stopped);
   // Converts the loaded document of the kind and writes OutputFile; false after an error box.
   bool Save(TFileKind kind, bool replace);
   TConversionOptions Options() const;
 
   TBoxButton Ask(TBoxKind kind, const std::string& caption, const std::string& text,
                  std::vector<TBoxButton> buttons);
+  // An error box of the program's own, its text as given.
+  void ShowRefusal(const std::string& text);
   // Runs a command; an error that escapes it ends it with an error box.
   void Guarded(const std::function<void()>& command);
 

@@ -17,6 +17,10 @@ std::string SamplePlanJwc() {
   b.layerNames[16] = "\x95\xc7";                 // 壁
   b.layerNames[17] = "\x8c\x9a\x8b\xef";         // 建具
   b.layerNames[18] = "\x95\xb6\x8e\x9a";         // 文字
+  // Every group and layer shown, as in a drawing someone works on; the ones written into are marked
+  // so by the write layers below.
+  for (uint8_t& state : b.groupState2) state = 2;
+  for (uint8_t& state : b.layerState2) state = 2;
   b.groupWriteLayer[1] = 16;
   b.writeLayer = 16;
   b.curMojiShu = 3;

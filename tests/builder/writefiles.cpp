@@ -30,7 +30,7 @@ TFileOutcome ConvertFile(const std::string& path, TFileKind kind, const std::str
                          bool wholeOnly, const std::string& summaryPath) {
   TFileOutcome outcome;
   if (LoadForConversion(path, kind, options, documents, wholeOnly, summaryPath, outcome)) {
-    outcome.Write = SaveDocument(kind, options, documents, output, mode);
+    outcome.Write = SaveDocument(kind, options, documents, NativeOutput(), output, mode);
   }
   return outcome;
 }

@@ -24,6 +24,7 @@
 #include "settings/settings.h"
 #include "settings/tenths.h"
 #include "test_util.h"
+#include "render/painter.h"
 #include "ui/mojisize.h"
 #include "ui/unit1.h"
 
@@ -128,8 +129,8 @@ TEST_F(MojiDialog, PanelsShowTheReferenceColourOfEachPen) {
   const QColor expected[] = {Qt::white, {0, 0, 0}, {0, 0, 255}, {255, 0, 0}, {128, 0, 128}, {255, 255, 0},
                              Qt::white, Qt::white, Qt::white, Qt::white};
   for (std::size_t n = 1; n <= 10; ++n) EXPECT_EQ(PanelColor(n), expected[n - 1]) << "type " << n;
-  EXPECT_EQ(TFormMoji::ColorOfCode(5), QColor(0, 255, 255));
-  EXPECT_EQ(TFormMoji::ColorOfCode(7), QColor(255, 255, 255));
+  EXPECT_EQ(ReferenceColor(5), QColor(0, 255, 255));
+  EXPECT_EQ(ReferenceColor(7), QColor(255, 255, 255));
 }
 
 TEST_F(MojiDialog, OkStoresTheCeilingOfTenthsOrRefusesWithoutStoringAnything) {

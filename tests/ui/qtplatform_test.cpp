@@ -5,13 +5,17 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextBrowser>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <memory>
 
 #include "builder/filebuilder.h"
 #include "test_util.h"
@@ -68,6 +72,44 @@ TEST(QtPlatform, MessageBoxesCarryTheirButtonsInOrderWithEnterAndEsc) {
   EXPECT_EQ(seen.icon, QMessageBox::Critical);
   EXPECT_EQ(seen.defaultButton, "OK");
   EXPECT_EQ(seen.escapeButton, "OK");
+}
+
+TEST(QtPlatform, BoxesOpenOverTheMainWindowEvenWhenNoWindowIsActive) {
+  QMainWindow window;
+  window.setGeometry(600, 400, 330, 359);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  QApplication::setActiveWindow(nullptr);
+  TSeen seen;
+  QWidget* owner = nullptr;
+  ShowAndAnswer(PlainBox("Torvane", "x"), seen, [&](QMessageBox& box) {
+    owner = box.parentWidget();
+    box.close();
+  });
+  EXPECT_EQ(owner, &window);
+}
+
+TEST(QtPlatform, TheProgressOfABatchNamesItsFileAndStopsAtTheButton) {
+  QMainWindow window;
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  TQtPlatform platform("");
+  std::unique_ptr<TProgress> progress = platform.StartProgress(window, 3000);
+  EXPECT_TRUE(progress->Next(0, "/in/a.jwc"));
+  // Shown once the batch has run longer than a moment.
+  QTest::qWait(700);
+  EXPECT_TRUE(progress->Next(1, "/in/b.jwc"));
+  auto* dialog = window.findChild<QProgressDialog*>();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(dialog->labelText(), "2 / 3000\n/in/b.jwc");
+  EXPECT_EQ(dialog->value(), 1);
+  EXPECT_EQ(dialog->maximum(), 3000);
+  auto* stop = dialog->findChild<QPushButton*>();
+  ASSERT_NE(stop, nullptr);
+  EXPECT_EQ(stop->text(), "中止");
+  stop->click();
+  EXPECT_FALSE(progress->Next(2, "/in/c.jwc"));
 }
 
 TEST(QtPlatform, PathsStayTheSystemsBytes) {

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -13,13 +14,17 @@
 #include <QDropEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QUrl>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 #include "builder/filebuilder.h"
@@ -112,15 +117,22 @@ class Window : public ::testing::Test {
     form->Button1Click();
   }
 
-  void Drop(const QByteArray& uriList) {
+  // Drops the list at a point of the window (the log pane's middle unless given), handed to the
+  // widget that Qt hands it to: the one under the point, or the nearest above it that takes drops.
+  void Drop(const QByteArray& uriList, std::optional<QPoint> at = std::nullopt) {
+    QPoint point = at.value_or(form->RichEdit1->mapTo(form.get(), form->RichEdit1->rect().center()));
+    QWidget* target = form->childAt(point);
+    if (target == nullptr) target = form.get();
+    while (!target->isWindow() && !target->acceptDrops()) target = target->parentWidget();
+    ASSERT_TRUE(target->acceptDrops());
+    QPoint local = target->mapFrom(form.get(), point);
     QMimeData data;
     data.setData("text/uri-list", uriList);
-    // Qt hands a drop to the widget that accepted the drag's entry.
-    QDragEnterEvent enter(QPoint(20, 80), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(form.get(), &enter);
-    ASSERT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(20, 80), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(form.get(), &drop);
+    QDragEnterEvent enter(local, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return;
+    QDropEvent drop(QPointF(local), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
     QCoreApplication::processEvents();
   }
   static QByteArray UriList(const std::vector<std::string>& paths) {
@@ -189,14 +201,19 @@ TEST_F(Window, StartsInAnEmptyFolderWithTheDefaultSettingsAndLayout) {
   EXPECT_EQ(w.RichEdit1->lineWrapMode(), QPlainTextEdit::NoWrap);
   EXPECT_FALSE(w.RichEdit1->isReadOnly());
 
-  // Keyboard order.
+  // Keyboard order: it starts at 読込, and Tab leaves the log pane without typing into it.
   w.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-  w.Button1->setFocus();
-  for (QWidget* next : std::vector<QWidget*>{w.Button2, w.ChkJWWhosei, w.CmbJWWfont, w.BntFont, w.RichEdit1}) {
+  EXPECT_EQ(QApplication::focusWidget(), w.Button1);
+  for (QWidget* next :
+       std::vector<QWidget*>{w.Button2, w.ChkJWWhosei, w.CmbJWWfont, w.BntFont, w.RichEdit1, w.Button1}) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), next) << next->metaObject()->className();
   }
+  QTest::keyClick(w.Button1, Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), w.RichEdit1);
+  EXPECT_EQ(w.LogText(), "");
+  EXPECT_TRUE(w.ChkJWWhosei->isChecked());
 
   EXPECT_EQ(w.Open1->text(), "開く(&O)...");
   EXPECT_EQ(w.Save1->text(), "変換・保存(&S)");
@@ -211,6 +228,12 @@ TEST_F(Window, StartsInAnEmptyFolderWithTheDefaultSettingsAndLayout) {
   EXPECT_EQ(w.Button1->geometry(), QRect(259, 331, 65, 25));
   EXPECT_EQ(w.Button2->geometry(), QRect(339, 331, 65, 25));
   EXPECT_EQ(w.RichEdit1->geometry(), QRect(8, 56, 305, 217));
+
+  // The window's own size is its smallest: the buttons never come onto the log pane.
+  w.resize(240, 220);
+  EXPECT_EQ(w.centralWidget()->size(), QSize(322, 313));
+  EXPECT_FALSE(w.Button1->geometry().intersects(w.RichEdit1->geometry()));
+  EXPECT_EQ(w.Button2->geometry(), QRect(239, 281, 65, 25));
 }
 
 TEST_F(Window, AnExistingSettingsFileIsReadAndItsFolderEntered) {
@@ -283,6 +306,25 @@ TEST_F(Window, ClassifiesFilesByExtensionAndSignature) {
         EXPECT_EQ(form->LogText(), "");
       }
     }
+  }
+}
+
+TEST_F(Window, AFileDroppedAnywhereOnTheWindowIsLoaded) {
+  std::string first = Drawing("first.jwc");
+  std::string part = Part("part.jwk");
+  Start({first});
+  form->show();
+  auto at = [&](QWidget* widget) { return widget->mapTo(form.get(), widget->rect().center()); };
+  const QPoint places[] = {at(form->RichEdit1), at(form->RichEdit1->horizontalScrollBar()),
+                           at(form->findChild<QGroupBox*>("GroupBox1")), at(form->Button2),
+                           at(form->menuBar()), QPoint(20, form->height() - 10)};
+  for (const QPoint& place : places) {
+    SCOPED_TRACE(std::to_string(place.x()) + "," + std::to_string(place.y()));
+    Open({first});
+    Drop(UriList({part}), place);
+    EXPECT_EQ(form->CurrentFile, part);
+    // The log holds the part's summary, not the dropped address.
+    EXPECT_EQ(form->LogText(), part + kPartSummary);
   }
 }
 
@@ -477,30 +519,68 @@ TEST_F(Window, ABatchWhoseFilesAreAllSkippedEndsWithoutTheCompletionMessage) {
   fake.BoxAnswers = {B::No, B::No};
   form->Button2Click();
   EXPECT_EQ(BoxButtons(), (std::vector<std::vector<B>>{kFour, kThree}));
-  EXPECT_EQ(form->LogText(), kHeading + a + "\n" + b + "\n\n\n");
+  EXPECT_EQ(form->LogText(), kHeading + a + "\n" + b + "\n\n\n" + "変換 0 件、上書きせず 2 件、失敗 0 件\n");
 }
 
-TEST_F(Window, ABatchPrintsEachFileAsItConvertsIt) {
+TEST_F(Window, ABatchShowsItsProgressAndEndsWithItsCounts) {
   std::string a = Drawing("a.jwc");
   std::string b = Part("b.jwk");
   std::string out = Folder("out");
   Start({a, b});
+  form->show();
   std::vector<std::string> logs;
-  fake.OnPaint = [&] { logs.push_back(form->LogText()); };
+  fake.OnStep = [&] {
+    logs.push_back(form->LogText());
+    // Meanwhile the controls look disabled, and drops and closing are ignored.
+    EXPECT_FALSE(form->Button1->isEnabled());
+    EXPECT_FALSE(form->ChkJWWhosei->isEnabled());
+    EXPECT_FALSE(form->RichEdit1->isEnabled());
+    EXPECT_FALSE(form->menuBar()->isEnabled());
+    Drop(UriList({a}));
+    EXPECT_EQ(form->FileCount, 2);
+    EXPECT_FALSE(form->close());
+  };
   fake.FolderAnswers.push_back(out);
   form->Button2Click();
   const std::string listing = kHeading + a + "\n" + b + "\n\n\n";
+  EXPECT_EQ(fake.ProgressTotals, std::vector<int>{2});
+  EXPECT_EQ(fake.ProgressSteps, (std::vector<std::pair<int, std::string>>{{0, a}, {1, b}}));
   ASSERT_EQ(logs.size(), 2u);
-  EXPECT_EQ(logs[0], listing + a + kDrawingSummary + "\n\n");
-  EXPECT_EQ(logs[1], logs[0] + b + kPartSummary + "\n\n");
+  EXPECT_EQ(logs[0], listing);
+  EXPECT_EQ(logs[1], listing + a + kDrawingSummary + "\n\n");
+  EXPECT_EQ(form->LogText(), logs[1] + b + kPartSummary + "\n\n" + "変換 2 件、上書きせず 0 件、失敗 0 件\n");
   EXPECT_TRUE(Saved());
+  EXPECT_TRUE(form->Button1->isEnabled());
+  EXPECT_TRUE(form->menuBar()->isEnabled());
   EXPECT_EQ(test::ReadFile(out + "/a.jww"), Reference(a));
   EXPECT_EQ(test::ReadFile(out + "/b.jws"), Reference(b));
   // The folder browser does not move the current folder.
   EXPECT_EQ(fs::current_path(), dir.Path());
 }
 
-TEST_F(Window, AFailedWriteEndsTheCommandWithTheRuntimeText) {
+TEST_F(Window, StoppingABatchFinishesTheCurrentFileAndWritesNoMore) {
+  std::vector<std::string> inputs;
+  for (const char* name : {"a.jwc", "b.jwc", "c.jwc", "d.jwc"}) inputs.push_back(Drawing(name));
+  std::string out = Folder("out");
+  Start(inputs);
+  fake.FolderAnswers.push_back(out);
+  // 中止 is pressed while b converts: the next step answers it.
+  fake.StopAtStep = 2;
+  form->Button2Click();
+  EXPECT_EQ(fake.ProgressSteps.size(), 3u);
+  std::vector<std::string> written;
+  for (const auto& entry : fs::directory_iterator(out)) written.push_back(entry.path().filename().string());
+  std::sort(written.begin(), written.end());
+  EXPECT_EQ(written, (std::vector<std::string>{"a.jww", "b.jww"}));
+  EXPECT_EQ(test::ReadFile(out + "/b.jww"), Reference(inputs[1]));
+  EXPECT_TRUE(form->LogText().ends_with("\n中止しました。変換 2 件、上書きせず 0 件、失敗 0 件、未処理 2 件\n"))
+      << form->LogText();
+  // No completion message after a stop.
+  EXPECT_TRUE(fake.Boxes.empty());
+  EXPECT_TRUE(form->Button2->isEnabled());
+}
+
+TEST_F(Window, AFailedWriteNamesTheFileAndEndsTheCommand) {
   std::string a = Drawing("a.jwc");
   std::string b = Drawing("b.jwc");
   std::string out = Folder("out");
@@ -513,8 +593,10 @@ TEST_F(Window, AFailedWriteEndsTheCommandWithTheRuntimeText) {
   }
   ASSERT_EQ(fake.Boxes.size(), 1u);
   EXPECT_EQ(fake.Boxes[0].Kind, TBoxKind::Error);
-  EXPECT_EQ(fake.Boxes[0].Text, "ファイルへのアクセスが拒否されました.");
+  EXPECT_EQ(fake.Boxes[0].Text, out + "/a.jww に保存できません。\r\nファイルへのアクセスが拒否されました.");
   EXPECT_TRUE(fs::is_empty(out));
+  EXPECT_TRUE(form->LogText().ends_with("\n中止しました。変換 0 件、上書きせず 0 件、失敗 1 件、未処理 1 件\n"))
+      << form->LogText();
 
   // A disk that fills while the file is written: no completion message and no partial file.
   chmod(out.c_str(), 0755);
@@ -529,8 +611,33 @@ TEST_F(Window, AFailedWriteEndsTheCommandWithTheRuntimeText) {
   }
   ASSERT_EQ(fake.Boxes.size(), 1u);
   EXPECT_EQ(fake.Boxes[0].Kind, TBoxKind::Error);
-  EXPECT_EQ(fake.Boxes[0].Text, "I/O エラー (27)");
+  EXPECT_EQ(fake.Boxes[0].Text, out + "/single.jww に保存できません。\r\nI/O エラー (27)");
   EXPECT_TRUE(fs::is_empty(out));
+}
+
+TEST_F(Window, AFolderAtTheOutputsNameIsAnErrorNotAQuestion) {
+  std::string a = Drawing("a.jwc");
+  std::string b = Drawing("b.jwc");
+  std::string out = Folder("out");
+  Folder("out/a.jww");
+  Write("out/b.jww", "old b");
+  const std::string refusal = out + "/a.jww" + "は、\r\nフォルダです。同じ名前のファイルは保存できません。";
+  Start({a, b});
+  fake.FolderAnswers.push_back(out);
+  form->Button2Click();
+  // The folder is not counted as an existing output: no "すべてはい" was offered before it.
+  ASSERT_EQ(fake.Boxes.size(), 1u);
+  EXPECT_EQ(fake.Boxes[0].Kind, TBoxKind::Error);
+  EXPECT_EQ(fake.Boxes[0].Text, refusal);
+  EXPECT_EQ(test::ReadFile(out + "/b.jww"), "old b");
+
+  Open({a});
+  fake.Boxes.clear();
+  fake.SaveAnswers.push_back(out + "/a.jww");
+  form->Button2Click();
+  ASSERT_EQ(fake.Boxes.size(), 1u);
+  EXPECT_EQ(fake.Boxes[0].Text, refusal);
+  EXPECT_TRUE(fs::is_empty(out + "/a.jww"));
 }
 
 TEST_F(Window, AReadThatStopsInsideTheRecordsIsNotedInTheLogWithWhyInJapanese) {
@@ -626,6 +733,17 @@ TEST_F(Window, TheFontListToggles) {
   fake.Families = {};
   form->BntFontClick();
   EXPECT_EQ(form->CmbJWWfont->currentIndex(), -1);
+
+  // A long family name is not cut in the opened list; the box keeps its width.
+  const QString longName = "Noto Sans CJK JP Demilight Extra Wide Family Name";
+  fake.Families = {"IPAGothic", longName.toStdString(), "ＭＳ 明朝"};
+  form->BntFontClick();
+  form->show();
+  form->CmbJWWfont->showPopup();
+  QAbstractItemView* list = form->CmbJWWfont->view();
+  EXPECT_GE(list->viewport()->width(), list->fontMetrics().horizontalAdvance(longName));
+  EXPECT_EQ(form->CmbJWWfont->width(), 121);
+  form->CmbJWWfont->hidePopup();
 }
 
 TEST_F(Window, ChooseFolderPreselectsOnlyAnExistingFolder) {

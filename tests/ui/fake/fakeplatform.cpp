@@ -35,9 +35,26 @@ std::optional<std::string> TFakePlatform::BrowseFolder(const std::string& title,
   return Next<std::optional<std::string>>(FolderAnswers, std::nullopt);
 }
 
-void TFakePlatform::ProcessPaintEvents() {
-  ++Paints;
-  if (OnPaint) OnPaint();
+namespace {
+
+class TFakeProgress final : public TProgress {
+ public:
+  explicit TFakeProgress(TFakePlatform& fake) : fake_(fake) {}
+  bool Next(int file, const std::string& name) override {
+    fake_.ProgressSteps.emplace_back(file, name);
+    if (fake_.OnStep) fake_.OnStep();
+    return static_cast<int>(fake_.ProgressSteps.size()) - 1 != fake_.StopAtStep;
+  }
+
+ private:
+  TFakePlatform& fake_;
+};
+
+}  // namespace
+
+std::unique_ptr<TProgress> TFakePlatform::StartProgress(QWidget&, int total) {
+  ProgressTotals.push_back(total);
+  return std::make_unique<TFakeProgress>(*this);
 }
 
 }  // namespace torvane::test

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/platform.h"
@@ -33,9 +34,13 @@ class TFakePlatform : public TPlatform {
   std::vector<THelpTopic> HelpRequests;
   int Beeps = 0;
   int Focuses = 0;
-  int Paints = 0;
-  // Called on every ProcessPaintEvents, to look at the window in the middle of a command.
-  std::function<void()> OnPaint;
+  // The totals of the batches started, and each step of their progress: the file's index and name.
+  std::vector<int> ProgressTotals;
+  std::vector<std::pair<int, std::string>> ProgressSteps;
+  // The step (counted over all batches, from 0) at which the user presses 中止; -1: never.
+  int StopAtStep = -1;
+  // Called on every step of a batch's progress, to look at the window in the middle of a command.
+  std::function<void()> OnStep;
 
   TBoxButton ShowMessage(const TMessageBox& box) override;
   void Beep() override { ++Beeps; }
@@ -46,7 +51,7 @@ class TFakePlatform : public TPlatform {
                                           const std::string& folder) override;
   std::vector<std::string> JapaneseFontFamilies() override { return Families; }
   void ShowHelp(THelpTopic topic) override { HelpRequests.push_back(topic); }
-  void ProcessPaintEvents() override;
+  std::unique_ptr<TProgress> StartProgress(QWidget& window, int total) override;
 };
 
 }  // namespace torvane::test

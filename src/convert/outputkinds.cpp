@@ -1,0 +1,57 @@
+#include "convert/outputkinds.h"
+
+#include <array>
+
+#include "convert/conversion.h"
+#include "drawing/jwc2jww.h"
+
+namespace torvane {
+namespace {
+
+void WriteNative(TByteSink& sink, const TConverted& converted, const TConversionOptions& options) {
+  if (converted.DrawingSource != nullptr) {
+    WriteConvertedJww(sink, options.FontName, options.NumericCorrection, *converted.DrawingSource);
+  } else if (converted.Drawing != nullptr) {
+    WriteJwwTo(sink, *converted.Drawing);
+  } else if (converted.Part != nullptr) {
+    WriteJwsTo(sink, *converted.Part);
+  }
+}
+
+std::array<TOutputKind, 4>& Kinds() {
+  static std::array<TOutputKind, 4> kinds{{
+      {"jww", "", WriteNative},
+      {"svg", ".svg", nullptr},
+      {"png", ".png", nullptr},
+      {"pdf", ".pdf", nullptr},
+  }};
+  return kinds;
+}
+
+}  // namespace
+
+std::span<const TOutputKind> OutputKinds() { return Kinds(); }
+
+const TOutputKind& NativeOutput() { return Kinds().front(); }
+
+const TOutputKind* FindOutputKind(std::string_view name) {
+  if (name == "jws") return &NativeOutput();
+  for (const TOutputKind& kind : Kinds()) {
+    if (kind.Name == name) return &kind;
+  }
+  return nullptr;
+}
+
+void SetOutputWriter(std::string_view name, TOutputWriter writer) {
+  for (TOutputKind& kind : Kinds()) {
+    if (kind.Name == name) kind.Writer = writer;
+  }
+}
+
+std::string OutputExtension(TFileKind kind, const TOutputKind& to) {
+  if (kind == TFileKind::None) return "";
+  if (!to.Extension.empty()) return std::string(to.Extension);
+  return kind == TFileKind::Drawing ? ".jww" : ".jws";
+}
+
+}  // namespace torvane

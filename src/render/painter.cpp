@@ -1,0 +1,288 @@
+#include "render/painter.h"
+
+#include <QFontMetricsF>
+#include <QPolygonF>
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <numbers>
+
+#include "support/cp932.h"
+
+namespace torvane {
+namespace {
+
+// Pens draw on paper this wide per unit of their print width.
+constexpr double kPrintWidthUnitMm = 0.06;
+// A bit of a line type's mask takes its print pitch in tenths of a millimetre on paper, and at the
+// least its pitch in these device units, so that a drawing seen whole still shows its dashes.
+constexpr double kDotsPerPitch = 2.0;
+constexpr double kFrameWidthMm = 0.2;
+// Arcs are drawn as chords that stray at most this far (device units) from the curve.
+constexpr double kChordError = 0.25;
+constexpr int kMaxChords = 4096;
+// Texts lower than this (device units) show no glyphs.
+constexpr double kMinTextHeight = 1.5;
+
+double ScaleOf(const QTransform& t) { return std::sqrt(std::abs(t.determinant())); }
+
+// Everything a pen needs besides its geometry.
+struct TPenKey {
+  int Pen = 0;
+  int Style = 0;
+  bool operator==(const TPenKey&) const = default;
+};
+
+class TPainter {
+ public:
+  TPainter(QPainter& painter, const TScene& scene, const QTransform& t, const TRenderStyle& style)
+      : p_(painter), scene_(scene), t_(t), style_(style), k_(ScaleOf(t)) {
+    QRectF window = painter.transform().inverted().mapRect(QRectF(painter.viewport()));
+    clip_ = window.adjusted(-2, -2, 2, 2);
+  }
+
+  void Draw() {
+    p_.save();
+    p_.setRenderHint(QPainter::Antialiasing, true);
+    p_.setRenderHint(QPainter::TextAntialiasing, true);
+    DrawPaper();
+    DrawLines();
+    DrawArcs();
+    DrawPoints();
+    DrawTexts();
+    p_.restore();
+  }
+
+ private:
+  QPointF Map(double x, double y) const { return t_.map(QPointF(x, y)); }
+
+  double WidthOf(int pen) const {
+    if (style_.Scheme == TScheme::Screen) return 1.0;
+    int printWidth = pen >= 1 && pen <= 10 ? kJwwPenColors[static_cast<std::size_t>(pen - 1)].PrintWidth : 1;
+    return std::max(1.0, printWidth * kPrintWidthUnitMm * k_);
+  }
+
+  QPen PenOf(const TPenKey& key) const {
+    double width = WidthOf(key.Pen);
+    QPen pen(PenColorOf(key.Pen, style_), width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    if (const TJwwLineType* type = LineTypeOf(static_cast<uint8_t>(key.Style))) {
+      TDashRuns dashes = DashRuns(*type);
+      if (!dashes.Runs.empty()) {
+        double bit = std::max(type->PrintPitch * 0.1 * k_, type->Pitch * kDotsPerPitch) / width;
+        QList<qreal> pattern;
+        for (double run : dashes.Runs) pattern << run * bit;
+        pen.setDashPattern(pattern);
+        pen.setDashOffset(dashes.Offset * bit);
+      }
+    }
+    return pen;
+  }
+
+  void Use(const TPenKey& key) {
+    if (current_ && *current_ == key) return;
+    current_ = key;
+    p_.setPen(PenOf(key));
+  }
+
+  void DrawPaper() {
+    if (!scene_.Paper) return;
+    QColor color = style_.Scheme == TScheme::Screen ? QColor(90, 90, 90) : QColor(190, 190, 190);
+    p_.setPen(QPen(color, std::max(1.0, kFrameWidthMm * k_)));
+    p_.setBrush(Qt::NoBrush);
+    double w = scene_.Paper->Width / 2, h = scene_.Paper->Height / 2;
+    p_.drawPolygon(QPolygonF({Map(-w, -h), Map(w, -h), Map(w, h), Map(-w, h)}));
+    current_.reset();
+  }
+
+  void DrawLines() {
+    std::vector<QLineF> batch;
+    TPenKey batchKey;
+    auto flush = [&] {
+      if (batch.empty()) return;
+      Use(batchKey);
+      p_.drawLines(batch.data(), static_cast<int>(batch.size()));
+      batch.clear();
+    };
+    for (const TWSen& line : scene_.Lines) {
+      if (!scene_.Visible(line.Header)) continue;
+      QLineF device(Map(line.X1, line.Y1), Map(line.X2, line.Y2));
+      if (!clip_.intersects(QRectF(device.p1(), device.p2()).normalized().adjusted(-1, -1, 1, 1))) continue;
+      TPenKey key{line.Header.PenColor, line.Header.PenStyle};
+      if (!(key == batchKey) || batch.size() >= 4096) {
+        flush();
+        batchKey = key;
+      }
+      batch.push_back(device);
+    }
+    flush();
+  }
+
+  void DrawArcs() {
+    QPolygonF chords;
+    for (const TWEnko& arc : scene_.Arcs) {
+      if (!scene_.Visible(arc.Header)) continue;
+      double reach = std::abs(arc.Radius) * std::max(1.0, std::abs(arc.Flatness));
+      QPointF centre = Map(arc.CenterX, arc.CenterY);
+      double radius = reach * k_;
+      if (!std::isfinite(radius) || !clip_.intersects(QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius))) {
+        continue;
+      }
+      Use({arc.Header.PenColor, arc.Header.PenStyle});
+      auto [start, sweep] = ArcSweep(arc);
+      double step = std::sqrt(8 * kChordError / std::max(radius, kChordError));
+      int n = std::clamp(static_cast<int>(std::ceil(std::abs(sweep) / step)), 4, kMaxChords);
+      chords.resize(n + 1);
+      for (int i = 0; i <= n; ++i) {
+        TPointMm point = ArcPoint(arc, start + sweep * i / n);
+        chords[i] = Map(point.X, point.Y);
+      }
+      p_.drawPolyline(chords);
+    }
+  }
+
+  void DrawPoints() {
+    double radius = style_.Scheme == TScheme::Screen ? 1.5 : std::max(0.75, 0.15 * k_);
+    p_.setPen(Qt::NoPen);
+    current_.reset();
+    for (const TWTen& point : scene_.Points) {
+      if (point.Virtual != 0 || !scene_.Visible(point.Header)) continue;
+      QPointF centre = Map(point.X, point.Y);
+      if (!clip_.contains(centre)) continue;
+      p_.setBrush(PenColorOf(point.Header.PenColor, style_));
+      p_.drawEllipse(centre, radius, radius);
+    }
+    p_.setBrush(Qt::NoBrush);
+  }
+
+  // The characters of the cells as Unicode, one string per cell.
+  static std::vector<QString> CellStrings(const std::vector<TTextCell>& cells, std::string_view cp932) {
+    std::vector<QString> strings;
+    for (char32_t c : QString::fromStdString(Cp932ToUtf8(cp932)).toUcs4()) strings.push_back(QString::fromUcs4(&c, 1));
+    if (strings.size() == cells.size()) return strings;
+    // A byte that is no character took a cell of its own: decode cell by cell.
+    strings.clear();
+    for (const TTextCell& cell : cells) strings.push_back(QString::fromStdString(Cp932ToUtf8(cell.Bytes)));
+    return strings;
+  }
+
+  void DrawTexts() {
+    QFont font;
+    font.setFamilies(JapaneseFontFamilies());
+    font.setStyleStrategy(QFont::PreferAntialias);
+    QTransform base = p_.transform();
+    // Is the y axis turned over on its way to the device (as it is for y-up millimetres)?
+    bool flipped = t_.determinant() < 0;
+    for (const TWMoji& text : scene_.Texts) {
+      if (!scene_.Visible(text.Header)) continue;
+      double height = text.SizeY * k_;
+      if (!(height >= kMinTextHeight) || height > 1e6) continue;
+      std::string_view bytes = scene_.TextOf(text);
+      if (bytes.empty()) continue;
+      QPointF start = Map(text.X1, text.Y1);
+      double reach = (text.SizeX + text.Spacing + text.SizeY) * k_ * static_cast<double>(bytes.size());
+      if (!clip_.intersects(QRectF(start.x() - reach, start.y() - reach, 2 * reach, 2 * reach))) continue;
+      std::vector<TTextCell> cells = TextCells(text, bytes);
+      std::vector<QString> strings = CellStrings(cells, bytes);
+
+      int pixels = std::clamp(static_cast<int>(std::lround(height)), 1, 1 << 16);
+      font.setPixelSize(pixels);
+      p_.setFont(font);
+      QFontMetricsF metrics(font);
+      double emHeight = metrics.ascent() + metrics.descent();
+      double sy = height / emHeight;
+      p_.setPen(PenColorOf(text.Header.PenColor, style_));
+      current_.reset();
+
+      QTransform local;
+      local.translate(start.x(), start.y());
+      local.rotate(flipped ? -text.Angle : text.Angle);
+      for (std::size_t i = 0; i < cells.size(); ++i) {
+        const TTextCell& cell = cells[i];
+        double cellWidth = cell.Width * k_;
+        double nominal = pixels * (cell.Bytes.size() == 2 ? 1.0 : 0.5);
+        double sx = nominal > 0 ? cellWidth / nominal : 1;
+        double advance = cell.Bytes.size() == 2 ? pixels : metrics.horizontalAdvance(strings[i]);
+        double x = cell.Offset * k_ + (cellWidth - advance * sx) / 2;
+        QTransform glyph = QTransform::fromTranslate(x, flipped ? -metrics.descent() * sy : metrics.descent() * sy);
+        glyph.scale(sx, flipped ? sy : -sy);
+        p_.setTransform(glyph * local * base);
+        p_.drawText(QPointF(0, 0), strings[i]);
+      }
+      p_.setTransform(base);
+    }
+  }
+
+  QPainter& p_;
+  const TScene& scene_;
+  const QTransform& t_;
+  const TRenderStyle& style_;
+  double k_;
+  QRectF clip_;
+  std::optional<TPenKey> current_;
+};
+
+}  // namespace
+
+QColor ReferenceColor(int code) {
+  switch (code) {
+    case 0: return {0, 0, 0};
+    case 1: return {0, 0, 255};
+    case 2: return {255, 0, 0};
+    case 3: return {128, 0, 128};
+    case 4: return {0, 128, 0};
+    case 5: return {0, 255, 255};
+    case 6: return {255, 255, 0};
+    default: return {255, 255, 255};
+  }
+}
+
+QColor PenColorOf(int pen, const TRenderStyle& style) {
+  if (style.Scheme == TScheme::Print) return Qt::black;
+  if (pen < 1 || pen > static_cast<int>(style.PenColors.size())) return Qt::white;
+  return ReferenceColor(style.PenColors[static_cast<std::size_t>(pen - 1)]);
+}
+
+QColor BackgroundOf(TScheme scheme) { return scheme == TScheme::Screen ? Qt::black : Qt::white; }
+
+QStringList JapaneseFontFamilies() {
+  return {"ＭＳ Ｐゴシック", "IPAPGothic", "IPAGothic", "Noto Sans CJK JP", "VL PGothic"};
+}
+
+QTransform FitTransform(const TBoxMm& box, const QRectF& device, double margin) {
+  TBoxMm shown = box;
+  if (shown.Empty) shown.Add(0, 0);
+  // A box without width or height still gets a scale: a point or a straight line shows at 1:1.
+  double width = std::max(shown.Width(), 1e-9), height = std::max(shown.Height(), 1e-9);
+  double room = std::max(1.0, device.width() - 2 * margin), roomY = std::max(1.0, device.height() - 2 * margin);
+  double k = std::min(room / width, roomY / height);
+  if (shown.Width() <= 0 && shown.Height() <= 0) k = 1;
+  double cx = (shown.Left + shown.Right) / 2, cy = (shown.Bottom + shown.Top) / 2;
+  QPointF centre = device.center();
+  return QTransform(k, 0, 0, -k, centre.x() - k * cx, centre.y() + k * cy);
+}
+
+void RenderScene(QPainter& painter, const TScene& scene, const QTransform& mmToDevice, const TRenderStyle& style) {
+  TPainter(painter, scene, mmToDevice, style).Draw();
+}
+
+double PictureMargin(int width) { return std::max(2.0, width * 0.02); }
+
+QSize PictureSize(const TScene& scene, int width) {
+  TBoxMm bounds = scene.Bounds();
+  double margin = PictureMargin(width);
+  double room = std::max(1.0, width - 2 * margin);
+  double ratio = bounds.Empty || bounds.Width() <= 0 ? 1.0 : bounds.Height() / bounds.Width();
+  double height = std::clamp(room * ratio + 2 * margin, 1.0, 16.0 * width);
+  return {width, static_cast<int>(std::lround(height))};
+}
+
+QImage RenderImage(const TScene& scene, QSize size, const TRenderStyle& style) {
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(BackgroundOf(style.Scheme));
+  QPainter painter(&image);
+  QTransform t = FitTransform(scene.Bounds(), QRectF(QPointF(0, 0), QSizeF(size)), PictureMargin(std::max(size.width(), size.height())));
+  RenderScene(painter, scene, t, style);
+  return image;
+}
+
+}  // namespace torvane

@@ -1,0 +1,51 @@
+#include "render/picture.h"
+
+#include <cstring>
+
+namespace torvane {
+
+TPicture::TPicture() : documents_(std::make_unique<TOwnedDocuments>()) {}
+
+bool TPicture::Load(const std::string& path, const TConversionOptions& options, std::string& failure) {
+  kind_ = TFileKind::None;
+  TFileCheck check = CheckFile(path);
+  switch (check.Result) {
+    case TCheckResult::Accepted: break;
+    case TCheckResult::NotJwcJwk: failure = "not a .jwc drawing or .jwk part"; return false;
+    case TCheckResult::NoSignature:
+      failure = check.Kind == TFileKind::Drawing ? "not a JW_CAD drawing" : "not a JW_CAD part";
+      return false;
+    case TCheckResult::Unreadable: failure = std::strerror(check.Error); return false;
+  }
+  load_ = LoadDocument(path, check.Kind, documents_->Refs(), path);
+  if (!load_.Opened()) {
+    failure = std::strerror(load_.Failure.OpenError);
+    return false;
+  }
+  TWriteOutcome refusal;
+  TConverted converted;
+  if (!ConvertDocument(check.Kind, options, documents_->Refs(), false, converted, refusal)) {
+    failure = "too large to convert";
+    return false;
+  }
+  // The source is not needed any more; the converted document keeps the texts' bytes.
+  ResetJwc(documents_->Jwc);
+  ResetJwk(documents_->Jwk);
+  kind_ = check.Kind;
+  TScene scene = Scene();
+  bool anything = !scene.Lines.empty() || !scene.Arcs.empty() || !scene.Points.empty() || !scene.Texts.empty();
+  if (!load_.Complete && !load_.Failure.MissingNameTables() && !anything) {
+    kind_ = TFileKind::None;
+    failure = "it ends before anything that can be drawn";
+    return false;
+  }
+  return true;
+}
+
+TScene TPicture::Scene() const {
+  if (kind_ == TFileKind::Drawing) return SceneOf(documents_->Jww);
+  if (kind_ == TFileKind::Part) return SceneOf(documents_->Jws);
+  return {};
+}
+
+}  // namespace torvane

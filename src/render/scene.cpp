@@ -1,0 +1,197 @@
+#include "render/scene.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace torvane {
+
+void TBoxMm::Add(double x, double y) {
+  if (!std::isfinite(x) || !std::isfinite(y)) return;
+  if (Empty) {
+    Left = Right = x;
+    Bottom = Top = y;
+    Empty = false;
+    return;
+  }
+  Left = std::min(Left, x);
+  Right = std::max(Right, x);
+  Bottom = std::min(Bottom, y);
+  Top = std::max(Top, y);
+}
+
+void TBoxMm::Add(const TBoxMm& other) {
+  if (other.Empty) return;
+  Add(other.Left, other.Bottom);
+  Add(other.Right, other.Top);
+}
+
+bool TScene::Visible(const TEntityHeader& header) const {
+  // The converters keep layer and group below 16; anything else has no state to hide it.
+  if (!Groups || !Layers || header.LayerGroup >= 16 || header.Layer >= 16) return true;
+  return (*Groups)[header.LayerGroup].State != 0 && (*Layers)[header.LayerGroup * 16u + header.Layer].State != 0;
+}
+
+std::string_view TScene::TextOf(const TWMoji& text) const { return TextPool ? TextPool->Of(text.Text) : ""; }
+
+TBoxMm TScene::Extent() const {
+  TBoxMm box;
+  for (const TWSen& line : Lines) {
+    if (!Visible(line.Header)) continue;
+    box.Add(line.X1, line.Y1);
+    box.Add(line.X2, line.Y2);
+  }
+  for (const TWEnko& arc : Arcs) {
+    if (Visible(arc.Header)) box.Add(ArcBox(arc));
+  }
+  for (const TWTen& point : Points) {
+    if (Visible(point.Header) && point.Virtual == 0) box.Add(point.X, point.Y);
+  }
+  for (const TWMoji& text : Texts) {
+    if (!Visible(text.Header)) continue;
+    for (const TPointMm& corner : TextBox(text, TextOf(text))) box.Add(corner.X, corner.Y);
+  }
+  return box;
+}
+
+TBoxMm TScene::Bounds() const {
+  TBoxMm box = Extent();
+  if (Paper) {
+    box.Add(-Paper->Width / 2, -Paper->Height / 2);
+    box.Add(Paper->Width / 2, Paper->Height / 2);
+  }
+  return box;
+}
+
+namespace {
+
+// The records a count says, never more than the array holds.
+template <typename Records>
+auto FirstRecords(const Records& records, int32_t count) {
+  return std::span(records.data(), std::min<std::size_t>(records.size(), static_cast<std::size_t>(std::max(count, 0))));
+}
+
+}  // namespace
+
+TScene SceneOf(const TJwwData& drawing) {
+  TScene scene;
+  scene.Lines = FirstRecords(drawing.Sens, drawing.SenCount);
+  scene.Arcs = FirstRecords(drawing.Enkos, drawing.EnkoCount);
+  scene.Points = FirstRecords(drawing.Tens, drawing.TenCount);
+  scene.Texts = FirstRecords(drawing.Mojis, drawing.MojiCount);
+  scene.TextPool = &drawing.Texts;
+  scene.Groups = &drawing.GLayers;
+  scene.Layers = &drawing.Layers;
+  scene.Paper = PaperSizeOf(drawing.PaperSize);
+  return scene;
+}
+
+TScene SceneOf(const TJwsData& part) {
+  TScene scene;
+  scene.Lines = FirstRecords(part.Sen, part.SenCount);
+  scene.Arcs = FirstRecords(part.Enko, part.EnkoCount);
+  scene.Points = FirstRecords(part.Ten, part.TenCount);
+  scene.Texts = FirstRecords(part.Moji, part.MojiCount);
+  scene.TextPool = &part.Texts;
+  return scene;
+}
+
+TPointMm ArcPoint(const TWEnko& arc, double t) {
+  double x = arc.Radius * std::cos(t), y = arc.Radius * arc.Flatness * std::sin(t);
+  double c = std::cos(arc.TiltAngle), s = std::sin(arc.TiltAngle);
+  return {arc.CenterX + x * c - y * s, arc.CenterY + x * s + y * c};
+}
+
+std::pair<double, double> ArcSweep(const TWEnko& arc) {
+  return {arc.StartAngle, arc.FullCircle != 0 ? 2 * std::numbers::pi : arc.ArcAngle};
+}
+
+TBoxMm ArcBox(const TWEnko& arc) {
+  auto [start, sweep] = ArcSweep(arc);
+  if (sweep < 0) {
+    start += sweep;
+    sweep = -sweep;
+  }
+  TBoxMm box;
+  TPointMm a = ArcPoint(arc, start), b = ArcPoint(arc, start + sweep);
+  box.Add(a.X, a.Y);
+  box.Add(b.X, b.Y);
+  // The parameters where x or y turns, each taken when the sweep passes it.
+  double c = std::cos(arc.TiltAngle), s = std::sin(arc.TiltAngle), f = arc.Flatness;
+  for (double turn : {std::atan2(-f * s, c), std::atan2(f * c, s)}) {
+    for (double t : {turn, turn + std::numbers::pi}) {
+      double along = std::fmod(t - start, 2 * std::numbers::pi);
+      if (along < 0) along += 2 * std::numbers::pi;
+      if (along <= sweep) {
+        TPointMm p = ArcPoint(arc, t);
+        box.Add(p.X, p.Y);
+      }
+    }
+  }
+  return box;
+}
+
+namespace {
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+}  // namespace
+
+std::vector<TTextCell> TextCells(const TWMoji& text, std::string_view cp932) {
+  std::vector<TTextCell> cells;
+  double offset = 0;
+  for (std::size_t i = 0; i < cp932.size();) {
+    bool wide = IsLeadByte(static_cast<unsigned char>(cp932[i])) && i + 1 < cp932.size();
+    double share = wide ? 1.0 : 0.5;
+    cells.push_back({cp932.substr(i, wide ? 2 : 1), offset, text.SizeX * share});
+    offset += (text.SizeX + text.Spacing) * share;
+    i += wide ? 2 : 1;
+  }
+  return cells;
+}
+
+double TextLength(const std::vector<TTextCell>& cells) {
+  return cells.empty() ? 0 : cells.back().Offset + cells.back().Width;
+}
+
+std::array<TPointMm, 4> TextBox(const TWMoji& text, std::string_view cp932) {
+  double length = TextLength(TextCells(text, cp932));
+  double angle = text.Angle * std::numbers::pi / 180;
+  double ux = std::cos(angle), uy = std::sin(angle);
+  TPointMm start{text.X1, text.Y1};
+  auto at = [&](double along, double up) {
+    return TPointMm{start.X + along * ux - up * uy, start.Y + along * uy + up * ux};
+  };
+  return {at(0, 0), at(length, 0), at(length, text.SizeY), at(0, text.SizeY)};
+}
+
+const TJwwLineType* LineTypeOf(uint8_t penStyle) {
+  if (penStyle >= 2 && penStyle <= 9) return &kJwwLineTypes[penStyle - 2u];
+  if (penStyle >= 16 && penStyle <= 19) return &kJwwDoubleLineTypes[penStyle - 16u];
+  return nullptr;
+}
+
+TDashRuns DashRuns(const TJwwLineType& type) {
+  const uint32_t n = std::clamp<uint32_t>(type.UnitDots, 1, 32);
+  auto bit = [&](uint32_t i) { return ((type.Pattern >> (31 - i % n)) & 1u) != 0; };
+  // Begin the runs where a dash begins, so that they alternate dash, gap, ... in pairs.
+  uint32_t start = n;
+  for (uint32_t i = 0; i < n; ++i) {
+    if (bit(i) && !bit(i + n - 1)) {
+      start = i;
+      break;
+    }
+  }
+  TDashRuns dashes;
+  if (start == n) return dashes;  // all dots set (or none): a solid line
+  for (uint32_t i = 0; i < n; ++i) {
+    bool on = bit(start + i);
+    bool inDash = dashes.Runs.size() % 2 == 1;  // runs alternate dash, gap, ...
+    if (dashes.Runs.empty() || inDash != on) dashes.Runs.push_back(0);
+    dashes.Runs.back() += 1;
+  }
+  dashes.Offset = (n - start) % n;
+  return dashes;
+}
+
+}  // namespace torvane

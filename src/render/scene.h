@@ -1,0 +1,91 @@
+// What a picture of a converted drawing or part draws, and where: the entities of the document
+// with the layers that show, the paper, the geometry of arcs and texts and the dashes of line types.
+// Nothing here paints; the painter, the SVG writer and the preview share it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "drawing/jwc2jww.h"
+#include "drawing/jwwtables.h"
+#include "drawing/jwwunit.h"
+#include "shape/jwsunit.h"
+
+namespace torvane {
+
+struct TPointMm {
+  double X = 0, Y = 0;
+};
+
+// A rectangle in millimetres, y upwards; empty until a point is added.
+struct TBoxMm {
+  double Left = 0, Bottom = 0, Right = 0, Top = 0;
+  bool Empty = true;
+  void Add(double x, double y);
+  void Add(const TBoxMm& other);
+  double Width() const { return Right - Left; }
+  double Height() const { return Top - Bottom; }
+};
+
+// A converted document as pictures see it. The document must outlive the scene.
+struct TScene {
+  std::span<const TWSen> Lines;
+  std::span<const TWEnko> Arcs;
+  std::span<const TWTen> Points;
+  std::span<const TWMoji> Texts;
+  const TTextPool* TextPool = nullptr;
+  // A drawing's layer groups and layers with their names and states; a part has none, and shows
+  // every entity.
+  const std::array<TWGLayer, 16>* Groups = nullptr;
+  const std::array<TWLayer, 256>* Layers = nullptr;
+  // The drawing's paper about the origin; nothing for a part or a paper code without a size.
+  std::optional<TPaperSize> Paper;
+
+  // False for an entity on a layer or in a layer group marked hidden (state 0).
+  bool Visible(const TEntityHeader& header) const;
+  std::string_view TextOf(const TWMoji& text) const;
+  // The box of every visible entity.
+  TBoxMm Extent() const;
+  // What a picture of the whole shows: the paper and every visible entity.
+  TBoxMm Bounds() const;
+};
+
+TScene SceneOf(const TJwwData& drawing);
+TScene SceneOf(const TJwsData& part);
+
+// The point of an arc at parameter t (radians, about its own axes before the tilt).
+TPointMm ArcPoint(const TWEnko& arc, double t);
+// The start parameter and the signed sweep that draw the arc (a whole circle sweeps 2π).
+std::pair<double, double> ArcSweep(const TWEnko& arc);
+TBoxMm ArcBox(const TWEnko& arc);
+
+// One character of a text: its bytes in CP932, where its cell starts along the base line from the
+// start point and how wide it is (mm). A double-byte character takes the text's width, a
+// single-byte one half of it, and each is followed by the spacing (halved alike).
+struct TTextCell {
+  std::string_view Bytes;
+  double Offset = 0, Width = 0;
+};
+std::vector<TTextCell> TextCells(const TWMoji& text, std::string_view cp932);
+// The length of the text along its base line: its cells without the spacing after the last.
+double TextLength(const std::vector<TTextCell>& cells);
+// The corners of the text's box: bottom-left (the start point), bottom-right, top-right, top-left.
+std::array<TPointMm, 4> TextBox(const TWMoji& text, std::string_view cp932);
+
+// The line type a pen style draws with: 2 to 9 the line types, 16 to 19 the double-length types 6
+// to 9; nothing for a solid line (1, and styles without a dashed type of their own).
+const TJwwLineType* LineTypeOf(uint8_t penStyle);
+// The runs of the type's repeating unit, read from the mask's highest bit, in bits: dash, gap,
+// dash, gap, ... beginning with a dash, and how many bits into the first run the line begins.
+struct TDashRuns {
+  std::vector<double> Runs;
+  double Offset = 0;
+};
+TDashRuns DashRuns(const TJwwLineType& type);
+
+}  // namespace torvane

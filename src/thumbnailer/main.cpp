@@ -1,0 +1,57 @@
+// torvane-thumbnailer -s SIZE INPUT OUTPUT: a PNG picture of a drawing or part, SIZE pixels along
+// its long side, for file managers. Needs no display: it paints on Qt's offscreen platform.
+#include <QGuiApplication>
+#include <QSaveFile>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "render/painter.h"
+#include "render/picture.h"
+
+namespace {
+
+constexpr int kMaxSize = 4096;
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "torvane-thumbnailer: %s\n", message.c_str());
+  return 1;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: torvane-thumbnailer -s SIZE INPUT OUTPUT.png\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 5 || std::string(argv[1]) != "-s") return Usage();
+  char* end = nullptr;
+  long size = std::strtol(argv[2], &end, 10);
+  if (end == argv[2] || *end != '\0' || size < 1 || size > kMaxSize) {
+    return Fail(std::string("the size must be a number of pixels from 1 to ") + std::to_string(kMaxSize));
+  }
+  std::string input = argv[3], output = argv[4];
+
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  int qtArgc = 1;
+  QGuiApplication app(qtArgc, argv);
+
+  torvane::TPicture picture;
+  std::string failure;
+  if (!picture.Load(input, torvane::TConversionOptions{}, failure)) return Fail(input + ": " + failure);
+  torvane::TScene scene = picture.Scene();
+  QSize along = torvane::PictureSize(scene, static_cast<int>(size));
+  // The long side takes the size: a picture taller than wide is made as tall as asked.
+  QSize pixels = along.height() <= along.width()
+                     ? along
+                     : QSize(std::max(1, static_cast<int>(size * static_cast<long>(along.width()) / along.height())),
+                             static_cast<int>(size));
+  QImage image = torvane::RenderImage(scene, pixels, torvane::TRenderStyle{});
+  QSaveFile file(QString::fromStdString(output));
+  if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
+    return Fail(output + ": " + file.errorString().toStdString());
+  }
+  return 0;
+}

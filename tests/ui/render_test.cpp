@@ -1,0 +1,229 @@
+// Pictures of small documents whose drawing is known: where each entity's ink must lie, and where
+// none may be.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+#include <functional>
+#include <numbers>
+
+#include "render/painter.h"
+#include "render/scene.h"
+
+namespace torvane {
+namespace {
+
+// 10 pixels to the millimetre, the origin at pixel (50, 250), y upwards.
+const QTransform kTenPerMm(10, 0, 0, -10, 50, 250);
+
+QImage Render(const TJwwData& drawing, const TRenderStyle& style = {}, QTransform t = kTenPerMm,
+              QSize size = {600, 300}) {
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(BackgroundOf(style.Scheme));
+  QPainter painter(&image);
+  RenderScene(painter, SceneOf(drawing), t, style);
+  return image;
+}
+
+bool Ink(const QImage& image, int x, int y) {
+  return image.rect().contains(x, y) && qGray(image.pixel(x, y)) < 160;
+}
+// Ink within one pixel of the point (mm) drawn through t.
+bool InkNear(const QImage& image, double x, double y, const QTransform& t = kTenPerMm) {
+  QPointF p = t.map(QPointF(x, y));
+  for (int dy = -1; dy <= 1; ++dy) {
+    for (int dx = -1; dx <= 1; ++dx) {
+      if (Ink(image, static_cast<int>(std::floor(p.x())) + dx, static_cast<int>(std::floor(p.y())) + dy)) return true;
+    }
+  }
+  return false;
+}
+std::vector<QPoint> InkPixels(const QImage& image) {
+  std::vector<QPoint> pixels;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if (Ink(image, x, y)) pixels.emplace_back(x, y);
+    }
+  }
+  return pixels;
+}
+
+// A drawing without paper (its coordinates are the picture's only frame) and every layer shown.
+TJwwData Drawing() {
+  TJwwData d;
+  d.PaperSize = 6;
+  for (TWGLayer& group : d.GLayers) group.State = 2;
+  return d;
+}
+TEntityHeader Pen(uint16_t pen, uint8_t style = 1, uint16_t group = 0, uint16_t layer = 0) {
+  TEntityHeader h;
+  h.PenColor = pen;
+  h.PenStyle = style;
+  h.LayerGroup = group;
+  h.Layer = layer;
+  return h;
+}
+void AddLine(TJwwData& d, TEntityHeader h, double x1, double y1, double x2, double y2) {
+  d.Sens.push_back({h, x1, y1, x2, y2});
+  ++d.SenCount;
+}
+TWEnko Arc(double cx, double cy, double r, double start, double sweep, double tilt, double flatness, bool whole) {
+  return {Pen(1), cx, cy, r, start, sweep, tilt, flatness, whole ? 1 : 0};
+}
+void AddArc(TJwwData& d, const TWEnko& arc) {
+  d.Enkos.push_back(arc);
+  ++d.EnkoCount;
+}
+
+struct TCase {
+  const char* name;
+  std::function<void(TJwwData&)> build;
+  std::function<void(const QImage&)> check;
+};
+
+TEST(Render, SmallDocumentsDrawWhereTheirGeometrySays) {
+  const TWEnko quarter = Arc(20, 10, 10, 0, std::numbers::pi / 2, 0, 1, false);
+  const TWEnko ellipse = Arc(30, 10, 15, 0, 2 * std::numbers::pi, 30 * std::numbers::pi / 180, 0.4, true);
+  const std::string squares = "\x81\xa1\x81\xa1";  // ■■
+  const TCase cases[] = {
+      {"a horizontal line lands on its pixel row",
+       // y = 4.95 mm is the centre of pixel row 200.
+       [](TJwwData& d) { AddLine(d, Pen(1), 0, 4.95, 40, 4.95); },
+       [](const QImage& image) {
+         for (const QPoint& p : InkPixels(image)) EXPECT_EQ(p.y(), 200) << p.x();
+         for (int x : {51, 250, 449}) EXPECT_TRUE(Ink(image, x, 200)) << x;
+         EXPECT_FALSE(Ink(image, 47, 200));
+         EXPECT_FALSE(Ink(image, 453, 200));
+       }},
+      {"a quarter arc passes through its points and no further",
+       [&](TJwwData& d) { AddArc(d, quarter); },
+       [&](const QImage& image) {
+         for (int i = 0; i <= 8; ++i) {
+           TPointMm p = ArcPoint(quarter, std::numbers::pi / 2 * i / 8);
+           EXPECT_TRUE(InkNear(image, p.X, p.Y)) << i;
+         }
+         EXPECT_TRUE(InkNear(image, 30, 10));
+         EXPECT_TRUE(InkNear(image, 20, 20));
+         EXPECT_FALSE(InkNear(image, 10, 10));  // the half it does not sweep
+         EXPECT_FALSE(InkNear(image, 20, 0));
+         EXPECT_FALSE(InkNear(image, 20, 10));
+       }},
+      {"a tilted ellipse passes through its points",
+       [&](TJwwData& d) { AddArc(d, ellipse); },
+       [&](const QImage& image) {
+         for (int i = 0; i < 16; ++i) {
+           TPointMm p = ArcPoint(ellipse, 2 * std::numbers::pi * i / 16);
+           EXPECT_TRUE(InkNear(image, p.X, p.Y)) << i;
+         }
+         // The end of the long axis, 30° up from the centre: 15 mm away; the short axis 6 mm.
+         EXPECT_TRUE(InkNear(image, 30 + 15 * std::cos(std::numbers::pi / 6), 10 + 15 * std::sin(std::numbers::pi / 6)));
+         EXPECT_FALSE(InkNear(image, 30 + 15, 10));  // where an untilted one would pass
+         EXPECT_FALSE(InkNear(image, 30, 10));
+       }},
+      {"a line of type 2 leaves the gaps of its mask",
+       // 0x99999999 repeats 1001 from its highest bit: each bit 1 mm (its print pitch), 10 pixels.
+       [](TJwwData& d) { AddLine(d, Pen(1, 2), 0, 4.95, 40, 4.95); },
+       [](const QImage& image) {
+         const bool expected[] = {true, false, false, true, true, false, false, true, true, false, false, true};
+         for (int bit = 0; bit < 12; ++bit) EXPECT_EQ(Ink(image, 50 + bit * 10 + 5, 200), expected[bit]) << bit;
+       }},
+      {"a text lies in the box its size and angle give it",
+       // Two full-width characters 5 mm wide and high, 1 mm apart, turned 90°: from (10, 0) up to
+       // (10, 11), the characters to the left of their base line.
+       [&](TJwwData& d) {
+         TWMoji text{Pen(1), 10, 0, 10, 11, 1, 5, 5, 1, 90, d.Texts.Add(squares)};
+         d.Mojis.push_back(text);
+         d.MojiCount = 1;
+       },
+       [&](const QImage& image) {
+         std::array<TPointMm, 4> box = TextBox(TWMoji{Pen(1), 10, 0, 10, 11, 1, 5, 5, 1, 90, {}}, squares);
+         EXPECT_NEAR(box[2].X, 5, 1e-9);
+         EXPECT_NEAR(box[2].Y, 11, 1e-9);
+         std::vector<QPoint> ink = InkPixels(image);
+         ASSERT_FALSE(ink.empty());
+         for (const QPoint& p : ink) {
+           EXPECT_TRUE(p.x() >= 50 + 50 - 1 && p.x() <= 50 + 100 + 1 && p.y() <= 250 + 1 && p.y() >= 250 - 110 - 1)
+               << p.x() << "," << p.y();
+         }
+         EXPECT_TRUE(InkNear(image, 7.5, 2.5));
+         EXPECT_TRUE(InkNear(image, 7.5, 8.5));
+       }},
+      {"hidden layers and groups and virtual points draw nothing",
+       [](TJwwData& d) {
+         d.GLayers[1].State = 0;
+         d.Layers[2 * 16 + 5].State = 0;
+         AddLine(d, Pen(1, 1, 1, 0), 0, 5, 40, 5);
+         AddLine(d, Pen(1, 1, 2, 5), 0, 10, 40, 10);
+         d.Tens.push_back({Pen(1), 10, 10, 1});
+         d.TenCount = 1;
+       },
+       [](const QImage& image) { EXPECT_TRUE(InkPixels(image).empty()); }},
+      {"a real point shows",
+       [](TJwwData& d) {
+         d.Tens.push_back({Pen(1), 10, 10, 0});
+         d.TenCount = 1;
+       },
+       [](const QImage& image) { EXPECT_TRUE(InkNear(image, 10, 10)); }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TJwwData drawing = Drawing();
+    c.build(drawing);
+    c.check(Render(drawing));
+  }
+}
+
+TEST(Render, AnEmptyDrawingShowsOnlyItsPaperFrame) {
+  TJwwData drawing;
+  drawing.PaperSize = 4;  // A4, 297 × 210 mm about the origin
+  QImage image = RenderImage(SceneOf(drawing), PictureSize(SceneOf(drawing), 600), {});
+  double margin = PictureMargin(600);
+  QRectF frame(margin, margin, 600 - 2 * margin, image.height() - 2 * margin);
+  EXPECT_NEAR(frame.width() / frame.height(), 297.0 / 210.0, 0.01);
+  std::vector<QPoint> ink;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if (qGray(image.pixel(x, y)) < 250) ink.emplace_back(x, y);
+    }
+  }
+  ASSERT_FALSE(ink.empty());
+  for (const QPoint& p : ink) {
+    bool onFrame = std::abs(p.x() - frame.left()) < 2 || std::abs(p.x() - frame.right()) < 2 ||
+                   std::abs(p.y() - frame.top()) < 2 || std::abs(p.y() - frame.bottom()) < 2;
+    EXPECT_TRUE(onFrame) << p.x() << "," << p.y();
+  }
+}
+
+TEST(Render, TheScreenSchemeDrawsPensInTheUsersReferenceColours) {
+  TJwwData drawing = Drawing();
+  AddLine(drawing, Pen(1), 0, 4.95, 40, 4.95);   // pen 1: colour code 5, cyan
+  AddLine(drawing, Pen(8), 0, 9.95, 40, 9.95);   // no entry: white
+  TRenderStyle screen{TScheme::Screen, {5, 7, 4, 6, 3, 1}};
+  QImage image = Render(drawing, screen);
+  EXPECT_EQ(QColor(image.pixel(200, 200)), QColor(0, 255, 255));
+  EXPECT_EQ(QColor(image.pixel(200, 150)), QColor(Qt::white));
+  EXPECT_EQ(QColor(image.pixel(200, 100)), QColor(Qt::black));
+  EXPECT_EQ(QColor(Render(drawing).pixel(200, 200)), QColor(Qt::black));  // print: black on white
+}
+
+TEST(Render, DashRunsBeginWithADashWhereTheMaskBegins) {
+  struct TRow {
+    uint32_t pattern, unit;
+    std::vector<double> runs;
+    double offset;
+  } rows[] = {
+      {0x99999999, 4, {2, 2}, 1},  // 1001: one bit of dash, then gaps and dashes of two
+      {0xC3C3C3C3, 8, {4, 4}, 2},  // 11000011
+      {0x22222222, 4, {1, 3}, 2},  // 0010
+      {0xFFFFFFFF, 32, {}, 0},     // solid
+  };
+  for (const TRow& row : rows) {
+    TDashRuns dashes = DashRuns({row.pattern, row.unit, 1, 10});
+    EXPECT_EQ(dashes.Runs, row.runs) << std::hex << row.pattern;
+    EXPECT_EQ(dashes.Offset, row.offset) << std::hex << row.pattern;
+  }
+}
+
+}  // namespace
+}  // namespace torvane
