@@ -4,9 +4,10 @@
 set -euo pipefail
 
 # The window program needs Qt 6 Widgets, its Japanese texts and a Japanese font; the install test
-# checks the desktop entry and the file types; gettext compiles the command line's messages.
+# checks the desktop entry and the file types; gettext compiles the command line's messages; the DXF
+# tests read the DXF files back with ezdxf.
 packages=(g++ cmake ninja-build libgtest-dev qt6-base-dev libgl-dev fonts-ipafont-gothic qt6-translations-l10n
-  desktop-file-utils libxml2-utils shared-mime-info libglib2.0-bin gettext "$@")
+  desktop-file-utils libxml2-utils shared-mime-info libglib2.0-bin gettext python3-ezdxf "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$package")

@@ -314,6 +314,26 @@ TEST_F(ConvertCommand, EachToKindIsAnOutputOfItsOwnConvertedOnce) {
   EXPECT_FALSE(fs::exists(dir.File("x.jww")));
 }
 
+TEST_F(ConvertCommand, ToDxfWritesBesideTheInputUnderTheSameRules) {
+  std::string input = Drawing("Plan.JWC");
+  test::WriteFile(dir.File("bad.jwc"), "not a drawing");
+  TRun run = RunCommand({"--to", "dxf", input, dir.File("bad.jwc")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("written: " + dir.File("Plan.dxf") + "\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("bad.jwc: not a JW_CAD drawing"), std::string::npos) << run.err;
+  std::string dxf = test::ReadFile(dir.File("Plan.dxf"));
+  EXPECT_EQ(dxf.rfind("999\nTorvane\n0\nSECTION\n", 0), 0u);
+  EXPECT_TRUE(dxf.ends_with("0\nEOF\n"));
+  EXPECT_NE(dxf.find("\nTEXT\n"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir.File("bad.dxf")));
+  EXPECT_FALSE(fs::exists(dir.File("Plan.jww")));
+  TRun again = RunCommand({"--quiet", "--to", "dxf", input});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("already exists"), std::string::npos) << again.err;
+  EXPECT_EQ(test::ReadFile(dir.File("Plan.dxf")), dxf);
+  EXPECT_TRUE(test::TemporaryFilesIn(dir.Path()).empty());
+}
+
 TEST_F(ConvertCommand, ToKindsThatCannotBeWrittenAreUsageErrors) {
   std::string input = Drawing("a.jwc");
   TFakeWriter absent("svg", nullptr);

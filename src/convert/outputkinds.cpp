@@ -4,6 +4,7 @@
 
 #include "convert/conversion.h"
 #include "drawing/jwc2jww.h"
+#include "dxf/dxfwriter.h"
 
 namespace torvane {
 namespace {
@@ -18,9 +19,14 @@ void WriteNative(TByteSink& sink, const TConverted& converted, const TConversion
   }
 }
 
-std::array<TOutputKind, 4>& Kinds() {
-  static std::array<TOutputKind, 4> kinds{{
+void WriteDxfOutput(TByteSink& sink, const TConverted& converted, const TConversionOptions&) {
+  WriteDxf(sink, converted);
+}
+
+std::array<TOutputKind, 5>& Kinds() {
+  static std::array<TOutputKind, 5> kinds{{
       {"jww", "", WriteNative},
+      {"dxf", ".dxf", WriteDxfOutput},
       {"svg", ".svg", nullptr},
       {"png", ".png", nullptr},
       {"pdf", ".pdf", nullptr},

@@ -160,7 +160,7 @@ bool IsJwcFile(const std::string& path) {
   return LoadFilePrefix(path, 20, head) && UpToZero(head) == kJwcSignature;
 }
 
-void ResetJwc(TJwcData& document) { ResetKeepingArrays(document, &TJwcData::Sen, &TJwcData::Enko, &TJwcData::Moji, &TJwcData::Ten); }
+void ResetJwc(TJwcData& document) { document = TJwcData{}; }
 
 void ParseJwcHeader(TJwcData& document) {
   TJwcData::THeader& h = document.Header;
@@ -178,7 +178,8 @@ void ParseJwcHeader(TJwcData& document) {
 }
 
 bool ReadJwcBytes(std::span<const uint8_t> bytes, TJwcData& document, TReadFailure* failure) {
-  ResetJwc(document);
+  // A worker reading file after file allocates the record arrays once.
+  ResetKeepingArrays(document, &TJwcData::Sen, &TJwcData::Enko, &TJwcData::Moji, &TJwcData::Ten);
   if (failure != nullptr) *failure = TReadFailure{};
   try {
     return TJwcReader(bytes, document, failure).Read();

@@ -115,7 +115,6 @@ bool ReadJwc(const std::string& path, TJwcData& document, TReadFailure* failure 
 bool ReadJwcBytes(std::span<const uint8_t> bytes, TJwcData& document,
                   TReadFailure* failure = nullptr);
 
-// Every field to its default; the record arrays emptied, keeping their memory for the next read.
 void ResetJwc(TJwcData& document);
 void ParseJwcHeader(TJwcData& document);
 

@@ -91,7 +91,7 @@ bool IsJwkFile(const std::string& path) {
   return LoadFilePrefix(path, 20, head) && UpToZero(head) == kJwkSignature;
 }
 
-void ResetJwk(TJwkData& document) { ResetKeepingArrays(document, &TJwkData::Sen, &TJwkData::Enko, &TJwkData::Ten, &TJwkData::Moji); }
+void ResetJwk(TJwkData& document) { document = TJwkData{}; }
 
 bool ParseJwkHeader(TJwkData& document, TReadFailure* failure) {
   THeader& h = document.Header;
@@ -125,7 +125,8 @@ bool ParseJwkHeader(TJwkData& document, TReadFailure* failure) {
 }
 
 bool ReadJwkBytes(std::span<const uint8_t> bytes, TJwkData& document, TReadFailure* failure) {
-  ResetJwk(document);
+  // A worker reading file after file allocates the record arrays once.
+  ResetKeepingArrays(document, &TJwkData::Sen, &TJwkData::Enko, &TJwkData::Ten, &TJwkData::Moji);
   if (failure != nullptr) *failure = TReadFailure{};
   try {
     return TJwkReader(bytes, document, failure).Read();

@@ -57,7 +57,6 @@ bool ReadJwk(const std::string& path, TJwkData& document, TReadFailure* failure 
 bool ReadJwkBytes(std::span<const uint8_t> bytes, TJwkData& document,
                   TReadFailure* failure = nullptr);
 
-// Every field to its default; the record arrays emptied, keeping their memory for the next read.
 void ResetJwk(TJwkData& document);
 // Fills the header from the two header blocks. Every list item must be a valid number of its
 // form: at the first one that is not, the result is false, the items before it keep their values

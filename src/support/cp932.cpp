@@ -61,10 +61,24 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
   return result;
 }
 
-std::string Cp932ToUtf8(std::string_view cp932) {
-  TIconv converter("UTF-8", "CP932");
+std::string Cp932ToUtf8(std::string_view cp932) { return TCp932Decoder().Decode(cp932); }
+
+class TCp932Decoder::TConverter : public TIconv {
+ public:
+  TConverter() : TIconv("UTF-8", "CP932") {}
+};
+
+TCp932Decoder::TCp932Decoder() : converter_(std::make_unique<TConverter>()) {}
+
+TCp932Decoder::~TCp932Decoder() = default;
+
+std::string TCp932Decoder::Decode(std::string_view cp932) {
+  // ASCII is the same in both.
+  if (std::all_of(cp932.begin(), cp932.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return std::string(cp932);
+  }
   std::string result;
-  converter.Convert(cp932, result, [](std::string_view rest, std::string& output) {
+  converter_->Convert(cp932, result, [](std::string_view rest, std::string& output) {
     output += "\xEF\xBF\xBD";
     // A lead byte with a valid-looking trail is one unknown character; otherwise skip one byte.
     bool pair = rest.size() >= 2 && IsLeadByte(static_cast<unsigned char>(rest[0])) &&

@@ -2,6 +2,7 @@
 // UTF-8 happens only at the edges: the command line, the terminal and the window.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,20 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 
 // CP932 to UTF-8; a byte sequence that is not CP932 becomes U+FFFD, so nothing is dropped silently.
 std::string Cp932ToUtf8(std::string_view cp932);
+
+// Cp932ToUtf8 for many texts in a row: the converter is opened once. Not for several threads.
+class TCp932Decoder {
+ public:
+  TCp932Decoder();
+  ~TCp932Decoder();
+  TCp932Decoder(const TCp932Decoder&) = delete;
+  TCp932Decoder& operator=(const TCp932Decoder&) = delete;
+  std::string Decode(std::string_view cp932);
+
+ private:
+  class TConverter;
+  std::unique_ptr<TConverter> converter_;
+};
 
 // The length of the longest prefix of text of at most maxBytes bytes that does not split a
 // double-byte character.

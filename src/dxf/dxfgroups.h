@@ -1,0 +1,52 @@
+// The byte layer of a DXF file: group codes and their values, one per line, collected in a block
+// and handed to a sink a block at a time. A full block is handed over on a second thread while the
+// next one fills (unless this thread works serially), so formatting and writing overlap.
+#pragma once
+
+#include <cstdint>
+#include <future>
+#include <string>
+#include <string_view>
+
+#include "support/outputfile.h"
+
+namespace torvane {
+
+class TDxfGroups {
+ public:
+  explicit TDxfGroups(TByteSink& sink);
+  // Waits for a block still being handed over.
+  ~TDxfGroups();
+  TDxfGroups(const TDxfGroups&) = delete;
+  TDxfGroups& operator=(const TDxfGroups&) = delete;
+
+  void Text(int code, std::string_view value);
+  void Int(int code, int64_t value);
+  // The shortest decimal that reads back as the very same double; the value must be finite.
+  void Real(int code, double value);
+  // An object's handle (hexadecimal), for codes 5, 105, 330, 340, 350, 360 and 390.
+  void Handle(int code, uint32_t handle);
+  // 10/20/30 (or 11/21/31, ...) for a point in the plane.
+  void Point(int code, double x, double y);
+
+  // Hands the rest to the sink and waits until it has taken every byte; a failing sink raises
+  // TIoError.
+  void Flush();
+
+ private:
+  void Code(int code);
+  void FlushWhenFull();
+  // Waits for the block being handed over; raises what its write raised.
+  void Settle();
+
+  TByteSink& sink_;
+  std::string buffer_;   // filling
+  std::string handing_;  // being handed to the sink
+  std::future<void> handover_;
+};
+
+// A text as a DXF string value: control characters, which would end the line, in caret notation
+// ("^J" for a line feed), as DXF readers decode it.
+std::string DxfString(std::string_view utf8);
+
+}  // namespace torvane
