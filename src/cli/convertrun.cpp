@@ -16,6 +16,7 @@
 #include "cli/terminaltext.h"
 #include "convert/batch.h"
 #include "convert/folderwalk.h"
+#include "support/files.h"
 #include "support/ioerror.h"
 #include "support/outputfile.h"
 
@@ -23,8 +24,6 @@ namespace torvane {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr char kProgram[] = "torvane-convert";
 
 // One input: a file named, or one found below a folder named, with the output it gets.
 struct TJob {
@@ -331,11 +330,6 @@ class TJobSource {
       job = {input, OutputsOf(input, ""), 0, false, false, ""};
       return true;
     }
-  }
-
-  static bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
   }
 
   // The input's output of each kind; relative is the folder below the named folder that holds the

@@ -24,27 +24,6 @@ std::string CatalogueFolder(const char* programPath) {
   return (program.parent_path().parent_path() / "share" / "locale").string();
 }
 
-bool IsUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    }
-    // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8 either.
-    unsigned char next = static_cast<unsigned char>(length > 1 ? text[i + 1] : 0);
-    if ((length == 2 && c < 0xC2) || (length == 3 && c == 0xE0 && next < 0xA0) ||
-        (length == 3 && c == 0xED && next >= 0xA0) || (length == 4 && c == 0xF0 && next < 0x90) ||
-        (length == 4 && (c > 0xF4 || (c == 0xF4 && next >= 0x90)))) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
-}
-
 // The locale the environment asks messages in, as setlocale would take it.
 const char* RequestedMessagesLocale() {
   for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
@@ -63,12 +42,12 @@ void InitMessages(const char* programPath) {
     const char* requested = RequestedMessagesLocale();
     if (std::setlocale(LC_ALL, "C.UTF-8") != nullptr && requested != nullptr) setenv("LANGUAGE", requested, 0);
   }
-  bindtextdomain(kTextDomain, CatalogueFolder(programPath).c_str());
-  bind_textdomain_codeset(kTextDomain, "UTF-8");
-  textdomain(kTextDomain);
+  bindtextdomain(kProgram, CatalogueFolder(programPath).c_str());
+  bind_textdomain_codeset(kProgram, "UTF-8");
+  textdomain(kProgram);
 }
 
-const char* Tr(const char* english) { return dgettext(kTextDomain, english); }
+const char* Tr(const char* english) { return dgettext(kProgram, english); }
 
 std::string Tr(const char* english, std::initializer_list<std::string_view> arguments) {
   return FillPattern(Tr(english), arguments);

@@ -10,8 +10,8 @@
 
 namespace torvane {
 
-// The message catalogues' domain; the program's name.
-inline constexpr char kTextDomain[] = "torvane-convert";
+// The program's name, which is also the message catalogues' domain.
+inline constexpr char kProgram[] = "torvane-convert";
 
 // Takes the user's locale from the environment and finds the catalogues: in TEXTDOMAINDIR when it
 // is set, else in share/locale beside the folder of the program (where installing puts them, and

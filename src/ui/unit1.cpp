@@ -27,6 +27,7 @@
 #include "settings/inifile.h"
 #include "settings/settings.h"
 #include "support/cp932.h"
+#include "support/files.h"
 #include "support/ioerror.h"
 #include "ui/localpaths.h"
 #include "ui/mojisize.h"
@@ -62,11 +63,6 @@ constexpr QRect kButton1Rect(159, 281, 65, 25);
 constexpr QRect kButton2Rect(239, 281, 65, 25);
 
 const std::vector<TFileFilter> kOpenFilters = {{"JW_CADﾌｧｲﾙ (*.jwc)", "*.jwc"}, {"JWKﾌｧｲﾙ (*.jwk)", "*.jwk"}};
-
-bool IsFolder(const std::string& path) {
-  std::error_code error;
-  return fs::is_directory(path, error);
-}
 
 bool PathExists(const std::string& path) {
   std::error_code error;
