@@ -12,6 +12,7 @@ targets=(torvane-convert)
 [ $# -eq 0 ] && [ -n "$display" ] && targets+=(torvane)
 
 # The build speaks on standard error: standard output may carry a converted file (-o -).
+"$root/scripts/writable.sh" "$root/build" "$out"
 "$root/scripts/deps.sh" >&2
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTORVANE_TESTS=OFF -DTORVANE_BENCH=OFF >/dev/null
 cmake --build "$build" --target "${targets[@]}" >&2

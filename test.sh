@@ -1,18 +1,29 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once as usual, then again under AddressSanitizer and UBSan. The
-# window tests run on Qt's offscreen platform, so no display is needed. Exits non-zero on any failure.
+# window tests run on Qt's offscreen platform, so no display is needed. A compiler warning fails the
+# run. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
 
+scripts/writable.sh "$PWD/build"
 scripts/deps.sh
 jobs=$(nproc)
+# Builds a tree and fails on any compiler warning. Only the files compiled in this run show theirs,
+# so a warning fails the run that brought it; a fresh clone (CI) compiles, and checks, them all.
+build() {
+  cmake --build "$1" -j "$jobs" 2>&1 | tee "$1/build.log"
+  if grep -q 'warning:' "$1/build.log"; then
+    echo "test.sh: the compiler warned in $1 (above, and in $1/build.log)" >&2
+    exit 1
+  fi
+}
 export QT_QPA_PLATFORM=offscreen
 
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/test -j "$jobs"
+build build/test
 ctest --test-dir build/test --output-on-failure -j "$jobs"
 
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTORVANE_SANITIZE=ON -DTORVANE_BENCH=OFF >/dev/null
-cmake --build build/asan -j "$jobs"
+build build/asan
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan --output-on-failure -j "$jobs"

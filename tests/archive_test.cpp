@@ -83,7 +83,7 @@ TEST(EntityList, TagsFollowTheReferenceCounter) {
   std::vector<TWSen> lines(3);
   std::vector<TWEnko> arcs(2);
   std::string bytes = Written([&](auto& w) {
-    WriteEntityList(w, TEntityLists{5, 3, 2, 0, 0, lines, arcs, {}, {}});
+    WriteEntityList(w, TEntityLists{5, 3, 2, 0, 0, lines, arcs, {}, {}, {}, nullptr});
   });
   const std::string newSen = test::Bytes("FF FF E6 00 08 00") + "CDataSen";
   const std::string newEnko = test::Bytes("FF FF E6 00 09 00") + "CDataEnko";

@@ -811,8 +811,8 @@ TEST_F(ArchiveCommand, FailuresSayWhatIsWrongInPlainWords) {
   fs::permissions(dir.Path(), fs::perms::all);
   fs::permissions(drawing, fs::perms::none);
   fs::create_directory(dir.File("closed"));
-  fs::permissions(dir.File("closed"), fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read |
-                                          fs::perms::group_exec | fs::perms::others_exec);
+  fs::permissions(dir.File("closed"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read |
+                                          fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec);
   std::string other = Drawing("b.jwc");
   fs::permissions(other, fs::perms::all);
   std::string log = dir.File("log");

@@ -152,7 +152,7 @@ class ConversionFiles : public ::testing::Test {
     return path;
   }
 
-  TConversionOptions options{"F", true, DefaultMojiSettings()};
+  TConversionOptions options{"F", true, DefaultMojiSettings(), {}};
   test::TTempDir dir;
 };
 
@@ -181,7 +181,7 @@ TEST_F(ConversionFiles, OutputsPastTwoGibibytesAreRefusedBeforeConverting) {
   test::WriteFile(sparse, head);
   ASSERT_EQ(truncate(sparse.c_str(), static_cast<off_t>(head.size() + uint64_t{kTexts} * 24)), 0);
   TOwnedDocuments documents;
-  TConversionOptions longFont{std::string(254, 'F'), true, DefaultMojiSettings()};
+  TConversionOptions longFont{std::string(254, 'F'), true, DefaultMojiSettings(), {}};
   std::string output = dir.File("sparse.jww");
   TFileOutcome refused = ConvertFile(sparse, TFileKind::Drawing, output, longFont, documents.Refs(),
                                      TWriteMode::Replace, true, "sparse.jwc");

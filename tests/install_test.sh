@@ -20,9 +20,10 @@ mime=$share/mime/packages/torvane.xml
 help=$share/torvane/Torvane.HLP
 expected=(bin/torvane-convert share/torvane/Torvane.HLP share/applications/torvane.desktop
   share/icons/hicolor/scalable/apps/torvane.svg share/mime/packages/torvane.xml
-  share/locale/ja/LC_MESSAGES/torvane-convert.mo)
-[ "$has_window" = 1 ] && expected+=(bin/torvane bin/torvane-thumbnailer share/thumbnailers/torvane.thumbnailer)
-[ -f "$source/docs/torvane-convert.1" ] && expected+=(share/man/man1/torvane-convert.1)
+  share/locale/ja/LC_MESSAGES/torvane-convert.mo
+  share/man/man1/torvane-convert.1)
+[ "$has_window" = 1 ] && expected+=(bin/torvane share/man/man1/torvane.1 bin/torvane-thumbnailer
+  share/thumbnailers/torvane.thumbnailer)
 for file in "${expected[@]}"; do
   [ -f "$stage/$file" ] || fail "$file is not installed"
 done
@@ -31,6 +32,15 @@ done
 # The installed program finds its Japanese messages beside its folder.
 japanese=$(LANGUAGE=ja LANG=C.UTF-8 LC_ALL= "$stage/bin/torvane-convert" --bogus 2>&1 || true)
 grep -q '不明なオプション' <<<"$japanese" || fail "the installed torvane-convert does not speak Japanese under a Japanese locale"
+
+# Every manual page reads without a word from troff (which warns of each character it must drop),
+# on a UTF-8 terminal and on a bare system without a locale, where Japanese is spelled in Latin letters.
+for page in "$share"/man/man1/*.1; do
+  for device in utf8 ascii; do
+    complaints=$(preconv -e UTF-8 "$page" | groff -ww -z -mandoc -T"$device" 2>&1)
+    [ -z "$complaints" ] || fail "${page##*/} on $device: $complaints"
+  done
+done
 
 desktop-file-validate "$desktop" || fail "torvane.desktop is not a valid desktop entry"
 xmllint --noout "$mime" || fail "torvane.xml is not well-formed"

@@ -8,10 +8,13 @@
 
 #include "ui/localpaths.h"
 #include "ui/qtplatform.h"
+#include "ui/runtimedir.h"
 #include "ui/unit1.h"
 #include "ui/unit2.h"
 
 int main(int argc, char** argv) {
+  // Before Qt starts: it asks for the runtime folder at once.
+  torvane::EnsureRuntimeFolder();
   QApplication app(argc, argv);
   QApplication::setApplicationName("torvane");
   QApplication::setFont(torvane::WindowFont());

@@ -65,12 +65,22 @@ std::string BatchOutputPath(const std::string& folder, const std::string& path, 
 // it in some letter case: "plan2" and "plan2.txt" give "plan2.jww", "PLAN2.JWW" stays.
 std::string WithOutputExtension(const std::string& path, TFileKind kind, const TOutputKind& to);
 
+// How pictures (SVG, PNG, PDF) of a converted document look: the width of a PNG in pixels, and
+// black on white (print) or each pen in its reference colour from PenColors on black (screen).
+struct TPictureOptions {
+  static constexpr int kMaxPngWidth = 20000;
+  int PngWidth = 2000;
+  bool ScreenColours = false;
+  TPenColors PenColors = DefaultPenColors();
+};
+
 // What a conversion takes from the user: the CP932 font name every text carries, numeric
-// correction, and the character types that size the texts of parts.
+// correction, the character types that size the texts of parts, and the look of pictures.
 struct TConversionOptions {
   std::string FontName;
   bool NumericCorrection = true;
   TMojiSettingsTable CharacterTypes = DefaultMojiSettings();
+  TPictureOptions Picture;
 };
 
 // The documents one conversion works on. The window passes the global ones; each worker of the

@@ -11,9 +11,14 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTextBrowser>
 #include <QTest>
 #include <QTimer>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -21,6 +26,7 @@
 #include "test_util.h"
 #include "ui/localpaths.h"
 #include "ui/qtplatform.h"
+#include "ui/runtimedir.h"
 #include "ui/unit2.h"
 
 namespace torvane {
@@ -172,6 +178,81 @@ TEST(QtPlatform, TheFullFontListLeavesOutVerticalAndUnwritableNames) {
   // Whatever this system has: no entry begins with "@".
   TQtPlatform platform("");
   for (const std::string& name : FullFontList(platform.JapaneseFontFamilies())) EXPECT_NE(name.front(), '@');
+}
+
+// What Qt says while it runs, caught instead of printed.
+QStringList gQtMessages;
+void CatchQtMessage(QtMsgType, const QMessageLogContext&, const QString& text) { gQtMessages << text; }
+
+// Sets or unsets an environment variable for the time it lives.
+class TEnvironment {
+ public:
+  TEnvironment(const char* name, const char* value) : name_(name) {
+    const char* before = std::getenv(name);
+    if (before != nullptr) before_ = before;
+    had_ = before != nullptr;
+    Set(value);
+  }
+  ~TEnvironment() { Set(had_ ? before_.c_str() : nullptr); }
+  void Set(const char* value) { value != nullptr ? setenv(name_, value, 1) : unsetenv(name_); }
+
+ private:
+  const char* name_;
+  std::string before_;
+  bool had_ = false;
+};
+
+TEST(QtPlatform, OutsideADesktopLoginTheRuntimeFolderIsPrivate) {
+  test::TTempDir temp;
+  TEnvironment tmpdir("TMPDIR", temp.Path().c_str());
+  TEnvironment runtime("XDG_RUNTIME_DIR", nullptr);
+  const std::string mine = temp.File("torvane-runtime-" + std::to_string(geteuid()));
+
+  EnsureRuntimeFolder();
+  ASSERT_NE(std::getenv("XDG_RUNTIME_DIR"), nullptr);
+  EXPECT_EQ(std::string(std::getenv("XDG_RUNTIME_DIR")), mine);
+  struct stat info {};
+  ASSERT_EQ(lstat(mine.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode));
+  EXPECT_EQ(info.st_mode & 07777, 0700u);
+  EXPECT_EQ(info.st_uid, geteuid());
+  // Qt takes it without a word.
+  gQtMessages.clear();
+  QtMessageHandler previous = qInstallMessageHandler(CatchQtMessage);
+  QString location = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  qInstallMessageHandler(previous);
+  EXPECT_EQ(location.toStdString(), mine);
+  EXPECT_TRUE(gQtMessages.isEmpty()) << gQtMessages.join("\n").toStdString();
+
+  // The next start takes the same folder; none piles up.
+  runtime.Set(nullptr);
+  EnsureRuntimeFolder();
+  EXPECT_EQ(std::string(std::getenv("XDG_RUNTIME_DIR")), mine);
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 1);
+
+  // A folder open to others, or a link planted at the name, is not taken.
+  for (bool link : {false, true}) {
+    fs::remove_all(mine);
+    if (link) {
+      fs::create_directory(temp.File("elsewhere"));
+      fs::create_directory_symlink(temp.File("elsewhere"), mine);
+    } else {
+      fs::create_directory(mine);
+      fs::permissions(mine, fs::perms::all);
+    }
+    runtime.Set(nullptr);
+    EnsureRuntimeFolder();
+    std::string chosen = std::getenv("XDG_RUNTIME_DIR");
+    EXPECT_NE(chosen, mine);
+    EXPECT_EQ(chosen.rfind(temp.File("torvane-runtime-"), 0), 0u) << chosen;
+    ASSERT_EQ(lstat(chosen.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+  }
+
+  // A session's own folder stays as it is.
+  runtime.Set("/run/user/1000");
+  EnsureRuntimeFolder();
+  EXPECT_STREQ(std::getenv("XDG_RUNTIME_DIR"), "/run/user/1000");
 }
 
 }  // namespace

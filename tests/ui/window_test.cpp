@@ -460,6 +460,8 @@ struct TBatchCase {
   std::vector<std::vector<B>> boxes;  // the buttons of each box asked
   bool aWritten, bWritten, cWritten, saved;
 };
+// Names the case in test names and failures, instead of its raw bytes.
+void PrintTo(const TBatchCase& c, std::ostream* os) { *os << c.name; }
 
 class BatchOverwrite : public Window, public ::testing::WithParamInterface<TBatchCase> {};
 
