@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -11,7 +12,9 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <random>
 #include <sstream>
@@ -24,6 +27,7 @@
 #include "drawing/jwc2jww.h"
 #include "settings/settings.h"
 #include "support/outputfile.h"
+#include "support/stops.h"
 #include "test_util.h"
 
 namespace torvane {
@@ -468,6 +472,17 @@ TEST_F(ConvertCommand, ControlCharactersFromFilesAreShownEscaped) {
   TRun refused = RunCommand({"--quiet", input});
   EXPECT_EQ(refused.err.find('\x1B'), std::string::npos);
   EXPECT_NE(refused.err.find("e\\x1B[31m.jww already exists"), std::string::npos) << refused.err;
+
+  // Line feeds and CRs from a memo or a file name cannot forge a line of the program's own.
+  b.memo1 = "m\nwritten: /etc/passwd\r";
+  std::string forged = Drawing("a\ntorvane-convert: 0 converted\nb.jwc", b);
+  TRun lines = RunCommand({"--force", forged});
+  EXPECT_EQ(lines.status, 0) << lines.err;
+  EXPECT_NE(lines.out.find("m\\x0Awritten: /etc/passwd"), std::string::npos) << lines.out;
+  EXPECT_NE(lines.out.find("a\\x0Atorvane-convert: 0 converted\\x0Ab.jww"), std::string::npos) << lines.out;
+  for (const char* forgedLine : {"\nwritten: /etc", "\ntorvane-convert: 0", "\r"}) {
+    EXPECT_EQ(lines.out.find(forgedLine), std::string::npos) << forgedLine;
+  }
 }
 
 // The checks below run as a user without root's rights, for whom permissions hold.
@@ -503,24 +518,40 @@ TEST_F(ConvertCommand, UnreadableFilesAreToldWithTheReason) {
       << test::ReadFile(log);
 }
 
-// A converter in a child process, stopped while its output is being committed.
-TEST_F(ConvertCommand, StopsRemoveTheOutputInFlightAndTellIt) {
-  std::string input = Drawing("a.jwc");
-  // On a terminal the message takes the place of the progress line.
-  for (auto [signal, terminal] : {std::pair{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGINT, true}}) {
+// A converter in a child process, stopped while its output is being committed: it removes the
+// temporary file, says so and dies by the signal, so that a shell loop around it stops too.
+TEST_F(ConvertCommand, StopsRemoveTheOutputInFlightAndDieByTheSignal) {
+  struct Case {
+    int signal;
+    bool terminal;     // on a terminal the message takes the place of the progress line
+    bool moveFolder;   // the input's folder is moved while the output is in flight
+  } cases[] = {{SIGINT, false, false}, {SIGTERM, false, false}, {SIGHUP, false, false},
+               {SIGQUIT, false, false}, {SIGINT, true, false},   {SIGTERM, false, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(strsignal(c.signal));
+    fs::path folder = dir.Path() / "in";
+    fs::path moved = dir.Path() / "moved";
+    fs::remove_all(folder);
+    fs::remove_all(moved);
+    fs::create_directory(folder);
+    std::string input = (folder / "a.jwc").string();
+    test::WriteFile(input, Plan().Build());
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     std::string log = dir.File("log");
-    int master = terminal ? posix_openpt(O_RDWR | O_NOCTTY) : -1;
-    ASSERT_TRUE(!terminal || (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0));
+    int master = c.terminal ? posix_openpt(O_RDWR | O_NOCTTY) : -1;
+    ASSERT_TRUE(!c.terminal || (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0));
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      int fd = terminal ? open(ptsname(master), O_WRONLY | O_NOCTTY)
-                        : open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      int fd = c.terminal ? open(ptsname(master), O_WRONLY | O_NOCTTY)
+                          : open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       dup2(fd, STDERR_FILENO);
-      HandleStops("torvane-convert");
+      rlimit noCore{0, 0};
+      setrlimit(RLIMIT_CORE, &noCore);
+      HandleConvertStops("torvane-convert");
       SetCommitHook([&](const std::string&) {
+        if (c.moveFolder && rename(folder.c_str(), moved.c_str()) != 0) _exit(4);
         if (write(ready[1], "x", 1) != 1) _exit(5);
         for (;;) pause();
       });
@@ -532,23 +563,26 @@ TEST_F(ConvertCommand, StopsRemoveTheOutputInFlightAndTellIt) {
     ASSERT_EQ(read(ready[0], &byte, 1), 1);
     close(ready[0]);
     close(ready[1]);
-    EXPECT_EQ(test::TemporaryFilesIn(dir.Path()).size(), 1u);
-    kill(child, signal);
+    fs::path holder = c.moveFolder ? moved : folder;
+    EXPECT_EQ(test::TemporaryFilesIn(holder).size(), 1u);
+    kill(child, c.signal);
     int status = 0;
     waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
-    EXPECT_TRUE(test::TemporaryFilesIn(dir.Path()).empty());
-    EXPECT_FALSE(fs::exists(dir.File("a.jww")));
-    if (terminal) {
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(WTERMSIG(status), c.signal);
+    EXPECT_TRUE(test::TemporaryFilesIn(holder).empty());
+    EXPECT_FALSE(fs::exists(holder / "a.jww"));
+    if (c.terminal) {
       char text[200] = {};
       ASSERT_GT(read(master, text, sizeof text - 1), 0);
       close(master);
       EXPECT_EQ(std::string(text).rfind("\r\x1b[Ktorvane-convert: stopped by SIGINT", 0), 0u) << text;
       continue;
     }
-    EXPECT_NE(test::ReadFile(log).find("torvane-convert: stopped by SIG"), std::string::npos) << test::ReadFile(log);
-    EXPECT_NE(test::ReadFile(log).find("the unfinished output was removed"), std::string::npos);
+    EXPECT_NE(test::ReadFile(log).find(std::string("torvane-convert: stopped by ") + StopSignalName(c.signal) +
+                                       "; the unfinished output was removed"),
+              std::string::npos)
+        << test::ReadFile(log);
   }
 }
 
@@ -721,6 +755,44 @@ TEST_F(ArchiveCommand, SkipExistingKeepsOutputsAndCountsThemWhileTwinsNeverRepla
   }
 }
 
+// A tree someone else made, with links and a pipe planted where the outputs go: outputs derived
+// from input names are never written through them, with or without --force, and nothing hangs.
+TEST_F(ArchiveCommand, PlantedLinksAndPipesAtDerivedOutputsAreExistingFiles) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> plant;
+  } cases[] = {
+      {"device", [](const std::string& path) { fs::create_symlink("/dev/null", path); }},
+      {"outside", [&](const std::string& path) { fs::create_symlink("../../victim.txt", path); }},
+      {"dangling", [&](const std::string& path) { fs::create_symlink("../../made.txt", path); }},
+      {"pipe", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }},
+  };
+  test::WriteFile(dir.File("victim.txt"), "victim");
+  for (bool force : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (force ? " --force" : ""));
+      fs::remove_all(dir.File("t"));
+      fs::create_directories(dir.File("t/sub"));
+      Drawing("t/sub/a.jwc");
+      Drawing("t/sub/b.jwc");
+      std::string planted = dir.File("t/sub/a.jww");
+      c.plant(planted);
+      std::vector<std::string> args{"--quiet", "-j1", "-r", dir.File("t")};
+      if (force) args.insert(args.begin(), "--force");
+      TRun run = RunCommand(args);
+      EXPECT_EQ(run.status, force ? 0 : 1) << run.err;
+      EXPECT_EQ(fs::is_regular_file(fs::symlink_status(planted)), force);
+      if (!force) {
+        EXPECT_NE(run.err.find("a.jww already exists (--force replaces it"), std::string::npos) << run.err;
+      }
+      EXPECT_EQ(test::ReadFile(dir.File("t/sub/b.jww")), Expected(Plan(), kGothic, true));
+      EXPECT_EQ(test::ReadFile(dir.File("victim.txt")), "victim");
+      EXPECT_FALSE(fs::exists(dir.File("made.txt")));
+      EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    }
+  }
+}
+
 TEST_F(ArchiveCommand, TheReportHasOneRowPerInput) {
   fs::create_directory(dir.File("in"));
   Drawing("in/a, \"first\".jwc");
@@ -863,8 +935,8 @@ TEST(ConvertProgram, SpeaksJapaneseUnderAJapaneseLocale) {
   EXPECT_EQ(test::ReadFile(dir.File("err.txt")),
             "torvane-convert: a.jwc: JW_CAD の図面ではありません\ntorvane-convert: b.jwc: ファイルがありません\n");
   EXPECT_EQ(test::ReadFile(dir.File("out.txt")), "変換 0 件、失敗 2 件、スキップ 0 件\n");
-  // The messages about settings and JWF files too.
-  command = "cd " + dir.Path().string() + " && env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=ja_JP.UTF-8 " +
+  // The messages about settings and JWF files too; an empty LANGUAGE counts as unset.
+  command = "cd " + dir.Path().string() + " && env -u LC_ALL -u LC_MESSAGES LANGUAGE= LANG=ja_JP.UTF-8 " +
             "TEXTDOMAINDIR=" + TORVANE_LOCALE_DIR + " " + TORVANE_CONVERT + " --jwf none.jwf a.jwc 2> err.txt";
   EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2);
   EXPECT_EQ(test::ReadFile(dir.File("err.txt")).rfind("torvane-convert: JWF ファイル none.jwf を読めません: ", 0), 0u)

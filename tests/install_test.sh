@@ -23,7 +23,7 @@ expected=(bin/torvane-convert share/torvane/Torvane.HLP share/applications/torva
   share/locale/ja/LC_MESSAGES/torvane-convert.mo
   share/man/man1/torvane-convert.1)
 [ "$has_window" = 1 ] && expected+=(bin/torvane share/man/man1/torvane.1 bin/torvane-thumbnailer
-  share/thumbnailers/torvane.thumbnailer)
+  share/thumbnailers/torvane.thumbnailer share/man/man1/torvane-thumbnailer.1)
 for file in "${expected[@]}"; do
   [ -f "$stage/$file" ] || fail "$file is not installed"
 done

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "support/runtimefolder.h"
 #include "ui/localpaths.h"
 #include "ui/qtplatform.h"
-#include "ui/runtimedir.h"
 #include "ui/unit1.h"
 #include "ui/unit2.h"
 

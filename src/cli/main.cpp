@@ -14,7 +14,7 @@
 #endif
 
 int main(int argc, char** argv) {
-  torvane::HandleStops("torvane-convert");
+  torvane::HandleConvertStops("torvane-convert");
   torvane::InitMessages(argv[0]);
   torvane::TTerminal terminal;
   terminal.Progress = isatty(STDERR_FILENO) == 1;

@@ -163,34 +163,24 @@ bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocumen
                      TConverted& converted, TWriteOutcome& refusal);
 
 // Writes the converted document as the output kind to output (the kind must have a writer).
+// naming says whether the user named output (a link is written through, a device or pipe written
+// into) or it was derived from the input's name (only a regular file is written, in place of the
+// entry at that path); see TOutputFile. Check it with TOutputGuard first (convert/outputguard.h).
 TWriteOutcome WriteConverted(const TConverted& converted, const TOutputKind& to, const TConversionOptions& options,
-                             const std::string& output, TWriteMode mode);
+                             const std::string& output, TWriteMode mode, TOutputNaming naming = TOutputNaming::Named);
 // WriteConverted in two steps, for batches that convert files side by side but put their outputs
 // in place in the order of the files: StageConverted writes every byte to a temporary file beside
 // output (staged holds it; nothing when the outcome is a failure), CommitStaged puts that file in
 // place of output.
 TWriteOutcome StageConverted(const TConverted& converted, const TOutputKind& to, const TConversionOptions& options,
-                             const std::string& output, TWriteMode mode, std::unique_ptr<TOutputFile>& staged);
+                             const std::string& output, TWriteMode mode, TOutputNaming naming,
+                             std::unique_ptr<TOutputFile>& staged);
 TWriteOutcome CommitStaged(TOutputFile& staged);
 
 // ConvertDocument, then WriteConverted.
 TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
-                           const TOutputKind& to, const std::string& output, TWriteMode mode);
-
-// The files a run reads, known by device and inode, so that no output of the run replaces one of
-// them, whatever name or link leads to it. Add every input before the first write.
-class TInputFiles {
- public:
-  void Add(const std::string& path);
-  // The input that output (followed through links) is, or nullptr.
-  const std::string* Find(const std::string& output) const;
-  // The same for an open descriptor (standard output redirected onto an input).
-  const std::string* FindDescriptor(int fd) const;
-
- private:
-  const std::string* FindIdentity(dev_t device, ino_t inode) const;
-  std::map<std::pair<dev_t, ino_t>, std::string> inputs_;
-};
+                           const TOutputKind& to, const std::string& output, TWriteMode mode,
+                           TOutputNaming naming = TOutputNaming::Named);
 
 struct TFileOutcome {
   TLoadOutcome Load;

@@ -8,6 +8,7 @@
 
 #include "render/painter.h"
 #include "render/picture.h"
+#include "support/runtimefolder.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
   std::string input = argv[3], output = argv[4];
 
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  torvane::EnsureRuntimeFolder();  // Qt asks for it; run as root outside a login, none is set
   int qtArgc = 1;
   QGuiApplication app(qtArgc, argv);
 

@@ -23,10 +23,10 @@
 #include <memory>
 
 #include "builder/filebuilder.h"
+#include "support/runtimefolder.h"
 #include "test_util.h"
 #include "ui/localpaths.h"
 #include "ui/qtplatform.h"
-#include "ui/runtimedir.h"
 #include "ui/unit2.h"
 
 namespace torvane {
