@@ -833,6 +833,30 @@ TEST_F(ArchiveCommand, TheReportHasOneRowPerInput) {
   EXPECT_FALSE(fs::exists(dir.File("in/c.jws")));
 }
 
+// A report that cannot be written is given up, never the run: every input is still converted
+// and counted, and the report's failure is named once. A few rows fail only at the end; many
+// long rows fail part-way, while inputs are still waiting.
+TEST_F(ArchiveCommand, AReportThatFailsNeverStopsTheConversions) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  for (std::size_t inputs : {std::size_t{2}, std::size_t{200}}) {
+    SCOPED_TRACE(inputs);
+    std::string folder = dir.File("in" + std::to_string(inputs));
+    fs::create_directory(folder);
+    for (std::size_t i = 0; i < inputs; ++i) {
+      Drawing(fs::path(folder).filename().string() + "/" + std::string(200, 'a') + std::to_string(i) + ".jwc");
+    }
+    TRun run = RunCommand({"-r", "-j2", "--report", "/dev/full", folder});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find(std::to_string(inputs) + " converted, 0 failed, 0 skipped\n"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.err, "torvane-convert: the report /dev/full could not be finished: No space left on device "
+                       "(the conversions went on without it)\n");
+    std::size_t outputs = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) outputs += entry.path().extension() == ".jww";
+    EXPECT_EQ(outputs, inputs);
+  }
+}
+
 TEST_F(ArchiveCommand, FailuresSayWhatIsWrongInPlainWords) {
   std::string drawing = Drawing("a.jwc");
   test::TJwkBuilder part;
@@ -958,6 +982,32 @@ TEST(ConvertProgram, SpeaksJapaneseUnderAJapaneseLocale) {
   command = "LANG=C.UTF-8 LANGUAGE= LC_ALL= " + std::string(TORVANE_CONVERT) + " --version > " + dir.File("v.txt");
   EXPECT_EQ(std::system(command.c_str()), 0);
   EXPECT_EQ(test::ReadFile(dir.File("v.txt")).rfind("torvane-convert ", 0), 0u);
+}
+
+// A spreadsheet takes a cell beginning with =, +, - or @ for a formula. Relative paths that would
+// begin so are written as ./PATH (the same file); any other cell (a reason that begins with a
+// path, in Japanese) begins with an apostrophe. Ordinary cells keep their bytes.
+TEST(ConvertProgram, NoReportCellStartsAFormula) {
+  test::TTempDir dir;
+  std::string drawing = test::SmallPlan().Build();
+  for (const char* name : {"=1+2.jwc", "-m.jwc", "+p.jwc", "plain.jwc"}) test::WriteFile(dir.File(name), drawing);
+  test::WriteFile(dir.File("@x.jwc"), "not a drawing");
+  std::string command = "cd " + dir.Path().string() + " && LANGUAGE= LC_ALL=C.UTF-8 " + TORVANE_CONVERT +
+                        " --quiet --report r.csv -- =1+2.jwc -m.jwc +p.jwc @x.jwc plain.jwc 2>/dev/null";
+  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+  EXPECT_EQ(test::ReadFile(dir.File("r.csv")),
+            "\xEF\xBB\xBFinput,output,kind,result,reason,lines,arcs,texts,points,virtual points\r\n"
+            "./=1+2.jwc,./=1+2.jww,drawing,converted,,2,0,1,0,0\r\n"
+            "./-m.jwc,./-m.jww,drawing,converted,,2,0,1,0,0\r\n"
+            "./+p.jwc,./+p.jww,drawing,converted,,2,0,1,0,0\r\n"
+            "./@x.jwc,./@x.jww,drawing,failed,not a JW_CAD drawing,,,,,\r\n"
+            "plain.jwc,plain.jww,drawing,converted,,2,0,1,0,0\r\n");
+  command = "cd " + dir.Path().string() + " && env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=ja_JP.UTF-8 TEXTDOMAINDIR=" +
+            TORVANE_LOCALE_DIR + " " + TORVANE_CONVERT + " --quiet --report r.csv -o =none/a.jww plain.jwc 2>/dev/null";
+  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+  std::string report = test::ReadFile(dir.File("r.csv"));
+  EXPECT_NE(report.find("\r\nplain.jwc,./=none/a.jww,drawing,failed,'=none/a.jww を書けません"), std::string::npos)
+      << report;
 }
 
 // JWF texts that set given character types, written in the many ways the import allows, some with

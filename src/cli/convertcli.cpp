@@ -1,6 +1,7 @@
 #include "cli/convertcli.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -15,6 +16,7 @@
 #include "cli/messages.h"
 #include "cli/terminaltext.h"
 #include "convert/conversion.h"
+#include "convert/outputguard.h"
 #include "drawing/jwcunit.h"
 #include "shape/jwkunit.h"
 #include "support/cp932.h"
@@ -54,7 +56,9 @@ std::string Usage() {
     "  --force            replace output files that already exist (a device or pipe is written into\n"
     "                     without it)\n"
     "  --skip-existing    keep output files that already exist and count their inputs as skipped\n"
-    "  --report FILE      write a CSV report with one row per input\n"
+    "  --report FILE      write a CSV report with one row per input; no cell starts a formula:\n"
+    "                     a relative path beginning with =, +, -, @ is written as ./PATH, any\n"
+    "                     other cell beginning so gets a leading apostrophe\n"
     "  --no-correction    keep every converted coordinate unrounded (numeric correction is on by default)\n"
     "  --font NAME        font name that converted texts carry (default \"ＭＳ ゴシック\")\n"
     "  --settings INI     settings file whose character types size the texts of parts (read only);\n"
@@ -104,6 +108,9 @@ std::size_t JobsFrom(const std::string& text) {
 // -o names a folder when it is one, and whenever several outputs are to be written.
 void DecideOutput(TRunOptions& run) {
   if (!run.Output) return;
+  // An output that is standard output's own file, by whatever name (/dev/stdout, the file it is
+  // redirected to), is standard output: the summaries then go to standard error, not into it.
+  if (SameFileAsDescriptor(*run.Output, STDOUT_FILENO)) run.Output = kStandardOutput;
   bool anyFolder = run.Recursive && std::any_of(run.Inputs.begin(), run.Inputs.end(), IsFolder);
   if (*run.Output == kStandardOutput) {
     if (run.Inputs.size() > 1 || anyFolder) throw TUsageError(Tr("-o - takes one file only"));
@@ -267,6 +274,14 @@ TRunOptions ParseOptions(const std::vector<std::string>& args) {
   return run;
 }
 
+std::string IoErrorReason(const TIoError& e) {
+  return e.Errno() != 0 ? std::strerror(e.Errno()) : Tr("I/O error %1", {std::to_string(e.Code())});
+}
+
+void PrintError(std::ostream& err, const std::string& message) {
+  err << ForTerminal(std::string(kProgram) + ": " + message) << "\n";
+}
+
 }  // namespace
 
 int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -298,11 +313,12 @@ int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, s
   try {
     tally = RunConversions(options, text, err, terminal);
   } catch (const TIoError& e) {
-    std::string why = e.Errno() != 0 ? std::strerror(e.Errno()) : Tr("I/O error %1", {std::to_string(e.Code())});
-    err << ForTerminal(std::string(kProgram) + ": " +
-                       Tr("the report %1 cannot be written: %2", {DisplayName(*options.Report), why}))
-        << "\n";
+    PrintError(err, Tr("the report %1 cannot be written: %2", {DisplayName(*options.Report), IoErrorReason(e)}));
     return kExitSomeFailed;
+  }
+  if (tally.ReportFailure) {
+    PrintError(err, Tr("the report %1 could not be finished: %2 (the conversions went on without it)",
+                       {DisplayName(*options.Report), IoErrorReason(*tally.ReportFailure)}));
   }
   if (!options.Quiet) {
     text << Tr("%1 converted, %2 failed, %3 skipped",
@@ -314,7 +330,7 @@ int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, s
     err << kProgram << ": " << Tr("the summaries could not be written to standard output") << "\n";
     return kExitSomeFailed;
   }
-  return tally.Failed == 0 ? kExitConverted : kExitSomeFailed;
+  return tally.Failed == 0 && !tally.ReportFailure ? kExitConverted : kExitSomeFailed;
 }
 
 }  // namespace torvane

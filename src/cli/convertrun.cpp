@@ -494,7 +494,7 @@ void TDelivery::Finish(const TJob& job, const std::string& output, const TPrepar
   err_.flush();
   if (report_ != nullptr) {
     static const char* const kResults[] = {"converted", "failed", "skipped"};
-    TReportRow row{input, output.empty() ? "" : OutputName(options_, output), KindName(prepared.Kind),
+    TReportRow row{ReportPath(input), output.empty() ? "" : ReportPath(OutputName(options_, output)), KindName(prepared.Kind),
                    kResults[static_cast<int>(result)], reason};
     if (summary && prepared.Load) {
       const TLoadSummary& counts = prepared.Load->Counts;
@@ -537,8 +537,12 @@ TTally RunConversions(const TRunOptions& options, std::ostream& out, std::ostrea
       [&](const TJob& job, TPrepared& prepared) { delivery.Deliver(job, prepared); },
       [&](const TJob& job) { delivery.Waiting(job); });
   progress.Clear();
-  if (report) report->Finish();
-  return delivery.Tally();
+  TTally tally = delivery.Tally();
+  if (report) {
+    report->Finish();
+    tally.ReportFailure = report->Failure();
+  }
+  return tally;
 }
 
 }  // namespace torvane

@@ -50,6 +50,17 @@ constexpr char kExists[] = "ファイルはすでに存在します。\r\n上書
 constexpr char kSaved[] = "ファイルの保存が終了しました";
 constexpr char kFolderTitle[] = "保存ディレクトリの選択";
 constexpr char kIsFolder[] = "は、\r\nフォルダです。同じ名前のファイルは保存できません。";
+constexpr char kIsInput[] = "は、\r\n変換元のファイルです。別の名前で保存してください。";
+constexpr char kLinksToDosFile[] = " へのリンクです。JW_CADのDOS版のファイルは置き換えません。別の名前で保存してください。";
+constexpr char kIsTerminal[] = "は、\r\n端末です。ファイルの名前を指定してください。";
+// One log line each for the files of a batch that are not converted, because of their output.
+constexpr char kNotConverted[] = " は変換しません。保存先 ";
+constexpr char kIsInputOfBatch[] = " はこの一括変換の変換元のファイルです。";
+constexpr char kWrittenByBatch[] = " はこの一括変換で先に保存したファイルです。";
+constexpr char kLinkInBatch[] = " はJW_CADのDOS版のファイル ";
+constexpr char kLinkInBatchEnd[] = " へのリンクです。";
+constexpr char kDanglingSettings[] =
+    "は、\r\nリンク先のないリンクです。設定ファイルを作らずに、既定の設定で始めます。";
 constexpr char kCannotWrite[] = " に保存できません。\r\n";
 constexpr char kTruncated[] = "ファイルを最後まで読み込めませんでした。読み込めた部分だけを変換します。";
 
@@ -63,6 +74,11 @@ constexpr QRect kButton1Rect(159, 281, 65, 25);
 constexpr QRect kButton2Rect(239, 281, 65, 25);
 
 const std::vector<TFileFilter> kOpenFilters = {{"JW_CADﾌｧｲﾙ (*.jwc)", "*.jwc"}, {"JWKﾌｧｲﾙ (*.jwk)", "*.jwk"}};
+
+bool IsDanglingLink(const std::string& path) {
+  std::error_code error;
+  return fs::is_symlink(fs::symlink_status(path, error)) && !fs::exists(path, error);
+}
 
 bool PathExists(const std::string& path) {
   std::error_code error;
@@ -184,7 +200,10 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
   std::vector<std::string> paths;
   paths.reserve(arguments.size());
   for (const std::string& argument : arguments) paths.push_back(WholePath(argument));
-  if (!PathExists(SettingsPath())) {
+  if (IsDanglingLink(SettingsPath())) {
+    // Creating the file would create whatever the link names, wherever that is.
+    ShowRefusal(PathForDisplay(SettingsPath()) + kDanglingSettings);
+  } else if (!PathExists(SettingsPath())) {
     try {
       CreateDefaultSettings(SettingsPath());
     } catch (const TIoError& e) {
@@ -401,18 +420,36 @@ void TForm1::ConvertSingle() {
   if (!chosen) return;
   EnterFolderOf(*chosen);
   OutputFile = WithOutputExtension(*chosen, kind, NativeOutput());
-  if (IsFolder(OutputFile)) {
-    ShowRefusal(PathForDisplay(OutputFile) + kIsFolder);
+  TOutputGuard guard;
+  guard.AddInput(CurrentFile);
+  TOutputCheck check = guard.Check(OutputFile, TOutputNaming::Named, CurrentFile);
+  if (std::optional<std::string> refusal = OutputRefusal(OutputFile, check)) {
+    ShowRefusal(*refusal);
     return;
   }
-  bool exists = PathExists(OutputFile);
+  bool exists = check.Verdict != TOutputVerdict::New;
   if (exists && Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(OutputFile) + kExists,
                     {TBoxButton::Yes, TBoxButton::No}) != TBoxButton::Yes) {
     return;
   }
-  if (!Save(kind, exists)) return;
+  if (!Save(kind, exists, TOutputNaming::Named)) return;
   platform_.Focus(*this);
   ShowInfo(kSaved);
+}
+
+std::optional<std::string> TForm1::OutputRefusal(const std::string& output, const TOutputCheck& check) {
+  switch (check.Verdict) {
+    case TOutputVerdict::Folder: return PathForDisplay(output) + kIsFolder;
+    case TOutputVerdict::Input: return PathForDisplay(output) + kIsInput;
+    case TOutputVerdict::LinkToDosFile:
+      return PathForDisplay(output) + "は、\r\n" + PathForDisplay(check.Target) + kLinksToDosFile;
+    case TOutputVerdict::Terminal: return PathForDisplay(output) + kIsTerminal;
+    case TOutputVerdict::New:
+    case TOutputVerdict::Existing:
+    case TOutputVerdict::WrittenInto:
+    case TOutputVerdict::WrittenByRun: break;
+  }
+  return std::nullopt;
 }
 
 // What became of the files of a batch, told in its last log line.
@@ -427,16 +464,21 @@ void TForm1::ConvertBatch() {
   std::string folder = fs::path(BatchFiles.front()).parent_path().string();
   if (!ChooseFolder(platform_, kFolderTitle, "", folder)) return;
   const int files = std::min(FileCount, static_cast<int>(BatchFiles.size()));
+  TOutputGuard guard;
+  for (int i = 0; i < files; ++i) guard.AddInput(BatchFiles[i]);
+  // The outputs that stand before anything is written, asked about one by one.
+  std::vector<bool> counted(files);
   int existing = 0;
   for (int i = 0; i < files; ++i) {
     std::string output = BatchOutputPath(folder, BatchFiles[i], FileKindOf(BatchFiles[i]), NativeOutput());
-    if (PathExists(output) && !IsFolder(output)) ++existing;
+    counted[i] = guard.Check(output, TOutputNaming::Derived, BatchFiles[i]).Verdict == TOutputVerdict::Existing;
+    if (counted[i]) ++existing;
   }
-  TBusy busy(*this);
   TBatchTally tally;
   bool converted = false;
   bool ended = false;  // by 中止 or an error
   {
+    TBusy busy(*this);
     std::unique_ptr<TProgress> progress = platform_.StartProgress(*this, files);
     for (int i = 0; i < files && !ended; ++i) {
       const std::string& path = BatchFiles[i];
@@ -445,9 +487,14 @@ void TForm1::ConvertBatch() {
         ended = true;
         break;
       }
-      switch (ConvertBatchFile(path, BatchOutputPath(folder, path, FileKindOf(path), NativeOutput()), existing, converted)) {
+      std::string output = BatchOutputPath(folder, path, FileKindOf(path), NativeOutput());
+      TBatchStep step = ConvertBatchFile(path, output, guard, existing, converted);
+      // An output counted at the start but not asked about leaves the count of those still to ask.
+      if (counted[i] && step == TBatchStep::Refused && existing > 0) --existing;
+      switch (step) {
         case TBatchStep::Converted: ++tally.Converted; break;
-        case TBatchStep::NotReplaced: ++tally.NotReplaced; break;
+        case TBatchStep::NotReplaced:
+        case TBatchStep::Refused: ++tally.NotReplaced; break;
         case TBatchStep::Failed:
           ++tally.Failed;
           tally.Left = files - i - 1;
@@ -465,14 +512,29 @@ void TForm1::ConvertBatch() {
   if (converted && !ended) ShowInfo(kSaved);
 }
 
-TForm1::TBatchStep TForm1::ConvertBatchFile(const std::string& path, const std::string& output, int& existing,
-                                            bool& converted) {
+TForm1::TBatchStep TForm1::ConvertBatchFile(const std::string& path, const std::string& output, TOutputGuard& guard,
+                                            int& existing, bool& converted) {
   TFileKind kind = FileKindOf(path);
-  if (IsFolder(output)) {
-    ShowRefusal(PathForDisplay(output) + kIsFolder);
-    return TBatchStep::Failed;
+  TOutputCheck check = guard.Check(output, TOutputNaming::Derived, path);
+  switch (check.Verdict) {
+    case TOutputVerdict::Folder: ShowRefusal(PathForDisplay(output) + kIsFolder); return TBatchStep::Failed;
+    case TOutputVerdict::Input:
+      AddLog(PathForDisplay(path) + kNotConverted + PathForDisplay(output) + kIsInputOfBatch);
+      return TBatchStep::Refused;
+    case TOutputVerdict::WrittenByRun:
+      AddLog(PathForDisplay(path) + kNotConverted + PathForDisplay(output) + kWrittenByBatch);
+      return TBatchStep::Refused;
+    case TOutputVerdict::LinkToDosFile:
+      AddLog(PathForDisplay(path) + kNotConverted + PathForDisplay(output) + kLinkInBatch + PathForDisplay(check.Target) +
+             kLinkInBatchEnd);
+      return TBatchStep::Refused;
+    case TOutputVerdict::New:
+    case TOutputVerdict::Existing:
+    case TOutputVerdict::WrittenInto:
+    case TOutputVerdict::Terminal: break;
   }
-  bool exists = PathExists(output);
+  // A derived output is a regular file or nothing; a link, device or pipe there counts as a file.
+  bool exists = check.Verdict != TOutputVerdict::New;
   if (exists && existing > 0) {
     std::vector<TBoxButton> buttons = {TBoxButton::Yes, TBoxButton::No, TBoxButton::Abort};
     if (existing > 1) buttons.push_back(TBoxButton::YesToAll);
@@ -485,7 +547,9 @@ TForm1::TBatchStep TForm1::ConvertBatchFile(const std::string& path, const std::
   AddLog("\r\n");
   converted = true;
   OutputFile = output;
-  return Save(kind, exists) ? TBatchStep::Converted : TBatchStep::Failed;
+  if (!Save(kind, exists, TOutputNaming::Derived)) return TBatchStep::Failed;
+  guard.AddWritten(output);
+  return TBatchStep::Converted;
 }
 
 std::string TForm1::TallyLine(const TBatchTally& tally, bool stopped) {
@@ -496,9 +560,9 @@ std::string TForm1::TallyLine(const TBatchTally& tally, bool stopped) {
   return line;
 }
 
-bool TForm1::Save(TFileKind kind, bool replace) {
+bool TForm1::Save(TFileKind kind, bool replace, TOutputNaming naming) {
   TWriteOutcome written = SaveDocument(kind, Options(), GlobalDocuments(), NativeOutput(), OutputFile,
-                                       replace ? TWriteMode::Replace : TWriteMode::NoReplace);
+                                       replace ? TWriteMode::Replace : TWriteMode::NoReplace, naming);
   if (written.Written) return true;
   // The file is named: in a batch the runtime's text alone would not say which one failed.
   platform_.ShowMessage(ErrorBox(kAppTitle, PathForDisplay(OutputFile) + kCannotWrite + written.Text));

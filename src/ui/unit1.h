@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "convert/conversion.h"
+#include "convert/outputguard.h"
 #include "ui/basics.h"
 #include "ui/platform.h"
 
@@ -118,17 +119,22 @@ class TForm1 : public QMainWindow, private TAppBoxes {
     TForm1& form_;
   };
   struct TBatchTally;
-  enum class TBatchStep { Converted, NotReplaced, Failed, Abort };
+  // Converted; NotReplaced: the user kept the existing output; Refused: not converted because of
+  // what stands at its output; Failed: an error box ended the batch; Abort: the user ended it.
+  enum class TBatchStep { Converted, NotReplaced, Refused, Failed, Abort };
 
   void ConvertAndSave();
   void ConvertSingle();
   void ConvertBatch();
   // One file of a batch into output; existing counts the outputs still to be asked about, and
   // converted is set once a file was read.
-  TBatchStep ConvertBatchFile(const std::string& path, const std::string& output, int& existing, bool& converted);
+  TBatchStep ConvertBatchFile(const std::string& path, const std::string& output, TOutputGuard& guard, int& existing,
+                              bool& converted);
+  // Why the user's output may not be written, for an error box; nothing when it may.
+  static std::optional<std::string> OutputRefusal(const std::string& output, const TOutputCheck& check);
   static std::string TallyLine(const TBatchTally& tally, bool stopped);
   // Converts the loaded document of the kind and writes OutputFile; false after an error box.
-  bool Save(TFileKind kind, bool replace);
+  bool Save(TFileKind kind, bool replace, TOutputNaming naming);
   TConversionOptions Options() const;
 
   TBoxButton Ask(TBoxKind kind, const std::string& caption, const std::string& text,

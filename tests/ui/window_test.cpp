@@ -248,6 +248,21 @@ TEST_F(Window, AnExistingSettingsFileIsReadAndItsFolderEntered) {
   EXPECT_EQ(MojiSettings[0].Wide, 33);
 }
 
+TEST_F(Window, ASettingsFileThatIsADanglingLinkIsNamedAndNeverCreatedThrough) {
+  Folder("elsewhere");
+  const std::string target = dir.File("elsewhere/planted.ini");
+  ASSERT_EQ(symlink(target.c_str(), dir.File("Torvane.ini").c_str()), 0);
+  Start().show();
+  ASSERT_EQ(fake.Boxes.size(), 1u);
+  EXPECT_EQ(fake.Boxes[0].Kind, TBoxKind::Error);
+  EXPECT_EQ(fake.Boxes[0].Text,
+            dir.File("Torvane.ini") + "は、\r\nリンク先のないリンクです。設定ファイルを作らずに、既定の設定で始めます。");
+  EXPECT_EQ(MojiSettings, DefaultMojiSettings());
+  form->close();
+  EXPECT_FALSE(fs::exists(target));
+  EXPECT_TRUE(fs::is_symlink(dir.File("Torvane.ini")));
+}
+
 TEST_F(Window, ClassifiesFilesByExtensionAndSignature) {
   const std::string drawing = Plan().Build();
   const std::string notDrawing = "は、\r\nJW-CAD図面ファイルではありません。";
@@ -615,6 +630,116 @@ TEST_F(Window, AFailedWriteNamesTheFileAndEndsTheCommand) {
   EXPECT_EQ(fake.Boxes[0].Kind, TBoxKind::Error);
   EXPECT_EQ(fake.Boxes[0].Text, out + "/single.jww に保存できません。\r\nI/O エラー (27)");
   EXPECT_TRUE(fs::is_empty(out));
+}
+
+// Two inputs of one name from different folders: the second never replaces what the first wrote,
+// whatever the answers to the questions before it.
+TEST_F(Window, ABatchNeverReplacesAnOutputItWroteItself) {
+  test::TJwcBuilder bedroom = Plan();
+  bedroom.memo1 = "寝室";
+  std::string first = Drawing("in1/a.jwc");
+  std::string second = Write("in2/a.jwc", bedroom.Build());
+  std::string out = Folder("out");
+  const std::string refused =
+      second + " は変換しません。保存先 " + out + "/a.jww はこの一括変換で先に保存したファイルです。\n";
+  struct {
+    const char* name;
+    bool existed;
+    std::vector<B> answers;
+    std::vector<std::vector<B>> boxes;
+  } cases[] = {
+      {"none there", false, {}, {{B::Ok}}},
+      {"yes to all for an older one", true, {B::YesToAll}, {kFour, {B::Ok}}},
+      {"yes for an older one", true, {B::Yes}, {kFour, {B::Ok}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(out + "/a.jww");
+    if (c.existed) Write("out/a.jww", "older");
+    Start({first, second});
+    fake.Boxes.clear();
+    fake.FolderAnswers.push_back(out);
+    fake.BoxAnswers.assign(c.answers.begin(), c.answers.end());
+    form->Button2Click();
+    EXPECT_EQ(BoxButtons(), c.boxes);
+    EXPECT_TRUE(Saved());
+    EXPECT_EQ(test::ReadFile(out + "/a.jww"), Reference(first));
+    const std::string log = form->LogText();
+    EXPECT_TRUE(log.ends_with("\n\n" + refused + "変換 1 件、上書きせず 1 件、失敗 0 件\n")) << log;
+    EXPECT_EQ(log.find(second + "\n\n寝室"), std::string::npos);
+  }
+}
+
+// A name that leads to an input, by a symbolic or a hard link, is never written.
+TEST_F(Window, NoOutputReplacesAnInput) {
+  std::string plan = Drawing("plan.jwc");
+  const std::string original = test::ReadFile(plan);
+  ASSERT_EQ(symlink(plan.c_str(), dir.File("soft.jww").c_str()), 0);
+  ASSERT_EQ(link(plan.c_str(), dir.File("hard.jww").c_str()), 0);
+  Start({plan});
+  for (const char* name : {"soft.jww", "hard.jww"}) {
+    SCOPED_TRACE(name);
+    fake.Boxes.clear();
+    fake.SaveAnswers.push_back(dir.File(name));
+    form->Button2Click();
+    ASSERT_EQ(fake.Boxes.size(), 1u);
+    EXPECT_EQ(fake.Boxes[0].Kind, TBoxKind::Error);
+    EXPECT_EQ(fake.Boxes[0].Text, dir.File(name) + "は、\r\n変換元のファイルです。別の名前で保存してください。");
+    EXPECT_EQ(test::ReadFile(plan), original);
+  }
+
+  // In a batch: b's output is a link to a; b is not converted and a stays as it was.
+  std::string b = Drawing("b.jwc");
+  std::string out = Folder("out");
+  ASSERT_EQ(symlink(plan.c_str(), (out + "/b.jww").c_str()), 0);
+  Start({b, plan});
+  fake.Boxes.clear();
+  fake.FolderAnswers.push_back(out);
+  form->Button2Click();
+  EXPECT_EQ(BoxButtons(), std::vector<std::vector<B>>{{B::Ok}});
+  EXPECT_EQ(test::ReadFile(plan), original);
+  EXPECT_TRUE(fs::is_symlink(out + "/b.jww"));
+  EXPECT_EQ(test::ReadFile(out + "/plan.jww"), Reference(plan));
+  EXPECT_NE(form->LogText().find(b + " は変換しません。保存先 " + out + "/b.jww はこの一括変換の変換元のファイルです。\n"),
+            std::string::npos)
+      << form->LogText();
+}
+
+// What a batch finds at an output's name, planted by someone else: a link, a dangling link, a pipe.
+// Each is an existing file, asked about; a yes puts the output in its place, never through it.
+TEST_F(Window, ABatchNeverWritesThroughWhatStandsAtAnOutput) {
+  std::string a = Drawing("a.jwc");
+  std::string b = Drawing("b.jwc");
+  std::string c = Drawing("c.jwc");
+  std::string out = Folder("out");
+  std::string victim = Write("victim.txt", "victim");
+  for (B answer : {B::No, B::YesToAll}) {
+    SCOPED_TRACE(answer == B::No ? "no" : "yes to all");
+    for (const char* name : {"a.jww", "b.jww", "c.jww"}) fs::remove(out + "/" + name);
+    ASSERT_EQ(symlink(victim.c_str(), (out + "/a.jww").c_str()), 0);
+    ASSERT_EQ(symlink(dir.File("nowhere/x").c_str(), (out + "/b.jww").c_str()), 0);
+    ASSERT_EQ(mkfifo((out + "/c.jww").c_str(), 0666), 0);
+    Start({a, b, c});
+    fake.Boxes.clear();
+    fake.FolderAnswers.push_back(out);
+    fake.BoxAnswers = {answer, answer, answer};
+    form->Button2Click();
+    EXPECT_EQ(fake.Boxes.at(0).Text, out + "/a.jww\r\nファイルはすでに存在します。\r\n上書きしますか？");
+    EXPECT_EQ(fake.Boxes.at(0).Buttons, kFour);
+    EXPECT_EQ(test::ReadFile(victim), "victim");
+    EXPECT_FALSE(fs::exists(dir.File("nowhere")));
+    if (answer == B::No) {
+      EXPECT_EQ(BoxButtons(), (std::vector<std::vector<B>>{kFour, kFour, kThree}));
+      EXPECT_TRUE(fs::is_symlink(out + "/a.jww"));
+      EXPECT_TRUE(fs::is_fifo(out + "/c.jww"));
+    } else {
+      for (const std::string& input : {a, b, c}) {
+        std::string output = out + "/" + fs::path(input).stem().string() + ".jww";
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(output))) << output;
+        EXPECT_EQ(test::ReadFile(output), Reference(input));
+      }
+    }
+  }
 }
 
 TEST_F(Window, AFolderAtTheOutputsNameIsAnErrorNotAQuestion) {
