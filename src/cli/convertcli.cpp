@@ -14,14 +14,15 @@
 
 #include "cli/convertrun.h"
 #include "cli/messages.h"
-#include "cli/terminaltext.h"
 #include "convert/conversion.h"
 #include "convert/outputguard.h"
 #include "drawing/jwcunit.h"
 #include "shape/jwkunit.h"
 #include "support/cp932.h"
+#include "support/files.h"
 #include "support/ioerror.h"
 #include "support/outputfile.h"
+#include "support/shown.h"
 #include "support/text.h"
 
 namespace torvane {
@@ -29,7 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kProgram[] = "torvane-convert";
 constexpr char kDefaultFont[] = "ＭＳ ゴシック";
 constexpr std::size_t kMaxFontBytes = 254;
 
@@ -105,11 +105,6 @@ std::size_t JobsFrom(const std::string& text) {
   return static_cast<std::size_t>(*jobs);
 }
 
-bool IsFolder(const std::string& path) {
-  std::error_code error;
-  return fs::is_directory(path, error);
-}
-
 // No more workers than files: a worker that shares the cores with others converts its file on
 // one thread, while the only worker of a run converts on all of them.
 void LimitJobs(TRunOptions& run) {
@@ -138,7 +133,7 @@ void DecideOutput(TRunOptions& run) {
   if (!run.Recursive) throw TUsageError(Tr("-o must name an existing folder when several files are given"));
   // A tree is rebuilt under a folder that may not exist yet; the folder above it must.
   if (mkdir(run.Output->c_str(), 0777) != 0) {
-    throw TUsageError(Tr("cannot make the output folder %1: %2", {DisplayName(*run.Output), std::strerror(errno)}));
+    throw TUsageError(Tr("cannot make the output folder %1: %2", {ShownPath(*run.Output), std::strerror(errno)}));
   }
 }
 
@@ -152,9 +147,9 @@ bool HasDrawingOrPartName(const std::string& path) {
 void CheckReport(const TRunOptions& run) {
   if (!run.Report) return;
   if (HasDrawingOrPartName(*run.Report)) {
-    throw TUsageError(Tr("the report %1 would replace a drawing or part; name it .csv", {DisplayName(*run.Report)}));
+    throw TUsageError(Tr("the report %1 would replace a drawing or part; name it .csv", {ShownPath(*run.Report)}));
   }
-  if (IsFolder(*run.Report)) throw TUsageError(Tr("the report %1 is a folder", {DisplayName(*run.Report)}));
+  if (IsFolder(*run.Report)) throw TUsageError(Tr("the report %1 is a folder", {ShownPath(*run.Report)}));
   std::error_code error;
   std::string target = ResolveTarget(*run.Report);
   // A pipe is not opened to be looked into: that would wait for a writer.
@@ -162,7 +157,7 @@ void CheckReport(const TRunOptions& run) {
                        (fs::is_regular_file(target, error) && (IsJwcFile(target) || IsJwkFile(target)));
   if (drawingOrPart) {
     throw TUsageError(Tr("the report %1 is a link to the drawing or part %2, which is never replaced",
-                         {DisplayName(*run.Report), DisplayName(target)}));
+                         {ShownPath(*run.Report), ShownPath(target)}));
   }
 }
 
@@ -275,7 +270,13 @@ TRunOptions ParseOptions(const std::vector<std::string>& args) {
   run.Conversion.FontName = FontFromUtf8(font.value_or(kDefaultFont));
   std::string why;
   if (settings && !run.CharacterTypes.NameSettings(*settings, why)) throw TUsageError(why);
-  if (jwf && !run.CharacterTypes.ImportJwf(*jwf, why)) throw TUsageError(why);
+  if (jwf) {
+    TJwfDecision decision = run.CharacterTypes.ImportJwf(*jwf, why);
+    if (decision == TJwfDecision::Refuse) throw TUsageError(why);
+    if (decision == TJwfDecision::TakeAfterWarning) {
+      run.Warnings.push_back(Tr("warning: %1; the values it holds are used", {why}));
+    }
+  }
   CheckReport(run);
   DecideOutput(run);
   LimitJobs(run);
@@ -287,7 +288,7 @@ std::string IoErrorReason(const TIoError& e) {
 }
 
 void PrintError(std::ostream& err, const std::string& message) {
-  err << ForTerminal(std::string(kProgram) + ": " + message) << "\n";
+  err << EscapeControls(std::string(kProgram) + ": " + message) << "\n";
 }
 
 }  // namespace
@@ -310,22 +311,23 @@ int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, s
     options = ParseOptions(args);
   } catch (const TUsageError& e) {
     // The reason, and where to read more: the whole usage text would bury the reason.
-    err << ForTerminal(std::string(kProgram) + ": " + e.what()) << "\n"
+    err << EscapeControls(std::string(kProgram) + ": " + e.what()) << "\n"
         << Tr("Try \"%1 --help\" for more information.", {kProgram}) << "\n";
     return kExitUsage;
   }
+  for (const std::string& warning : options.Warnings) err << EscapeControls(std::string(kProgram) + ": " + warning) << "\n";
   // With the output on standard output, every text goes to standard error.
   std::ostream& text = options.Output == kStandardOutput ? err : out;
   TTally tally;
   try {
     tally = RunConversions(options, text, err, terminal);
   } catch (const TIoError& e) {
-    PrintError(err, Tr("the report %1 cannot be written: %2", {DisplayName(*options.Report), IoErrorReason(e)}));
+    PrintError(err, Tr("the report %1 cannot be written: %2", {ShownPath(*options.Report), IoErrorReason(e)}));
     return kExitSomeFailed;
   }
   if (tally.ReportFailure) {
     PrintError(err, Tr("the report %1 could not be finished: %2 (the conversions went on without it)",
-                       {DisplayName(*options.Report), IoErrorReason(*tally.ReportFailure)}));
+                       {ShownPath(*options.Report), IoErrorReason(*tally.ReportFailure)}));
   }
   if (!options.Quiet) {
     text << Tr("%1 converted, %2 failed, %3 skipped",
