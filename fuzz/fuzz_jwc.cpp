@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   static torvane::TJwwData target;
   torvane::TReadFailure failure;
   bool complete = torvane::ReadJwcBytes(std::span<const uint8_t>(data, size), source, &failure);
-  if (!complete && !failure.MissingNameTables) return 0;
+  if (!complete && !failure.MissingNameTables()) return 0;
   torvane::ConvertJwcToJww(kFont, true, source, target);
   TDiscardSink sink;
   torvane::WriteJwwTo(sink, target);

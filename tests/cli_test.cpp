@@ -973,6 +973,20 @@ TEST(ConvertProgram, SpeaksJapaneseUnderAJapaneseLocale) {
   EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2);
   EXPECT_EQ(test::ReadFile(dir.File("err.txt")).rfind("torvane-convert: JWF ファイル none.jwf を読めません: ", 0), 0u)
       << test::ReadFile(dir.File("err.txt"));
+  // Why a read stopped, in Japanese under the Japanese locale and in English under C.
+  test::TJwcBuilder truncated;
+  truncated.withNames = false;
+  truncated.senCount = 5;
+  test::WriteFile(dir.File("t.jwc"), truncated.Build());
+  const std::pair<const char*, const char*> locales[] = {
+      {"LANG=ja_JP.UTF-8", "torvane-convert: t.jwc: 読めません: 線分データの途中でファイルが終わっています\n"},
+      {"LANG=C", "torvane-convert: t.jwc: cannot be read: the file ends inside the line records\n"}};
+  for (const auto& [locale, message] : locales) {
+    command = "cd " + dir.Path().string() + " && env -u LANGUAGE -u LC_ALL -u LC_MESSAGES " + locale +
+              " TEXTDOMAINDIR=" + TORVANE_LOCALE_DIR + " " + TORVANE_CONVERT + " --quiet t.jwc 2> err.txt";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+    EXPECT_EQ(test::ReadFile(dir.File("err.txt")), message) << locale;
+  }
   command = "LANG=C.UTF-8 LANGUAGE= LC_ALL= " + std::string(TORVANE_CONVERT) + " --version > " + dir.File("v.txt");
   EXPECT_EQ(std::system(command.c_str()), 0);
   EXPECT_EQ(test::ReadFile(dir.File("v.txt")).rfind("torvane-convert ", 0), 0u);
@@ -1005,15 +1019,15 @@ TEST(ConvertProgram, NoReportCellStartsAFormula) {
 }
 
 // JWF texts that set given character types, written in the many ways the import allows, some with
-// a fault that makes the window reject them.
+// a fault: a bad value is refused, too few key lines are taken after a warning.
 class TJwfWriter {
  public:
   explicit TJwfWriter(unsigned seed) : random_(seed) {}
 
   struct TText {
     std::string Bytes;
-    bool Rejected = false;
-    std::size_t FaultLine = 0;  // the line a rejection names
+    bool Refused = false;
+    std::size_t FaultLine = 0;  // the line a refusal or warning names
   };
 
   TText Write(const TMojiSettingsTable& moji, const TPenColors& pens) {
@@ -1053,7 +1067,7 @@ class TJwfWriter {
         text.FaultLine = line;
       }
     }
-    text.Rejected = text.FaultLine != 0;
+    text.Refused = fault == kBadValue;
     if (Number(0, 1) == 0) text.Bytes += "\x1A" + Key("MWIDE") + "1 1 1 1 1 1 1 1 1 1" + end;
     return text;
   }
@@ -1124,11 +1138,12 @@ TEST_F(ConvertCommand, AJwfFileGivesTheBytesOfTheSameTypesInASettingsFile) {
     SCOPED_TRACE(testing::PrintToString(text.Bytes));
 
     auto [viaJwf, jwfBytes] = convert({"--jwf", jwf});
-    if (text.Rejected) {
+    if (text.FaultLine != 0) {
       ++rejected;
-      EXPECT_EQ(viaJwf.status, 2);
+      EXPECT_EQ(viaJwf.status, text.Refused ? 2 : 0);
       EXPECT_NE(viaJwf.err.find("line " + std::to_string(text.FaultLine)), std::string::npos) << viaJwf.err;
-      EXPECT_FALSE(fs::exists(dir.File("p.jws")));
+      EXPECT_EQ(viaJwf.err.find("warning: ") != std::string::npos, !text.Refused) << viaJwf.err;
+      EXPECT_EQ(fs::exists(dir.File("p.jws")), !text.Refused);
       continue;
     }
     test::WriteFile(ini, DefaultSettingsText());
@@ -1158,29 +1173,34 @@ TEST_F(ConvertCommand, AJwfFileGivesTheBytesOfTheSameTypesInASettingsFile) {
   EXPECT_EQ(combinedBytes, convert({"--settings", ini}).second);
 }
 
-TEST_F(ConvertCommand, JwfFilesTheWindowRejectsAreUsageErrors) {
+TEST_F(ConvertCommand, JwfFilesAreTakenRefusedOrTakenAfterAWarningAsTheWindowTakesThem) {
   std::string input = dir.File("p.jwk");
   test::WriteFile(input, PartOfAllTypes());
   struct Case {
     std::string text;
-    const char* message;
+    std::string message;
+    int status;  // 2: refused; 0: taken after the warning
   } cases[] = {
-      {"MPEN=1122334411\nMWIDE = 20 2.5 30 40 50 60 70 80 90 100\n", "env.jwf, line 2: \"2.5\" is not a whole number"},
-      {"MHIGH = 20 25\n", "env.jwf, line 1: a value is missing"},
+      {"MPEN=1122334411\nMWIDE = 20 2.5 30 40 50 60 70 80 90 100\n", "env.jwf, line 2: \"2.5\" is not a whole number", 2},
+      {"MHIGH = 20 25\n", "env.jwf, line 1: a value is missing", 2},
       {"MPEN=1122334411\nMWIDE = 1 2 3 4 5 6 7 8 9 10\nMHIGH = 1 2 3 4 5 6 7 8 9 10\n"
        "MDIST = 1 2 3 4 5 6 7 8 9 10\nLCOLLOR=574631\n",
-       "has 4 of the 5 key lines (LCOLLOR, MPEN, MWIDE, MHIGH, MDIST) needed before reading ends at line 4, its "
-       "first MDIST line"},
+       "warning: the JWF file " + dir.File("env.jwf") + " is not a JWF file of JW_CAD's DOS edition: it has 4 of "
+       "the 5 key lines (LCOLLOR, MPEN, MWIDE, MHIGH, MDIST) needed before reading ends at line 4, its first MDIST "
+       "line; the values it holds are used\n", 0},
       {"# nothing\r\n\r\n", "has 0 of the 5 key lines (LCOLLOR, MPEN, MWIDE, MHIGH, MDIST) needed before reading "
-                             "ends at its end (line 2)"},
-      {"MPEN=1122334411\nLCOLLOR_=1\n", "ends at line 2, which begins with LCOLLOR_"},
+                             "ends at its end (line 2)", 0},
+      {"MPEN=1122334411\nLCOLLOR_=1\n", "ends at line 2, which begins with LCOLLOR_", 0},
   };
   for (const Case& c : cases) {
+    fs::remove(dir.File("p.jws"));
     test::WriteFile(dir.File("env.jwf"), c.text);
     TRun run = RunCommand({"--jwf=" + dir.File("env.jwf"), input});
-    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.status, c.status);
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(fs::exists(dir.File("p.jws")), c.status == 0);
   }
+  fs::remove(dir.File("p.jws"));
   TRun missing = RunCommand({"--jwf", dir.File("none.jwf"), input});
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.err.find("none.jwf cannot be read: No such file or directory"), std::string::npos) << missing.err;

@@ -57,7 +57,10 @@ TEST_P(JwfReadTest, ReadsAsTheDialogImports) {
   EXPECT_EQ(result.Stop, c.Stop);
   EXPECT_EQ(result.StopLine, c.StopLine);
   EXPECT_EQ(result.BadText, c.BadText);
-  EXPECT_EQ(result.Accepted(), c.KeyLines >= 5 && c.Stop != TJwfStop::BadValue);
+  TJwfDecision decision = c.Stop == TJwfStop::BadValue ? TJwfDecision::Refuse
+                          : c.KeyLines < 5              ? TJwfDecision::TakeAfterWarning
+                                                        : TJwfDecision::Take;
+  EXPECT_EQ(DecideJwf(result), decision);
   EXPECT_EQ(pens, (Values<uint8_t, 6>(c.Colors)));
   auto field = [&](uint16_t TMojiSetting::*f) {
     std::array<uint16_t, 10> values{};
@@ -168,12 +171,12 @@ TEST(JwfRead, FilesAndTheSample) {
   TJwfResult missing = ReadJwfFile(dir.File("none.jwf"), moji, pens);
   EXPECT_EQ(missing.Stop, TJwfStop::Unreadable);
   EXPECT_EQ(missing.Error, ENOENT);
-  EXPECT_FALSE(missing.Accepted());
+  EXPECT_EQ(DecideJwf(missing), TJwfDecision::Refuse);
   EXPECT_EQ(ReadJwfFile(dir.Path().string(), moji, pens).Error, EISDIR);
   EXPECT_EQ(moji, DefaultMojiSettings());
 
   TJwfResult sample = ReadJwfFile(std::string(TORVANE_SOURCE_DIR) + "/samples/jwcad.jwf", moji, pens);
-  EXPECT_TRUE(sample.Accepted());
+  EXPECT_EQ(DecideJwf(sample), TJwfDecision::Take);
   EXPECT_EQ(sample.KeyLines, 5);
   EXPECT_EQ(sample.Stop, TJwfStop::Mdist);
   EXPECT_EQ(pens, DefaultPenColors());

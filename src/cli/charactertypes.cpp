@@ -49,21 +49,27 @@ bool TCharacterTypes::NameSettings(const std::string& path, std::string& why) {
   return failure_.empty();
 }
 
-bool TCharacterTypes::ImportJwf(const std::string& path, std::string& why) {
+TJwfDecision TCharacterTypes::ImportJwf(const std::string& path, std::string& why) {
   jwf_ = path;
-  if (loaded_) {
-    if (failure_.empty() && !Import(types_, failure_)) why = failure_;
-    return failure_.empty();
+  if (!loaded_) {
+    // Checked on the built-in types now; imported over the settings' types once they are read.
+    TMojiSettingsTable scratch = DefaultMojiSettings();
+    return Import(scratch, why);
   }
-  // Checked on the built-in types now; imported over the settings' types once they are read.
-  TMojiSettingsTable scratch = DefaultMojiSettings();
-  return Import(scratch, why);
+  if (!failure_.empty()) {
+    why = failure_;
+    return TJwfDecision::Refuse;
+  }
+  TJwfDecision decision = Import(types_, why);
+  if (decision == TJwfDecision::Refuse) failure_ = why;
+  return decision;
 }
 
 bool TCharacterTypes::Get(TMojiSettingsTable& types, std::string& why) {
   if (!loaded_) {
     Load(false);
-    if (failure_.empty() && jwf_) Import(types_, failure_);
+    std::string why;
+    if (failure_.empty() && jwf_ && Import(types_, why) == TJwfDecision::Refuse) failure_ = why;
   }
   types = types_;
   why = failure_;
@@ -85,12 +91,12 @@ void TCharacterTypes::Load(bool mustExist) {
   types_ = ReadMojiSettings(TIniText(std::move(bytes)));
 }
 
-bool TCharacterTypes::Import(TMojiSettingsTable& types, std::string& why) const {
+TJwfDecision TCharacterTypes::Import(TMojiSettingsTable& types, std::string& why) const {
   TPenColors colors = DefaultPenColors();  // shown by the window only; conversion has no use for them
   TJwfResult result = ReadJwfFile(*jwf_, types, colors);
-  if (result.Accepted()) return true;
-  why = JwfRejection(*jwf_, result);
-  return false;
+  TJwfDecision decision = DecideJwf(result);
+  if (decision != TJwfDecision::Take) why = JwfRejection(*jwf_, result);
+  return decision;
 }
 
 }  // namespace torvane

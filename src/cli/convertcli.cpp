@@ -20,6 +20,7 @@
 #include "drawing/jwcunit.h"
 #include "shape/jwkunit.h"
 #include "support/cp932.h"
+#include "support/files.h"
 #include "support/ioerror.h"
 #include "support/outputfile.h"
 #include "support/text.h"
@@ -29,7 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kProgram[] = "torvane-convert";
 constexpr char kDefaultFont[] = "ＭＳ ゴシック";
 constexpr std::size_t kMaxFontBytes = 254;
 
@@ -104,11 +104,6 @@ std::size_t JobsFrom(const std::string& text) {
     throw TUsageError(Tr("--jobs takes a number from 1 to %1, not \"%2\"", {std::to_string(kMaxJobs), text}));
   }
   return static_cast<std::size_t>(*jobs);
-}
-
-bool IsFolder(const std::string& path) {
-  std::error_code error;
-  return fs::is_directory(path, error);
 }
 
 // -o names a folder when it is one, and whenever several outputs are to be written.
@@ -268,7 +263,13 @@ TRunOptions ParseOptions(const std::vector<std::string>& args) {
   run.Conversion.FontName = FontFromUtf8(font.value_or(kDefaultFont));
   std::string why;
   if (settings && !run.CharacterTypes.NameSettings(*settings, why)) throw TUsageError(why);
-  if (jwf && !run.CharacterTypes.ImportJwf(*jwf, why)) throw TUsageError(why);
+  if (jwf) {
+    TJwfDecision decision = run.CharacterTypes.ImportJwf(*jwf, why);
+    if (decision == TJwfDecision::Refuse) throw TUsageError(why);
+    if (decision == TJwfDecision::TakeAfterWarning) {
+      run.Warnings.push_back(Tr("warning: %1; the values it holds are used", {why}));
+    }
+  }
   CheckReport(run);
   DecideOutput(run);
   return run;
@@ -306,6 +307,7 @@ int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, s
         << Tr("Try \"%1 --help\" for more information.", {kProgram}) << "\n";
     return kExitUsage;
   }
+  for (const std::string& warning : options.Warnings) err << ForTerminal(std::string(kProgram) + ": " + warning) << "\n";
   // With the output on standard output, every text goes to standard error.
   std::ostream& text = options.Output == kStandardOutput ? err : out;
   TTally tally;

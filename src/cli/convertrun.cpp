@@ -16,6 +16,7 @@
 #include "convert/batch.h"
 #include "convert/folderwalk.h"
 #include "convert/outputguard.h"
+#include "support/files.h"
 #include "support/ioerror.h"
 #include "support/outputfile.h"
 
@@ -23,8 +24,6 @@ namespace torvane {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr char kProgram[] = "torvane-convert";
 
 // One input: a file named, or one found below a folder named, with the output it gets.
 struct TJob {
@@ -320,11 +319,6 @@ class TJobSource {
     }
   }
 
-  static bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-  }
-
   // The input's output of each kind; relative is the folder below the named folder that holds the
   // input ("" for none).
   std::vector<std::string> OutputsOf(const std::string& input, const std::string& relative) const {
@@ -441,7 +435,7 @@ void TDelivery::DeliverOutput(const TJob& job, const std::string& output, TPrepa
                   Tr("cannot be read: %1", {ErrorText(load.Failure.OpenError)}), true);
   }
   if (load.Truncated()) {
-    return Finish(job, output, prepared, TResult::Failed, Tr("cannot be read: %1", {load.Failure.Reason}), true);
+    return Finish(job, output, prepared, TResult::Failed, Tr("cannot be read: %1", {ReadFailureText(load.Failure)}), true);
   }
   TWriteOutcome write = staged.Staged ? CommitStaged(*staged.Staged) : staged.Staging ? *staged.Staging
                                                    : prepared.Conversion.value();
@@ -457,7 +451,7 @@ void TDelivery::DeliverOutput(const TJob& job, const std::string& output, TPrepa
   }
   if (!ToStandardOutput(options_)) guard_.AddWritten(output);
   // A converted file's reason is its note.
-  std::string note = prepared.Load->Failure.MissingNameTables
+  std::string note = prepared.Load->Failure.MissingNameTables()
                          ? Tr("note: the drawing has no layer or group names (saved by an older DOS edition); "
                               "they stay empty")
                          : "";

@@ -22,6 +22,8 @@ struct TRunOptions {
   // first part needs them.
   TConversionOptions Conversion;
   TCharacterTypes CharacterTypes;
+  // What the options are taken with, to be told before the run (a JWF file short of key lines).
+  std::vector<std::string> Warnings;
   std::vector<std::string> Inputs;
   // --to: the kinds each input is written as, each once, in the order first named.
   std::vector<const TOutputKind*> Kinds;

@@ -6,10 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "support/readfailure.h"
+
 namespace torvane {
 
-// The message catalogues' domain; the program's name.
-inline constexpr char kTextDomain[] = "torvane-convert";
+// The program's name, which is also the message catalogues' domain.
+inline constexpr char kProgram[] = "torvane-convert";
 
 // Takes the user's locale from the environment and finds the catalogues: in TEXTDOMAINDIR when it
 // is set, else in share/locale beside the folder of the program (where installing puts them, and
@@ -22,6 +24,9 @@ const char* Tr(const char* english);
 // The translated pattern with "%1", "%2", ... replaced by the arguments in turn, so that a
 // translation may order them as its language needs.
 std::string Tr(const char* english, std::initializer_list<std::string_view> arguments);
+
+// Why a read stopped inside a file (not a file that could not be opened), in the user's language.
+std::string ReadFailureText(const TReadFailure& failure);
 
 // A file name as the terminal should show it: as it is when its bytes are UTF-8, else decoded as
 // CP932, the encoding of names copied from DOS disks.

@@ -163,4 +163,9 @@ TJwfResult ReadJwfFile(const std::string& path, TMojiSettingsTable& moji, TPenCo
   return ReadJwf(bytes, moji, pens);
 }
 
+TJwfDecision DecideJwf(const TJwfResult& result) {
+  if (result.Stop == TJwfStop::Unreadable || result.Stop == TJwfStop::BadValue) return TJwfDecision::Refuse;
+  return result.KeyLines < kJwfKeyLinesNeeded ? TJwfDecision::TakeAfterWarning : TJwfDecision::Take;
+}
+
 }  // namespace torvane

@@ -55,12 +55,17 @@ struct TJwfResult {
   std::string BadText;
   // Unreadable: the errno.
   int Error = 0;
-
-  // As the dialog takes the file: enough key lines, and no bad value.
-  bool Accepted() const {
-    return KeyLines >= kJwfKeyLinesNeeded && Stop != TJwfStop::BadValue && Stop != TJwfStop::Unreadable;
-  }
 };
+
+// Whether an import is taken, one rule for the character dialog and the command line. The values
+// read stay in the tables in every case but an unreadable file (they are stored as they are read).
+enum class TJwfDecision {
+  Take,              // enough key lines, and every value a whole number
+  TakeAfterWarning,  // fewer key lines than a JWF file of the DOS edition has: taken, with the warning
+                     // that it is not one
+  Refuse,            // it cannot be read, or a value is not a whole number: an error
+};
+TJwfDecision DecideJwf(const TJwfResult& result);
 
 // Reads the JWF text into the tables; what it holds no value for stays as it was.
 TJwfResult ReadJwf(std::string_view text, TMojiSettingsTable& moji,

@@ -14,19 +14,9 @@
 #include <type_traits>
 
 #include "support/largearray.h"
+#include "support/readfailure.h"
 
 namespace torvane {
-
-// Why a read failed, in words for the user ("the file ends inside the arc records").
-struct TReadFailure {
-  std::string Reason;
-  // A drawing of an older DOS edition: it ends exactly where the layer-name table would begin.
-  bool MissingNameTables = false;
-  // The byte at which reading stopped.
-  std::size_t Offset = 0;
-  // The errno why the file could not be opened or read at all; 0 when its bytes were read.
-  int OpenError = 0;
-};
 
 // The bytes of a whole file.
 struct TFileBytes {

@@ -98,4 +98,25 @@ std::size_t Cp932PrefixLength(std::string_view text, std::size_t maxBytes) {
   return std::min(i, text.size());
 }
 
+bool IsUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8 either.
+    unsigned char next = static_cast<unsigned char>(length > 1 ? text[i + 1] : 0);
+    if ((length == 2 && c < 0xC2) || (length == 3 && c == 0xE0 && next < 0xA0) ||
+        (length == 3 && c == 0xED && next >= 0xA0) || (length == 4 && c == 0xF0 && next < 0x90) ||
+        (length == 4 && (c > 0xF4 || (c == 0xF4 && next >= 0x90)))) {
+      return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
 }  // namespace torvane

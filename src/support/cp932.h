@@ -9,6 +9,9 @@
 
 namespace torvane {
 
+// True when text is well-formed UTF-8: no overlong forms, surrogates or values past U+10FFFF.
+bool IsUtf8(std::string_view text);
+
 // UTF-8 to CP932; nothing when the text holds a character CP932 cannot encode, or is not UTF-8.
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 

@@ -229,10 +229,11 @@ bool TFormMoji::ImportJwf(const std::string& path) {
     ShowError(result.Error == EFBIG ? PathForDisplay(path) + kHugeJwf : TIoError::FromErrno(result.Error, path).Text());
     return false;
   }
+  // A file short of key lines is not a JWF file of the DOS edition, whether it is taken or refused.
   if (result.KeyLines < kJwfKeyLinesNeeded) ShowInfo(kNotJwf);
-  // An import that stopped at a bad value ends as an error does: the values read before it are in
-  // force, but the edits keep their text until they are refilled.
-  if (result.Stop != TJwfStop::BadValue) return true;
+  if (DecideJwf(result) != TJwfDecision::Refuse) return true;
+  // A refused import ends as an error does: the values read before the bad one are in force, but
+  // the edits keep their text until they are refilled.
   ShowError(BadValueText(result));
   return false;
 }

@@ -28,11 +28,13 @@
 #include "settings/inifile.h"
 #include "settings/settings.h"
 #include "support/cp932.h"
+#include "support/files.h"
 #include "support/ioerror.h"
 #include "support/outputfile.h"
 #include "ui/localpaths.h"
 #include "ui/mojisize.h"
 #include "ui/preview.h"
+#include "ui/readwords.h"
 #include "ui/unit2.h"
 
 namespace torvane {
@@ -347,7 +349,10 @@ bool TForm1::PrintLoad(const TLoadOutcome& load) {
     return false;
   }
   for (const std::string& line : load.Summary) AddLog(line);
-  if (load.Truncated()) AddLog(kTruncated);
+  if (load.Truncated()) {
+    AddLog(kTruncated);
+    AddLog("（" + ReadFailureJapanese(load.Failure) + "）");
+  }
   return true;
 }
 

@@ -788,8 +788,9 @@ TEST_F(Window, AFolderAtTheOutputsNameIsAnErrorNotAQuestion) {
   EXPECT_TRUE(fs::is_empty(out + "/a.jww"));
 }
 
-TEST_F(Window, AReadThatStopsInsideTheRecordsIsNotedInTheLog) {
-  const std::string note = "ファイルを最後まで読み込めませんでした。読み込めた部分だけを変換します。\n";
+TEST_F(Window, AReadThatStopsInsideTheRecordsIsNotedInTheLogWithWhyInJapanese) {
+  const std::string note = "ファイルを最後まで読み込めませんでした。読み込めた部分だけを変換します。\n"
+                           "（線分データの途中でファイルが終わっています）\n";
   test::TJwcBuilder truncated = Plan();
   truncated.senCount = 5;
   truncated.withNames = false;
