@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "support/bytereader.h"
+#include "support/files.h"
 #include "support/ioerror.h"
 #include "support/outputfile.h"
 #include "support/text.h"

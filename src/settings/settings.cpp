@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/ioerror.h"
+#include "support/files.h"
 #include "support/outputfile.h"
 
 namespace torvane {

@@ -75,12 +75,6 @@ std::string ResolveTarget(const std::string& path) {
   return target.string();
 }
 
-bool IsDanglingLink(const std::string& path) {
-  struct stat info {};
-  return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && stat(path.c_str(), &info) != 0 &&
-         errno == ENOENT;
-}
-
 void TDescriptorSink::Write(const uint8_t* data, std::size_t size) { WriteAll(fd_, data, size, name_); }
 
 void SetCommitHook(std::function<void(const std::string&)> hook) { CommitHook() = std::move(hook); }

@@ -39,10 +39,6 @@ class TDescriptorSink final : public TByteSink {
 // system would.
 std::string ResolveTarget(const std::string& path);
 
-// True for a symbolic link (or chain of them) that names nothing: writing to it would create a file
-// wherever it points.
-bool IsDanglingLink(const std::string& path);
-
 // Who chose an output's path: the user, naming that very path, or the program, deriving it from an
 // input's name (beside the input, under an output folder, in a batch).
 enum class TOutputNaming { Named, Derived };

@@ -30,7 +30,6 @@
 #include "support/cp932.h"
 #include "support/files.h"
 #include "support/ioerror.h"
-#include "support/outputfile.h"
 #include "ui/localpaths.h"
 #include "ui/mojisize.h"
 #include "ui/preview.h"
