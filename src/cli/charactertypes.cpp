@@ -9,6 +9,7 @@
 #include "settings/inifile.h"
 #include "support/bytereader.h"
 #include "support/cp932.h"
+#include "support/shown.h"
 
 namespace torvane {
 
@@ -24,7 +25,7 @@ std::string ReadFailureText(int error) {
 }  // namespace
 
 std::string JwfRejection(const std::string& path, const TJwfResult& result) {
-  std::string file = DisplayName(path);
+  std::string file = ShownPath(path);
   std::string line = std::to_string(result.StopLine);
   std::string end;
   switch (result.Stop) {
@@ -85,7 +86,7 @@ void TCharacterTypes::Load(bool mustExist) {
   int error = 0;
   if (!LoadSmallFile(settings_, kMaxSettingsBytes, bytes, &error)) {
     failure_ = Tr("the settings file %1 cannot be read: %2",
-                  {DisplayName(settings_), ReadFailureText(error != 0 ? error : EIO)});
+                  {ShownPath(settings_), ReadFailureText(error != 0 ? error : EIO)});
     return;
   }
   types_ = ReadMojiSettings(TIniText(std::move(bytes)));

@@ -14,7 +14,6 @@
 
 #include "cli/convertrun.h"
 #include "cli/messages.h"
-#include "cli/terminaltext.h"
 #include "convert/conversion.h"
 #include "convert/outputguard.h"
 #include "drawing/jwcunit.h"
@@ -23,6 +22,7 @@
 #include "support/files.h"
 #include "support/ioerror.h"
 #include "support/outputfile.h"
+#include "support/shown.h"
 #include "support/text.h"
 
 namespace torvane {
@@ -126,7 +126,7 @@ void DecideOutput(TRunOptions& run) {
   if (!run.Recursive) throw TUsageError(Tr("-o must name an existing folder when several files are given"));
   // A tree is rebuilt under a folder that may not exist yet; the folder above it must.
   if (mkdir(run.Output->c_str(), 0777) != 0) {
-    throw TUsageError(Tr("cannot make the output folder %1: %2", {DisplayName(*run.Output), std::strerror(errno)}));
+    throw TUsageError(Tr("cannot make the output folder %1: %2", {ShownPath(*run.Output), std::strerror(errno)}));
   }
 }
 
@@ -140,9 +140,9 @@ bool HasDrawingOrPartName(const std::string& path) {
 void CheckReport(const TRunOptions& run) {
   if (!run.Report) return;
   if (HasDrawingOrPartName(*run.Report)) {
-    throw TUsageError(Tr("the report %1 would replace a drawing or part; name it .csv", {DisplayName(*run.Report)}));
+    throw TUsageError(Tr("the report %1 would replace a drawing or part; name it .csv", {ShownPath(*run.Report)}));
   }
-  if (IsFolder(*run.Report)) throw TUsageError(Tr("the report %1 is a folder", {DisplayName(*run.Report)}));
+  if (IsFolder(*run.Report)) throw TUsageError(Tr("the report %1 is a folder", {ShownPath(*run.Report)}));
   std::error_code error;
   std::string target = ResolveTarget(*run.Report);
   // A pipe is not opened to be looked into: that would wait for a writer.
@@ -150,7 +150,7 @@ void CheckReport(const TRunOptions& run) {
                        (fs::is_regular_file(target, error) && (IsJwcFile(target) || IsJwkFile(target)));
   if (drawingOrPart) {
     throw TUsageError(Tr("the report %1 is a link to the drawing or part %2, which is never replaced",
-                         {DisplayName(*run.Report), DisplayName(target)}));
+                         {ShownPath(*run.Report), ShownPath(target)}));
   }
 }
 
@@ -280,7 +280,7 @@ std::string IoErrorReason(const TIoError& e) {
 }
 
 void PrintError(std::ostream& err, const std::string& message) {
-  err << ForTerminal(std::string(kProgram) + ": " + message) << "\n";
+  err << EscapeControls(std::string(kProgram) + ": " + message) << "\n";
 }
 
 }  // namespace
@@ -303,23 +303,23 @@ int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, s
     options = ParseOptions(args);
   } catch (const TUsageError& e) {
     // The reason, and where to read more: the whole usage text would bury the reason.
-    err << ForTerminal(std::string(kProgram) + ": " + e.what()) << "\n"
+    err << EscapeControls(std::string(kProgram) + ": " + e.what()) << "\n"
         << Tr("Try \"%1 --help\" for more information.", {kProgram}) << "\n";
     return kExitUsage;
   }
-  for (const std::string& warning : options.Warnings) err << ForTerminal(std::string(kProgram) + ": " + warning) << "\n";
+  for (const std::string& warning : options.Warnings) err << EscapeControls(std::string(kProgram) + ": " + warning) << "\n";
   // With the output on standard output, every text goes to standard error.
   std::ostream& text = options.Output == kStandardOutput ? err : out;
   TTally tally;
   try {
     tally = RunConversions(options, text, err, terminal);
   } catch (const TIoError& e) {
-    PrintError(err, Tr("the report %1 cannot be written: %2", {DisplayName(*options.Report), IoErrorReason(e)}));
+    PrintError(err, Tr("the report %1 cannot be written: %2", {ShownPath(*options.Report), IoErrorReason(e)}));
     return kExitSomeFailed;
   }
   if (tally.ReportFailure) {
     PrintError(err, Tr("the report %1 could not be finished: %2 (the conversions went on without it)",
-                       {DisplayName(*options.Report), IoErrorReason(*tally.ReportFailure)}));
+                       {ShownPath(*options.Report), IoErrorReason(*tally.ReportFailure)}));
   }
   if (!options.Quiet) {
     text << Tr("%1 converted, %2 failed, %3 skipped",

@@ -3,13 +3,11 @@
 #include <libintl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
-#include "support/cp932.h"
 #include "support/text.h"
 
 namespace torvane {
@@ -91,19 +89,5 @@ std::string ReadWords(TReadWord text) {
 }  // namespace
 
 std::string ReadFailureText(const TReadFailure& failure) { return WordReadFailure(failure, ReadWords); }
-
-std::string DisplayName(std::string_view path) {
-  // Name by name: a tree copied from a DOS disk into a folder named in UTF-8 mixes the two, and
-  // "/" is never the trail byte of a CP932 character.
-  std::string shown;
-  for (std::size_t start = 0; start <= path.size();) {
-    std::size_t end = std::min(path.find('/', start), path.size());
-    std::string_view name = path.substr(start, end - start);
-    shown += IsUtf8(name) ? std::string(name) : Cp932ToUtf8(name);
-    if (end < path.size()) shown += '/';
-    start = end + 1;
-  }
-  return shown;
-}
 
 }  // namespace torvane

@@ -1,5 +1,5 @@
 // The command line's own texts: written in English, shown in the user's language through gettext
-// (the catalogues in po/), and the file names inside them made readable.
+// (the catalogues in po/).
 #pragma once
 
 #include <initializer_list>
@@ -27,9 +27,5 @@ std::string Tr(const char* english, std::initializer_list<std::string_view> argu
 
 // Why a read stopped inside a file (not a file that could not be opened), in the user's language.
 std::string ReadFailureText(const TReadFailure& failure);
-
-// A file name as the terminal should show it: as it is when its bytes are UTF-8, else decoded as
-// CP932, the encoding of names copied from DOS disks.
-std::string DisplayName(std::string_view path);
 
 }  // namespace torvane

@@ -4,13 +4,7 @@
 #include <QFile>
 #include <QMimeData>
 
-#include "support/cp932.h"
-
 namespace torvane {
-
-std::string PathForDisplay(const std::string& path) {
-  return IsUtf8(path) ? path : Cp932ToUtf8(path);
-}
 
 std::string LocalPathBytes(const QString& path) {
   QByteArray bytes = QFile::encodeName(path);

@@ -18,8 +18,8 @@
 #include "settings/tenths.h"
 #include "support/cp932.h"
 #include "support/ioerror.h"
+#include "support/shown.h"
 #include "support/text.h"
-#include "ui/localpaths.h"
 
 namespace torvane {
 
@@ -203,7 +203,7 @@ void TFormMoji::BtnSaveClick() {
     SaveMojiSettings(SettingsPath(), MojiSettings, PenColors);
   } catch (const TSettingsWriteError& e) {
     // As any error of a command: the box, and the command ends there.
-    ShowError(PathForDisplay(e.Path()) + " に書き込めません");
+    ShowError(ShownPath(e.Path()) + " に書き込めません");
     return;
   }
   Leave();

@@ -30,6 +30,7 @@
 #include "support/cp932.h"
 #include "support/files.h"
 #include "support/ioerror.h"
+#include "support/shown.h"
 #include "ui/localpaths.h"
 #include "ui/mojisize.h"
 #include "ui/preview.h"
@@ -200,7 +201,7 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) paths.push_back(WholePath(argument));
   if (IsDanglingLink(SettingsPath())) {
     // Creating the file would create whatever the link names, wherever that is.
-    ShowRefusal(PathForDisplay(SettingsPath()) + kDanglingSettings);
+    ShowRefusal(ShownPath(SettingsPath()) + kDanglingSettings);
   } else if (!PathExists(SettingsPath())) {
     try {
       CreateDefaultSettings(SettingsPath());
@@ -235,7 +236,7 @@ void TForm1::TakeCommandLine(const std::vector<std::string>& paths) {
   } else if (FileCount > 1) {
     ClearLog();
     AddLog(kBatchHeading);
-    for (const std::string& path : BatchFiles) AddLog(PathForDisplay(path));
+    for (const std::string& path : BatchFiles) AddLog(ShownPath(path));
     AddLog("\r\n");
   }
   UpdatePreview();
@@ -256,7 +257,7 @@ void TForm1::FormClose() {
   try {
     RememberFolder(SettingsPath());
   } catch (const TSettingsWriteError& e) {
-    ShowError(PathForDisplay(e.Path()) + " に書き込めません");
+    ShowError(ShownPath(e.Path()) + " に書き込めません");
   }
 }
 
@@ -339,7 +340,7 @@ void TForm1::LoadFile(const std::string& path) {
 
 void TForm1::ReadCurrentFile(TFileKind kind) {
   ClearLog();
-  if (!PrintLoad(LoadDocument(CurrentFile, kind, GlobalDocuments(), PathForDisplay(CurrentFile)))) ForgetFiles();
+  if (!PrintLoad(LoadDocument(CurrentFile, kind, GlobalDocuments(), ShownPath(CurrentFile)))) ForgetFiles();
 }
 
 bool TForm1::PrintLoad(const TLoadOutcome& load) {
@@ -366,7 +367,7 @@ void TForm1::LoadBatch(const std::vector<std::string>& paths) {
       RefuseFile(path, check);
       return;
     }
-    AddLog(PathForDisplay(path));
+    AddLog(ShownPath(path));
   }
   AddLog("\r\n");
 }
@@ -378,7 +379,7 @@ void TForm1::RefuseFile(const std::string& path, const TFileCheck& check) {
     platform_.Beep();
     platform_.Focus(*this);
     const char* why = check.Result == TCheckResult::NoSignature && check.Kind == TFileKind::Part ? kNotPart : kNotDrawing;
-    Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(path) + "は、\r\n" + why, {TBoxButton::Ok});
+    Ask(TBoxKind::Warning, kWarningCaption, ShownPath(path) + "は、\r\n" + why, {TBoxButton::Ok});
   }
   ForgetFiles();
 }
@@ -430,7 +431,7 @@ void TForm1::ConvertSingle() {
     return;
   }
   bool exists = check.Verdict != TOutputVerdict::New;
-  if (exists && Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(OutputFile) + kExists,
+  if (exists && Ask(TBoxKind::Warning, kWarningCaption, ShownPath(OutputFile) + kExists,
                     {TBoxButton::Yes, TBoxButton::No}) != TBoxButton::Yes) {
     return;
   }
@@ -441,11 +442,11 @@ void TForm1::ConvertSingle() {
 
 std::optional<std::string> TForm1::OutputRefusal(const std::string& output, const TOutputCheck& check) {
   switch (check.Verdict) {
-    case TOutputVerdict::Folder: return PathForDisplay(output) + kIsFolder;
-    case TOutputVerdict::Input: return PathForDisplay(output) + kIsInput;
+    case TOutputVerdict::Folder: return ShownPath(output) + kIsFolder;
+    case TOutputVerdict::Input: return ShownPath(output) + kIsInput;
     case TOutputVerdict::LinkToDosFile:
-      return PathForDisplay(output) + "は、\r\n" + PathForDisplay(check.Target) + kLinksToDosFile;
-    case TOutputVerdict::Terminal: return PathForDisplay(output) + kIsTerminal;
+      return ShownPath(output) + "は、\r\n" + ShownPath(check.Target) + kLinksToDosFile;
+    case TOutputVerdict::Terminal: return ShownPath(output) + kIsTerminal;
     case TOutputVerdict::New:
     case TOutputVerdict::Existing:
     case TOutputVerdict::WrittenInto:
@@ -484,7 +485,7 @@ void TForm1::ConvertBatch() {
     std::unique_ptr<TProgress> progress = platform_.StartProgress(*this, files);
     for (int i = 0; i < files && !ended; ++i) {
       const std::string& path = BatchFiles[i];
-      if (!progress->Next(i, PathForDisplay(path))) {
+      if (!progress->Next(i, ShownPath(path))) {
         tally.Left = files - i;
         ended = true;
         break;
@@ -519,15 +520,15 @@ TForm1::TBatchStep TForm1::ConvertBatchFile(const std::string& path, const std::
   TFileKind kind = FileKindOf(path);
   TOutputCheck check = guard.Check(output, TOutputNaming::Derived, path);
   switch (check.Verdict) {
-    case TOutputVerdict::Folder: ShowRefusal(PathForDisplay(output) + kIsFolder); return TBatchStep::Failed;
+    case TOutputVerdict::Folder: ShowRefusal(ShownPath(output) + kIsFolder); return TBatchStep::Failed;
     case TOutputVerdict::Input:
-      AddLog(PathForDisplay(path) + kNotConverted + PathForDisplay(output) + kIsInputOfBatch);
+      AddLog(ShownPath(path) + kNotConverted + ShownPath(output) + kIsInputOfBatch);
       return TBatchStep::Refused;
     case TOutputVerdict::WrittenByRun:
-      AddLog(PathForDisplay(path) + kNotConverted + PathForDisplay(output) + kWrittenByBatch);
+      AddLog(ShownPath(path) + kNotConverted + ShownPath(output) + kWrittenByBatch);
       return TBatchStep::Refused;
     case TOutputVerdict::LinkToDosFile:
-      AddLog(PathForDisplay(path) + kNotConverted + PathForDisplay(output) + kLinkInBatch + PathForDisplay(check.Target) +
+      AddLog(ShownPath(path) + kNotConverted + ShownPath(output) + kLinkInBatch + ShownPath(check.Target) +
              kLinkInBatchEnd);
       return TBatchStep::Refused;
     case TOutputVerdict::New:
@@ -540,12 +541,12 @@ TForm1::TBatchStep TForm1::ConvertBatchFile(const std::string& path, const std::
   if (exists && existing > 0) {
     std::vector<TBoxButton> buttons = {TBoxButton::Yes, TBoxButton::No, TBoxButton::Abort};
     if (existing > 1) buttons.push_back(TBoxButton::YesToAll);
-    TBoxButton answer = Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(output) + "\r\n" + kExists, buttons);
+    TBoxButton answer = Ask(TBoxKind::Warning, kWarningCaption, ShownPath(output) + "\r\n" + kExists, buttons);
     if (answer == TBoxButton::Abort) return TBatchStep::Abort;
     existing = answer == TBoxButton::YesToAll ? 0 : existing - 1;
     if (answer == TBoxButton::No) return TBatchStep::NotReplaced;
   }
-  if (!PrintLoad(LoadDocument(path, kind, GlobalDocuments(), PathForDisplay(path)))) return TBatchStep::Failed;
+  if (!PrintLoad(LoadDocument(path, kind, GlobalDocuments(), ShownPath(path)))) return TBatchStep::Failed;
   AddLog("\r\n");
   converted = true;
   OutputFile = output;
@@ -567,7 +568,7 @@ bool TForm1::Save(TFileKind kind, bool replace, TOutputNaming naming) {
                                        replace ? TWriteMode::Replace : TWriteMode::NoReplace, naming);
   if (written.Written) return true;
   // The file is named: in a batch the runtime's text alone would not say which one failed.
-  platform_.ShowMessage(ErrorBox(kAppTitle, PathForDisplay(OutputFile) + kCannotWrite + written.Text));
+  platform_.ShowMessage(ErrorBox(kAppTitle, ShownPath(OutputFile) + kCannotWrite + written.Text));
   return false;
 }
 

@@ -811,12 +811,13 @@ TEST_F(Window, AReadThatStopsInsideTheRecordsIsNotedInTheLogWithWhyInJapanese) {
 }
 
 TEST_F(Window, AShiftJisFileNameLoadsConvertsAndShowsDecoded) {
-  const std::string name = "\x90\x7d\x96\xca";  // 図面 in CP932
+  // In a folder named in UTF-8, as a tree copied from a DOS disk is: each name decoded in its own encoding.
+  const std::string name = "現場/\x90\x7d\x96\xca";  // 図面 in CP932
   std::string path = Drawing(name + ".jwc");
   Start();
   Drop(UriList({path}));
   EXPECT_EQ(form->CurrentFile, path);
-  EXPECT_EQ(form->LogText(), dir.File("図面.jwc") + kDrawingSummary);
+  EXPECT_EQ(form->LogText(), dir.File("現場/図面.jwc") + kDrawingSummary);
   fake.SaveAnswers.push_back(dir.File(name + ".jww"));
   form->Button2Click();
   EXPECT_EQ(fake.SaveRequests.back(), dir.File(name + ".jww"));
