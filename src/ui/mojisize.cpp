@@ -226,7 +226,7 @@ void TFormMoji::BtnReadClick() {
 bool TFormMoji::ImportJwf(const std::string& path) {
   TJwfResult result = ReadJwfFile(path, MojiSettings, PenColors);
   if (result.Stop == TJwfStop::Unreadable) {
-    ShowError(result.Error == EFBIG ? PathForDisplay(path) + kHugeJwf : TIoError::FromErrno(result.Error, path).Text());
+    ShowError(result.Error == EFBIG ? ShownPath(path) + kHugeJwf : TIoError::FromErrno(result.Error, path).Text());
     return false;
   }
   // A file short of key lines is not a JWF file of the DOS edition, whether it is taken or refused.

@@ -214,7 +214,7 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
   // A file too large to be settings is left as it is: the close, which rewrites only a file it
   // has read, does not touch it either.
   if (LoadSettings(SettingsPath(), MojiSettings, PenColors) == EFBIG) {
-    ShowRefusal(PathForDisplay(SettingsPath()) + kHugeSettings);
+    ShowRefusal(ShownPath(SettingsPath()) + kHugeSettings);
   }
   setAcceptDrops(true);
   if (!paths.empty()) TakeCommandLine(paths);
