@@ -65,6 +65,7 @@ std::string Usage() {
     "                     default: Torvane.ini in the current folder when it exists, else built-in values\n"
     "  --jwf FILE         environment file (JWF) of JW_CAD's DOS edition whose character types are\n"
     "                     imported over those of the settings, as the window's \"JWF読込\" does\n"
+    "                     (a settings or JWF file larger than 1 MiB is refused: no real one is)\n"
     "  --quiet            print no summaries, no progress and no tally: only failures and notes\n"
     "  -h, --help         show this help\n"
     "  --version          show the version\n"

@@ -263,6 +263,27 @@ TEST_F(Window, ASettingsFileThatIsADanglingLinkIsNamedAndNeverCreatedThrough) {
   EXPECT_TRUE(fs::is_symlink(dir.File("Torvane.ini")));
 }
 
+// A Torvane.ini past the bound is not a settings file (a 1 GiB one would take 2 GB to read): the
+// window names it, starts with the default settings and leaves the file as it was, on closing and
+// on saving the character types alike.
+TEST_F(Window, ASettingsFileTooLargeToBeOneIsNamedNeverReadNorRewritten) {
+  const std::string path = dir.File("Torvane.ini");
+  std::string ini = DefaultSettingsText();
+  ini.replace(ini.find("[MojiWide]\r\nPen01=20"), 20, "[MojiWide]\r\nPen01=33");
+  ini += std::string(kMaxSettingsBytes + 1 - ini.size(), ';');
+  Write("Torvane.ini", ini);
+  Start().show();
+  ASSERT_EQ(fake.Boxes.size(), 1u);
+  EXPECT_EQ(fake.Boxes[0].Kind, TBoxKind::Error);
+  EXPECT_EQ(fake.Boxes[0].Text, path + "は、\r\n1 MiB を超える大きさで、設定ファイルではありません。"
+                                       "読み込みも書き込みもせずに、既定の設定で始めます。");
+  EXPECT_EQ(MojiSettings, DefaultMojiSettings());
+  SaveMojiSettings(SettingsPath(), MojiSettings, PenColors);
+  form->close();
+  EXPECT_EQ(fake.Boxes.size(), 1u);
+  EXPECT_TRUE(test::ReadFile(path) == ini);
+}
+
 TEST_F(Window, ClassifiesFilesByExtensionAndSignature) {
   const std::string drawing = Plan().Build();
   const std::string notDrawing = "は、\r\nJW-CAD図面ファイルではありません。";
