@@ -864,6 +864,8 @@ TEST_F(ArchiveCommand, FailuresSayWhatIsWrongInPlainWords) {
   test::WriteFile(partPath, part.Build());
   test::WriteFile(dir.File("file"), "x");
   ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  test::WriteFile(dir.File("huge"), "");
+  fs::resize_file(dir.File("huge"), std::uintmax_t{1} << 30);
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -883,6 +885,12 @@ TEST_F(ArchiveCommand, FailuresSayWhatIsWrongInPlainWords) {
        "the settings file " + dir.File("pipe") + " cannot be read: it is not a regular file"},
       {{"--jwf", dir.File("pipe"), drawing}, 2,
        "the JWF file " + dir.File("pipe") + " cannot be read: it is not a regular file"},
+      // No real settings or JWF file is this large; reading one would take gigabytes.
+      {{"--settings", dir.File("huge"), drawing}, 2,
+       "the settings file " + dir.File("huge") + " cannot be read: it is larger than 1 MiB, far more than a real "
+       "one holds"},
+      {{"--jwf", dir.File("huge"), drawing}, 2,
+       "the JWF file " + dir.File("huge") + " cannot be read: it is larger than 1 MiB, far more than a real one holds"},
       {{"-j", "0", drawing}, 2, "--jobs takes a number from 1 to 256, not \"0\""},
   };
   for (const Case& c : cases) {

@@ -33,6 +33,17 @@ done
 japanese=$(LANGUAGE=ja LANG=C.UTF-8 LC_ALL= "$stage/bin/torvane-convert" --bogus 2>&1 || true)
 grep -q '不明なオプション' <<<"$japanese" || fail "the installed torvane-convert does not speak Japanese under a Japanese locale"
 
+# One version everywhere: the programs say the one their manual pages state.
+version=$("$stage/bin/torvane-convert" --version | sed -n 's/^torvane-convert //p')
+[ -n "$version" ] || fail "torvane-convert --version names no version"
+if [ "$has_window" = 1 ]; then
+  [ "$("$stage/bin/torvane-thumbnailer" --version)" = "torvane-thumbnailer $version" ] ||
+    fail "torvane-thumbnailer --version does not say $version"
+fi
+for page in "$share"/man/man1/*.1; do
+  grep -q "^\.TH .* \"Torvane $version\" " "$page" || fail "${page##*/} does not state version $version"
+done
+
 # Every manual page reads without a word from troff (which warns of each character it must drop),
 # on a UTF-8 terminal and on a bare system without a locale, where Japanese is spelled in Latin letters.
 for page in "$share"/man/man1/*.1; do

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "builder/filebuilder.h"
 #include "test_util.h"
 
 namespace torvane {
@@ -139,6 +140,28 @@ TEST(JwfRead, ABadValueIsReportedShortAndWhole) {
   TJwfResult result = ReadJwf("MWIDE = " + longText + " 1\n", moji, pens);
   EXPECT_EQ(result.Stop, TJwfStop::BadValue);
   EXPECT_EQ(result.BadText, longText.substr(0, 63));
+}
+
+// No JWF file of the DOS edition comes near the bound: one past it is not read at all (a 1 GiB
+// file would take a gigabyte), one at it reads as any other.
+TEST(JwfRead, AFileLargerThanAnyRealOneIsNotRead) {
+  test::TTempDir dir;
+  const std::string sample = test::ReadFile(std::string(TORVANE_SOURCE_DIR) + "/samples/jwcad.jwf");
+  for (std::size_t size : {kMaxJwfBytes, kMaxJwfBytes + 1}) {
+    SCOPED_TRACE(size);
+    test::WriteFile(dir.File("env.jwf"), "#" + std::string(size - sample.size() - 2, 'x') + "\n" + sample);
+    TMojiSettingsTable moji{};
+    TPenColors pens{};
+    TJwfResult result = ReadJwfFile(dir.File("env.jwf"), moji, pens);
+    if (size <= kMaxJwfBytes) {
+      EXPECT_EQ(result.KeyLines, 5);
+      EXPECT_EQ(moji[9], (TMojiSetting{6, 100, 100, 15}));
+    } else {
+      EXPECT_EQ(result.Stop, TJwfStop::Unreadable);
+      EXPECT_EQ(result.Error, EFBIG);
+      EXPECT_EQ(moji, TMojiSettingsTable{});
+    }
+  }
 }
 
 TEST(JwfRead, FilesAndTheSample) {

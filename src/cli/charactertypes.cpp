@@ -15,8 +15,10 @@ namespace torvane {
 
 namespace {
 
-// Why a file could not be read; the reader answers EINVAL for a pipe or device.
+// Why a file could not be read; the reader answers EINVAL for a pipe or device, EFBIG for a file
+// past the bound of its kind.
 std::string ReadFailureText(int error) {
+  if (error == EFBIG) return Tr("it is larger than 1 MiB, far more than a real one holds");
   return error == EINVAL ? Tr("it is not a regular file") : std::strerror(error);
 }
 
@@ -80,14 +82,14 @@ void TCharacterTypes::Load(bool mustExist) {
   struct stat info {};
   // Without a file of that name (or with a folder there) the built-in values stand.
   if (!mustExist && ((stat(settings_.c_str(), &info) != 0 && errno == ENOENT) || S_ISDIR(info.st_mode))) return;
-  TFileBytes bytes;
+  std::string bytes;
   int error = 0;
-  if (!LoadFileBytes(settings_, bytes, &error)) {
+  if (!LoadSmallFile(settings_, kMaxSettingsBytes, bytes, &error)) {
     failure_ = Tr("the settings file %1 cannot be read: %2",
                   {ShownPath(settings_), ReadFailureText(error != 0 ? error : EIO)});
     return;
   }
-  types_ = ReadMojiSettings(TIniText(std::string(reinterpret_cast<const char*>(bytes.data.get()), bytes.size)));
+  types_ = ReadMojiSettings(TIniText(std::move(bytes)));
 }
 
 TJwfDecision TCharacterTypes::Import(TMojiSettingsTable& types, std::string& why) const {

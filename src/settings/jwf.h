@@ -28,6 +28,9 @@
 
 namespace torvane {
 
+// The most bytes a JWF file may hold: the DOS edition's own hold a few kilobytes, so a larger file
+// is not one, and is not read.
+constexpr std::size_t kMaxJwfBytes = 1024 * 1024;
 // Key lines a file must hold to count as a JWF file of the DOS edition.
 constexpr int kJwfKeyLinesNeeded = 5;
 // The longest text of a bad value that the result keeps, in bytes.
@@ -67,7 +70,8 @@ TJwfDecision DecideJwf(const TJwfResult& result);
 // Reads the JWF text into the tables; what it holds no value for stays as it was.
 TJwfResult ReadJwf(std::string_view text, TMojiSettingsTable& moji,
                    TPenColors& pens);
-// The same for a file; Stop is Unreadable, and the tables untouched, when it cannot be read.
+// The same for a file; Stop is Unreadable, and the tables untouched, when it cannot be read (Error
+// is EFBIG for one past kMaxJwfBytes).
 TJwfResult ReadJwfFile(const std::string& path, TMojiSettingsTable& moji,
                        TPenColors& pens);
 

@@ -28,6 +28,11 @@ struct TFileBytes {
 // Reads the whole file; false when it cannot be opened or read, with the errno in error when given
 // (EISDIR for a folder, EINVAL for anything else that is not a regular file, ENOMEM).
 bool LoadFileBytes(const std::string& path, TFileBytes& out, int* error = nullptr);
+// Reads the whole of a file that is small by nature (a settings or environment file); false when it
+// cannot be opened or read, with the errno in error when given (EISDIR for a folder, EINVAL for
+// anything else that is not a regular file, EFBIG for one of more than maxBytes, of which no more
+// than that is ever held).
+bool LoadSmallFile(const std::string& path, std::size_t maxBytes, std::string& out, int* error = nullptr);
 // Reads the first n bytes (fewer when the file is shorter); false when it cannot be opened or read,
 // with the errno in error as LoadFileBytes gives it.
 bool LoadFilePrefix(const std::string& path, std::size_t n, std::string& out, int* error = nullptr);

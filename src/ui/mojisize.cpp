@@ -8,6 +8,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <cerrno>
 #include <optional>
 
 #include "render/painter.h"
@@ -225,7 +226,7 @@ void TFormMoji::BtnReadClick() {
 bool TFormMoji::ImportJwf(const std::string& path) {
   TJwfResult result = ReadJwfFile(path, MojiSettings, PenColors);
   if (result.Stop == TJwfStop::Unreadable) {
-    ShowError(TIoError::FromErrno(result.Error, path).Text());
+    ShowError(result.Error == EFBIG ? ShownPath(path) + kHugeJwf : TIoError::FromErrno(result.Error, path).Text());
     return false;
   }
   // A file short of key lines is not a JWF file of the DOS edition, whether it is taken or refused.

@@ -20,6 +20,7 @@
 #include <QTextDocument>
 #include <QWindow>
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -62,6 +63,8 @@ constexpr char kLinkInBatch[] = " はJW_CADのDOS版のファイル ";
 constexpr char kLinkInBatchEnd[] = " へのリンクです。";
 constexpr char kDanglingSettings[] =
     "は、\r\nリンク先のないリンクです。設定ファイルを作らずに、既定の設定で始めます。";
+constexpr char kHugeSettings[] =
+    "は、\r\n1 MiB を超える大きさで、設定ファイルではありません。読み込みも書き込みもせずに、既定の設定で始めます。";
 constexpr char kCannotWrite[] = " に保存できません。\r\n";
 constexpr char kTruncated[] = "ファイルを最後まで読み込めませんでした。読み込めた部分だけを変換します。";
 
@@ -75,11 +78,6 @@ constexpr QRect kButton1Rect(159, 281, 65, 25);
 constexpr QRect kButton2Rect(239, 281, 65, 25);
 
 const std::vector<TFileFilter> kOpenFilters = {{"JW_CADﾌｧｲﾙ (*.jwc)", "*.jwc"}, {"JWKﾌｧｲﾙ (*.jwk)", "*.jwk"}};
-
-bool IsDanglingLink(const std::string& path) {
-  std::error_code error;
-  return fs::is_symlink(fs::symlink_status(path, error)) && !fs::exists(path, error);
-}
 
 bool PathExists(const std::string& path) {
   std::error_code error;
@@ -213,7 +211,11 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
   }
   ChkJWWhosei->setChecked(true);
   ShowShortFontList();
-  LoadSettings(SettingsPath(), MojiSettings, PenColors);
+  // A file too large to be settings is left as it is: the close, which rewrites only a file it
+  // has read, does not touch it either.
+  if (LoadSettings(SettingsPath(), MojiSettings, PenColors) == EFBIG) {
+    ShowRefusal(ShownPath(SettingsPath()) + kHugeSettings);
+  }
   setAcceptDrops(true);
   if (!paths.empty()) TakeCommandLine(paths);
 }

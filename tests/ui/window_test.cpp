@@ -2,7 +2,9 @@
 // and save for one file and for a batch, closing, the font list, help and the about box.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QAbstractItemView>
@@ -22,6 +24,8 @@
 #include <QTest>
 #include <QUrl>
 #include <algorithm>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -261,6 +265,27 @@ TEST_F(Window, ASettingsFileThatIsADanglingLinkIsNamedAndNeverCreatedThrough) {
   form->close();
   EXPECT_FALSE(fs::exists(target));
   EXPECT_TRUE(fs::is_symlink(dir.File("Torvane.ini")));
+}
+
+// A Torvane.ini past the bound is not a settings file (a 1 GiB one would take 2 GB to read): the
+// window names it, starts with the default settings and leaves the file as it was, on closing and
+// on saving the character types alike.
+TEST_F(Window, ASettingsFileTooLargeToBeOneIsNamedNeverReadNorRewritten) {
+  const std::string path = dir.File("Torvane.ini");
+  std::string ini = DefaultSettingsText();
+  ini.replace(ini.find("[MojiWide]\r\nPen01=20"), 20, "[MojiWide]\r\nPen01=33");
+  ini += std::string(kMaxSettingsBytes + 1 - ini.size(), ';');
+  Write("Torvane.ini", ini);
+  Start().show();
+  ASSERT_EQ(fake.Boxes.size(), 1u);
+  EXPECT_EQ(fake.Boxes[0].Kind, TBoxKind::Error);
+  EXPECT_EQ(fake.Boxes[0].Text, path + "は、\r\n1 MiB を超える大きさで、設定ファイルではありません。"
+                                       "読み込みも書き込みもせずに、既定の設定で始めます。");
+  EXPECT_EQ(MojiSettings, DefaultMojiSettings());
+  SaveMojiSettings(SettingsPath(), MojiSettings, PenColors);
+  form->close();
+  EXPECT_EQ(fake.Boxes.size(), 1u);
+  EXPECT_TRUE(test::ReadFile(path) == ini);
 }
 
 TEST_F(Window, ClassifiesFilesByExtensionAndSignature) {
@@ -787,6 +812,43 @@ TEST_F(Window, AReadThatStopsInsideTheRecordsIsNotedInTheLogWithWhyInJapanese) {
 
   Open({o});
   EXPECT_EQ(form->LogText(), o + kDrawingSummary);
+}
+
+// The window program, stopped by a signal while its save is being committed: the temporary file
+// goes, the output never appears, and the program dies by the signal (a shell loop stops too).
+TEST_F(Window, AStopDuringASaveLeavesNoTemporaryFileAndDiesByTheSignal) {
+  const std::string input = Drawing("in/plan.jwc");
+  const fs::path out = Folder("out");
+  const std::string output = (out / "plan.jww").string();
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal));
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const std::string readyFd = std::to_string(ready[1]);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      rlimit noCore{0, 0};
+      setrlimit(RLIMIT_CORE, &noCore);
+      execl(TORVANE_STOP_SAVE, TORVANE_STOP_SAVE, input.c_str(), output.c_str(), readyFd.c_str(), nullptr);
+      _exit(7);
+    }
+    close(ready[1]);
+    char byte = 0;
+    bool held = read(ready[0], &byte, 1) == 1;
+    close(ready[0]);
+    if (held) {
+      EXPECT_EQ(test::TemporaryFilesIn(out).size(), 1u);
+      kill(child, signal);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(held) << "the save was never held; status " << status;
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(WTERMSIG(status), signal);
+    EXPECT_TRUE(test::TemporaryFilesIn(out).empty());
+    EXPECT_FALSE(fs::exists(output));
+  }
 }
 
 TEST_F(Window, AShiftJisFileNameLoadsConvertsAndShowsDecoded) {
