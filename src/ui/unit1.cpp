@@ -167,6 +167,9 @@ void TForm1::CreateMenu() {
   QMenu* settings = menuBar()->addMenu("設定(&S)");
   moji1 = settings->addAction("JWS用文字設定(&M)");
   connect(moji1, &QAction::triggered, this, [this] { moji1Click(); });
+  DxfToo1 = settings->addAction("DXFも書き出す(&D)");
+  DxfToo1->setCheckable(true);
+  connect(DxfToo1, &QAction::triggered, this, [this] { DxfToo1Click(); });
 
   QMenu* help = menuBar()->addMenu("ヘルプ(&H)");
   About1 = help->addAction("Torvaneヘルプ(&P)...");
@@ -197,6 +200,7 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
   ChkJWWhosei->setChecked(true);
   ShowShortFontList();
   LoadSettings(SettingsPath(), MojiSettings, PenColors);
+  DxfToo1->setChecked(ReadDxfToo(TIniFile(SettingsPath()).Read()));
   setAcceptDrops(true);
   if (!paths.empty()) TakeCommandLine(paths);
 }
@@ -396,11 +400,18 @@ void TForm1::ConvertAndSave() {
 void TForm1::ConvertSingle() {
   TFileKind kind = FileKindOf(CurrentFile);
   if (kind == TFileKind::None) return;
-  std::optional<std::string> chosen =
-      platform_.SaveFile(BatchOutputPath(fs::path(CurrentFile).parent_path().string(), CurrentFile, kind, NativeOutput()));
+  // The drawing's or part's own type first, DXF second.
+  std::vector<TFileFilter> types = {
+      kind == TFileKind::Drawing ? TFileFilter{"JWW ファイル", "*.jww"} : TFileFilter{"JWS ファイル", "*.jws"},
+      {"DXF ファイル", "*.dxf"}};
+  std::optional<TSaveChoice> chosen = platform_.SaveFile(
+      BatchOutputPath(fs::path(CurrentFile).parent_path().string(), CurrentFile, kind, NativeOutput()), types);
   if (!chosen) return;
-  EnterFolderOf(*chosen);
-  OutputFile = WithOutputExtension(*chosen, kind, NativeOutput());
+  EnterFolderOf(chosen->Path);
+  // A name typed with the extension .dxf is a DXF whichever type is selected.
+  const TOutputKind& dxf = *FindOutputKind("dxf");
+  const TOutputKind& to = chosen->Filter == 1 || HasOutputExtension(chosen->Path, kind, dxf) ? dxf : NativeOutput();
+  OutputFile = WithOutputExtension(chosen->Path, kind, to);
   if (IsFolder(OutputFile)) {
     ShowRefusal(PathForDisplay(OutputFile) + kIsFolder);
     return;
@@ -410,7 +421,7 @@ void TForm1::ConvertSingle() {
                     {TBoxButton::Yes, TBoxButton::No}) != TBoxButton::Yes) {
     return;
   }
-  if (!Save(kind, exists)) return;
+  if (!Save(kind, {{OutputFile, &to, exists}})) return;
   platform_.Focus(*this);
   ShowInfo(kSaved);
 }
@@ -429,8 +440,9 @@ void TForm1::ConvertBatch() {
   const int files = std::min(FileCount, static_cast<int>(BatchFiles.size()));
   int existing = 0;
   for (int i = 0; i < files; ++i) {
-    std::string output = BatchOutputPath(folder, BatchFiles[i], FileKindOf(BatchFiles[i]), NativeOutput());
-    if (PathExists(output) && !IsFolder(output)) ++existing;
+    for (const TSaveTarget& output : BatchOutputs(folder, BatchFiles[i])) {
+      if (PathExists(output.Path) && !IsFolder(output.Path)) ++existing;
+    }
   }
   TBusy busy(*this);
   TBatchTally tally;
@@ -445,7 +457,7 @@ void TForm1::ConvertBatch() {
         ended = true;
         break;
       }
-      switch (ConvertBatchFile(path, BatchOutputPath(folder, path, FileKindOf(path), NativeOutput()), existing, converted)) {
+      switch (ConvertBatchFile(path, BatchOutputs(folder, path), existing, converted)) {
         case TBatchStep::Converted: ++tally.Converted; break;
         case TBatchStep::NotReplaced: ++tally.NotReplaced; break;
         case TBatchStep::Failed:
@@ -465,27 +477,42 @@ void TForm1::ConvertBatch() {
   if (converted && !ended) ShowInfo(kSaved);
 }
 
-TForm1::TBatchStep TForm1::ConvertBatchFile(const std::string& path, const std::string& output, int& existing,
-                                            bool& converted) {
+std::vector<TForm1::TSaveTarget> TForm1::BatchOutputs(const std::string& folder, const std::string& path) const {
   TFileKind kind = FileKindOf(path);
-  if (IsFolder(output)) {
-    ShowRefusal(PathForDisplay(output) + kIsFolder);
-    return TBatchStep::Failed;
+  std::vector<TSaveTarget> outputs = {{BatchOutputPath(folder, path, kind, NativeOutput()), &NativeOutput(), false}};
+  if (DxfToo1->isChecked()) {
+    const TOutputKind& dxf = *FindOutputKind("dxf");
+    outputs.push_back({BatchOutputPath(folder, path, kind, dxf), &dxf, false});
   }
-  bool exists = PathExists(output);
-  if (exists && existing > 0) {
-    std::vector<TBoxButton> buttons = {TBoxButton::Yes, TBoxButton::No, TBoxButton::Abort};
-    if (existing > 1) buttons.push_back(TBoxButton::YesToAll);
-    TBoxButton answer = Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(output) + "\r\n" + kExists, buttons);
-    if (answer == TBoxButton::Abort) return TBatchStep::Abort;
-    existing = answer == TBoxButton::YesToAll ? 0 : existing - 1;
-    if (answer == TBoxButton::No) return TBatchStep::NotReplaced;
+  return outputs;
+}
+
+TForm1::TBatchStep TForm1::ConvertBatchFile(const std::string& path, const std::vector<TSaveTarget>& outputs,
+                                            int& existing, bool& converted) {
+  TFileKind kind = FileKindOf(path);
+  std::vector<TSaveTarget> targets;
+  for (const TSaveTarget& output : outputs) {
+    if (IsFolder(output.Path)) {
+      ShowRefusal(PathForDisplay(output.Path) + kIsFolder);
+      return TBatchStep::Failed;
+    }
+    bool exists = PathExists(output.Path);
+    if (exists && existing > 0) {
+      std::vector<TBoxButton> buttons = {TBoxButton::Yes, TBoxButton::No, TBoxButton::Abort};
+      if (existing > 1) buttons.push_back(TBoxButton::YesToAll);
+      TBoxButton answer =
+          Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(output.Path) + "\r\n" + kExists, buttons);
+      if (answer == TBoxButton::Abort) return TBatchStep::Abort;
+      existing = answer == TBoxButton::YesToAll ? 0 : existing - 1;
+      if (answer == TBoxButton::No) continue;
+    }
+    targets.push_back({output.Path, output.Kind, exists});
   }
+  if (targets.empty()) return TBatchStep::NotReplaced;
   if (!PrintLoad(LoadDocument(path, kind, GlobalDocuments(), PathForDisplay(path)))) return TBatchStep::Failed;
   AddLog("\r\n");
   converted = true;
-  OutputFile = output;
-  return Save(kind, exists) ? TBatchStep::Converted : TBatchStep::Failed;
+  return Save(kind, targets) ? TBatchStep::Converted : TBatchStep::Failed;
 }
 
 std::string TForm1::TallyLine(const TBatchTally& tally, bool stopped) {
@@ -496,13 +523,33 @@ std::string TForm1::TallyLine(const TBatchTally& tally, bool stopped) {
   return line;
 }
 
-bool TForm1::Save(TFileKind kind, bool replace) {
-  TWriteOutcome written = SaveDocument(kind, Options(), GlobalDocuments(), NativeOutput(), OutputFile,
-                                       replace ? TWriteMode::Replace : TWriteMode::NoReplace);
+bool TForm1::Save(TFileKind kind, const std::vector<TSaveTarget>& targets) {
+  TConversionOptions options = Options();
+  bool nativeOnly =
+      std::all_of(targets.begin(), targets.end(), [](const TSaveTarget& t) { return t.Kind == &NativeOutput(); });
+  OutputFile = targets.front().Path;
+  TConverted converted;
+  TWriteOutcome written;
+  if (ConvertDocument(kind, options, GlobalDocuments(), nativeOnly, converted, written)) {
+    for (const TSaveTarget& target : targets) {
+      OutputFile = target.Path;
+      written = WriteConverted(converted, *target.Kind, options, target.Path,
+                               target.Replace ? TWriteMode::Replace : TWriteMode::NoReplace);
+      if (!written.Written) break;
+    }
+  }
   if (written.Written) return true;
   // The file is named: in a batch the runtime's text alone would not say which one failed.
   platform_.ShowMessage(ErrorBox(kAppTitle, PathForDisplay(OutputFile) + kCannotWrite + written.Text));
   return false;
+}
+
+void TForm1::DxfToo1Click() {
+  try {
+    SaveDxfToo(SettingsPath(), DxfToo1->isChecked());
+  } catch (const TSettingsWriteError& e) {
+    ShowError(PathForDisplay(e.Path()) + " に書き込めません");
+  }
 }
 
 TConversionOptions TForm1::Options() const {

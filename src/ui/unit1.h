@@ -75,6 +75,8 @@ class TForm1 : public QMainWindow, private TAppBoxes {
   QAction* Exit1 = nullptr;
   QAction* Preview1 = nullptr;
   QAction* moji1 = nullptr;
+  // 設定 > DXFも書き出す: a batch writes a DXF beside each output too.
+  QAction* DxfToo1 = nullptr;
   QAction* About1 = nullptr;
   QAction* About2 = nullptr;
   TVerForm* VerForm = nullptr;
@@ -120,15 +122,28 @@ class TForm1 : public QMainWindow, private TAppBoxes {
   struct TBatchTally;
   enum class TBatchStep { Converted, NotReplaced, Failed, Abort };
 
+  // An output: its path, its kind, and whether an earlier file there may be replaced.
+  struct TSaveTarget {
+    std::string Path;
+    const TOutputKind* Kind;
+    bool Replace;
+  };
+
   void ConvertAndSave();
   void ConvertSingle();
   void ConvertBatch();
   // One file of a batch into output; existing counts the outputs still to be asked about, and
   // converted is set once a file was read.
-  TBatchStep ConvertBatchFile(const std::string& path, const std::string& output, int& existing, bool& converted);
+  // With DXFも書き出す, the DXF beside each output is one more output, asked about alike.
+  TBatchStep ConvertBatchFile(const std::string& path, const std::vector<TSaveTarget>& outputs, int& existing,
+                              bool& converted);
+  // The outputs of a batch file in folder: its own, and its DXF when DxfToo1 is checked.
+  std::vector<TSaveTarget> BatchOutputs(const std::string& folder, const std::string& path) const;
   static std::string TallyLine(const TBatchTally& tally, bool stopped);
-  // Converts the loaded document of the kind and writes OutputFile; false after an error box.
-  bool Save(TFileKind kind, bool replace);
+  // Converts the loaded document of the kind once and writes each output; false after an error
+  // box, at the first that fails.
+  bool Save(TFileKind kind, const std::vector<TSaveTarget>& targets);
+  void DxfToo1Click();
   TConversionOptions Options() const;
 
   TBoxButton Ask(TBoxKind kind, const std::string& caption, const std::string& text,

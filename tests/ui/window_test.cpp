@@ -524,6 +524,43 @@ TEST_F(Window, ABatchWhoseFilesAreAllSkippedEndsWithoutTheCompletionMessage) {
   EXPECT_EQ(form->LogText(), kHeading + a + "\n" + b + "\n\n\n" + "変換 0 件、上書きせず 2 件、失敗 0 件\n");
 }
 
+TEST_F(Window, DxfIsTheSecondFileTypeAndABatchWritesOneBesideEachOutputWhenAsked) {
+  std::string a = Drawing("a.jwc");
+  std::string b = Drawing("b.jwc");
+  std::string out = Folder("out");
+  Start({a});
+  ASSERT_FALSE(form->DxfToo1->isChecked());
+  fake.SaveAnswers.push_back(out + "/single");
+  fake.SaveFilterAnswers.push_back(1);
+  form->Button2Click();
+  ASSERT_EQ(fake.SaveFilters.back().size(), 2u);
+  EXPECT_EQ(fake.SaveFilters.back()[0].Pattern, "*.jww");
+  EXPECT_EQ(fake.SaveFilters.back()[1].Pattern, "*.dxf");
+  EXPECT_EQ(test::ReadFile(out + "/single.dxf").rfind("999\nTorvane\n", 0), 0u);
+  EXPECT_FALSE(fs::exists(out + "/single.jww"));
+  EXPECT_TRUE(Saved());
+
+  // The item is remembered in a section of its own; the batch asks about an existing DXF as about
+  // any existing output.
+  form->DxfToo1->trigger();
+  EXPECT_NE(test::ReadFile(dir.File("Torvane.ini")).find("[Export]\r\nDxf=1\r\n"), std::string::npos);
+  Write("out/b.dxf", "old");
+  fs::current_path(dir.Path());  // where the window starts, and finds its settings
+  Start({a, b});
+  ASSERT_TRUE(form->DxfToo1->isChecked());
+  fake.FolderAnswers.push_back(out);
+  fake.Boxes.clear();
+  fake.BoxAnswers = {B::No};
+  form->Button2Click();
+  EXPECT_EQ(BoxButtons(), (std::vector<std::vector<B>>{kThree, {B::Ok}}));
+  EXPECT_EQ(test::ReadFile(out + "/a.jww"), Reference(a));
+  EXPECT_EQ(test::ReadFile(out + "/a.dxf"), test::ReadFile(out + "/single.dxf"));
+  EXPECT_EQ(test::ReadFile(out + "/b.jww"), Reference(b));
+  EXPECT_EQ(test::ReadFile(out + "/b.dxf"), "old");
+  form->DxfToo1->trigger();
+  EXPECT_NE(test::ReadFile(dir.File("Torvane.ini")).find("[Export]\r\nDxf=0\r\n"), std::string::npos);
+}
+
 TEST_F(Window, ABatchShowsItsProgressAndEndsWithItsCounts) {
   std::string a = Drawing("a.jwc");
   std::string b = Part("b.jwk");
