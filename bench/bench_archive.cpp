@@ -4,9 +4,12 @@
 // bytes as the outputs hold (in the same run, on the same machine). Peak memory is the converter
 // process's own (wait4), at a quarter of the tree and at the whole of it. Prints figures and exits
 // 0 whatever they are. Needs room for about eight times the outputs of the archive (6 GB at 10,000 files).
+// With strace installed (scripts/deps.sh strace), the system calls per file of the converter and
+// of the floor are counted on a quarter of the tree.
 //
 // usage: torvane_bench_archive [FILES [JOBS]]   (default 10000 files, JOBS the number of processors)
 //        torvane_bench_archive --make FOLDER [FILES]   writes the archive only.
+//        torvane_bench_archive --floor TREE SIZES OUTPUT   runs the floor alone (for counting).
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -20,7 +23,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -187,6 +192,37 @@ double Floor(const fs::path& tree, const fs::path& converted, const fs::path& ou
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The system calls a program makes, with every thread and child, as strace -c -f counts them; 0
+// when strace is not to be had.
+std::size_t CountSystemCalls(const std::vector<std::string>& command, const fs::path& scratch) {
+  std::string counts = (scratch / "strace.txt").string();
+  std::vector<std::string> argv{"strace", "-f", "-c", "-o", counts, "--"};
+  argv.insert(argv.end(), command.begin(), command.end());
+  std::vector<char*> args;
+  for (std::string& arg : argv) args.push_back(arg.data());
+  args.push_back(nullptr);
+  pid_t child = fork();
+  Check(child >= 0, "cannot start a process");
+  if (child == 0) {
+    execvp("strace", args.data());
+    _exit(127);
+  }
+  int status = 0;
+  Check(waitpid(child, &status, 0) == child, "cannot wait for strace");
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 0;
+  // The last line: "100.00  seconds  usecs/call  calls  errors  total".
+  std::ifstream in(counts);
+  std::string line, last;
+  while (std::getline(in, line)) {
+    if (line.find(" total") != std::string::npos) last = line;
+  }
+  std::istringstream fields(last);
+  std::string percent, seconds, perCall;
+  std::size_t calls = 0;
+  fields >> percent >> seconds >> perCall >> calls;
+  return calls;
+}
+
 std::size_t TreeBytes(const fs::path& root) {
   std::size_t bytes = 0;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
@@ -251,6 +287,28 @@ int Run(std::size_t files, std::size_t jobs) {
   std::printf("  -j %zu within %.1f x floor: %s; peak memory at all files / a quarter: %.2f\n", jobs, kRatioTarget,
               many.seconds <= kRatioTarget * floor ? "PASS" : "MISS",
               static_cast<double>(many.peakBytes) / static_cast<double>(std::max<std::size_t>(quarter.peakBytes, 1)));
+  std::printf("  archive / floor: %.2f at -j 1, %.2f at -j %zu\n", one.seconds / floor, many.seconds / floor, jobs);
+
+  // System calls per file, on a quarter of the tree.
+  fs::path part = tree / "disk0";
+  double partFiles = static_cast<double>(files / kQuarters);
+  std::string self = fs::read_symlink("/proc/self/exe").string();
+  std::size_t floorCalls = CountSystemCalls(
+      {self, "--floor", part.string(), (sizes / "disk0").string(), (folder.path / "strace-floor").string()},
+      folder.path);
+  if (floorCalls == 0) {
+    std::printf("  system calls per file: not counted (strace is not installed: scripts/deps.sh strace)\n");
+    return 0;
+  }
+  std::printf("  system calls per file (strace -c -f, a quarter of the tree): floor %.1f", floorCalls / partFiles);
+  for (std::size_t j : {std::size_t{1}, jobs}) {
+    std::string jobsArg = "-j" + std::to_string(j);
+    std::string out = (folder.path / ("strace" + std::to_string(j))).string();
+    std::size_t calls =
+        CountSystemCalls({TORVANE_CONVERT, "-r", "--quiet", jobsArg, "-o", out, part.string()}, folder.path);
+    std::printf(", -j %zu %.1f", j, calls / partFiles);
+  }
+  std::printf("\n");
   return 0;
 }
 
@@ -258,6 +316,10 @@ int Run(std::size_t files, std::size_t jobs) {
 
 int main(int argc, char** argv) {
   try {
+    if (argc == 5 && std::string(argv[1]) == "--floor") {
+      Floor(argv[2], argv[3], argv[4]);
+      return 0;
+    }
     if (argc > 2 && std::string(argv[1]) == "--make") {
       MakeArchive(argv[2], argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 10000);
       return 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -11,7 +12,9 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <random>
 #include <sstream>
@@ -24,6 +27,7 @@
 #include "drawing/jwc2jww.h"
 #include "settings/settings.h"
 #include "support/outputfile.h"
+#include "support/stops.h"
 #include "test_util.h"
 
 namespace torvane {
@@ -503,24 +507,40 @@ TEST_F(ConvertCommand, UnreadableFilesAreToldWithTheReason) {
       << test::ReadFile(log);
 }
 
-// A converter in a child process, stopped while its output is being committed.
-TEST_F(ConvertCommand, StopsRemoveTheOutputInFlightAndTellIt) {
-  std::string input = Drawing("a.jwc");
-  // On a terminal the message takes the place of the progress line.
-  for (auto [signal, terminal] : {std::pair{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGINT, true}}) {
+// A converter in a child process, stopped while its output is being committed: it removes the
+// temporary file, says so and dies by the signal, so that a shell loop around it stops too.
+TEST_F(ConvertCommand, StopsRemoveTheOutputInFlightAndDieByTheSignal) {
+  struct Case {
+    int signal;
+    bool terminal;     // on a terminal the message takes the place of the progress line
+    bool moveFolder;   // the input's folder is moved while the output is in flight
+  } cases[] = {{SIGINT, false, false}, {SIGTERM, false, false}, {SIGHUP, false, false},
+               {SIGQUIT, false, false}, {SIGINT, true, false},   {SIGTERM, false, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(strsignal(c.signal));
+    fs::path folder = dir.Path() / "in";
+    fs::path moved = dir.Path() / "moved";
+    fs::remove_all(folder);
+    fs::remove_all(moved);
+    fs::create_directory(folder);
+    std::string input = (folder / "a.jwc").string();
+    test::WriteFile(input, Plan().Build());
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     std::string log = dir.File("log");
-    int master = terminal ? posix_openpt(O_RDWR | O_NOCTTY) : -1;
-    ASSERT_TRUE(!terminal || (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0));
+    int master = c.terminal ? posix_openpt(O_RDWR | O_NOCTTY) : -1;
+    ASSERT_TRUE(!c.terminal || (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0));
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      int fd = terminal ? open(ptsname(master), O_WRONLY | O_NOCTTY)
-                        : open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      int fd = c.terminal ? open(ptsname(master), O_WRONLY | O_NOCTTY)
+                          : open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       dup2(fd, STDERR_FILENO);
-      HandleStops("torvane-convert");
+      rlimit noCore{0, 0};
+      setrlimit(RLIMIT_CORE, &noCore);
+      HandleConvertStops("torvane-convert");
       SetCommitHook([&](const std::string&) {
+        if (c.moveFolder && rename(folder.c_str(), moved.c_str()) != 0) _exit(4);
         if (write(ready[1], "x", 1) != 1) _exit(5);
         for (;;) pause();
       });
@@ -532,23 +552,26 @@ TEST_F(ConvertCommand, StopsRemoveTheOutputInFlightAndTellIt) {
     ASSERT_EQ(read(ready[0], &byte, 1), 1);
     close(ready[0]);
     close(ready[1]);
-    EXPECT_EQ(test::TemporaryFilesIn(dir.Path()).size(), 1u);
-    kill(child, signal);
+    fs::path holder = c.moveFolder ? moved : folder;
+    EXPECT_EQ(test::TemporaryFilesIn(holder).size(), 1u);
+    kill(child, c.signal);
     int status = 0;
     waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
-    EXPECT_TRUE(test::TemporaryFilesIn(dir.Path()).empty());
-    EXPECT_FALSE(fs::exists(dir.File("a.jww")));
-    if (terminal) {
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(WTERMSIG(status), c.signal);
+    EXPECT_TRUE(test::TemporaryFilesIn(holder).empty());
+    EXPECT_FALSE(fs::exists(holder / "a.jww"));
+    if (c.terminal) {
       char text[200] = {};
       ASSERT_GT(read(master, text, sizeof text - 1), 0);
       close(master);
       EXPECT_EQ(std::string(text).rfind("\r\x1b[Ktorvane-convert: stopped by SIGINT", 0), 0u) << text;
       continue;
     }
-    EXPECT_NE(test::ReadFile(log).find("torvane-convert: stopped by SIG"), std::string::npos) << test::ReadFile(log);
-    EXPECT_NE(test::ReadFile(log).find("the unfinished output was removed"), std::string::npos);
+    EXPECT_NE(test::ReadFile(log).find(std::string("torvane-convert: stopped by ") + StopSignalName(c.signal) +
+                                       "; the unfinished output was removed"),
+              std::string::npos)
+        << test::ReadFile(log);
   }
 }
 
@@ -717,6 +740,42 @@ TEST_F(ArchiveCommand, SkipExistingKeepsOutputsAndCountsThemWhileTwinsNeverRepla
       EXPECT_EQ(twins.err, "torvane-convert: " + dir.File("twins/a.jwc") + ": the output " +
                                dir.File("twins-out/a.jww") + " was already written by another file of this run\n");
       EXPECT_EQ(test::ReadFile(dir.File("twins-out/a.jww")), Expected(other, kGothic, true)) << mode << jobs;
+    }
+  }
+}
+
+// A tree someone else made, with links and a pipe planted where the outputs go: outputs derived
+// from input names are never written through them, with or without --force, and nothing hangs.
+TEST_F(ArchiveCommand, PlantedLinksAndPipesAtDerivedOutputsAreExistingFiles) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> plant;
+  } cases[] = {
+      {"device", [](const std::string& path) { fs::create_symlink("/dev/null", path); }},
+      {"outside", [&](const std::string& path) { fs::create_symlink("../../victim.txt", path); }},
+      {"dangling", [&](const std::string& path) { fs::create_symlink("../../made.txt", path); }},
+      {"pipe", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }},
+  };
+  test::WriteFile(dir.File("victim.txt"), "victim");
+  for (bool force : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (force ? " --force" : ""));
+      fs::remove_all(dir.File("t"));
+      fs::create_directories(dir.File("t/sub"));
+      Drawing("t/sub/a.jwc");
+      Drawing("t/sub/b.jwc");
+      std::string planted = dir.File("t/sub/a.jww");
+      c.plant(planted);
+      std::vector<std::string> args{"--quiet", "-j1", "-r", dir.File("t")};
+      if (force) args.insert(args.begin(), "--force");
+      TRun run = RunCommand(args);
+      EXPECT_EQ(run.status, force ? 0 : 1) << run.err;
+      EXPECT_EQ(fs::is_regular_file(fs::symlink_status(planted)), force);
+      if (!force) EXPECT_NE(run.err.find("a.jww already exists (--force replaces it"), std::string::npos) << run.err;
+      EXPECT_EQ(test::ReadFile(dir.File("t/sub/b.jww")), Expected(Plan(), kGothic, true));
+      EXPECT_EQ(test::ReadFile(dir.File("victim.txt")), "victim");
+      EXPECT_FALSE(fs::exists(dir.File("made.txt")));
+      EXPECT_TRUE(fs::is_character_file("/dev/null"));
     }
   }
 }

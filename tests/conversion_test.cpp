@@ -1,4 +1,5 @@
 #include "convert/conversion.h"
+#include "convert/outputguard.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "builder/filebuilder.h"
 #include "builder/jwkbuilder.h"
@@ -15,6 +17,7 @@
 namespace torvane {
 namespace {
 
+namespace fs = std::filesystem;
 using test::ConvertFile;
 
 struct TKindCase {
@@ -147,7 +150,7 @@ class ConversionFiles : public ::testing::Test {
     return path;
   }
 
-  TConversionOptions options{"F", true, DefaultMojiSettings()};
+  TConversionOptions options{"F", true, DefaultMojiSettings(), {}};
   test::TTempDir dir;
 };
 
@@ -176,7 +179,7 @@ TEST_F(ConversionFiles, OutputsPastTwoGibibytesAreRefusedBeforeConverting) {
   test::WriteFile(sparse, head);
   ASSERT_EQ(truncate(sparse.c_str(), static_cast<off_t>(head.size() + uint64_t{kTexts} * 24)), 0);
   TOwnedDocuments documents;
-  TConversionOptions longFont{std::string(254, 'F'), true, DefaultMojiSettings()};
+  TConversionOptions longFont{std::string(254, 'F'), true, DefaultMojiSettings(), {}};
   std::string output = dir.File("sparse.jww");
   TFileOutcome refused = ConvertFile(sparse, TFileKind::Drawing, output, longFont, documents.Refs(),
                                      TWriteMode::Replace, true, "sparse.jwc");
@@ -199,6 +202,91 @@ TEST_F(ConversionFiles, OutputsPastTwoGibibytesAreRefusedBeforeConverting) {
   EXPECT_GT(tooLong.TooLargeBytes, kMaxOutputBytes);
   EXPECT_TRUE(documents.Jws.Moji.empty());  // not converted
   EXPECT_FALSE(std::filesystem::exists(output));
+}
+
+// What the guard answers for each kind of entry at an output path, told by the user or derived
+// from an input's name.
+TEST_F(ConversionFiles, TheOutputGuardKnowsEveryNameOfAnInputAndOfAnOutputWritten) {
+  std::string input = Drawing("a.jwc");
+  std::string other = Drawing("b.jwc");
+  std::string damaged = dir.File("damaged.JWC");
+  test::WriteFile(damaged, "damaged");
+  test::WriteFile(dir.File("plain.jww"), "plain");
+  test::WriteFile(dir.File("victim.txt"), "victim");
+  fs::create_directory(dir.File("folder.jww"));
+  fs::create_symlink("a.jwc", dir.File("soft.jww"));
+  fs::create_hard_link(input, dir.File("hard.jww"));
+  fs::create_symlink("b.jwc", dir.File("tob.jww"));
+  fs::create_symlink("damaged.JWC", dir.File("damaged.jww"));
+  fs::create_symlink("victim.txt", dir.File("victim.jww"));
+  fs::create_symlink("nowhere.jww", dir.File("dangling.jww"));
+  ASSERT_EQ(mkfifo(dir.File("pipe.jww").c_str(), 0600), 0);
+  test::WriteFile(dir.File("written.jww"), "written");
+  fs::create_symlink("written.jww", dir.File("towritten.jww"));
+
+  TOutputGuard guard;
+  guard.AddInput(input);
+  guard.AddWritten(dir.File("written.jww"));
+  using V = TOutputVerdict;
+  struct Case {
+    const char* name;
+    V named, derived;
+  } cases[] = {
+      {"new.jww", V::New, V::New},
+      {"plain.jww", V::Existing, V::Existing},
+      {"folder.jww", V::Folder, V::Folder},
+      {"soft.jww", V::Input, V::Input},
+      {"hard.jww", V::Input, V::Input},
+      {"tob.jww", V::Input, V::Input},  // the file this output is for, found in a walk
+      {"damaged.jww", V::LinkToDosFile, V::LinkToDosFile},
+      {"victim.jww", V::Existing, V::Existing},
+      {"dangling.jww", V::Existing, V::Existing},
+      {"pipe.jww", V::WrittenInto, V::Existing},
+      {"written.jww", V::WrittenByRun, V::WrittenByRun},
+      {"towritten.jww", V::WrittenByRun, V::WrittenByRun},
+  };
+  for (const Case& c : cases) {
+    std::string from = std::string(c.name) == "tob.jww" ? other : input;
+    EXPECT_EQ(guard.Check(dir.File(c.name), TOutputNaming::Named, from).Verdict, c.named) << c.name;
+    EXPECT_EQ(guard.Check(dir.File(c.name), TOutputNaming::Derived, from).Verdict, c.derived) << c.name;
+  }
+  EXPECT_EQ(guard.Check(dir.File("hard.jww"), TOutputNaming::Derived, other).Input, input);
+  EXPECT_EQ(guard.Check(dir.File("damaged.jww"), TOutputNaming::Named, other).Target, damaged);
+}
+
+// A derived output is written only as a regular file in place of the entry at its path: what a
+// link names, and a device or pipe found there, are never opened.
+TEST_F(ConversionFiles, ADerivedOutputReplacesALinkOrPipeItselfNeverWhatItNames) {
+  std::string input = Drawing("a.jwc");
+  TOwnedDocuments documents;
+  ASSERT_TRUE(LoadDocument(input, TFileKind::Drawing, documents.Refs(), input).Complete);
+  test::WriteFile(dir.File("victim.txt"), "victim");
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> plant;
+  } cases[] = {
+      {"victim.jww", [&](const std::string& path) { fs::create_symlink(dir.File("victim.txt"), path); }},
+      {"dangling.jww", [&](const std::string& path) { fs::create_symlink(dir.File("made.txt"), path); }},
+      {"null.jww", [](const std::string& path) { fs::create_symlink("/dev/null", path); }},
+      {"pipe.jww", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }},
+  };
+  for (const Case& c : cases) {
+    std::string output = dir.File(c.name);
+    c.plant(output);
+    TWriteOutcome kept = SaveDocument(TFileKind::Drawing, options, documents.Refs(), NativeOutput(), output, TWriteMode::NoReplace,
+                                      TOutputNaming::Derived);
+    EXPECT_FALSE(kept.Written) << c.name;
+    EXPECT_EQ(kept.Error, EEXIST) << c.name;
+    EXPECT_FALSE(fs::is_regular_file(fs::symlink_status(output))) << c.name;
+    TWriteOutcome replaced = SaveDocument(TFileKind::Drawing, options, documents.Refs(), NativeOutput(), output, TWriteMode::Replace,
+                                          TOutputNaming::Derived);
+    EXPECT_TRUE(replaced.Written) << c.name;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(output))) << c.name;
+  }
+  EXPECT_EQ(test::ReadFile(dir.File("victim.txt")), "victim");
+  EXPECT_FALSE(fs::exists(dir.File("made.txt")));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_TRUE(test::TemporaryFilesIn(dir.Path()).empty());
 }
 
 }  // namespace

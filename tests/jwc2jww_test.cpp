@@ -351,7 +351,7 @@ TEST(JwcToJww, LargeDrawingsConvertAsEachRecordAlone) {
 TEST(JwcToJww, WrittenWhileConvertingTheBytesAreTheSame) {
   TJwcBuilder b;
   b.groupScales[1] = 20;
-  for (int i = 0; i < 20000; ++i) {
+  for (int i = 0; i < 30000; ++i) {
     float x = static_cast<float>(i % 511) + 0.37f, y = static_cast<float>(i * 7 % 361) + 0.21f;
     b.lines.push_back({x, y, y, x / 2, 1, 1, static_cast<uint8_t>(i % 5 == 0 ? 0x13 : 0),
                        0, static_cast<uint8_t>(i % 3 == 2 ? 0xC0 : 0x40)});

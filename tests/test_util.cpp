@@ -101,4 +101,15 @@ std::vector<std::string> TemporaryFilesIn(const std::filesystem::path& folder) {
   return names;
 }
 
+TShellRun RunShell(const std::string& command) {
+  TShellRun run;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return run;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe)) run.Output += buffer;
+  int status = pclose(pipe);
+  run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
 }  // namespace torvane::test

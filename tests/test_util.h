@@ -67,6 +67,14 @@ class TTempDir {
 // root, the child first becomes the user nobody, for whom permissions hold. What body prints to
 // standard error goes to errorFile when one is given.
 int InChild(const std::function<int()>& body, bool asUser = false, const std::string& errorFile = "");
+// A shell command's exit status (-1 when it did not exit) and what it printed on standard output
+// and standard error together.
+struct TShellRun {
+  int Status = -1;
+  std::string Output;
+};
+TShellRun RunShell(const std::string& command);
+
 // The names in folder that a temporary output would have (".torvane-...").
 std::vector<std::string> TemporaryFilesIn(const std::filesystem::path& folder);
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -41,8 +42,12 @@ std::string Usage() {
     "                     folder tree is rebuilt under DIR\n"
     "  -j, --jobs N       convert N files at a time (default: the number of processors)\n"
     "  --to KIND          write each input as KIND: jww (a drawing's .jww, a part's .jws; the\n"
-    "                     default) or dxf (DXF 2010, UTF-8); repeat it for several kinds, each output\n"
-    "                     then counting on its own\n"
+    "                     default), dxf (DXF 2010, UTF-8), or a picture: svg, png or pdf (a PDF page\n"
+    "                     is the drawing's paper, 1 mm of paper to 1 mm); repeat it for several\n"
+    "                     kinds, each output then counting on its own\n"
+    "  --png-width N      width of PNG pictures in pixels (default 2000)\n"
+    "  --scheme SCHEME    colours of pictures: print (black on white, the default) or screen (each\n"
+    "                     pen in its reference colour on black)\n"
     "  -o OUT             the output file for one input and one kind (- for standard output; the\n"
     "                     summary then goes to standard error), or a folder for several, which\n"
     "                     must exist unless -r is given\n"
@@ -146,6 +151,23 @@ void CheckReport(const TRunOptions& run) {
   }
 }
 
+int PngWidthFrom(const std::string& text) {
+  int width = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), width);
+  if (error != std::errc() || end != text.data() + text.size() || width < 1 || width > TPictureOptions::kMaxPngWidth) {
+    throw TUsageError(Tr("--png-width takes a number of pixels from 1 to %1, not \"%2\"",
+                         {std::to_string(TPictureOptions::kMaxPngWidth), text}));
+  }
+  return width;
+}
+
+// True for the screen's colours, false for print.
+bool ScreenSchemeFrom(const std::string& text) {
+  if (text == "screen") return true;
+  if (text == "print") return false;
+  throw TUsageError(Tr("--scheme takes print or screen, not \"%1\"", {text}));
+}
+
 // The kind --to names, added to the kinds of the run unless it is there already.
 void AddOutputKind(TRunOptions& run, const std::string& name) {
   const TOutputKind* kind = FindOutputKind(name);
@@ -218,6 +240,14 @@ TRunOptions ParseOptions(const std::vector<std::string>& args) {
       AddOutputKind(run, value(arg));
     } else if (arg.starts_with("--to=")) {
       AddOutputKind(run, arg.substr(5));
+    } else if (arg == "--png-width") {
+      run.Conversion.Picture.PngWidth = PngWidthFrom(value(arg));
+    } else if (arg.starts_with("--png-width=")) {
+      run.Conversion.Picture.PngWidth = PngWidthFrom(arg.substr(12));
+    } else if (arg == "--scheme") {
+      run.Conversion.Picture.ScreenColours = ScreenSchemeFrom(value(arg));
+    } else if (arg.starts_with("--scheme=")) {
+      run.Conversion.Picture.ScreenColours = ScreenSchemeFrom(arg.substr(9));
     } else if (arg == "-o") {
       run.Output = value(arg);
     } else {

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <unordered_set>
 
 #include "cli/messages.h"
 #include "cli/progress.h"
@@ -16,6 +15,7 @@
 #include "cli/terminaltext.h"
 #include "convert/batch.h"
 #include "convert/folderwalk.h"
+#include "convert/outputguard.h"
 #include "support/ioerror.h"
 #include "support/outputfile.h"
 
@@ -38,6 +38,8 @@ struct TJob {
   bool Folder = false;
   // The output folder is made when it is missing: a tree rebuilt under -o.
   bool MakeFolder = false;
+  // -o named the output itself; else the outputs were derived from the input's name.
+  TOutputNaming Naming = TOutputNaming::Derived;
   // Why a part cannot have its character types (a settings or JWF file that cannot be read).
   std::string SettingsFailure;
 };
@@ -65,22 +67,6 @@ struct TPrepared {
 };
 
 enum class TResult { Converted, Failed, Skipped };
-
-// A file by its device and node: the same file under every name and link.
-struct TFileId {
-  dev_t Device;
-  ino_t Node;
-  bool operator==(const TFileId&) const = default;
-};
-struct TFileIdHash {
-  std::size_t operator()(const TFileId& id) const { return std::hash<ino_t>()(id.Node) * 31 + id.Device; }
-};
-
-std::optional<TFileId> IdOf(const std::string& path) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) != 0) return std::nullopt;
-  return TFileId{info.st_dev, info.st_ino};
-}
 
 std::string ErrorText(int error) { return std::strerror(error); }
 
@@ -137,8 +123,8 @@ struct TShared {
   const TRunOptions& Options;
   // The font, numeric correction and, once a part came, the character types.
   const TConversionOptions& Conversion;
-  // The files named on the command line, which no output may replace.
-  const TInputFiles& Inputs;
+  // The files named on the command line, which no output may replace, and the outputs written.
+  TOutputGuard& Guard;
 };
 
 bool ToStandardOutput(const TRunOptions& options) { return options.Output == kStandardOutput; }
@@ -148,47 +134,47 @@ std::string OutputName(const TRunOptions& options, const std::string& output) {
   return ToStandardOutput(options) ? Tr("standard output") : DisplayName(output);
 }
 
-// Why the output may not be written whatever the options say; empty when it may. Tells whether
-// it exists, and whether it is a device or pipe, which is written into rather than replaced.
-std::string OutputRefusal(const TJob& job, const std::string& output, const TShared& shared, bool& special,
-                          bool& exists) {
-  if (ToStandardOutput(shared.Options)) {
-    if (const std::string* input = shared.Inputs.FindDescriptor(STDOUT_FILENO)) {
-      return Tr("standard output is the input %1", {DisplayName(*input)});
-    }
-    // A drawing's bytes would drive the terminal.
-    if (isatty(STDOUT_FILENO)) return Tr("standard output is a terminal; redirect it to a file or a pipe");
-    special = true;
-    return "";
+// Why the guard refuses the output, in the user's words; empty when it does not.
+std::string Refusal(const TOutputCheck& check, const TJob& job, const std::string& path, const TRunOptions& options) {
+  bool standard = ToStandardOutput(options);
+  std::string output = DisplayName(path);
+  switch (check.Verdict) {
+    case TOutputVerdict::New:
+    case TOutputVerdict::Existing:
+    case TOutputVerdict::WrittenInto: return "";
+    case TOutputVerdict::Folder: return Tr("the output %1 is a folder", {output});
+    case TOutputVerdict::Input:
+      if (standard) return Tr("standard output is the input %1", {DisplayName(check.Input)});
+      if (check.Input != job.Input) {
+        return Tr("the output %1 would replace the input %2", {output, DisplayName(check.Input)});
+      }
+      return Tr("the output %1 would replace the input", {output});
+    case TOutputVerdict::WrittenByRun:
+      return Tr("the output %1 was already written by another file of this run", {output});
+    case TOutputVerdict::LinkToDosFile:
+      return Tr("the output %1 is a link to a JW_CAD DOS file, which is never replaced", {output});
+    case TOutputVerdict::Terminal:
+      // A drawing's bytes would drive the terminal.
+      if (standard) return Tr("standard output is a terminal; redirect it to a file or a pipe");
+      return Tr("the output %1 is a terminal; name a file or a pipe", {output});
   }
-  struct stat info {};
-  exists = lstat(output.c_str(), &info) == 0;
-  if (!exists) return "";
-  std::error_code error;
-  fs::file_status target = fs::status(output, error);
-  if (fs::is_directory(target)) return Tr("the output %1 is a folder", {DisplayName(output)});
-  if (const std::string* input = shared.Inputs.Find(output); input != nullptr && *input != job.Input) {
-    return Tr("the output %1 would replace the input %2", {DisplayName(output), DisplayName(*input)});
-  }
-  if (fs::equivalent(job.Input, output, error)) {
-    return Tr("the output %1 would replace the input", {DisplayName(output)});
-  }
-  // Files found in folders are not known before they come: a link that leads to a drawing or part,
-  // by its signature or by its name (a damaged one has no signature), is never written through.
-  if (S_ISLNK(info.st_mode) && (IsJwcFile(output) || IsJwkFile(output) ||
-                                FileKindOf(ResolveTarget(output)) != TFileKind::None)) {
-    return Tr("the output %1 is a link to a JW_CAD DOS file, which is never replaced", {DisplayName(output)});
-  }
-  special = fs::exists(target) && !fs::is_regular_file(target);
   return "";
+}
+
+TOutputCheck GuardOutput(const TJob& job, const std::string& output, const TRunOptions& options,
+                         const TOutputGuard& guard) {
+  return ToStandardOutput(options) ? guard.CheckDescriptor(STDOUT_FILENO)
+                                   : guard.Check(output, job.Naming, job.Input);
 }
 
 // Why one output of an input may not be written; empty when it may. exists tells that it exists
 // and may not be replaced.
 std::string CheckOutput(const TJob& job, const std::string& output, const TOutputKind& to, TFileKind kind,
                         const TShared& shared, bool& exists) {
-  bool special = false;
-  if (std::string why = OutputRefusal(job, output, shared, special, exists); !why.empty()) return why;
+  TOutputCheck check = GuardOutput(job, output, shared.Options, shared.Guard);
+  if (std::string why = Refusal(check, job, output, shared.Options); !why.empty()) return why;
+  bool special = check.Verdict == TOutputVerdict::WrittenInto;
+  exists = check.Verdict == TOutputVerdict::Existing;
   // A device or pipe has no name to fit.
   if (!special && !HasOutputExtension(output, kind, to)) {
     std::string extension = OutputExtension(kind, to);
@@ -273,7 +259,7 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
     TPreparedOutput& output = prepared.Outputs[i];
     if (!output.Refusal.empty() || output.Exists) continue;
     output.Staging = StageConverted(converted, *options.Kinds[i], shared.Conversion, job.Outputs[i], mode,
-                                    output.Staged);
+                                    job.Naming, output.Staged);
   }
   return prepared;
 }
@@ -312,7 +298,7 @@ class TJobSource {
     TWalkEntry entry;
     while (true) {
       if (walk_ && walk_->Next(entry)) {
-        job = {entry.Path, {}, entry.Error, false, false, ""};
+        job = {entry.Path, {}, entry.Error, false, false, TOutputNaming::Derived, ""};
         if (entry.Error == 0) job.Outputs = OutputsOf(entry.Path, entry.RelativeFolder);
         job.MakeFolder = options_.Output.has_value();
         return true;
@@ -325,10 +311,11 @@ class TJobSource {
           walk_.emplace(input);
           continue;
         }
-        job = {input, {}, 0, true, false, ""};
+        job = {input, {}, 0, true, false, TOutputNaming::Derived, ""};
         return true;
       }
-      job = {input, OutputsOf(input, ""), 0, false, false, ""};
+      bool named = options_.Output && !options_.OutputIsFolder;
+      job = {input, OutputsOf(input, ""), 0, false, false, named ? TOutputNaming::Named : TOutputNaming::Derived, ""};
       return true;
     }
   }
@@ -368,9 +355,10 @@ class TJobSource {
 // Puts each prepared file in place in the order of the inputs and says what became of it.
 class TDelivery {
  public:
-  TDelivery(const TRunOptions& options, std::ostream& out, std::ostream& err, TProgressLine& progress,
-            bool outputShared, TReportFile* report)
-      : options_(options), out_(out), err_(err), progress_(progress), outputShared_(outputShared), report_(report) {}
+  TDelivery(const TRunOptions& options, TOutputGuard& guard, std::ostream& out, std::ostream& err,
+            TProgressLine& progress, bool outputShared, TReportFile* report)
+      : options_(options), guard_(guard), out_(out), err_(err), progress_(progress), outputShared_(outputShared),
+        report_(report) {}
 
   void Deliver(const TJob& job, TPrepared& prepared);
   void Waiting(const TJob& job) {
@@ -384,7 +372,7 @@ class TDelivery {
   void DeliverOutput(const TJob& job, const std::string& output, TPrepared& prepared, TPreparedOutput& staged);
   // What an output that exists means for this input: written earlier in this run (a failure),
   // kept (--skip-existing) or refused; nothing when it may be replaced.
-  std::optional<std::pair<TResult, std::string>> ExistingOutput(const std::string& output);
+  std::optional<std::pair<TResult, std::string>> ExistingOutput(const TJob& job, const std::string& output);
   // Says what became of one output of the input: reason is why it failed or was skipped, or the
   // note of a converted file; summary says whether the input's load summary belongs to it. Adds
   // its report row. An input's summary, and a line on standard error that its other outputs share,
@@ -394,30 +382,26 @@ class TDelivery {
   void PrintError(const std::string& line);
 
   const TRunOptions& options_;
+  // Knows the inputs and the outputs this run wrote, so that no input replaces another's output.
+  TOutputGuard& guard_;
   std::ostream& out_;
   std::ostream& err_;
   TProgressLine& progress_;
   bool outputShared_;
   TReportFile* report_;
   TTally tally_;
-  // The outputs this run wrote, so that no input replaces another's output.
-  std::unordered_set<TFileId, TFileIdHash> written_;
   // What was printed for the input being delivered.
   bool summaryShown_ = false;
   std::vector<std::string> errorsShown_;
 };
 
-std::optional<std::pair<TResult, std::string>> TDelivery::ExistingOutput(const std::string& path) {
+std::optional<std::pair<TResult, std::string>> TDelivery::ExistingOutput(const TJob& job, const std::string& path) {
   if (ToStandardOutput(options_)) return std::nullopt;
-  struct stat info {};
-  std::optional<TFileId> id = IdOf(path);
-  if (!id && lstat(path.c_str(), &info) != 0) return std::nullopt;
-  // A device or pipe is written into, whoever wrote it before.
-  if (id && stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return std::nullopt;
+  TOutputCheck check = GuardOutput(job, path, options_, guard_);
+  // A device or pipe the user named is written into, whoever wrote it before.
+  if (check.Verdict == TOutputVerdict::New || check.Verdict == TOutputVerdict::WrittenInto) return std::nullopt;
+  if (std::string why = Refusal(check, job, path, options_); !why.empty()) return std::pair{TResult::Failed, why};
   std::string output = DisplayName(path);
-  if (id && written_.count(*id) != 0) {
-    return std::pair{TResult::Failed, Tr("the output %1 was already written by another file of this run", {output})};
-  }
   if (options_.SkipExisting) return std::pair{TResult::Skipped, Tr("the output %1 already exists", {output})};
   if (options_.Force) return std::nullopt;
   return std::pair{TResult::Failed,
@@ -443,7 +427,7 @@ void TDelivery::DeliverOutput(const TJob& job, const std::string& output, TPrepa
   bool mayExist = staged.Exists || options_.Force ||
                   (staged.Staging && !staged.Staging->Written && staged.Staging->Error == EEXIST);
   if (mayExist) {
-    if (auto existing = ExistingOutput(output)) {
+    if (auto existing = ExistingOutput(job, output)) {
       return Finish(job, output, prepared, existing->first, existing->second, false);
     }
   }
@@ -463,7 +447,7 @@ void TDelivery::DeliverOutput(const TJob& job, const std::string& output, TPrepa
                                                    : prepared.Conversion.value();
   staged.Staged.reset();
   if (!write.Written && write.Error == EEXIST) {
-    if (auto existing = ExistingOutput(output)) {
+    if (auto existing = ExistingOutput(job, output)) {
       return Finish(job, output, prepared, existing->first, existing->second, false);
     }
   }
@@ -471,7 +455,7 @@ void TDelivery::DeliverOutput(const TJob& job, const std::string& output, TPrepa
     std::string why = WriteFailureText(output, OutputName(options_, output), write);
     return Finish(job, output, prepared, TResult::Failed, why, true);
   }
-  if (std::optional<TFileId> id = IdOf(output)) written_.insert(*id);
+  if (!ToStandardOutput(options_)) guard_.AddWritten(output);
   // A converted file's reason is its note.
   std::string note = prepared.Load->Failure.MissingNameTables
                          ? Tr("note: the drawing has no layer or group names (saved by an older DOS edition); "
@@ -539,11 +523,11 @@ TTally RunConversions(const TRunOptions& options, std::ostream& out, std::ostrea
   TJobSource source(options);
   bool showProgress = terminal.Progress && !options.Quiet;
   TProgressLine progress(err, showProgress, showProgress ? source.Count() : 0, terminal.Columns);
-  TDelivery delivery(options, out, err, progress, terminal.OutputShared, report.get());
+  TOutputGuard guard;
+  for (const std::string& input : options.Inputs) guard.AddInput(input);
+  TDelivery delivery(options, guard, out, err, progress, terminal.OutputShared, report.get());
   std::vector<TWorker> workers(options.Jobs);
-  TInputFiles inputs;
-  for (const std::string& input : options.Inputs) inputs.Add(input);
-  TShared shared{options, source.Conversion(), inputs};
+  TShared shared{options, source.Conversion(), guard};
   RunBatch<TJob, TPrepared>(
       options.Jobs, [&](TJob& job) { return source.Next(job); },
       [&](std::size_t worker, const TJob& job) {

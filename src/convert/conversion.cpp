@@ -121,7 +121,7 @@ class TBoundedSink final : public TByteSink {
 };
 
 template <typename Body>
-TWriteOutcome WriteOutput(const std::string& output, TWriteMode mode, Body body) {
+TWriteOutcome WriteOutput(const std::string& output, TWriteMode mode, TOutputNaming naming, Body body) {
   if (mode == TWriteMode::StandardOutput) {
     try {
       TDescriptorSink out(STDOUT_FILENO, output);
@@ -136,7 +136,7 @@ TWriteOutcome WriteOutput(const std::string& output, TWriteMode mode, Body body)
   }
   std::optional<TOutputFile> file;
   try {
-    file.emplace(output, mode == TWriteMode::Replace);
+    file.emplace(output, mode == TWriteMode::Replace, naming);
   } catch (const TIoError& e) {
     return Failed(e, false);
   }
@@ -155,13 +155,13 @@ TWriteOutcome WriteOutput(const std::string& output, TWriteMode mode, Body body)
 // WriteOutput up to the commit: the complete temporary file is left in staged. Standard output
 // has nothing to stage; it is written at once.
 template <typename Body>
-TWriteOutcome StageOutput(const std::string& output, TWriteMode mode, Body body,
+TWriteOutcome StageOutput(const std::string& output, TWriteMode mode, TOutputNaming naming, Body body,
                           std::unique_ptr<TOutputFile>& staged) {
   staged.reset();
-  if (mode == TWriteMode::StandardOutput) return WriteOutput(output, mode, body);
+  if (mode == TWriteMode::StandardOutput) return WriteOutput(output, mode, naming, body);
   std::unique_ptr<TOutputFile> file;
   try {
-    file = std::make_unique<TOutputFile>(output, mode == TWriteMode::Replace);
+    file = std::make_unique<TOutputFile>(output, mode == TWriteMode::Replace, naming);
   } catch (const TIoError& e) {
     return Failed(e, false);
   }
@@ -281,21 +281,23 @@ bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocumen
 }
 
 TWriteOutcome WriteConverted(const TConverted& converted, const TOutputKind& to, const TConversionOptions& options,
-                             const std::string& output, TWriteMode mode) {
-  return WriteOutput(output, mode, [&](TByteSink& sink) { to.Writer(sink, converted, options); });
+                             const std::string& output, TWriteMode mode, TOutputNaming naming) {
+  return WriteOutput(output, mode, naming, [&](TByteSink& sink) { to.Writer(sink, converted, options); });
 }
 
 TWriteOutcome StageConverted(const TConverted& converted, const TOutputKind& to, const TConversionOptions& options,
-                             const std::string& output, TWriteMode mode, std::unique_ptr<TOutputFile>& staged) {
-  return StageOutput(output, mode, [&](TByteSink& sink) { to.Writer(sink, converted, options); }, staged);
+                             const std::string& output, TWriteMode mode, TOutputNaming naming,
+                             std::unique_ptr<TOutputFile>& staged) {
+  return StageOutput(output, mode, naming, [&](TByteSink& sink) { to.Writer(sink, converted, options); }, staged);
 }
 
 TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
-                           const TOutputKind& to, const std::string& output, TWriteMode mode) {
+                           const TOutputKind& to, const std::string& output, TWriteMode mode,
+                           TOutputNaming naming) {
   TWriteOutcome refusal;
   TConverted converted;
   if (!ConvertDocument(kind, options, documents, &to == &NativeOutput(), converted, refusal)) return refusal;
-  return WriteConverted(converted, to, options, output, mode);
+  return WriteConverted(converted, to, options, output, mode, naming);
 }
 
 TWriteOutcome CommitStaged(TOutputFile& staged) {
@@ -307,26 +309,6 @@ TWriteOutcome CommitStaged(TOutputFile& staged) {
   TWriteOutcome outcome;
   outcome.Written = true;
   return outcome;
-}
-
-void TInputFiles::Add(const std::string& path) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) == 0) inputs_.emplace(std::pair{info.st_dev, info.st_ino}, path);
-}
-
-const std::string* TInputFiles::Find(const std::string& output) const {
-  struct stat info {};
-  return stat(output.c_str(), &info) == 0 ? FindIdentity(info.st_dev, info.st_ino) : nullptr;
-}
-
-const std::string* TInputFiles::FindDescriptor(int fd) const {
-  struct stat info {};
-  return fstat(fd, &info) == 0 ? FindIdentity(info.st_dev, info.st_ino) : nullptr;
-}
-
-const std::string* TInputFiles::FindIdentity(dev_t device, ino_t inode) const {
-  auto found = inputs_.find({device, inode});
-  return found != inputs_.end() ? &found->second : nullptr;
 }
 
 bool LoadForConversion(const std::string& path, TFileKind kind, const TConversionOptions& options,

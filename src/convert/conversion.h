@@ -65,12 +65,22 @@ std::string BatchOutputPath(const std::string& folder, const std::string& path, 
 // it in some letter case: "plan2" and "plan2.txt" give "plan2.jww", "PLAN2.JWW" stays.
 std::string WithOutputExtension(const std::string& path, TFileKind kind, const TOutputKind& to);
 
+// How pictures (SVG, PNG, PDF) of a converted document look: the width of a PNG in pixels, and
+// black on white (print) or each pen in its reference colour from PenColors on black (screen).
+struct TPictureOptions {
+  static constexpr int kMaxPngWidth = 20000;
+  int PngWidth = 2000;
+  bool ScreenColours = false;
+  TPenColors PenColors = DefaultPenColors();
+};
+
 // What a conversion takes from the user: the CP932 font name every text carries, numeric
-// correction, and the character types that size the texts of parts.
+// correction, the character types that size the texts of parts, and the look of pictures.
 struct TConversionOptions {
   std::string FontName;
   bool NumericCorrection = true;
   TMojiSettingsTable CharacterTypes = DefaultMojiSettings();
+  TPictureOptions Picture;
 };
 
 // The documents one conversion works on. The window passes the global ones; each worker of the
@@ -153,34 +163,24 @@ bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocumen
                      TConverted& converted, TWriteOutcome& refusal);
 
 // Writes the converted document as the output kind to output (the kind must have a writer).
+// naming says whether the user named output (a link is written through, a device or pipe written
+// into) or it was derived from the input's name (only a regular file is written, in place of the
+// entry at that path); see TOutputFile. Check it with TOutputGuard first (convert/outputguard.h).
 TWriteOutcome WriteConverted(const TConverted& converted, const TOutputKind& to, const TConversionOptions& options,
-                             const std::string& output, TWriteMode mode);
+                             const std::string& output, TWriteMode mode, TOutputNaming naming = TOutputNaming::Named);
 // WriteConverted in two steps, for batches that convert files side by side but put their outputs
 // in place in the order of the files: StageConverted writes every byte to a temporary file beside
 // output (staged holds it; nothing when the outcome is a failure), CommitStaged puts that file in
 // place of output.
 TWriteOutcome StageConverted(const TConverted& converted, const TOutputKind& to, const TConversionOptions& options,
-                             const std::string& output, TWriteMode mode, std::unique_ptr<TOutputFile>& staged);
+                             const std::string& output, TWriteMode mode, TOutputNaming naming,
+                             std::unique_ptr<TOutputFile>& staged);
 TWriteOutcome CommitStaged(TOutputFile& staged);
 
 // ConvertDocument, then WriteConverted.
 TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
-                           const TOutputKind& to, const std::string& output, TWriteMode mode);
-
-// The files a run reads, known by device and inode, so that no output of the run replaces one of
-// them, whatever name or link leads to it. Add every input before the first write.
-class TInputFiles {
- public:
-  void Add(const std::string& path);
-  // The input that output (followed through links) is, or nullptr.
-  const std::string* Find(const std::string& output) const;
-  // The same for an open descriptor (standard output redirected onto an input).
-  const std::string* FindDescriptor(int fd) const;
-
- private:
-  const std::string* FindIdentity(dev_t device, ino_t inode) const;
-  std::map<std::pair<dev_t, ino_t>, std::string> inputs_;
-};
+                           const TOutputKind& to, const std::string& output, TWriteMode mode,
+                           TOutputNaming naming = TOutputNaming::Named);
 
 struct TFileOutcome {
   TLoadOutcome Load;

@@ -22,6 +22,9 @@ namespace {
 constexpr std::size_t kRun = 8192;
 // Blocks formatted ahead of the one being written.
 constexpr std::size_t kSlots = 8;
+// Below this many records one thread formats the list into the writer's buffer: the second
+// thread's wake-ups and the blocks' own writes would cost more than they save.
+constexpr std::size_t kParallelRecords = 4 * kRun;
 
 // The fixed bytes of each record after its class tag: the 13-byte entity header and the fields.
 constexpr std::size_t kEntityHeaderBytes = 13;
@@ -173,6 +176,7 @@ class TListWriter {
         runs_.push_back(TRun{kind, begin, std::min(count, begin + kRun), counter});
       }
       counter += static_cast<uint32_t>(1 + count);
+      records_ += count;
     };
     plan(0, sens_.Count);
     plan(1, enkos_.Count);
@@ -181,6 +185,7 @@ class TListWriter {
   }
 
   std::size_t Runs() const { return runs_.size(); }
+  std::size_t Records() const { return records_; }
 
   template <typename Out>
   void FormatRun(Out& out, std::size_t run) const {
@@ -208,6 +213,7 @@ class TListWriter {
   TClassSource<TWMoji> mojis_;
   TTextContext context_;
   std::vector<TRun> runs_;
+  std::size_t records_ = 0;
 };
 
 // Formats the runs on this thread and another into kSlots blocks and writes each block as soon
@@ -215,7 +221,9 @@ class TListWriter {
 // The first failure (a write, or a run that cannot be made) stops both and reaches the caller.
 class TOrderedBlocks {
  public:
-  TOrderedBlocks(TByteSink& sink, const TListWriter& list) : sink_(sink), list_(list) {}
+  // tail ends the last block (the list's closing bytes), so that it needs no write of its own.
+  TOrderedBlocks(TByteSink& sink, const TListWriter& list, std::span<const uint8_t> tail)
+      : sink_(sink), list_(list), tail_(tail) {}
 
   void Run() {
     InParallel([this] { Work(); }, [this] { Work(); });
@@ -234,6 +242,7 @@ class TOrderedBlocks {
       bool made = Attempt([&] {
         block.Clear();
         list_.FormatRun(block, run);
+        if (run + 1 == list_.Runs()) block.WriteBytes(tail_.data(), tail_.size());
       });
       lock.lock();
       if (!made) break;
@@ -274,6 +283,7 @@ class TOrderedBlocks {
 
   TByteSink& sink_;
   const TListWriter& list_;
+  std::span<const uint8_t> tail_;
   std::mutex mutex_;
   std::condition_variable changed_;
   TBlock slots_[kSlots];
@@ -304,13 +314,14 @@ void WriteList(TArchiveWriter& w, int32_t totalCount, const TListWriter& list) {
     return;
   }
   w.WriteCount(static_cast<uint32_t>(totalCount));
-  // Two threads pay only for a list of several runs, and only where no other file is converting.
-  if (list.Runs() > 2 && !SerialWorkOnThisThread) {
+  // Two threads pay only for a long list, and only where no other file is converting.
+  if (list.Records() >= kParallelRecords && !SerialWorkOnThisThread) {
     w.Flush();
-    TOrderedBlocks(w.Sink(), list).Run();
-  } else {
-    for (std::size_t run = 0; run < list.Runs(); ++run) list.FormatRun(w, run);
+    static constexpr uint8_t kClosing[2] = {0, 0};
+    TOrderedBlocks(w.Sink(), list, kClosing).Run();
+    return;
   }
+  for (std::size_t run = 0; run < list.Runs(); ++run) list.FormatRun(w, run);
   w.WriteWord(0);
 }
 

@@ -17,11 +17,10 @@ namespace torvane {
 namespace {
 
 // Short, so that a target whose name is as long as the system allows still gets one.
-std::string TemporaryName(const std::string& target, unsigned attempt) {
+std::string TemporaryName(unsigned attempt) {
   static std::atomic<unsigned> counter{0};
-  std::string name = ".torvane-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" +
-                     std::to_string(attempt) + ".tmp";
-  return (std::filesystem::path(target).parent_path() / name).string();
+  return ".torvane-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" + std::to_string(attempt) +
+         ".tmp";
 }
 
 void WriteAll(int fd, const uint8_t* data, std::size_t size, const std::string& name) {
@@ -41,28 +40,25 @@ std::function<void(const std::string&)>& CommitHook() {
   return hook;
 }
 
-// The temporary files being written, for RemoveTemporaryFiles. A file is made and listed under
-// the lock, and unlisted after it is gone or has taken its place, so that a stop that holds the
-// lock finds every file there is and no new one appears behind it.
+// The temporary files being written, by their folder's descriptor and their name, for
+// RemoveTemporaryFiles. A file is made and listed under the lock, and put in place or removed and
+// unlisted under it, so that a stop that holds the lock finds every file there is and no new one
+// appears behind it.
 struct TInFlight {
   std::mutex lock;
-  std::set<std::string> names;
+  std::set<std::pair<int, std::string>> files;
 };
 TInFlight& InFlight() {
   static TInFlight inFlight;
   return inFlight;
 }
-// Makes a new file, listed; -1 with the errno in error when it cannot.
-int CreateListed(const std::string& name, int& error) {
+// Makes a new file in the folder, listed; -1 with the errno in error when it cannot.
+int CreateListed(int folder, const std::string& name, int& error) {
   std::lock_guard guard(InFlight().lock);
-  int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  int fd = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   error = errno;
-  if (fd >= 0) InFlight().names.insert(name);
+  if (fd >= 0) InFlight().files.emplace(folder, name);
   return fd;
-}
-void Unlist(const std::string& name) {
-  std::lock_guard guard(InFlight().lock);
-  InFlight().names.erase(name);
 }
 
 }  // namespace
@@ -87,14 +83,16 @@ std::size_t RemoveTemporaryFiles() {
   // The lock stays held: the program is about to end, and no file is made or renamed meanwhile.
   InFlight().lock.lock();
   std::size_t removed = 0;
-  for (const std::string& name : InFlight().names) removed += unlink(name.c_str()) == 0 ? 1 : 0;
-  InFlight().names.clear();
+  for (const auto& [folder, name] : InFlight().files) removed += unlinkat(folder, name.c_str(), 0) == 0 ? 1 : 0;
+  InFlight().files.clear();
   return removed;
 }
 
-TOutputFile::TOutputFile(const std::string& path, bool replace) : target_(path), replace_(replace) {
+TOutputFile::TOutputFile(const std::string& path, bool replace, TOutputNaming naming)
+    : target_(path), replace_(replace) {
   struct stat info {};
-  if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+  bool named = naming == TOutputNaming::Named;
+  if (named && stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
     // A device, pipe or socket stays what it is; it needs no permission to be replaced. Opened by
     // the path as given, so that the system follows links such as /dev/stdout to a pipe.
     direct_ = true;
@@ -102,45 +100,59 @@ TOutputFile::TOutputFile(const std::string& path, bool replace) : target_(path),
     if (fd_ < 0) throw TIoError::FromErrno(errno, path);
     return;
   }
-  target_ = ResolveTarget(path);
+  if (named) target_ = ResolveTarget(path);
   if (target_.empty()) throw TIoError::FromErrno(ENOENT, path);
-  bool exists = stat(target_.c_str(), &info) == 0;
+  // A derived output is the entry at its path, whatever it is.
+  bool exists = (named ? stat(target_.c_str(), &info) : lstat(target_.c_str(), &info)) == 0;
   if (exists && S_ISDIR(info.st_mode)) throw TIoError::FromErrno(EISDIR, path);
+  bool regular = exists && S_ISREG(info.st_mode);
   replacing_ = exists;
   if (exists) {
     if (!replace_) throw TIoError::FromErrno(EEXIST, path);
-    if (access(target_.c_str(), W_OK) != 0) throw TIoError::FromErrno(errno, path);
+    if (regular && access(target_.c_str(), W_OK) != 0) throw TIoError::FromErrno(errno, path);
   }
-  OpenTemporary(path, info.st_mode & 07777, exists);
+  OpenTemporary(path, info.st_mode & 07777, regular);
 }
 
 void TOutputFile::OpenTemporary(const std::string& path, mode_t mode, bool keepMode) {
+  std::string folder = std::filesystem::path(target_).parent_path().string();
+  folder_ = open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (folder_ < 0) throw TIoError::FromErrno(errno, path);
   for (unsigned attempt = 0; fd_ < 0; ++attempt) {
-    std::string name = TemporaryName(target_, attempt);
+    std::string name = TemporaryName(attempt);
     int error = 0;
-    fd_ = CreateListed(name, error);
+    fd_ = CreateListed(folder_, name, error);
     if (fd_ >= 0) {
       temporary_ = name;
       break;
     }
-    if (error != EEXIST || attempt > 100) throw TIoError::FromErrno(error, path);
+    if (error != EEXIST || attempt > 100) {
+      close(folder_);
+      folder_ = -1;
+      throw TIoError::FromErrno(error, path);
+    }
   }
   // A replaced file keeps its permissions; a new one gets the usual ones under the umask.
   if (keepMode && fchmod(fd_, mode) != 0) {
     int error = errno;
-    close(fd_);
-    fd_ = -1;
-    unlink(temporary_.c_str());
-    Unlist(temporary_);
+    Release();
     throw TIoError::FromErrno(error, path);
   }
 }
 
-TOutputFile::~TOutputFile() {
+TOutputFile::~TOutputFile() { Release(); }
+
+void TOutputFile::Release() {
   if (fd_ >= 0) close(fd_);
-  if (temporary_.empty()) return;
-  if (!committed_) unlink(temporary_.c_str());
-  Unlist(temporary_);
+  fd_ = -1;
+  if (!temporary_.empty()) {
+    std::lock_guard guard(InFlight().lock);
+    if (!committed_) unlinkat(folder_, temporary_.c_str(), 0);
+    InFlight().files.erase({folder_, temporary_});
+    temporary_.clear();
+  }
+  if (folder_ >= 0) close(folder_);
+  folder_ = -1;
 }
 
 void TOutputFile::Write(const uint8_t* data, std::size_t size) { WriteAll(fd_, data, size, target_); }
@@ -157,16 +169,20 @@ void TOutputFile::Commit() {
     return;
   }
   if (CommitHook()) CommitHook()(target_);
+  std::string name = std::filesystem::path(target_).filename().string();
+  const char* temporary = temporary_.c_str();
+  // Under the lock, so that a stop removes the file before it takes its place or not at all.
+  std::lock_guard guard(InFlight().lock);
   if (replace_) {
-    if (rename(temporary_.c_str(), target_.c_str()) != 0) throw TIoError::FromErrno(errno, target_);
+    if (renameat(folder_, temporary, folder_, name.c_str()) != 0) throw TIoError::FromErrno(errno, target_);
   } else {
     // A file that appeared at the target since the start stays: the rename refuses atomically.
-    if (renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) != 0) {
+    if (renameat2(folder_, temporary, folder_, name.c_str(), RENAME_NOREPLACE) != 0) {
       int error = errno;
       if (error != EINVAL && error != ENOSYS) throw TIoError::FromErrno(error, target_);
       // A file system without that rename: a hard link is just as atomic.
-      if (link(temporary_.c_str(), target_.c_str()) != 0) throw TIoError::FromErrno(errno, target_);
-      unlink(temporary_.c_str());
+      if (linkat(folder_, temporary, folder_, name.c_str(), 0) != 0) throw TIoError::FromErrno(errno, target_);
+      unlinkat(folder_, temporary, 0);
     }
   }
   committed_ = true;

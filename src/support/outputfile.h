@@ -1,7 +1,10 @@
 // Output files that replace their target only when complete: the bytes go to a temporary file in
 // the target's folder, which is renamed over the target at the end. A failed write leaves any
-// earlier file at the target untouched. A target that is a device, a named pipe or a socket is
-// written into directly, as cp would, and never replaced.
+// earlier file at the target untouched. A target the user named that is a device, a named pipe
+// or a socket is written into directly, as cp would, and never replaced; a symbolic link the user
+// named is written through. A target derived from an input's name is only ever a regular file in
+// place of the entry at its path: a link, device or pipe found there is an existing file, never
+// opened, and replaced itself (the link, not what it names) when replacing is allowed.
 #pragma once
 
 #include <cstddef>
@@ -36,13 +39,17 @@ class TDescriptorSink final : public TByteSink {
 // system would.
 std::string ResolveTarget(const std::string& path);
 
+// Who chose an output's path: the user, naming that very path, or the program, deriving it from an
+// input's name (beside the input, under an output folder, in a batch).
+enum class TOutputNaming { Named, Derived };
+
 class TOutputFile final : public TByteSink {
  public:
-  // Creates the temporary file, or opens a special file for writing. Throws TIoError when it
-  // cannot, or when the target exists and may not be written (or is a folder). Unless replace is
-  // set, a regular file at the target is never replaced: neither now (EEXIST) nor when one appears
-  // before Commit (EEXIST from Commit).
-  explicit TOutputFile(const std::string& path, bool replace = true);
+  // Creates the temporary file, or opens a special file the user named for writing. Throws
+  // TIoError when it cannot, or when the target exists and may not be written (or is a folder).
+  // Unless replace is set, a file at the target is never replaced: neither now (EEXIST) nor when
+  // one appears before Commit (EEXIST from Commit).
+  explicit TOutputFile(const std::string& path, bool replace = true, TOutputNaming naming = TOutputNaming::Named);
   // Removes the temporary file unless Commit succeeded.
   ~TOutputFile() override;
   TOutputFile(const TOutputFile&) = delete;
@@ -54,9 +61,14 @@ class TOutputFile final : public TByteSink {
 
  private:
   void OpenTemporary(const std::string& path, mode_t mode, bool keepMode);
+  // Closes the files and removes the temporary file unless it took the target's place.
+  void Release();
 
   std::string target_;
-  std::string temporary_;  // empty while there is none to remove
+  // The target's folder, held open: the temporary file is made, renamed and removed relative to
+  // it, so that a folder moved meanwhile takes its temporary file along and leaves none behind.
+  int folder_ = -1;
+  std::string temporary_;  // the name in folder_; empty while there is none to remove
   int fd_ = -1;
   bool replace_ = true;
   bool replacing_ = false;  // an earlier file stands at the target
@@ -70,7 +82,7 @@ void SetCommitHook(std::function<void(const std::string& target)> hook);
 
 // Removes every temporary file that is being written, for a program stopped by a signal, and
 // answers how many there were. Safe to call from any thread (not from a signal handler) while
-// outputs are open on others; no temporary file is made after it.
+// outputs are open on others; no temporary file is made or put in place after it.
 std::size_t RemoveTemporaryFiles();
 
 }  // namespace torvane

@@ -2,10 +2,7 @@
 // side, and one line and a non-zero exit for a file it cannot show.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <QImage>
-#include <cstdio>
 
 #include "builder/filebuilder.h"
 #include "builder/jwkbuilder.h"
@@ -16,22 +13,9 @@
 namespace torvane {
 namespace {
 
-struct TRun {
-  int status = -1;
-  std::string output;
-};
-
-TRun Thumbnail(const std::string& size, const std::string& input, const std::string& output) {
-  std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + std::string(TORVANE_THUMBNAILER) +
-                        "' -s " + size + " '" + input + "' '" + output + "' 2>&1";
-  TRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe)) run.output += buffer;
-  int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+test::TShellRun Thumbnail(const std::string& size, const std::string& input, const std::string& output) {
+  return test::RunShell("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + std::string(TORVANE_THUMBNAILER) +
+                        "' -s " + size + " '" + input + "' '" + output + "'");
 }
 
 // Lines of the output that are not Qt's own note about a missing runtime folder.
@@ -68,8 +52,8 @@ TEST(Thumbnailer, DrawsEveryDrawingAndPartAtTheAskedLongSide) {
   for (const auto& file : files) {
     SCOPED_TRACE(file.name);
     test::WriteFile(dir.File(file.name), file.bytes);
-    TRun run = Thumbnail("128", dir.File(file.name), dir.File("out.png"));
-    EXPECT_EQ(run.status, 0) << run.output;
+    test::TShellRun run = Thumbnail("128", dir.File(file.name), dir.File("out.png"));
+    EXPECT_EQ(run.Status, 0) << run.Output;
     QImage image(QString::fromStdString(dir.File("out.png")));
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(std::max(image.width(), image.height()), 128);
@@ -95,10 +79,10 @@ TEST(Thumbnailer, RefusesWhatItCannotShowInOneLine) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input + " at " + c.size);
-    TRun run = Thumbnail(c.size, c.input, dir.File("out.png"));
-    EXPECT_NE(run.status, 0);
-    std::vector<std::string> lines = OwnLines(run.output);
-    ASSERT_EQ(lines.size(), 1u) << run.output;
+    test::TShellRun run = Thumbnail(c.size, c.input, dir.File("out.png"));
+    EXPECT_NE(run.Status, 0);
+    std::vector<std::string> lines = OwnLines(run.Output);
+    ASSERT_EQ(lines.size(), 1u) << run.Output;
     EXPECT_EQ(lines[0].rfind("torvane-thumbnailer: ", 0), 0u) << lines[0];
     EXPECT_FALSE(std::filesystem::exists(dir.File("out.png")));
   }

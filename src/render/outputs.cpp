@@ -1,0 +1,108 @@
+#include "render/outputs.h"
+
+#include <QBuffer>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <cerrno>
+
+#include "convert/conversion.h"
+#include "convert/outputkinds.h"
+#include "render/painter.h"
+#include "render/svg.h"
+#include "support/ioerror.h"
+
+namespace torvane {
+namespace {
+
+// The PDF's own unit: 1/1200 inch, fine enough that no line of the drawing moves by it.
+constexpr int kPdfDotsPerInch = 1200;
+constexpr double kMmPerInch = 25.4;
+// Without a paper of its own a drawing's page is its extent and this much around it.
+constexpr double kPdfMarginMm = 10;
+
+TScene ConvertedScene(const TConverted& converted) {
+  if (converted.Drawing) return SceneOf(*converted.Drawing);
+  if (converted.Part) return SceneOf(*converted.Part);
+  return {};
+}
+
+TRenderStyle StyleOf(const TPictureOptions& picture) {
+  return {picture.ScreenColours ? TScheme::Screen : TScheme::Print, picture.PenColors};
+}
+
+void WriteBytes(TByteSink& sink, const QByteArray& bytes) {
+  sink.Write(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()));
+}
+
+void WriteSvgOutput(TByteSink& sink, const TConverted& converted, const TConversionOptions& options) {
+  TRenderStyle render = StyleOf(options.Picture);
+  TSvgStyle style;
+  style.Screen = render.Scheme == TScheme::Screen;
+  for (int pen = 1; pen <= 10; ++pen) style.PenColors[pen - 1] = PenColorOf(pen, render).rgb() & 0xFFFFFFu;
+  WriteSvg(sink, ConvertedScene(converted), style);
+}
+
+void WritePngOutput(TByteSink& sink, const TConverted& converted, const TConversionOptions& options) {
+  TScene scene = ConvertedScene(converted);
+  QImage image = RenderImage(scene, PictureSize(scene, options.Picture.PngWidth), StyleOf(options.Picture));
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (image.isNull() || !image.save(&buffer, "PNG")) throw TIoError::FromErrno(ENOMEM, "");
+  WriteBytes(sink, bytes);
+}
+
+// One page of the drawing's paper (or its extent), 1 mm of the drawing to 1 mm of the page.
+void WritePdfOutput(TByteSink& sink, const TConverted& converted, const TConversionOptions& options) {
+  TScene scene = ConvertedScene(converted);
+  TBoxMm page;
+  if (scene.Paper) {
+    page.Add(-scene.Paper->Width / 2, -scene.Paper->Height / 2);
+    page.Add(scene.Paper->Width / 2, scene.Paper->Height / 2);
+  } else {
+    page = scene.Extent();
+    if (page.Empty) page.Add(0, 0);
+    page.Add(page.Left - kPdfMarginMm, page.Bottom - kPdfMarginMm);
+    page.Add(page.Right + kPdfMarginMm, page.Top + kPdfMarginMm);
+  }
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  {
+    QPdfWriter pdf(&buffer);
+    pdf.setCreator("Torvane");
+    pdf.setResolution(kPdfDotsPerInch);
+    // Exactly the size asked, not the nearest standard size turned on its side.
+    QPageSize size(QSizeF(page.Width(), page.Height()), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+    pdf.setPageLayout(QPageLayout(size, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    QPainter painter(&pdf);
+    if (!painter.isActive()) throw TIoError::FromErrno(EIO, "");
+    double k = kPdfDotsPerInch / kMmPerInch;
+    TRenderStyle style = StyleOf(options.Picture);
+    if (style.Scheme == TScheme::Screen) {
+      painter.fillRect(QRectF(0, 0, page.Width() * k, page.Height() * k), BackgroundOf(style.Scheme));
+    }
+    RenderScene(painter, scene, QTransform(k, 0, 0, -k, -page.Left * k, page.Top * k), style);
+  }
+  WriteBytes(sink, bytes);
+}
+
+}  // namespace
+
+void RegisterPictureOutputs() {
+  SetOutputWriter("svg", WriteSvgOutput);
+  SetOutputWriter("png", WritePngOutput);
+  SetOutputWriter("pdf", WritePdfOutput);
+}
+
+bool ArgumentsPaint(const std::vector<std::string>& args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--") break;
+    std::string kind = args[i].starts_with("--to=") ? args[i].substr(5) : args[i] == "--to" && i + 1 < args.size() ? args[i + 1] : "";
+    if (kind == "png" || kind == "pdf") return true;
+  }
+  return false;
+}
+
+}  // namespace torvane
