@@ -472,6 +472,17 @@ TEST_F(ConvertCommand, ControlCharactersFromFilesAreShownEscaped) {
   TRun refused = RunCommand({"--quiet", input});
   EXPECT_EQ(refused.err.find('\x1B'), std::string::npos);
   EXPECT_NE(refused.err.find("e\\x1B[31m.jww already exists"), std::string::npos) << refused.err;
+
+  // Line feeds and CRs from a memo or a file name cannot forge a line of the program's own.
+  b.memo1 = "m\nwritten: /etc/passwd\r";
+  std::string forged = Drawing("a\ntorvane-convert: 0 converted\nb.jwc", b);
+  TRun lines = RunCommand({"--force", forged});
+  EXPECT_EQ(lines.status, 0) << lines.err;
+  EXPECT_NE(lines.out.find("m\\x0Awritten: /etc/passwd"), std::string::npos) << lines.out;
+  EXPECT_NE(lines.out.find("a\\x0Atorvane-convert: 0 converted\\x0Ab.jww"), std::string::npos) << lines.out;
+  for (const char* forgedLine : {"\nwritten: /etc", "\ntorvane-convert: 0", "\r"}) {
+    EXPECT_EQ(lines.out.find(forgedLine), std::string::npos) << forgedLine;
+  }
 }
 
 // The checks below run as a user without root's rights, for whom permissions hold.
@@ -922,8 +933,8 @@ TEST(ConvertProgram, SpeaksJapaneseUnderAJapaneseLocale) {
   EXPECT_EQ(test::ReadFile(dir.File("err.txt")),
             "torvane-convert: a.jwc: JW_CAD の図面ではありません\ntorvane-convert: b.jwc: ファイルがありません\n");
   EXPECT_EQ(test::ReadFile(dir.File("out.txt")), "変換 0 件、失敗 2 件、スキップ 0 件\n");
-  // The messages about settings and JWF files too.
-  command = "cd " + dir.Path().string() + " && env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=ja_JP.UTF-8 " +
+  // The messages about settings and JWF files too; an empty LANGUAGE counts as unset.
+  command = "cd " + dir.Path().string() + " && env -u LC_ALL -u LC_MESSAGES LANGUAGE= LANG=ja_JP.UTF-8 " +
             "TEXTDOMAINDIR=" + TORVANE_LOCALE_DIR + " " + TORVANE_CONVERT + " --jwf none.jwf a.jwc 2> err.txt";
   EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2);
   EXPECT_EQ(test::ReadFile(dir.File("err.txt")).rfind("torvane-convert: JWF ファイル none.jwf を読めません: ", 0), 0u)

@@ -56,6 +56,8 @@ const char* RequestedMessagesLocale() {
 }  // namespace
 
 void InitMessages(const char* programPath) {
+  // An empty LANGUAGE is no choice at all, as gettext has it; it must not hide LANG.
+  if (const char* language = std::getenv("LANGUAGE"); language != nullptr && *language == '\0') unsetenv("LANGUAGE");
   if (std::setlocale(LC_ALL, "") == nullptr) {
     // The locale asked for (ja_JP.UTF-8, say) is not generated on this system. The messages can
     // still be in its language: gettext follows LANGUAGE under any locale but plain C.

@@ -45,7 +45,8 @@ std::string ForTerminal(std::string_view utf8) {
       ++at;
       continue;
     }
-    bool c0 = length == 1 && (lead < 0x20 || lead == 0x7F) && lead != '\n';
+    // A line feed too: a memo or a file name must not start a line that looks like the program's.
+    bool c0 = length == 1 && (lead < 0x20 || lead == 0x7F);
     // U+0080 to U+009F: C2 80 to C2 9F.
     bool c1 = length == 2 && lead == 0xC2 && static_cast<uint8_t>(utf8[at + 1]) < 0xA0;
     if (c0 || c1) {
