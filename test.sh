@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test: once as usual, then again under AddressSanitizer and UBSan. The
-# window tests run on Qt's offscreen platform, so no display is needed. A compiler warning fails the
-# run. Exits non-zero on any failure.
+# Builds and runs every test: once as usual, then again under AddressSanitizer and UBSan, and the
+# tests of what runs on several threads (the batch runner, the command line at -j 2) under
+# ThreadSanitizer. The window tests run on Qt's offscreen platform, so no display is needed. A
+# compiler warning fails the run. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -27,3 +28,8 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTORVANE_SANITIZE=ON
 build build/asan
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVANE_TSAN=ON -DTORVANE_GUI=OFF \
+  -DTORVANE_BENCH=OFF >/dev/null
+build build/tsan
+tests/under_tsan.sh ctest --test-dir build/tsan --output-on-failure -j "$jobs"

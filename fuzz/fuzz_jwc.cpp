@@ -1,5 +1,6 @@
 // Drawings from any bytes: the reader must never read outside its input, and whatever it accepts
-// (a whole drawing, or one of an older edition without name tables) must convert and write.
+// (a whole drawing, or one of an older edition without name tables) must convert and write, as a
+// drawing and as DXF.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -8,6 +9,7 @@
 #include "drawing/jwc2jww.h"
 #include "drawing/jwcunit.h"
 #include "drawing/jwwunit.h"
+#include "dxf/dxfwriter.h"
 #include "support/outputfile.h"
 
 namespace {
@@ -29,9 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   static torvane::TJwwData target;
   torvane::TReadFailure failure;
   bool complete = torvane::ReadJwcBytes(std::span<const uint8_t>(data, size), source, &failure);
-  if (!complete && !failure.MissingNameTables) return 0;
+  if (!complete && !failure.MissingNameTables()) return 0;
   torvane::ConvertJwcToJww(kFont, true, source, target);
   TDiscardSink sink;
   torvane::WriteJwwTo(sink, target);
+  torvane::WriteDxf(sink, {torvane::TFileKind::Drawing, &target, nullptr, nullptr});
   return 0;
 }

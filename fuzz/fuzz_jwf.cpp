@@ -57,6 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   torvane::TPenColors backPens{};
   const char* separator = size > 0 && data[0] % 2 == 0 ? "\t" : " ";
   torvane::TJwfResult roundTrip = torvane::ReadJwf(JwfText(moji, pens, separator), back, backPens);
-  if (!roundTrip.Accepted() || roundTrip.KeyLines != 5 || back != moji || backPens != pens) __builtin_trap();
+  if (torvane::DecideJwf(roundTrip) != torvane::TJwfDecision::Take || roundTrip.KeyLines != 5 || back != moji || backPens != pens) __builtin_trap();
   return 0;
 }

@@ -1,7 +1,9 @@
-// Reads any bytes as a part; a part that reads is converted both ways and written to nowhere.
+// Reads any bytes as a part; a part that reads is converted both ways and written to nowhere, as a
+// part and as DXF.
 #include <cstddef>
 #include <cstdint>
 
+#include "dxf/dxfwriter.h"
 #include "settings/settings.h"
 #include "shape/jwk2jws.h"
 #include "shape/jwkunit.h"
@@ -24,6 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     torvane::ConvertJwkToJws("\x82\x6c\x82\x72 \x96\xbe\x92\xa9", correction, settings, source, target);
     TDiscardSink sink;
     torvane::WriteJwsTo(sink, target);
+    torvane::WriteDxf(sink, {torvane::TFileKind::Part, nullptr, &target, nullptr});
   }
   return 0;
 }

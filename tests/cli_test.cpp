@@ -782,7 +782,9 @@ TEST_F(ArchiveCommand, PlantedLinksAndPipesAtDerivedOutputsAreExistingFiles) {
       TRun run = RunCommand(args);
       EXPECT_EQ(run.status, force ? 0 : 1) << run.err;
       EXPECT_EQ(fs::is_regular_file(fs::symlink_status(planted)), force);
-      if (!force) EXPECT_NE(run.err.find("a.jww already exists (--force replaces it"), std::string::npos) << run.err;
+      if (!force) {
+        EXPECT_NE(run.err.find("a.jww already exists (--force replaces it"), std::string::npos) << run.err;
+      }
       EXPECT_EQ(test::ReadFile(dir.File("t/sub/b.jww")), Expected(Plan(), kGothic, true));
       EXPECT_EQ(test::ReadFile(dir.File("victim.txt")), "victim");
       EXPECT_FALSE(fs::exists(dir.File("made.txt")));
@@ -831,6 +833,30 @@ TEST_F(ArchiveCommand, TheReportHasOneRowPerInput) {
   EXPECT_FALSE(fs::exists(dir.File("in/c.jws")));
 }
 
+// A report that cannot be written is given up, never the run: every input is still converted
+// and counted, and the report's failure is named once. A few rows fail only at the end; many
+// long rows fail part-way, while inputs are still waiting.
+TEST_F(ArchiveCommand, AReportThatFailsNeverStopsTheConversions) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  for (std::size_t inputs : {std::size_t{2}, std::size_t{200}}) {
+    SCOPED_TRACE(inputs);
+    std::string folder = dir.File("in" + std::to_string(inputs));
+    fs::create_directory(folder);
+    for (std::size_t i = 0; i < inputs; ++i) {
+      Drawing(fs::path(folder).filename().string() + "/" + std::string(200, 'a') + std::to_string(i) + ".jwc");
+    }
+    TRun run = RunCommand({"-r", "-j2", "--report", "/dev/full", folder});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find(std::to_string(inputs) + " converted, 0 failed, 0 skipped\n"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.err, "torvane-convert: the report /dev/full could not be finished: No space left on device "
+                       "(the conversions went on without it)\n");
+    std::size_t outputs = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) outputs += entry.path().extension() == ".jww";
+    EXPECT_EQ(outputs, inputs);
+  }
+}
+
 TEST_F(ArchiveCommand, FailuresSayWhatIsWrongInPlainWords) {
   std::string drawing = Drawing("a.jwc");
   test::TJwkBuilder part;
@@ -838,6 +864,8 @@ TEST_F(ArchiveCommand, FailuresSayWhatIsWrongInPlainWords) {
   test::WriteFile(partPath, part.Build());
   test::WriteFile(dir.File("file"), "x");
   ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  test::WriteFile(dir.File("huge"), "");
+  fs::resize_file(dir.File("huge"), std::uintmax_t{1} << 30);
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -857,6 +885,12 @@ TEST_F(ArchiveCommand, FailuresSayWhatIsWrongInPlainWords) {
        "the settings file " + dir.File("pipe") + " cannot be read: it is not a regular file"},
       {{"--jwf", dir.File("pipe"), drawing}, 2,
        "the JWF file " + dir.File("pipe") + " cannot be read: it is not a regular file"},
+      // No real settings or JWF file is this large; reading one would take gigabytes.
+      {{"--settings", dir.File("huge"), drawing}, 2,
+       "the settings file " + dir.File("huge") + " cannot be read: it is larger than 1 MiB, far more than a real "
+       "one holds"},
+      {{"--jwf", dir.File("huge"), drawing}, 2,
+       "the JWF file " + dir.File("huge") + " cannot be read: it is larger than 1 MiB, far more than a real one holds"},
       {{"-j", "0", drawing}, 2, "--jobs takes a number from 1 to 256, not \"0\""},
   };
   for (const Case& c : cases) {
@@ -939,21 +973,61 @@ TEST(ConvertProgram, SpeaksJapaneseUnderAJapaneseLocale) {
   EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2);
   EXPECT_EQ(test::ReadFile(dir.File("err.txt")).rfind("torvane-convert: JWF ファイル none.jwf を読めません: ", 0), 0u)
       << test::ReadFile(dir.File("err.txt"));
+  // Why a read stopped, in Japanese under the Japanese locale and in English under C.
+  test::TJwcBuilder truncated;
+  truncated.withNames = false;
+  truncated.senCount = 5;
+  test::WriteFile(dir.File("t.jwc"), truncated.Build());
+  const std::pair<const char*, const char*> locales[] = {
+      {"LANG=ja_JP.UTF-8", "torvane-convert: t.jwc: 読めません: 線分データの途中でファイルが終わっています\n"},
+      {"LANG=C", "torvane-convert: t.jwc: cannot be read: the file ends inside the line records\n"}};
+  for (const auto& [locale, message] : locales) {
+    command = "cd " + dir.Path().string() + " && env -u LANGUAGE -u LC_ALL -u LC_MESSAGES " + locale +
+              " TEXTDOMAINDIR=" + TORVANE_LOCALE_DIR + " " + TORVANE_CONVERT + " --quiet t.jwc 2> err.txt";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+    EXPECT_EQ(test::ReadFile(dir.File("err.txt")), message) << locale;
+  }
   command = "LANG=C.UTF-8 LANGUAGE= LC_ALL= " + std::string(TORVANE_CONVERT) + " --version > " + dir.File("v.txt");
   EXPECT_EQ(std::system(command.c_str()), 0);
   EXPECT_EQ(test::ReadFile(dir.File("v.txt")).rfind("torvane-convert ", 0), 0u);
 }
 
+// A spreadsheet takes a cell beginning with =, +, - or @ for a formula. Relative paths that would
+// begin so are written as ./PATH (the same file); any other cell (a reason that begins with a
+// path, in Japanese) begins with an apostrophe. Ordinary cells keep their bytes.
+TEST(ConvertProgram, NoReportCellStartsAFormula) {
+  test::TTempDir dir;
+  std::string drawing = test::SmallPlan().Build();
+  for (const char* name : {"=1+2.jwc", "-m.jwc", "+p.jwc", "plain.jwc"}) test::WriteFile(dir.File(name), drawing);
+  test::WriteFile(dir.File("@x.jwc"), "not a drawing");
+  std::string command = "cd " + dir.Path().string() + " && LANGUAGE= LC_ALL=C.UTF-8 " + TORVANE_CONVERT +
+                        " --quiet --report r.csv -- =1+2.jwc -m.jwc +p.jwc @x.jwc plain.jwc 2>/dev/null";
+  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+  EXPECT_EQ(test::ReadFile(dir.File("r.csv")),
+            "\xEF\xBB\xBFinput,output,kind,result,reason,lines,arcs,texts,points,virtual points\r\n"
+            "./=1+2.jwc,./=1+2.jww,drawing,converted,,2,0,1,0,0\r\n"
+            "./-m.jwc,./-m.jww,drawing,converted,,2,0,1,0,0\r\n"
+            "./+p.jwc,./+p.jww,drawing,converted,,2,0,1,0,0\r\n"
+            "./@x.jwc,./@x.jww,drawing,failed,not a JW_CAD drawing,,,,,\r\n"
+            "plain.jwc,plain.jww,drawing,converted,,2,0,1,0,0\r\n");
+  command = "cd " + dir.Path().string() + " && env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=ja_JP.UTF-8 TEXTDOMAINDIR=" +
+            TORVANE_LOCALE_DIR + " " + TORVANE_CONVERT + " --quiet --report r.csv -o =none/a.jww plain.jwc 2>/dev/null";
+  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+  std::string report = test::ReadFile(dir.File("r.csv"));
+  EXPECT_NE(report.find("\r\nplain.jwc,./=none/a.jww,drawing,failed,'=none/a.jww を書けません"), std::string::npos)
+      << report;
+}
+
 // JWF texts that set given character types, written in the many ways the import allows, some with
-// a fault that makes the window reject them.
+// a fault: a bad value is refused, too few key lines are taken after a warning.
 class TJwfWriter {
  public:
   explicit TJwfWriter(unsigned seed) : random_(seed) {}
 
   struct TText {
     std::string Bytes;
-    bool Rejected = false;
-    std::size_t FaultLine = 0;  // the line a rejection names
+    bool Refused = false;
+    std::size_t FaultLine = 0;  // the line a refusal or warning names
   };
 
   TText Write(const TMojiSettingsTable& moji, const TPenColors& pens) {
@@ -993,7 +1067,7 @@ class TJwfWriter {
         text.FaultLine = line;
       }
     }
-    text.Rejected = text.FaultLine != 0;
+    text.Refused = fault == kBadValue;
     if (Number(0, 1) == 0) text.Bytes += "\x1A" + Key("MWIDE") + "1 1 1 1 1 1 1 1 1 1" + end;
     return text;
   }
@@ -1064,11 +1138,12 @@ TEST_F(ConvertCommand, AJwfFileGivesTheBytesOfTheSameTypesInASettingsFile) {
     SCOPED_TRACE(testing::PrintToString(text.Bytes));
 
     auto [viaJwf, jwfBytes] = convert({"--jwf", jwf});
-    if (text.Rejected) {
+    if (text.FaultLine != 0) {
       ++rejected;
-      EXPECT_EQ(viaJwf.status, 2);
+      EXPECT_EQ(viaJwf.status, text.Refused ? 2 : 0);
       EXPECT_NE(viaJwf.err.find("line " + std::to_string(text.FaultLine)), std::string::npos) << viaJwf.err;
-      EXPECT_FALSE(fs::exists(dir.File("p.jws")));
+      EXPECT_EQ(viaJwf.err.find("warning: ") != std::string::npos, !text.Refused) << viaJwf.err;
+      EXPECT_EQ(fs::exists(dir.File("p.jws")), !text.Refused);
       continue;
     }
     test::WriteFile(ini, DefaultSettingsText());
@@ -1098,29 +1173,34 @@ TEST_F(ConvertCommand, AJwfFileGivesTheBytesOfTheSameTypesInASettingsFile) {
   EXPECT_EQ(combinedBytes, convert({"--settings", ini}).second);
 }
 
-TEST_F(ConvertCommand, JwfFilesTheWindowRejectsAreUsageErrors) {
+TEST_F(ConvertCommand, JwfFilesAreTakenRefusedOrTakenAfterAWarningAsTheWindowTakesThem) {
   std::string input = dir.File("p.jwk");
   test::WriteFile(input, PartOfAllTypes());
   struct Case {
     std::string text;
-    const char* message;
+    std::string message;
+    int status;  // 2: refused; 0: taken after the warning
   } cases[] = {
-      {"MPEN=1122334411\nMWIDE = 20 2.5 30 40 50 60 70 80 90 100\n", "env.jwf, line 2: \"2.5\" is not a whole number"},
-      {"MHIGH = 20 25\n", "env.jwf, line 1: a value is missing"},
+      {"MPEN=1122334411\nMWIDE = 20 2.5 30 40 50 60 70 80 90 100\n", "env.jwf, line 2: \"2.5\" is not a whole number", 2},
+      {"MHIGH = 20 25\n", "env.jwf, line 1: a value is missing", 2},
       {"MPEN=1122334411\nMWIDE = 1 2 3 4 5 6 7 8 9 10\nMHIGH = 1 2 3 4 5 6 7 8 9 10\n"
        "MDIST = 1 2 3 4 5 6 7 8 9 10\nLCOLLOR=574631\n",
-       "has 4 of the 5 key lines (LCOLLOR, MPEN, MWIDE, MHIGH, MDIST) needed before reading ends at line 4, its "
-       "first MDIST line"},
+       "warning: the JWF file " + dir.File("env.jwf") + " is not a JWF file of JW_CAD's DOS edition: it has 4 of "
+       "the 5 key lines (LCOLLOR, MPEN, MWIDE, MHIGH, MDIST) needed before reading ends at line 4, its first MDIST "
+       "line; the values it holds are used\n", 0},
       {"# nothing\r\n\r\n", "has 0 of the 5 key lines (LCOLLOR, MPEN, MWIDE, MHIGH, MDIST) needed before reading "
-                             "ends at its end (line 2)"},
-      {"MPEN=1122334411\nLCOLLOR_=1\n", "ends at line 2, which begins with LCOLLOR_"},
+                             "ends at its end (line 2)", 0},
+      {"MPEN=1122334411\nLCOLLOR_=1\n", "ends at line 2, which begins with LCOLLOR_", 0},
   };
   for (const Case& c : cases) {
+    fs::remove(dir.File("p.jws"));
     test::WriteFile(dir.File("env.jwf"), c.text);
     TRun run = RunCommand({"--jwf=" + dir.File("env.jwf"), input});
-    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.status, c.status);
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(fs::exists(dir.File("p.jws")), c.status == 0);
   }
+  fs::remove(dir.File("p.jws"));
   TRun missing = RunCommand({"--jwf", dir.File("none.jwf"), input});
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.err.find("none.jwf cannot be read: No such file or directory"), std::string::npos) << missing.err;

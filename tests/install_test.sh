@@ -23,7 +23,7 @@ expected=(bin/torvane-convert share/torvane/Torvane.HLP share/applications/torva
   share/locale/ja/LC_MESSAGES/torvane-convert.mo
   share/man/man1/torvane-convert.1)
 [ "$has_window" = 1 ] && expected+=(bin/torvane share/man/man1/torvane.1 bin/torvane-thumbnailer
-  share/thumbnailers/torvane.thumbnailer)
+  share/thumbnailers/torvane.thumbnailer share/man/man1/torvane-thumbnailer.1)
 for file in "${expected[@]}"; do
   [ -f "$stage/$file" ] || fail "$file is not installed"
 done
@@ -32,6 +32,17 @@ done
 # The installed program finds its Japanese messages beside its folder.
 japanese=$(LANGUAGE=ja LANG=C.UTF-8 LC_ALL= "$stage/bin/torvane-convert" --bogus 2>&1 || true)
 grep -q '不明なオプション' <<<"$japanese" || fail "the installed torvane-convert does not speak Japanese under a Japanese locale"
+
+# One version everywhere: the programs say the one their manual pages state.
+version=$("$stage/bin/torvane-convert" --version | sed -n 's/^torvane-convert //p')
+[ -n "$version" ] || fail "torvane-convert --version names no version"
+if [ "$has_window" = 1 ]; then
+  [ "$("$stage/bin/torvane-thumbnailer" --version)" = "torvane-thumbnailer $version" ] ||
+    fail "torvane-thumbnailer --version does not say $version"
+fi
+for page in "$share"/man/man1/*.1; do
+  grep -q "^\.TH .* \"Torvane $version\" " "$page" || fail "${page##*/} does not state version $version"
+done
 
 # Every manual page reads without a word from troff (which warns of each character it must drop),
 # on a UTF-8 terminal and on a bare system without a locale, where Japanese is spelled in Latin letters.

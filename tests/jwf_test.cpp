@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "builder/filebuilder.h"
 #include "test_util.h"
 
 namespace torvane {
@@ -56,7 +57,10 @@ TEST_P(JwfReadTest, ReadsAsTheDialogImports) {
   EXPECT_EQ(result.Stop, c.Stop);
   EXPECT_EQ(result.StopLine, c.StopLine);
   EXPECT_EQ(result.BadText, c.BadText);
-  EXPECT_EQ(result.Accepted(), c.KeyLines >= 5 && c.Stop != TJwfStop::BadValue);
+  TJwfDecision decision = c.Stop == TJwfStop::BadValue ? TJwfDecision::Refuse
+                          : c.KeyLines < 5              ? TJwfDecision::TakeAfterWarning
+                                                        : TJwfDecision::Take;
+  EXPECT_EQ(DecideJwf(result), decision);
   EXPECT_EQ(pens, (Values<uint8_t, 6>(c.Colors)));
   auto field = [&](uint16_t TMojiSetting::*f) {
     std::array<uint16_t, 10> values{};
@@ -138,6 +142,28 @@ TEST(JwfRead, ABadValueIsReportedShortAndWhole) {
   EXPECT_EQ(result.BadText, longText.substr(0, 63));
 }
 
+// No JWF file of the DOS edition comes near the bound: one past it is not read at all (a 1 GiB
+// file would take a gigabyte), one at it reads as any other.
+TEST(JwfRead, AFileLargerThanAnyRealOneIsNotRead) {
+  test::TTempDir dir;
+  const std::string sample = test::ReadFile(std::string(TORVANE_SOURCE_DIR) + "/samples/jwcad.jwf");
+  for (std::size_t size : {kMaxJwfBytes, kMaxJwfBytes + 1}) {
+    SCOPED_TRACE(size);
+    test::WriteFile(dir.File("env.jwf"), "#" + std::string(size - sample.size() - 2, 'x') + "\n" + sample);
+    TMojiSettingsTable moji{};
+    TPenColors pens{};
+    TJwfResult result = ReadJwfFile(dir.File("env.jwf"), moji, pens);
+    if (size <= kMaxJwfBytes) {
+      EXPECT_EQ(result.KeyLines, 5);
+      EXPECT_EQ(moji[9], (TMojiSetting{6, 100, 100, 15}));
+    } else {
+      EXPECT_EQ(result.Stop, TJwfStop::Unreadable);
+      EXPECT_EQ(result.Error, EFBIG);
+      EXPECT_EQ(moji, TMojiSettingsTable{});
+    }
+  }
+}
+
 TEST(JwfRead, FilesAndTheSample) {
   test::TTempDir dir;
   TMojiSettingsTable moji = DefaultMojiSettings();
@@ -145,12 +171,12 @@ TEST(JwfRead, FilesAndTheSample) {
   TJwfResult missing = ReadJwfFile(dir.File("none.jwf"), moji, pens);
   EXPECT_EQ(missing.Stop, TJwfStop::Unreadable);
   EXPECT_EQ(missing.Error, ENOENT);
-  EXPECT_FALSE(missing.Accepted());
+  EXPECT_EQ(DecideJwf(missing), TJwfDecision::Refuse);
   EXPECT_EQ(ReadJwfFile(dir.Path().string(), moji, pens).Error, EISDIR);
   EXPECT_EQ(moji, DefaultMojiSettings());
 
   TJwfResult sample = ReadJwfFile(std::string(TORVANE_SOURCE_DIR) + "/samples/jwcad.jwf", moji, pens);
-  EXPECT_TRUE(sample.Accepted());
+  EXPECT_EQ(DecideJwf(sample), TJwfDecision::Take);
   EXPECT_EQ(sample.KeyLines, 5);
   EXPECT_EQ(sample.Stop, TJwfStop::Mdist);
   EXPECT_EQ(pens, DefaultPenColors());

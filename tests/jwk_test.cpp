@@ -17,6 +17,7 @@ namespace {
 
 using test::Angle;
 using test::TJwkBuilder;
+using test::Why;
 
 bool Read(const std::string& bytes, TJwkData& doc, TReadFailure* failure = nullptr) {
   return ReadJwkBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, doc, failure);
@@ -99,8 +100,8 @@ TEST(JwkReader, ReadsEverySection) {
 
   TJwkData doc;
   TReadFailure failure;
-  ASSERT_TRUE(Read(bytes, doc, &failure)) << failure.Reason;
-  EXPECT_EQ(failure.Reason, "");
+  ASSERT_TRUE(Read(bytes, doc, &failure)) << Why(failure);
+  EXPECT_EQ(Why(failure), "");
 
   EXPECT_EQ(doc.HeaderBlocks[0], bytes.substr(0, 200));
   EXPECT_EQ(doc.HeaderBlocks[1], bytes.substr(200, 200));
@@ -183,7 +184,7 @@ TEST(JwkHeader, ItemsAreConvertedStrictlyInListOrder) {
     doc.HeaderBlocks = {TJwkBuilder().Block0(), c.list + std::string(200 - c.list.size(), '\0')};
     TReadFailure failure;
     EXPECT_EQ(ParseJwkHeader(doc, &failure), c.reason.empty());
-    EXPECT_EQ(failure.Reason, c.reason);
+    EXPECT_EQ(Why(failure), c.reason);
     EXPECT_EQ(doc.Header.Title, "jw_cad(c)sym........" + std::string(20, '\0'));
     ExpectHeader(doc.Header, c.values);
   }
@@ -201,7 +202,7 @@ TEST(JwkReader, ABadHeaderItemEndsTheReadBeforeAnyArray) {
   b.rawList = "2,0,0,0,0,0,1,0 ,1";
   TReadFailure failure;
   EXPECT_FALSE(Read(b.Build(), doc, &failure));
-  EXPECT_EQ(failure.Reason, "header item 7 \"0 \" is not a whole number");
+  EXPECT_EQ(Why(failure), "header item 7 \"0 \" is not a whole number");
   EXPECT_EQ(doc.Header.SenCount, 2);
   EXPECT_TRUE(doc.Sen.empty());
 }
@@ -219,14 +220,14 @@ TEST(JwkReader, CountsAreCheckedAgainstTheFileBeforeTheirArraysAreSized) {
     std::string reason;
     std::size_t sized[4];  // Sen, Enko, Ten, Moji
   } cases[] = {
-      {"negative line count", -1, {}, {}, {}, "the line count -1 is negative", {0, 0, 0, 0}},
-      {"negative arc count", {}, -5, {}, {}, "the arc count -5 is negative", {1, 0, 0, 0}},
+      {"negative line count", -1, {}, {}, {}, "the count of the line records, -1, is negative", {0, 0, 0, 0}},
+      {"negative arc count", {}, -5, {}, {}, "the count of the arc records, -5, is negative", {1, 0, 0, 0}},
       {"points beyond the file", {}, {}, 8, {},
-       "the point count 8 needs 96 bytes, but the file holds only 90 after its header", {1, 1, 0, 0}},
+       "the count of the point records, 8, needs 96 bytes, but the file holds only 90 after its header", {1, 1, 0, 0}},
       {"texts beyond the file", {}, {}, {}, 4,
-       "the text count 4 needs 96 bytes, but the file holds only 90 after its header", {1, 1, 1, 0}},
+       "the count of the text records, 4, needs 96 bytes, but the file holds only 90 after its header", {1, 1, 1, 0}},
       {"the largest count", {}, {}, {}, 2147483647,
-       "the text count 2147483647 needs 51539607528 bytes, but the file holds only 90 after its header",
+       "the count of the text records, 2147483647, needs 51539607528 bytes, but the file holds only 90 after its header",
        {1, 1, 1, 0}},
       // Each count alone fits; the records together do not.
       {"records cut short", 4, {}, {}, {}, "the file ends inside the arc records", {4, 1, 1, 1}},
@@ -241,7 +242,7 @@ TEST(JwkReader, CountsAreCheckedAgainstTheFileBeforeTheirArraysAreSized) {
     TJwkData doc;
     TReadFailure failure;
     EXPECT_FALSE(Read(b.Build(), doc, &failure));
-    EXPECT_EQ(failure.Reason, c.reason);
+    EXPECT_EQ(Why(failure), c.reason);
     EXPECT_EQ(doc.Sen.size(), c.sized[0]);
     EXPECT_EQ(doc.Enko.size(), c.sized[1]);
     EXPECT_EQ(doc.Ten.size(), c.sized[2]);
@@ -263,7 +264,7 @@ TEST(JwkReader, AFileCutInsideTheArcRecordsKeepsTheCompleteOnes) {
   TJwkData doc;
   TReadFailure failure;
   EXPECT_FALSE(Read(cut, doc, &failure));
-  EXPECT_EQ(failure.Reason, "the file ends inside the arc records");
+  EXPECT_EQ(Why(failure), "the file ends inside the arc records");
   ASSERT_EQ(doc.Sen.size(), 2u);
   EXPECT_EQ(doc.Sen[1].X2, 4);
   ASSERT_EQ(doc.Enko.size(), 3u);
@@ -295,7 +296,7 @@ TEST(JwkReader, ShortFilesAndPoolsFailWhereTheyEnd) {
     TJwkData doc;
     TReadFailure failure;
     EXPECT_FALSE(Read(whole.substr(0, c.size), doc, &failure)) << c.size;
-    EXPECT_EQ(failure.Reason, c.reason);
+    EXPECT_EQ(Why(failure), c.reason);
   }
 
   // A cut pool leaves every text empty; the records before it are read.
@@ -327,7 +328,7 @@ TEST(JwkReader, ReadsFilesAndFailsOnAMissingOne) {
   ASSERT_TRUE(IsJwkFile(path));
   TJwkData doc;
   TReadFailure failure;
-  ASSERT_TRUE(ReadJwk(path, doc, &failure)) << failure.Reason;
+  ASSERT_TRUE(ReadJwk(path, doc, &failure)) << Why(failure);
   EXPECT_EQ(doc.Header.Scale, 20);
   EXPECT_EQ(doc.Texts.Of(doc.Moji.at(1).Text), "\x82\xa2\x82\xb7");  // いす
   EXPECT_EQ(LoadSummaryLines(JwkSummary(path, doc)),
@@ -335,7 +336,7 @@ TEST(JwkReader, ReadsFilesAndFailsOnAMissingOne) {
                                       "実点の数　 = 2"}));
 
   EXPECT_FALSE(ReadJwk(dir.File("missing.jwk"), doc, &failure));
-  EXPECT_EQ(failure.Reason, "the file cannot be opened or read");
+  EXPECT_EQ(failure.Reason, TReadReason::CannotOpen);
   EXPECT_TRUE(doc.Sen.empty());
   ExpectHeader(doc.Header, kDefaults);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -504,6 +505,48 @@ TEST_F(SettingsTest, SaveAddsSectionsInOrder) {
   EXPECT_EQ(lines[52], "Pen06=255");
   EXPECT_EQ(ReadMojiSettings(TIniFile(Ini()).Read()), moji);
   EXPECT_EQ(ReadPenColors(TIniText(text)), pens);
+}
+
+// A settings file is small by nature: one past the bound is not one, so it is neither read (no
+// memory goes to it) nor rewritten; one at the bound reads and saves as any other.
+TEST_F(SettingsTest, AFileTooLargeToBeSettingsIsNeitherReadNorRewritten) {
+  const std::string start = "[Header]\r\nSystem=1\r\n[MojiWide]\r\nPen01=33\r\n;";
+  TMojiSettingsTable moji = kDefaultMoji;
+  moji[0].Pen = 9;
+  for (std::size_t size : {kMaxSettingsBytes, kMaxSettingsBytes + 1}) {
+    SCOPED_TRACE(size);
+    bool read = size <= kMaxSettingsBytes;
+    const std::string text = start + std::string(size - start.size(), 'x');
+    WriteBytes(Ini(), text);
+    TMojiSettingsTable loaded{};
+    TPenColors pens{};
+    EXPECT_EQ(LoadSettings(Ini(), loaded, pens), read ? 0 : EFBIG);
+    EXPECT_EQ(loaded[0].Wide, read ? 33 : kDefaultMoji[0].Wide);
+    EXPECT_EQ(TIniFile(Ini()).ReadInteger("MojiWide", "Pen01", 0), read ? 33 : 0);
+    SaveMojiSettings(Ini(), moji, kDefaultPens);
+    RememberFolder(Ini());
+    EXPECT_EQ(ReadBytes(Ini()) == text, !read);
+    if (read) {
+      EXPECT_EQ(ReadMojiSettings(TIniText(ReadBytes(Ini())))[0].Pen, 9);
+    } else {
+      EXPECT_THROW(TIniFile(Ini()).WriteString("data", "dir", "x"), TSettingsWriteError);
+    }
+  }
+}
+
+// A link that names nothing is never created through: the file would appear wherever it points.
+TEST_F(SettingsTest, ADanglingLinkIsNeverCreatedThrough) {
+  fs::create_symlink(PathOf("elsewhere/planted.ini"), Ini());
+  fs::create_directory(PathOf("elsewhere"));
+  EXPECT_THROW(CreateDefaultSettings(Ini()), TIoError);
+  EXPECT_THROW(TIniFile(Ini()).WriteString("Header", "System", "1"), TSettingsWriteError);
+  EXPECT_FALSE(fs::exists(PathOf("elsewhere/planted.ini")));
+  EXPECT_TRUE(fs::is_symlink(Ini()));
+  // A link to a file is written through as before: the link stays, the file it names changes.
+  WriteBytes(PathOf("elsewhere/planted.ini"), "");
+  CreateDefaultSettings(Ini());
+  EXPECT_EQ(ReadBytes(PathOf("elsewhere/planted.ini")), kDefaultText);
+  EXPECT_TRUE(fs::is_symlink(Ini()));
 }
 
 TEST_F(SettingsTest, FailedSaveLeavesFileWhole) {

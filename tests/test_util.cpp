@@ -10,9 +10,12 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "cli/messages.h"
 #include "support/ioerror.h"
 
 namespace torvane::test {
+
+std::string Why(const TReadFailure& failure) { return ReadFailureText(failure); }
 
 std::string Hex(std::string_view bytes) {
   std::string text;

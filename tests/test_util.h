@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "support/outputfile.h"
+#include "support/readfailure.h"
 
 namespace torvane::test {
 
@@ -19,6 +20,9 @@ namespace torvane::test {
 std::string Hex(std::string_view bytes);
 // The bytes of a text like "FF FF E6 00".
 std::string Bytes(std::string_view hex);
+
+// Why a read stopped, in the command line's English words; empty for a read that did not stop.
+std::string Why(const TReadFailure& failure);
 
 struct TMemorySink : TByteSink {
   std::string bytes;

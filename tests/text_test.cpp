@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/cp932.h"
+#include "support/shown.h"
 
 namespace torvane {
 namespace {
@@ -83,6 +84,26 @@ TEST(Cp932, ConvertsAtTheEdgesAndCutsAtCharacterBoundaries) {
   EXPECT_EQ(Cp932PrefixLength(text, 4), 3u);
   EXPECT_EQ(Cp932PrefixLength(text, 2), 1u);
   EXPECT_EQ(Cp932PrefixLength(text, 0), 0u);
+}
+
+TEST(ShownPath, DecodesNameByNameAndEscapesControls) {
+  struct TCase {
+    std::string path, shown;
+  } cases[] = {
+      {"/in/図面.jwc", "/in/図面.jwc"},
+      {"/in/\x90\x7d\x96\xca/\x95\xbd\x96\xca.jwc", "/in/図面/平面.jwc"},  // CP932
+      {"/in/現場/\x95\xbd\x96\xca.jwc", "/in/現場/平面.jwc"},                  // a UTF-8 folder, a CP932 name
+      {"\x90\x7d\x96\xca/平面.jwc", "図面/平面.jwc"},
+      {"a\nb\r.jwc", "a\\x0Ab\\x0D.jwc"},  // no forged line
+      {"\x1B[31m\x7F\xC2\x85/\x95\xbd\x0A.jwc", "\\x1B[31m\\x7F\\x85/平\\x0A.jwc"},  // C0, DEL, C1; a CP932 name holding a LF
+      {"\xA0.jwc", "\xEF\xBF\xBD.jwc"},  // neither UTF-8 nor CP932: shown as a replacement character
+      {"", ""},
+      {"/", "/"},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(ShownPath(c.path), c.shown) << c.path;
+  // Bytes that are not UTF-8 in a line are escaped, never passed through.
+  EXPECT_EQ(EscapeControls("a\x95\xbd\xF4\x90\x80\x80\xE0\x80\x80z"),
+            "a\\x95\\xBD\\xF4\\x90\\x80\\x80\\xE0\\x80\\x80z");
 }
 
 }  // namespace

@@ -6,13 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "support/runtimefolder.h"
+#include "support/stops.h"
 #include "ui/localpaths.h"
 #include "ui/qtplatform.h"
-#include "ui/runtimedir.h"
 #include "ui/unit1.h"
 #include "ui/unit2.h"
 
 int main(int argc, char** argv) {
+  // Before Qt starts its threads, so that only the stop thread takes INT, TERM, HUP and QUIT: it
+  // removes the temporary file of a save in flight, and the program dies by the signal.
+  torvane::HandleStops({});
   // Before Qt starts: it asks for the runtime folder at once.
   torvane::EnsureRuntimeFolder();
   QApplication app(argc, argv);

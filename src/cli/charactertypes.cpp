@@ -9,20 +9,23 @@
 #include "settings/inifile.h"
 #include "support/bytereader.h"
 #include "support/cp932.h"
+#include "support/shown.h"
 
 namespace torvane {
 
 namespace {
 
-// Why a file could not be read; the reader answers EINVAL for a pipe or device.
+// Why a file could not be read; the reader answers EINVAL for a pipe or device, EFBIG for a file
+// past the bound of its kind.
 std::string ReadFailureText(int error) {
+  if (error == EFBIG) return Tr("it is larger than 1 MiB, far more than a real one holds");
   return error == EINVAL ? Tr("it is not a regular file") : std::strerror(error);
 }
 
 }  // namespace
 
 std::string JwfRejection(const std::string& path, const TJwfResult& result) {
-  std::string file = DisplayName(path);
+  std::string file = ShownPath(path);
   std::string line = std::to_string(result.StopLine);
   std::string end;
   switch (result.Stop) {
@@ -47,21 +50,27 @@ bool TCharacterTypes::NameSettings(const std::string& path, std::string& why) {
   return failure_.empty();
 }
 
-bool TCharacterTypes::ImportJwf(const std::string& path, std::string& why) {
+TJwfDecision TCharacterTypes::ImportJwf(const std::string& path, std::string& why) {
   jwf_ = path;
-  if (loaded_) {
-    if (failure_.empty() && !Import(types_, failure_)) why = failure_;
-    return failure_.empty();
+  if (!loaded_) {
+    // Checked on the built-in types now; imported over the settings' types once they are read.
+    TMojiSettingsTable scratch = DefaultMojiSettings();
+    return Import(scratch, why);
   }
-  // Checked on the built-in types now; imported over the settings' types once they are read.
-  TMojiSettingsTable scratch = DefaultMojiSettings();
-  return Import(scratch, why);
+  if (!failure_.empty()) {
+    why = failure_;
+    return TJwfDecision::Refuse;
+  }
+  TJwfDecision decision = Import(types_, why);
+  if (decision == TJwfDecision::Refuse) failure_ = why;
+  return decision;
 }
 
 bool TCharacterTypes::Get(TMojiSettingsTable& types, std::string& why) {
   if (!loaded_) {
     Load(false);
-    if (failure_.empty() && jwf_) Import(types_, failure_);
+    std::string why;
+    if (failure_.empty() && jwf_ && Import(types_, why) == TJwfDecision::Refuse) failure_ = why;
   }
   types = types_;
   why = failure_;
@@ -73,22 +82,22 @@ void TCharacterTypes::Load(bool mustExist) {
   struct stat info {};
   // Without a file of that name (or with a folder there) the built-in values stand.
   if (!mustExist && ((stat(settings_.c_str(), &info) != 0 && errno == ENOENT) || S_ISDIR(info.st_mode))) return;
-  TFileBytes bytes;
+  std::string bytes;
   int error = 0;
-  if (!LoadFileBytes(settings_, bytes, &error)) {
+  if (!LoadSmallFile(settings_, kMaxSettingsBytes, bytes, &error)) {
     failure_ = Tr("the settings file %1 cannot be read: %2",
-                  {DisplayName(settings_), ReadFailureText(error != 0 ? error : EIO)});
+                  {ShownPath(settings_), ReadFailureText(error != 0 ? error : EIO)});
     return;
   }
-  types_ = ReadMojiSettings(TIniText(std::string(reinterpret_cast<const char*>(bytes.data.get()), bytes.size)));
+  types_ = ReadMojiSettings(TIniText(std::move(bytes)));
 }
 
-bool TCharacterTypes::Import(TMojiSettingsTable& types, std::string& why) const {
+TJwfDecision TCharacterTypes::Import(TMojiSettingsTable& types, std::string& why) const {
   TPenColors colors = DefaultPenColors();  // shown by the window only; conversion has no use for them
   TJwfResult result = ReadJwfFile(*jwf_, types, colors);
-  if (result.Accepted()) return true;
-  why = JwfRejection(*jwf_, result);
-  return false;
+  TJwfDecision decision = DecideJwf(result);
+  if (decision != TJwfDecision::Take) why = JwfRejection(*jwf_, result);
+  return decision;
 }
 
 }  // namespace torvane

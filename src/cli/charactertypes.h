@@ -12,23 +12,23 @@
 
 namespace torvane {
 
-// Why the window would not import a JWF file, in the language of the messages.
+// Why a JWF file is refused, or the warning it is taken with, in the language of the messages.
 std::string JwfRejection(const std::string& path, const TJwfResult& result);
 
 class TCharacterTypes {
  public:
   // The settings file the user named, read at once: false, with why, when it cannot be read.
   bool NameSettings(const std::string& path, std::string& why);
-  // The JWF file the user named, checked at once (false, with why, when the window would not
-  // import it) and imported over the settings' types when they are read.
-  bool ImportJwf(const std::string& path, std::string& why);
+  // The JWF file the user named, checked at once (as DecideJwf decides; why says why it is refused
+  // or what it is taken after) and imported over the settings' types when they are read.
+  TJwfDecision ImportJwf(const std::string& path, std::string& why);
   // The types for a part: false, with why, when a file cannot be read (every later call answers
   // the same).
   bool Get(TMojiSettingsTable& types, std::string& why);
 
  private:
   void Load(bool mustExist);
-  bool Import(TMojiSettingsTable& types, std::string& why) const;
+  TJwfDecision Import(TMojiSettingsTable& types, std::string& why) const;
 
   std::string settings_ = "Torvane.ini";
   std::optional<std::string> jwf_;

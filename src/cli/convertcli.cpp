@@ -1,6 +1,7 @@
 #include "cli/convertcli.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -13,13 +14,15 @@
 
 #include "cli/convertrun.h"
 #include "cli/messages.h"
-#include "cli/terminaltext.h"
 #include "convert/conversion.h"
+#include "convert/outputguard.h"
 #include "drawing/jwcunit.h"
 #include "shape/jwkunit.h"
 #include "support/cp932.h"
+#include "support/files.h"
 #include "support/ioerror.h"
 #include "support/outputfile.h"
+#include "support/shown.h"
 #include "support/text.h"
 
 namespace torvane {
@@ -27,7 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kProgram[] = "torvane-convert";
 constexpr char kDefaultFont[] = "ＭＳ ゴシック";
 constexpr std::size_t kMaxFontBytes = 254;
 
@@ -54,13 +56,16 @@ std::string Usage() {
     "  --force            replace output files that already exist (a device or pipe is written into\n"
     "                     without it)\n"
     "  --skip-existing    keep output files that already exist and count their inputs as skipped\n"
-    "  --report FILE      write a CSV report with one row per input\n"
+    "  --report FILE      write a CSV report with one row per input. So that no spreadsheet takes a\n"
+    "                     cell for a formula, a relative path beginning with =, +, -, @ is written\n"
+    "                     as ./PATH, and any other cell beginning so gets a leading apostrophe\n"
     "  --no-correction    keep every converted coordinate unrounded (numeric correction is on by default)\n"
     "  --font NAME        font name that converted texts carry (default \"ＭＳ ゴシック\")\n"
     "  --settings INI     settings file whose character types size the texts of parts (read only);\n"
     "                     default: Torvane.ini in the current folder when it exists, else built-in values\n"
     "  --jwf FILE         environment file (JWF) of JW_CAD's DOS edition whose character types are\n"
     "                     imported over those of the settings, as the window's \"JWF読込\" does\n"
+    "                     (a settings or JWF file larger than 1 MiB is refused: no real one is)\n"
     "  --quiet            print no summaries, no progress and no tally: only failures and notes\n"
     "  -h, --help         show this help\n"
     "  --version          show the version\n"
@@ -101,14 +106,12 @@ std::size_t JobsFrom(const std::string& text) {
   return static_cast<std::size_t>(*jobs);
 }
 
-bool IsFolder(const std::string& path) {
-  std::error_code error;
-  return fs::is_directory(path, error);
-}
-
 // -o names a folder when it is one, and whenever several outputs are to be written.
 void DecideOutput(TRunOptions& run) {
   if (!run.Output) return;
+  // An output that is standard output's own file, by whatever name (/dev/stdout, the file it is
+  // redirected to), is standard output: the summaries then go to standard error, not into it.
+  if (SameFileAsDescriptor(*run.Output, STDOUT_FILENO)) run.Output = kStandardOutput;
   bool anyFolder = run.Recursive && std::any_of(run.Inputs.begin(), run.Inputs.end(), IsFolder);
   if (*run.Output == kStandardOutput) {
     if (run.Inputs.size() > 1 || anyFolder) throw TUsageError(Tr("-o - takes one file only"));
@@ -123,7 +126,7 @@ void DecideOutput(TRunOptions& run) {
   if (!run.Recursive) throw TUsageError(Tr("-o must name an existing folder when several files are given"));
   // A tree is rebuilt under a folder that may not exist yet; the folder above it must.
   if (mkdir(run.Output->c_str(), 0777) != 0) {
-    throw TUsageError(Tr("cannot make the output folder %1: %2", {DisplayName(*run.Output), std::strerror(errno)}));
+    throw TUsageError(Tr("cannot make the output folder %1: %2", {ShownPath(*run.Output), std::strerror(errno)}));
   }
 }
 
@@ -137,9 +140,9 @@ bool HasDrawingOrPartName(const std::string& path) {
 void CheckReport(const TRunOptions& run) {
   if (!run.Report) return;
   if (HasDrawingOrPartName(*run.Report)) {
-    throw TUsageError(Tr("the report %1 would replace a drawing or part; name it .csv", {DisplayName(*run.Report)}));
+    throw TUsageError(Tr("the report %1 would replace a drawing or part; name it .csv", {ShownPath(*run.Report)}));
   }
-  if (IsFolder(*run.Report)) throw TUsageError(Tr("the report %1 is a folder", {DisplayName(*run.Report)}));
+  if (IsFolder(*run.Report)) throw TUsageError(Tr("the report %1 is a folder", {ShownPath(*run.Report)}));
   std::error_code error;
   std::string target = ResolveTarget(*run.Report);
   // A pipe is not opened to be looked into: that would wait for a writer.
@@ -147,7 +150,7 @@ void CheckReport(const TRunOptions& run) {
                        (fs::is_regular_file(target, error) && (IsJwcFile(target) || IsJwkFile(target)));
   if (drawingOrPart) {
     throw TUsageError(Tr("the report %1 is a link to the drawing or part %2, which is never replaced",
-                         {DisplayName(*run.Report), DisplayName(target)}));
+                         {ShownPath(*run.Report), ShownPath(target)}));
   }
 }
 
@@ -260,10 +263,24 @@ TRunOptions ParseOptions(const std::vector<std::string>& args) {
   run.Conversion.FontName = FontFromUtf8(font.value_or(kDefaultFont));
   std::string why;
   if (settings && !run.CharacterTypes.NameSettings(*settings, why)) throw TUsageError(why);
-  if (jwf && !run.CharacterTypes.ImportJwf(*jwf, why)) throw TUsageError(why);
+  if (jwf) {
+    TJwfDecision decision = run.CharacterTypes.ImportJwf(*jwf, why);
+    if (decision == TJwfDecision::Refuse) throw TUsageError(why);
+    if (decision == TJwfDecision::TakeAfterWarning) {
+      run.Warnings.push_back(Tr("warning: %1; the values it holds are used", {why}));
+    }
+  }
   CheckReport(run);
   DecideOutput(run);
   return run;
+}
+
+std::string IoErrorReason(const TIoError& e) {
+  return e.Errno() != 0 ? std::strerror(e.Errno()) : Tr("I/O error %1", {std::to_string(e.Code())});
+}
+
+void PrintError(std::ostream& err, const std::string& message) {
+  err << EscapeControls(std::string(kProgram) + ": " + message) << "\n";
 }
 
 }  // namespace
@@ -286,21 +303,23 @@ int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, s
     options = ParseOptions(args);
   } catch (const TUsageError& e) {
     // The reason, and where to read more: the whole usage text would bury the reason.
-    err << ForTerminal(std::string(kProgram) + ": " + e.what()) << "\n"
+    err << EscapeControls(std::string(kProgram) + ": " + e.what()) << "\n"
         << Tr("Try \"%1 --help\" for more information.", {kProgram}) << "\n";
     return kExitUsage;
   }
+  for (const std::string& warning : options.Warnings) err << EscapeControls(std::string(kProgram) + ": " + warning) << "\n";
   // With the output on standard output, every text goes to standard error.
   std::ostream& text = options.Output == kStandardOutput ? err : out;
   TTally tally;
   try {
     tally = RunConversions(options, text, err, terminal);
   } catch (const TIoError& e) {
-    std::string why = e.Errno() != 0 ? std::strerror(e.Errno()) : Tr("I/O error %1", {std::to_string(e.Code())});
-    err << ForTerminal(std::string(kProgram) + ": " +
-                       Tr("the report %1 cannot be written: %2", {DisplayName(*options.Report), why}))
-        << "\n";
+    PrintError(err, Tr("the report %1 cannot be written: %2", {ShownPath(*options.Report), IoErrorReason(e)}));
     return kExitSomeFailed;
+  }
+  if (tally.ReportFailure) {
+    PrintError(err, Tr("the report %1 could not be finished: %2 (the conversions went on without it)",
+                       {ShownPath(*options.Report), IoErrorReason(*tally.ReportFailure)}));
   }
   if (!options.Quiet) {
     text << Tr("%1 converted, %2 failed, %3 skipped",
@@ -312,7 +331,7 @@ int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, s
     err << kProgram << ": " << Tr("the summaries could not be written to standard output") << "\n";
     return kExitSomeFailed;
   }
-  return tally.Failed == 0 ? kExitConverted : kExitSomeFailed;
+  return tally.Failed == 0 && !tally.ReportFailure ? kExitConverted : kExitSomeFailed;
 }
 
 }  // namespace torvane

@@ -12,19 +12,18 @@
 #include "cli/messages.h"
 #include "cli/progress.h"
 #include "cli/report.h"
-#include "cli/terminaltext.h"
 #include "convert/batch.h"
 #include "convert/folderwalk.h"
 #include "convert/outputguard.h"
+#include "support/files.h"
 #include "support/ioerror.h"
 #include "support/outputfile.h"
+#include "support/shown.h"
 
 namespace torvane {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr char kProgram[] = "torvane-convert";
 
 // One input: a file named, or one found below a folder named, with the output it gets.
 struct TJob {
@@ -92,10 +91,10 @@ std::string WriteFailureText(const std::string& output, const std::string& name,
     std::error_code error;
     if (folder.empty()) folder = ".";
     if (!fs::exists(folder, error)) {
-      return Tr("cannot write %1: the folder %2 does not exist", {name, DisplayName(folder.string())});
+      return Tr("cannot write %1: the folder %2 does not exist", {name, ShownPath(folder.string())});
     }
     if (!fs::is_directory(folder, error)) {
-      return Tr("cannot write %1: %2 is not a folder", {name, DisplayName(folder.string())});
+      return Tr("cannot write %1: %2 is not a folder", {name, ShownPath(folder.string())});
     }
   }
   std::string why = write.Error != 0 ? ErrorText(write.Error) : Tr("I/O error %1", {std::to_string(write.Code)});
@@ -131,22 +130,22 @@ bool ToStandardOutput(const TRunOptions& options) { return options.Output == kSt
 
 // The name of an output in messages.
 std::string OutputName(const TRunOptions& options, const std::string& output) {
-  return ToStandardOutput(options) ? Tr("standard output") : DisplayName(output);
+  return ToStandardOutput(options) ? Tr("standard output") : ShownPath(output);
 }
 
 // Why the guard refuses the output, in the user's words; empty when it does not.
 std::string Refusal(const TOutputCheck& check, const TJob& job, const std::string& path, const TRunOptions& options) {
   bool standard = ToStandardOutput(options);
-  std::string output = DisplayName(path);
+  std::string output = ShownPath(path);
   switch (check.Verdict) {
     case TOutputVerdict::New:
     case TOutputVerdict::Existing:
     case TOutputVerdict::WrittenInto: return "";
     case TOutputVerdict::Folder: return Tr("the output %1 is a folder", {output});
     case TOutputVerdict::Input:
-      if (standard) return Tr("standard output is the input %1", {DisplayName(check.Input)});
+      if (standard) return Tr("standard output is the input %1", {ShownPath(check.Input)});
       if (check.Input != job.Input) {
-        return Tr("the output %1 would replace the input %2", {output, DisplayName(check.Input)});
+        return Tr("the output %1 would replace the input %2", {output, ShownPath(check.Input)});
       }
       return Tr("the output %1 would replace the input", {output});
     case TOutputVerdict::WrittenByRun:
@@ -180,11 +179,11 @@ std::string CheckOutput(const TJob& job, const std::string& output, const TOutpu
     std::string extension = OutputExtension(kind, to);
     std::string why =
         !to.Extension.empty()       ? Tr("the output %1 does not fit --to %2: its name must end in %3",
-                                         {DisplayName(output), to.Name, extension})
+                                         {ShownPath(output), to.Name, extension})
         : kind == TFileKind::Drawing ? Tr("the output %1 does not fit a drawing: its name must end in .jww",
-                                          {DisplayName(output)})
+                                          {ShownPath(output)})
                                      : Tr("the output %1 does not fit a part: its name must end in .jws",
-                                          {DisplayName(output)});
+                                          {ShownPath(output)});
     // A name without an extension was most likely meant as a folder that is not there yet.
     if (UpperExtension(output).empty()) why += Tr(" (an output folder must exist already)");
     return why;
@@ -233,14 +232,14 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
   std::string folder = fs::path(job.Outputs.front()).parent_path().string();
   if (job.MakeFolder && folder != worker.MadeFolder) {
     if (int error = MakeFolders(folder); error != 0) {
-      return refuse(Tr("cannot make the folder %1: %2", {DisplayName(folder), ErrorText(error)}));
+      return refuse(Tr("cannot make the folder %1: %2", {ShownPath(folder), ErrorText(error)}));
     }
     worker.MadeFolder = folder;
   }
   TDocuments documents = worker.Documents.Refs();
   TFileOutcome outcome;
   bool convert = LoadForConversion(job.Input, check.Kind, shared.Conversion, documents, true,
-                                   DisplayName(fs::absolute(job.Input).lexically_normal().string()), outcome);
+                                   ShownPath(fs::absolute(job.Input).lexically_normal().string()), outcome);
   prepared.Load = std::move(outcome.Load);
   prepared.Conversion = std::move(outcome.Write);
   if (!convert) return prepared;
@@ -320,11 +319,6 @@ class TJobSource {
     }
   }
 
-  static bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-  }
-
   // The input's output of each kind; relative is the folder below the named folder that holds the
   // input ("" for none).
   std::vector<std::string> OutputsOf(const std::string& input, const std::string& relative) const {
@@ -363,7 +357,7 @@ class TDelivery {
   void Deliver(const TJob& job, TPrepared& prepared);
   void Waiting(const TJob& job) {
     progress_.Update(tally_.Converted + tally_.Failed + tally_.Skipped, tally_.Failed,
-                     ForTerminal(DisplayName(job.Input)));
+                     ShownPath(job.Input));
   }
   const TTally& Tally() const { return tally_; }
 
@@ -401,7 +395,7 @@ std::optional<std::pair<TResult, std::string>> TDelivery::ExistingOutput(const T
   // A device or pipe the user named is written into, whoever wrote it before.
   if (check.Verdict == TOutputVerdict::New || check.Verdict == TOutputVerdict::WrittenInto) return std::nullopt;
   if (std::string why = Refusal(check, job, path, options_); !why.empty()) return std::pair{TResult::Failed, why};
-  std::string output = DisplayName(path);
+  std::string output = ShownPath(path);
   if (options_.SkipExisting) return std::pair{TResult::Skipped, Tr("the output %1 already exists", {output})};
   if (options_.Force) return std::nullopt;
   return std::pair{TResult::Failed,
@@ -432,7 +426,7 @@ void TDelivery::DeliverOutput(const TJob& job, const std::string& output, TPrepa
     }
   }
   if (staged.Exists) {
-    return Finish(job, output, prepared, TResult::Failed, Tr("the output %1 already exists", {DisplayName(output)}),
+    return Finish(job, output, prepared, TResult::Failed, Tr("the output %1 already exists", {ShownPath(output)}),
                   false);
   }
   const TLoadOutcome& load = *prepared.Load;
@@ -441,7 +435,7 @@ void TDelivery::DeliverOutput(const TJob& job, const std::string& output, TPrepa
                   Tr("cannot be read: %1", {ErrorText(load.Failure.OpenError)}), true);
   }
   if (load.Truncated()) {
-    return Finish(job, output, prepared, TResult::Failed, Tr("cannot be read: %1", {load.Failure.Reason}), true);
+    return Finish(job, output, prepared, TResult::Failed, Tr("cannot be read: %1", {ReadFailureText(load.Failure)}), true);
   }
   TWriteOutcome write = staged.Staged ? CommitStaged(*staged.Staged) : staged.Staging ? *staged.Staging
                                                    : prepared.Conversion.value();
@@ -457,7 +451,7 @@ void TDelivery::DeliverOutput(const TJob& job, const std::string& output, TPrepa
   }
   if (!ToStandardOutput(options_)) guard_.AddWritten(output);
   // A converted file's reason is its note.
-  std::string note = prepared.Load->Failure.MissingNameTables
+  std::string note = prepared.Load->Failure.MissingNameTables()
                          ? Tr("note: the drawing has no layer or group names (saved by an older DOS edition); "
                               "they stay empty")
                          : "";
@@ -467,7 +461,7 @@ void TDelivery::DeliverOutput(const TJob& job, const std::string& output, TPrepa
 void TDelivery::PrintError(const std::string& line) {
   if (std::find(errorsShown_.begin(), errorsShown_.end(), line) != errorsShown_.end()) return;
   errorsShown_.push_back(line);
-  err_ << ForTerminal(line) << "\n";
+  err_ << EscapeControls(line) << "\n";
 }
 
 void TDelivery::Finish(const TJob& job, const std::string& output, const TPrepared& prepared, TResult result,
@@ -476,20 +470,20 @@ void TDelivery::Finish(const TJob& job, const std::string& output, const TPrepar
   bool printsOut = !options_.Quiet && result != TResult::Failed;
   bool printsErr = result == TResult::Failed || (result == TResult::Converted && !reason.empty());
   if (printsErr || (printsOut && outputShared_)) progress_.Clear();
-  std::string input = DisplayName(job.Input);
+  std::string input = ShownPath(job.Input);
   if (summary && !summaryShown_ && !options_.Quiet) {
-    for (const std::string& line : prepared.Load->Summary) out_ << ForTerminal(line) << "\n";
+    for (const std::string& line : prepared.Load->Summary) out_ << EscapeControls(line) << "\n";
   }
   summaryShown_ = summaryShown_ || summary;
   switch (result) {
     case TResult::Converted:
       ++tally_.Converted;
-      if (!options_.Quiet) out_ << ForTerminal(Tr("written: %1", {OutputName(options_, output)})) << "\n";
+      if (!options_.Quiet) out_ << EscapeControls(Tr("written: %1", {OutputName(options_, output)})) << "\n";
       if (!reason.empty()) PrintError(std::string(kProgram) + ": " + input + ": " + reason);
       break;
     case TResult::Skipped:
       ++tally_.Skipped;
-      if (!options_.Quiet) out_ << ForTerminal(Tr("%1: skipped: %2", {input, reason})) << "\n";
+      if (!options_.Quiet) out_ << EscapeControls(Tr("%1: skipped: %2", {input, reason})) << "\n";
       break;
     case TResult::Failed:
       ++tally_.Failed;
@@ -500,7 +494,7 @@ void TDelivery::Finish(const TJob& job, const std::string& output, const TPrepar
   err_.flush();
   if (report_ != nullptr) {
     static const char* const kResults[] = {"converted", "failed", "skipped"};
-    TReportRow row{input, output.empty() ? "" : OutputName(options_, output), KindName(prepared.Kind),
+    TReportRow row{ReportPath(input), output.empty() ? "" : ReportPath(OutputName(options_, output)), KindName(prepared.Kind),
                    kResults[static_cast<int>(result)], reason};
     if (summary && prepared.Load) {
       const TLoadSummary& counts = prepared.Load->Counts;
@@ -543,8 +537,12 @@ TTally RunConversions(const TRunOptions& options, std::ostream& out, std::ostrea
       [&](const TJob& job, TPrepared& prepared) { delivery.Deliver(job, prepared); },
       [&](const TJob& job) { delivery.Waiting(job); });
   progress.Clear();
-  if (report) report->Finish();
-  return delivery.Tally();
+  TTally tally = delivery.Tally();
+  if (report) {
+    report->Finish();
+    tally.ReportFailure = report->Failure();
+  }
+  return tally;
 }
 
 }  // namespace torvane

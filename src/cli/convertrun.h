@@ -10,6 +10,7 @@
 
 #include "cli/charactertypes.h"
 #include "convert/conversion.h"
+#include "support/ioerror.h"
 
 namespace torvane {
 
@@ -21,6 +22,8 @@ struct TRunOptions {
   // first part needs them.
   TConversionOptions Conversion;
   TCharacterTypes CharacterTypes;
+  // What the options are taken with, to be told before the run (a JWF file short of key lines).
+  std::vector<std::string> Warnings;
   std::vector<std::string> Inputs;
   // --to: the kinds each input is written as, each once, in the order first named.
   std::vector<const TOutputKind*> Kinds;
@@ -46,11 +49,14 @@ struct TTerminal {
 
 struct TTally {
   std::size_t Converted = 0, Failed = 0, Skipped = 0;
+  // Why the report was given up part-way; the conversions went on without it.
+  std::optional<TIoError> ReportFailure;
 };
 
 // Converts every input into an output of each kind; each output is one result (its line, report
 // row and count), and an input's summary is printed once. Summaries and lines naming the outputs go to out, failures and notes to
-// err, the progress line to err as well. Throws TIoError when the report cannot be created.
+// err, the progress line to err as well. Throws TIoError when the report cannot be created, before
+// any input is converted; a report that fails later leaves the run going (TTally::ReportFailure).
 TTally RunConversions(const TRunOptions& options, std::ostream& out, std::ostream& err, const TTerminal& terminal);
 
 }  // namespace torvane

@@ -3,13 +3,12 @@
 #include <libintl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
-#include "support/cp932.h"
+#include "support/text.h"
 
 namespace torvane {
 namespace {
@@ -21,27 +20,6 @@ std::string CatalogueFolder(const char* programPath) {
   std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) program = std::filesystem::absolute(programPath, error);
   return (program.parent_path().parent_path() / "share" / "locale").string();
-}
-
-bool IsUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    }
-    // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8 either.
-    unsigned char next = static_cast<unsigned char>(length > 1 ? text[i + 1] : 0);
-    if ((length == 2 && c < 0xC2) || (length == 3 && c == 0xE0 && next < 0xA0) ||
-        (length == 3 && c == 0xED && next >= 0xA0) || (length == 4 && c == 0xF0 && next < 0x90) ||
-        (length == 4 && (c > 0xF4 || (c == 0xF4 && next >= 0x90)))) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
 }
 
 // The locale the environment asks messages in, as setlocale would take it.
@@ -64,40 +42,52 @@ void InitMessages(const char* programPath) {
     const char* requested = RequestedMessagesLocale();
     if (std::setlocale(LC_ALL, "C.UTF-8") != nullptr && requested != nullptr) setenv("LANGUAGE", requested, 0);
   }
-  bindtextdomain(kTextDomain, CatalogueFolder(programPath).c_str());
-  bind_textdomain_codeset(kTextDomain, "UTF-8");
-  textdomain(kTextDomain);
+  bindtextdomain(kProgram, CatalogueFolder(programPath).c_str());
+  bind_textdomain_codeset(kProgram, "UTF-8");
+  textdomain(kProgram);
 }
 
-const char* Tr(const char* english) { return dgettext(kTextDomain, english); }
+const char* Tr(const char* english) { return dgettext(kProgram, english); }
 
 std::string Tr(const char* english, std::initializer_list<std::string_view> arguments) {
-  std::string_view pattern = Tr(english);
-  std::string text;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    std::size_t index = i + 1 < pattern.size() ? static_cast<std::size_t>(pattern[i + 1] - '1') : arguments.size();
-    if (pattern[i] == '%' && index < arguments.size()) {
-      text += arguments.begin()[index];
-      ++i;
-    } else {
-      text += pattern[i];
-    }
-  }
-  return text;
+  return FillPattern(Tr(english), arguments);
 }
 
-std::string DisplayName(std::string_view path) {
-  // Name by name: a tree copied from a DOS disk into a folder named in UTF-8 mixes the two, and
-  // "/" is never the trail byte of a CP932 character.
-  std::string shown;
-  for (std::size_t start = 0; start <= path.size();) {
-    std::size_t end = std::min(path.find('/', start), path.size());
-    std::string_view name = path.substr(start, end - start);
-    shown += IsUtf8(name) ? std::string(name) : Cp932ToUtf8(name);
-    if (end < path.size()) shown += '/';
-    start = end + 1;
+namespace {
+
+std::string ReadWords(TReadWord text) {
+  switch (text) {
+    case TReadWord::NoMemory: return Tr("there is not enough memory to read the file");
+    case TReadWord::EndsInside: return Tr("the file ends inside the %1");
+    case TReadWord::EndsInHeader: return Tr("the file ends inside header block %1");
+    case TReadWord::NegativeCount: return Tr("the count of the %1, %2, is negative");
+    case TReadWord::CountTooLarge:
+      return Tr("the count of the %1, %2, needs %3 bytes, but the file holds only %4 after its header");
+    case TReadWord::NoNameTables: return Tr("the file ends before the layer names (a drawing of an older DOS edition)");
+    case TReadWord::NotWholeNumber: return Tr("header item %1 \"%2\" is not a whole number");
+    case TReadWord::NotNumber: return Tr("header item %1 \"%2\" is not a number");
+    case TReadWord::TextsTooLarge:
+      return Tr("the texts would take %1 bytes, more than the %2 MiB a drawing or part can need (many texts "
+                "point into one run of the pool)");
+    case TReadWord::PoolTooLarge: return Tr("the text pool is larger than 4 GiB");
+    case TReadWord::VirtualPoints: return Tr("virtual points");
+    case TReadWord::CharacterTypes: return Tr("character types");
+    case TReadWord::LayerGroupScales: return Tr("layer-group scales");
+    case TReadWord::LayerStates: return Tr("layer and layer-group states");
+    case TReadWord::LineRecords: return Tr("line records");
+    case TReadWord::ArcRecords: return Tr("arc records");
+    case TReadWord::TextRecords: return Tr("text records");
+    case TReadWord::PointRecords: return Tr("point records");
+    case TReadWord::RealPointRecords: return Tr("real-point records");
+    case TReadWord::TextPool: return Tr("text pool");
+    case TReadWord::LayerNames: return Tr("layer names");
+    case TReadWord::LayerGroupNames: return Tr("layer-group names");
   }
-  return shown;
+  return "";
 }
+
+}  // namespace
+
+std::string ReadFailureText(const TReadFailure& failure) { return WordReadFailure(failure, ReadWords); }
 
 }  // namespace torvane

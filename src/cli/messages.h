@@ -1,15 +1,17 @@
 // The command line's own texts: written in English, shown in the user's language through gettext
-// (the catalogues in po/), and the file names inside them made readable.
+// (the catalogues in po/).
 #pragma once
 
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
+#include "support/readfailure.h"
+
 namespace torvane {
 
-// The message catalogues' domain; the program's name.
-inline constexpr char kTextDomain[] = "torvane-convert";
+// The program's name, which is also the message catalogues' domain.
+inline constexpr char kProgram[] = "torvane-convert";
 
 // Takes the user's locale from the environment and finds the catalogues: in TEXTDOMAINDIR when it
 // is set, else in share/locale beside the folder of the program (where installing puts them, and
@@ -23,8 +25,7 @@ const char* Tr(const char* english);
 // translation may order them as its language needs.
 std::string Tr(const char* english, std::initializer_list<std::string_view> arguments);
 
-// A file name as the terminal should show it: as it is when its bytes are UTF-8, else decoded as
-// CP932, the encoding of names copied from DOS disks.
-std::string DisplayName(std::string_view path);
+// Why a read stopped inside a file (not a file that could not be opened), in the user's language.
+std::string ReadFailureText(const TReadFailure& failure);
 
 }  // namespace torvane

@@ -111,9 +111,9 @@ struct TLoadOutcome {
   TLoadSummary Counts;
   // True when every section was read.
   bool Complete = false;
-  // Why the read stopped, when it did not complete. Failure.OpenError is set when the file could
-  // not be opened or read at all; Failure.MissingNameTables marks a drawing of an older edition
-  // that lacks only its name tables.
+  // Why the read stopped, when it did not complete, as a code with its values for the front end
+  // to word. Failure.OpenError is set when the file could not be opened or read at all;
+  // Failure.MissingNameTables() marks a drawing of an older edition that lacks only its name tables.
   TReadFailure Failure;
 
   // Only the header was read (by LoadForConversion), which showed that the output would be too large:
@@ -122,7 +122,7 @@ struct TLoadOutcome {
 
   bool Opened() const { return Complete || Failure.OpenError == 0; }
   // A read that stopped inside the records: the document holds only what came before.
-  bool Truncated() const { return !Complete && Opened() && !Failure.MissingNameTables && !HeaderOnly; }
+  bool Truncated() const { return !Complete && Opened() && !Failure.MissingNameTables() && !HeaderOnly; }
 };
 
 // Reads the file into the document of its kind and produces its summary; summaryPath is the path

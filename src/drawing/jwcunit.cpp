@@ -57,30 +57,30 @@ class TJwcReader : TSectionReader {
 
 bool TJwcReader::ReadTables() {
   for (TKasoTen2& slot : doc_.KasoTen) {
-    if (!in_.ReadF32(slot.X)) return EndsIn("virtual points");
+    if (!in_.ReadF32(slot.X)) return EndsIn(TReadWord::VirtualPoints);
   }
   for (TKasoTen2& slot : doc_.KasoTen) {
-    if (!in_.ReadF32(slot.Y)) return EndsIn("virtual points");
+    if (!in_.ReadF32(slot.Y)) return EndsIn(TReadWord::VirtualPoints);
   }
   for (TKasoTen2& slot : doc_.KasoTen) {
-    if (!in_.ReadU8(slot.Layer)) return EndsIn("virtual points");
+    if (!in_.ReadU8(slot.Layer)) return EndsIn(TReadWord::VirtualPoints);
   }
 
   for (auto member : {&TMojiShu2::Color, &TMojiShu2::Width, &TMojiShu2::Height}) {
     for (TMojiShu2& type : doc_.MojiShu) {
-      if (!in_.ReadU16(type.*member)) return EndsIn("character types");
+      if (!in_.ReadU16(type.*member)) return EndsIn(TReadWord::CharacterTypes);
     }
   }
   for (TMojiShu2& type : doc_.MojiShu) {
-    if (!in_.ReadS16(type.Spacing)) return EndsIn("character types");
+    if (!in_.ReadS16(type.Spacing)) return EndsIn(TReadWord::CharacterTypes);
   }
 
   for (TGLayer2& group : doc_.GLayers) {
     if (doc_.Header.RealScales) {
-      if (!in_.ReadF32(group.Scale)) return EndsIn("layer-group scales");
+      if (!in_.ReadF32(group.Scale)) return EndsIn(TReadWord::LayerGroupScales);
     } else {
       uint16_t scale = 0;
-      if (!in_.ReadU16(scale)) return EndsIn("layer-group scales");
+      if (!in_.ReadU16(scale)) return EndsIn(TReadWord::LayerGroupScales);
       group.Scale = static_cast<float>(scale);
     }
   }
@@ -93,7 +93,7 @@ bool TJwcReader::ReadTables() {
 template <typename T, std::size_t N>
 bool TJwcReader::ReadStates(std::array<T, N>& table, uint8_t T::*member) {
   for (T& entry : table) {
-    if (!in_.ReadU8(entry.*member)) return EndsIn("layer and layer-group states");
+    if (!in_.ReadU8(entry.*member)) return EndsIn(TReadWord::LayerStates);
   }
   return true;
 }
@@ -101,16 +101,15 @@ bool TJwcReader::ReadStates(std::array<T, N>& table, uint8_t T::*member) {
 bool TJwcReader::ReadNames() {
   if (in_.Remaining() == 0) {
     // Older DOS editions saved no name tables: such a drawing ends right after its real points.
-    if (failure_ != nullptr) failure_->MissingNameTables = true;
-    return Fail("the file ends before the layer names (a drawing of an older DOS edition)");
+    return Fail(TReadReason::NoNameTables, TReadWord::LayerNames);
   }
   std::span<const uint8_t> field;
   for (TLayer2& layer : doc_.Layers) {
-    if (!in_.Take(8, field)) return EndsIn("layer names");
+    if (!in_.Take(8, field)) return EndsIn(TReadWord::LayerNames);
     layer.Name = std::string(UpToZero({reinterpret_cast<const char*>(field.data()), field.size()}));
   }
   for (TGLayer2& group : doc_.GLayers) {
-    if (!in_.Take(16, field)) return EndsIn("layer-group names");
+    if (!in_.Take(16, field)) return EndsIn(TReadWord::LayerGroupNames);
     group.Name = std::string(UpToZero({reinterpret_cast<const char*>(field.data()), field.size()}));
   }
   return true;
@@ -122,17 +121,16 @@ bool TJwcReader::ReadPool() {
   if (size <= 0) return true;
   std::span<const uint8_t> pool;
   if (static_cast<uint64_t>(size) > in_.Remaining() || !in_.Take(static_cast<std::size_t>(size), pool)) {
-    return EndsIn("text pool");
+    return EndsIn(TReadWord::TextPool);
   }
   // A text addressed below the pool takes its address itself as the offset, as drawings of that
   // time were read.
   int64_t start = h.PoolStart();
-  std::string reason;
   auto offsetOf = [start](const TMoji2& text) {
     int64_t offset = int64_t{text.PoolAddress} - start;
     return offset < 0 ? int64_t{text.PoolAddress} : offset;
   };
-  return ResolvePoolTexts(pool, doc_.Moji, offsetOf, doc_.Texts, reason) || Fail(reason);
+  return ResolveTexts(pool, doc_.Moji, offsetOf, doc_.Texts);
 }
 
 bool TJwcReader::Read() {
@@ -140,19 +138,19 @@ bool TJwcReader::Read() {
   if (!ReadHeaderBlocks(doc_.HeaderBlocks, kJwcHeaderBlockSize)) return false;
   ParseJwcHeader(doc_);
   const TJwcData::THeader& h = doc_.Header;
-  if (!SizeRecords(doc_.Sen, h.SenCount(), kSenRecordSize, body_, "line") ||
-      !SizeRecords(doc_.Enko, h.EnkoCount(), kEnkoRecordSize, body_, "arc") ||
-      !SizeRecords(doc_.Moji, h.MojiCount(), kMojiRecordSize, body_, "text") ||
-      !SizeRecords(doc_.Ten, h.TenCount(), kTenRecordSize, body_, "real-point")) {
+  if (!SizeRecords(doc_.Sen, h.SenCount(), kSenRecordSize, body_, TReadWord::LineRecords) ||
+      !SizeRecords(doc_.Enko, h.EnkoCount(), kEnkoRecordSize, body_, TReadWord::ArcRecords) ||
+      !SizeRecords(doc_.Moji, h.MojiCount(), kMojiRecordSize, body_, TReadWord::TextRecords) ||
+      !SizeRecords(doc_.Ten, h.TenCount(), kTenRecordSize, body_, TReadWord::RealPointRecords)) {
     return false;
   }
   auto decodeText = [](const TRecordBytes<kMojiRecordSize>& r) {
     return DecodeMoji2(r, TPoolAddressing::SegmentOffset);
   };
-  return ReadTables() && ReadRecords<kSenRecordSize>(doc_.Sen, DecodeSen2, "line records") &&
-         ReadRecords<kEnkoRecordSize>(doc_.Enko, DecodeEnko2, "arc records") &&
-         ReadRecords<kMojiRecordSize>(doc_.Moji, decodeText, "text records") && ReadPool() &&
-         ReadRecords<kTenRecordSize>(doc_.Ten, DecodeTen2, "real-point records") && ReadNames();
+  return ReadTables() && ReadRecords<kSenRecordSize>(doc_.Sen, DecodeSen2, TReadWord::LineRecords) &&
+         ReadRecords<kEnkoRecordSize>(doc_.Enko, DecodeEnko2, TReadWord::ArcRecords) &&
+         ReadRecords<kMojiRecordSize>(doc_.Moji, decodeText, TReadWord::TextRecords) && ReadPool() &&
+         ReadRecords<kTenRecordSize>(doc_.Ten, DecodeTen2, TReadWord::RealPointRecords) && ReadNames();
 }
 
 }  // namespace
@@ -186,7 +184,7 @@ bool ReadJwcBytes(std::span<const uint8_t> bytes, TJwcData& document, TReadFailu
   try {
     return TJwcReader(bytes, document, failure).Read();
   } catch (const std::bad_alloc&) {
-    if (failure != nullptr) failure->Reason = "there is not enough memory to read the file";
+    if (failure != nullptr) failure->Reason = TReadReason::NoMemory;
     return false;
   }
 }

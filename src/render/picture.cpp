@@ -34,9 +34,9 @@ bool TPicture::Load(const std::string& path, const TConversionOptions& options, 
   kind_ = check.Kind;
   TScene scene = Scene();
   bool anything = !scene.Lines.empty() || !scene.Arcs.empty() || !scene.Points.empty() || !scene.Texts.empty();
-  if (!load_.Complete && !load_.Failure.MissingNameTables && !anything) {
+  if (!load_.Complete && !load_.Failure.MissingNameTables() && !anything) {
     kind_ = TFileKind::None;
-    failure = load_.Failure.Reason;
+    failure = "it ends before anything that can be drawn";
     return false;
   }
   return true;

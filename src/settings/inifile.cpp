@@ -1,13 +1,12 @@
 #include "settings/inifile.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
 
 #include "support/bytereader.h"
+#include "support/files.h"
 #include "support/ioerror.h"
 #include "support/outputfile.h"
 #include "support/text.h"
@@ -129,18 +128,12 @@ std::string FullPath(const std::string& path) {
 }
 
 // The file's bytes as the base of a rewrite: empty for a missing file; false for a file that exists
-// but cannot be read, which must not be replaced as if it were empty.
+// but cannot be read (or is too large to be a settings file), which must not be replaced as if it
+// were empty, and for a link that names nothing, which must not be created through.
 bool LoadForRewrite(const std::string& path, TIniText& text) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) != 0) {
-    if (errno != ENOENT) return false;
-    text = TIniText();
-    return true;
-  }
-  TFileBytes bytes;
-  if (!LoadFileBytes(path, bytes)) return false;
-  text = TIniText(std::string(reinterpret_cast<const char*>(bytes.data.get()), bytes.size));
-  return true;
+  int error = 0;
+  text = TIniFile(path).Read(&error);
+  return error == 0 || (error == ENOENT && !IsDanglingLink(path));
 }
 
 void Replace(const std::string& path, const TIniText& text) {
@@ -200,10 +193,12 @@ bool TIniText::WriteString(std::string_view section, std::string_view key, std::
   return true;
 }
 
-TIniText TIniFile::Read() const {
-  TFileBytes bytes;
-  if (!LoadFileBytes(path_, bytes)) return TIniText();
-  return TIniText(std::string(reinterpret_cast<const char*>(bytes.data.get()), bytes.size));
+TIniText TIniFile::Read(int* error) const {
+  std::string bytes;
+  int why = 0;
+  if (!LoadSmallFile(path_, kMaxSettingsBytes, bytes, &why)) bytes.clear();
+  if (error != nullptr) *error = why;
+  return TIniText(std::move(bytes));
 }
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,

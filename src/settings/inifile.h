@@ -10,6 +10,10 @@
 
 namespace torvane {
 
+// The most bytes a settings file may hold. A real one holds a few hundred (a folder's path among
+// them); a larger file is not one, and is neither read nor rewritten.
+constexpr std::size_t kMaxSettingsBytes = 1024 * 1024;
+
 // A settings key that could not be written. what() is "<full path> に書き込めません" (UTF-8 text
 // after the path's bytes), ready for an error box.
 class TSettingsWriteError : public std::runtime_error {
@@ -65,20 +69,23 @@ class TIniText {
   std::string bytes_;
 };
 
-// An INI file at a path. Every operation opens the file for its own duration only.
+// An INI file at a path. Every operation opens the file for its own duration only. A file of more
+// than kMaxSettingsBytes reads as empty, and a write refuses it; so does a write through a link
+// that names nothing, which would create a file wherever the link points.
 class TIniFile {
  public:
   explicit TIniFile(std::string path) : path_(std::move(path)) {}
 
   const std::string& Path() const { return path_; }
 
-  // The file's bytes; empty when it is missing or cannot be read.
-  TIniText Read() const;
+  // The file's bytes; empty when it is missing or cannot be read, when error (if given) is the
+  // errno why (ENOENT for a missing file, EFBIG for one past kMaxSettingsBytes), else 0.
+  TIniText Read(int* error = nullptr) const;
   std::string ReadString(std::string_view section, std::string_view key,
                          std::string_view defaultValue) const;
   int32_t ReadInteger(std::string_view section, std::string_view key, int32_t defaultValue) const;
 
-  // Writes one key; a missing file is created. The file is replaced through a temporary file, so a
+  // Writes one key; a missing file is created (not through a link that names nothing). The file is replaced through a temporary file, so a
   // failure leaves it whole. Throws TSettingsWriteError.
   void WriteString(std::string_view section, std::string_view key, std::string_view value) const;
   // Writes the entries in order in one replacement of the file, giving the bytes that writing them

@@ -152,15 +152,20 @@ TJwfResult ReadJwf(std::string_view text, TMojiSettingsTable& moji, TPenColors& 
 }
 
 TJwfResult ReadJwfFile(const std::string& path, TMojiSettingsTable& moji, TPenColors& pens) {
-  TFileBytes bytes;
+  std::string bytes;
   int error = 0;
-  if (!LoadFileBytes(path, bytes, &error)) {
+  if (!LoadSmallFile(path, kMaxJwfBytes, bytes, &error)) {
     TJwfResult result;
     result.Stop = TJwfStop::Unreadable;
     result.Error = error;
     return result;
   }
-  return ReadJwf({reinterpret_cast<const char*>(bytes.data.get()), bytes.size}, moji, pens);
+  return ReadJwf(bytes, moji, pens);
+}
+
+TJwfDecision DecideJwf(const TJwfResult& result) {
+  if (result.Stop == TJwfStop::Unreadable || result.Stop == TJwfStop::BadValue) return TJwfDecision::Refuse;
+  return result.KeyLines < kJwfKeyLinesNeeded ? TJwfDecision::TakeAfterWarning : TJwfDecision::Take;
 }
 
 }  // namespace torvane

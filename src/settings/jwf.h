@@ -28,6 +28,9 @@
 
 namespace torvane {
 
+// The most bytes a JWF file may hold: the DOS edition's own hold a few kilobytes, so a larger file
+// is not one, and is not read.
+constexpr std::size_t kMaxJwfBytes = 1024 * 1024;
 // Key lines a file must hold to count as a JWF file of the DOS edition.
 constexpr int kJwfKeyLinesNeeded = 5;
 // The longest text of a bad value that the result keeps, in bytes.
@@ -52,17 +55,23 @@ struct TJwfResult {
   std::string BadText;
   // Unreadable: the errno.
   int Error = 0;
-
-  // As the dialog takes the file: enough key lines, and no bad value.
-  bool Accepted() const {
-    return KeyLines >= kJwfKeyLinesNeeded && Stop != TJwfStop::BadValue && Stop != TJwfStop::Unreadable;
-  }
 };
+
+// Whether an import is taken, one rule for the character dialog and the command line. The values
+// read stay in the tables in every case but an unreadable file (they are stored as they are read).
+enum class TJwfDecision {
+  Take,              // enough key lines, and every value a whole number
+  TakeAfterWarning,  // fewer key lines than a JWF file of the DOS edition has: taken, with the warning
+                     // that it is not one
+  Refuse,            // it cannot be read, or a value is not a whole number: an error
+};
+TJwfDecision DecideJwf(const TJwfResult& result);
 
 // Reads the JWF text into the tables; what it holds no value for stays as it was.
 TJwfResult ReadJwf(std::string_view text, TMojiSettingsTable& moji,
                    TPenColors& pens);
-// The same for a file; Stop is Unreadable, and the tables untouched, when it cannot be read.
+// The same for a file; Stop is Unreadable, and the tables untouched, when it cannot be read (Error
+// is EFBIG for one past kMaxJwfBytes).
 TJwfResult ReadJwfFile(const std::string& path, TMojiSettingsTable& moji,
                        TPenColors& pens);
 

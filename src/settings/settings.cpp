@@ -1,9 +1,12 @@
 #include "settings/settings.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
+#include "support/ioerror.h"
+#include "support/files.h"
 #include "support/outputfile.h"
 
 namespace torvane {
@@ -79,6 +82,7 @@ std::string DefaultSettingsText() {
 }
 
 void CreateDefaultSettings(const std::string& path) {
+  if (IsDanglingLink(path)) throw TIoError::FromErrno(EEXIST, path);
   std::string text = DefaultSettingsText();
   TOutputFile file(path);
   file.Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
@@ -104,8 +108,9 @@ TPenColors ReadPenColors(const TIniText& ini) {
   return pens;
 }
 
-void LoadSettings(const std::string& path, TMojiSettingsTable& moji, TPenColors& pens) {
-  TIniText ini = TIniFile(path).Read();
+int LoadSettings(const std::string& path, TMojiSettingsTable& moji, TPenColors& pens) {
+  int error = 0;
+  TIniText ini = TIniFile(path).Read(&error);
   // The default "0" names a folder 0 inside the current one; an empty value keeps the current one.
   std::string dir = ini.ReadString("data", "dir", "0");
   if (!dir.empty()) {
@@ -115,6 +120,7 @@ void LoadSettings(const std::string& path, TMojiSettingsTable& moji, TPenColors&
   }
   moji = ReadMojiSettings(ini);
   pens = ReadPenColors(ini);
+  return error == ENOENT ? 0 : error;
 }
 
 void RememberFolder(const std::string& path) {

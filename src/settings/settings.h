@@ -44,15 +44,17 @@ std::string SettingsPath();
 
 // The text of a new settings file: 61 lines ending in CR LF.
 std::string DefaultSettingsText();
-// Writes DefaultSettingsText as the whole file, replacing any file there. Throws TIoError.
+// Writes DefaultSettingsText as the whole file, replacing any file there. Throws TIoError; EEXIST
+// for a link that names nothing, which is never created through.
 void CreateDefaultSettings(const std::string& path);
 
 // Start-up read: makes [data] dir the process's current folder (an empty dir keeps the current
 // folder; a folder that cannot be entered is ignored without a word), then reads the character
 // types and pen colours. Absent, empty or invalid values take their defaults; others keep their low
-// 16 (character types) or 8 (pen colours) bits.
-void LoadSettings(const std::string& path, TMojiSettingsTable& moji,
-                  TPenColors& pens);
+// 16 (character types) or 8 (pen colours) bits. A file that cannot be read counts as empty; the
+// answer is the errno why (EFBIG for one past kMaxSettingsBytes), 0 when it was read or is missing.
+int LoadSettings(const std::string& path, TMojiSettingsTable& moji,
+                 TPenColors& pens);
 // The character types of a settings file's text, as LoadSettings reads them; defaults for what it
 // lacks.
 TMojiSettingsTable ReadMojiSettings(const TIniText& ini);

@@ -33,8 +33,8 @@ constexpr std::array<TItemField, 9> kItemFields{{{&THeader::SenCount, nullptr},
                                                  {&THeader::PoolSize, nullptr},
                                                  {nullptr, &THeader::Scale}}};
 
-bool Fail(TReadFailure* failure, std::string reason) {
-  if (failure != nullptr) failure->Reason = std::move(reason);
+bool Fail(TReadFailure* failure, TReadReason reason) {
+  if (failure != nullptr) failure->Reason = reason;
   return false;
 }
 
@@ -59,10 +59,9 @@ bool TJwkReader::ReadPool() {
   int32_t size = doc_.Header.PoolSize;
   if (size <= 0) return true;
   std::span<const uint8_t> pool;
-  if (!in_.Take(static_cast<std::size_t>(size), pool)) return EndsIn("text pool");
-  std::string reason;
+  if (!in_.Take(static_cast<std::size_t>(size), pool)) return EndsIn(TReadWord::TextPool);
   auto offsetOf = [](const TMoji2& text) { return int64_t{text.PoolAddress}; };
-  return ResolvePoolTexts(pool, doc_.Moji, offsetOf, doc_.Texts, reason) || Fail(reason);
+  return ResolveTexts(pool, doc_.Moji, offsetOf, doc_.Texts);
 }
 
 bool TJwkReader::Read() {
@@ -71,18 +70,18 @@ bool TJwkReader::Read() {
   // Every count must fit in the bytes after the two header blocks.
   const std::size_t body = in_.Remaining();
   const THeader& h = doc_.Header;
-  if (!SizeRecords(doc_.Sen, h.SenCount, kSenRecordSize, body, "line") ||
-      !SizeRecords(doc_.Enko, h.EnkoCount, kEnkoRecordSize, body, "arc") ||
-      !SizeRecords(doc_.Ten, h.TenCount, kTenRecordSize, body, "point") ||
-      !SizeRecords(doc_.Moji, h.MojiCount, kMojiRecordSize, body, "text")) {
+  if (!SizeRecords(doc_.Sen, h.SenCount, kSenRecordSize, body, TReadWord::LineRecords) ||
+      !SizeRecords(doc_.Enko, h.EnkoCount, kEnkoRecordSize, body, TReadWord::ArcRecords) ||
+      !SizeRecords(doc_.Ten, h.TenCount, kTenRecordSize, body, TReadWord::PointRecords) ||
+      !SizeRecords(doc_.Moji, h.MojiCount, kMojiRecordSize, body, TReadWord::TextRecords)) {
     return false;
   }
 
   auto decodeText = [](const TRecordBytes<kMojiRecordSize>& r) { return DecodeMoji2(r, TPoolAddressing::Offset); };
-  return ReadRecords<kSenRecordSize>(doc_.Sen, DecodeSen2, "line records") &&
-         ReadRecords<kEnkoRecordSize>(doc_.Enko, DecodeEnko2, "arc records") &&
-         ReadRecords<kTenRecordSize>(doc_.Ten, DecodeTen2, "point records") &&
-         ReadRecords<kMojiRecordSize>(doc_.Moji, decodeText, "text records") && ReadPool();
+  return ReadRecords<kSenRecordSize>(doc_.Sen, DecodeSen2, TReadWord::LineRecords) &&
+         ReadRecords<kEnkoRecordSize>(doc_.Enko, DecodeEnko2, TReadWord::ArcRecords) &&
+         ReadRecords<kTenRecordSize>(doc_.Ten, DecodeTen2, TReadWord::PointRecords) &&
+         ReadRecords<kMojiRecordSize>(doc_.Moji, decodeText, TReadWord::TextRecords) && ReadPool();
 }
 
 }  // namespace
@@ -104,17 +103,21 @@ bool ParseJwkHeader(TJwkData& document, TReadFailure* failure) {
   std::vector<std::string> items = SplitList(document.HeaderBlocks[1], static_cast<int>(kItemFields.size()));
   for (std::size_t i = 0; i < kItemFields.size(); ++i) {
     const TItemField& field = kItemFields[i];
-    auto invalid = [&](const char* form) {
-      return Fail(failure, "header item " + std::to_string(i) + " \"" + std::string(UpToZero(items[i])) +
-                               "\" is not " + form);
+    auto invalid = [&](bool wholeNumber) {
+      if (failure != nullptr) {
+        failure->Index = i;
+        failure->Text = std::string(UpToZero(items[i]));
+        failure->WholeNumber = wholeNumber;
+      }
+      return Fail(failure, TReadReason::BadHeaderItem);
     };
     if (field.Whole != nullptr) {
       std::optional<int32_t> value = ParseStrictInt(items[i]);
-      if (!value) return invalid("a whole number");
+      if (!value) return invalid(true);
       h.*field.Whole = *value;
     } else {
       std::optional<float> value = ParseStrictSingle(items[i]);
-      if (!value) return invalid("a number");
+      if (!value) return invalid(false);
       h.*field.Decimal = *value;
     }
   }
@@ -128,7 +131,7 @@ bool ReadJwkBytes(std::span<const uint8_t> bytes, TJwkData& document, TReadFailu
   try {
     return TJwkReader(bytes, document, failure).Read();
   } catch (const std::bad_alloc&) {
-    return Fail(failure, "there is not enough memory to read the file");
+    return Fail(failure, TReadReason::NoMemory);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 
@@ -82,6 +83,31 @@ bool LoadFileBytes(const std::string& path, TFileBytes& out, int* error) {
   if (got < 0) return Failed(error, file.Error());
   out.data = std::move(data);
   out.size = static_cast<std::size_t>(got);
+  return true;
+}
+
+bool LoadSmallFile(const std::string& path, std::size_t maxBytes, std::string& out, int* error) {
+  out.clear();
+  TReadOnlyFile file(path);
+  struct stat info {};
+  if (!file.IsRegular()) return Failed(error, file.Error());
+  if (fstat(file.Fd(), &info) != 0) return Failed(error, errno);
+  std::size_t size = static_cast<std::size_t>(info.st_size);
+  if (size > maxBytes) return Failed(error, EFBIG);
+  // One byte more than the file holds shows its end; a file that grows meanwhile is read on, in
+  // steps, until it ends or passes maxBytes.
+  constexpr std::size_t kStep = 64 * 1024;
+  std::string buffer;
+  for (std::size_t want = size + 1;; want = std::min(kStep, maxBytes + 1 - buffer.size())) {
+    std::size_t held = buffer.size();
+    buffer.resize(held + want);
+    ssize_t got = file.ReadUpTo(reinterpret_cast<uint8_t*>(buffer.data() + held), want);
+    if (got < 0) return Failed(error, file.Error());
+    buffer.resize(held + static_cast<std::size_t>(got));
+    if (static_cast<std::size_t>(got) < want) break;
+    if (buffer.size() > maxBytes) return Failed(error, EFBIG);
+  }
+  out = std::move(buffer);
   return true;
 }
 

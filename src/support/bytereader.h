@@ -14,19 +14,9 @@
 #include <type_traits>
 
 #include "support/largearray.h"
+#include "support/readfailure.h"
 
 namespace torvane {
-
-// Why a read failed, in words for the user ("the file ends inside the arc records").
-struct TReadFailure {
-  std::string Reason;
-  // A drawing of an older DOS edition: it ends exactly where the layer-name table would begin.
-  bool MissingNameTables = false;
-  // The byte at which reading stopped.
-  std::size_t Offset = 0;
-  // The errno why the file could not be opened or read at all; 0 when its bytes were read.
-  int OpenError = 0;
-};
 
 // The bytes of a whole file.
 struct TFileBytes {
@@ -38,6 +28,11 @@ struct TFileBytes {
 // Reads the whole file; false when it cannot be opened or read, with the errno in error when given
 // (EISDIR for a folder, EINVAL for anything else that is not a regular file, ENOMEM).
 bool LoadFileBytes(const std::string& path, TFileBytes& out, int* error = nullptr);
+// Reads the whole of a file that is small by nature (a settings or environment file); false when it
+// cannot be opened or read, with the errno in error when given (EISDIR for a folder, EINVAL for
+// anything else that is not a regular file, EFBIG for one of more than maxBytes, of which no more
+// than that is ever held).
+bool LoadSmallFile(const std::string& path, std::size_t maxBytes, std::string& out, int* error = nullptr);
 // Reads the first n bytes (fewer when the file is shorter); false when it cannot be opened or read,
 // with the errno in error as LoadFileBytes gives it.
 bool LoadFilePrefix(const std::string& path, std::size_t n, std::string& out, int* error = nullptr);

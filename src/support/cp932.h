@@ -9,6 +9,12 @@
 
 namespace torvane {
 
+// True when text is well-formed UTF-8: no overlong forms, surrogates or values past U+10FFFF.
+bool IsUtf8(std::string_view text);
+
+// The length of the well-formed UTF-8 character at text[at] (at < text.size()), or 0 when there is none.
+std::size_t Utf8CharacterLength(std::string_view text, std::size_t at);
+
 // UTF-8 to CP932; nothing when the text holds a character CP932 cannot encode, or is not UTF-8.
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 

@@ -60,8 +60,9 @@ void TTextPool::Assign(std::span<const uint8_t> bytes) {
   bytes_ = std::make_shared<const std::string>(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-bool ResolvePoolTexts(std::span<const uint8_t> pool, std::span<TMoji2> texts,
-                      const std::function<int64_t(const TMoji2&)>& offsetOf, TTextPool& store, std::string& failure) {
+TReadReason ResolvePoolTexts(std::span<const uint8_t> pool, std::span<TMoji2> texts,
+                             const std::function<int64_t(const TMoji2&)>& offsetOf, TTextPool& store,
+                             uint64_t& needed) {
   // Where the text from each pool byte ends: one pass, however many texts share a run.
   std::vector<std::size_t> ends(pool.size());
   std::size_t end = pool.size();
@@ -81,21 +82,17 @@ bool ResolvePoolTexts(std::span<const uint8_t> pool, std::span<TMoji2> texts,
     total += end - begin;
   }
   if (total > kMaxTextBytes) {
-    failure = "the texts would take " + std::to_string(total) + " bytes, more than the " +
-              std::to_string(kMaxTextBytes >> 20) + " MiB a drawing or part can need (many texts point into one run of the pool)";
-    return false;
+    needed = total;
+    return TReadReason::TextsTooLarge;
   }
   // Offsets and sizes fit 32 bits: no pool of a drawing or part comes near 4 GiB.
-  if (pool.size() > UINT32_MAX) {
-    failure = "the text pool is larger than 4 GiB";
-    return false;
-  }
+  if (pool.size() > UINT32_MAX) return TReadReason::PoolTooLarge;
   store.Assign(pool);
   for (TMoji2& text : texts) {
     auto [begin, end] = extent(text);
     text.Text = TTextRef{static_cast<uint32_t>(begin), static_cast<uint32_t>(end - begin)};
   }
-  return true;
+  return TReadReason::None;
 }
 
 uint64_t EntityListFloor(uint64_t lines, uint64_t arcs, uint64_t points, uint64_t texts, std::size_t fontBytes) {

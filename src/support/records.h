@@ -87,10 +87,12 @@ TMoji2 DecodeMoji2(const TRecordBytes<kMojiRecordSize>& record, TPoolAddressing 
 // The texts of a pool, kept in store: each text's bytes run from its offset (offsetOf(text)) to the
 // first zero byte or the pool's end; an offset outside the pool gives an empty text. Many texts
 // may point into one long run without a zero, so together they may come to at most kMaxTextBytes,
-// which bounds the output: beyond that no text is filled, the result is false and failure says why.
+// which bounds the output: beyond that no text is filled and the answer is TextsTooLarge (needed:
+// the bytes they would take), or PoolTooLarge; None when every text is resolved.
 inline constexpr std::size_t kMaxTextBytes = std::size_t{64} << 20;
-bool ResolvePoolTexts(std::span<const uint8_t> pool, std::span<TMoji2> texts,
-                      const std::function<int64_t(const TMoji2&)>& offsetOf, TTextPool& store, std::string& failure);
+TReadReason ResolvePoolTexts(std::span<const uint8_t> pool, std::span<TMoji2> texts,
+                             const std::function<int64_t(const TMoji2&)>& offsetOf, TTextPool& store,
+                             uint64_t& needed);
 
 // ---- Windows-edition records ----
 

@@ -12,6 +12,7 @@
 
 #include "support/bytereader.h"
 #include "support/parallel.h"
+#include "support/records.h"
 
 namespace torvane {
 
@@ -20,14 +21,18 @@ class TSectionReader {
   TSectionReader(std::span<const uint8_t> bytes, TReadFailure* failure) : in_(bytes), failure_(failure) {}
 
  protected:
-  bool Fail(std::string reason);
-  bool EndsIn(std::string_view section) { return Fail("the file ends inside the " + std::string(section)); }
+  // Sets the failure (when there is one to set) to reason at the current byte; false.
+  bool Fail(TReadReason reason, TReadWord part = TReadWord::TextPool);
+  bool EndsIn(TReadWord part) { return Fail(TReadReason::EndsInside, part); }
 
   template <std::size_t N>
   bool ReadHeaderBlocks(std::array<std::string, N>& blocks, std::size_t blockSize) {
     for (std::size_t i = 0; i < N; ++i) {
       std::span<const uint8_t> bytes;
-      if (!in_.Take(blockSize, bytes)) return Fail("the file ends inside header block " + std::to_string(i));
+      if (!in_.Take(blockSize, bytes)) {
+        if (failure_ != nullptr) failure_->Index = i;
+        return Fail(TReadReason::EndsInHeader);
+      }
       blocks[i].assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
     return true;
@@ -35,11 +40,11 @@ class TSectionReader {
 
   // Sizes records to count, which must be 0 or more and whose records must fit in available
   // bytes (what the file holds after its header blocks): a count the file cannot hold never
-  // reaches the allocator. what names the records ("line").
+  // reaches the allocator. section names the records.
   template <typename Records>
   bool SizeRecords(Records& records, int32_t count, std::size_t recordSize, std::size_t available,
-                   const char* what) {
-    if (!CountFits(count, recordSize, available, what)) return false;
+                   TReadWord section) {
+    if (!CountFits(count, recordSize, available, section)) return false;
     records.resize(static_cast<std::size_t>(count));
     return true;
   }
@@ -47,7 +52,7 @@ class TSectionReader {
   // Fills records from the file, each from its whole record; records the file ends before stay
   // zero. A long section is decoded in two halves at once.
   template <std::size_t N, typename Records, typename Decode>
-  bool ReadRecords(Records& records, Decode decode, const char* section) {
+  bool ReadRecords(Records& records, Decode decode, TReadWord section) {
     std::size_t complete = std::min(records.size(), in_.Remaining() / N);
     std::span<const uint8_t> bytes;
     if (!in_.Take(complete * N, bytes)) return EndsIn(section);
@@ -59,11 +64,15 @@ class TSectionReader {
     return complete == records.size() || EndsIn(section);
   }
 
+  // ResolvePoolTexts, with its failure set at the current byte.
+  bool ResolveTexts(std::span<const uint8_t> pool, std::span<TMoji2> texts,
+                    const std::function<int64_t(const TMoji2&)>& offsetOf, TTextPool& store);
+
   TByteReader in_;
   TReadFailure* failure_;
 
  private:
-  bool CountFits(int32_t count, std::size_t recordSize, std::size_t available, const char* what);
+  bool CountFits(int32_t count, std::size_t recordSize, std::size_t available, TReadWord section);
 };
 
 // Reads a whole file and hands its bytes to readBytes; a file that cannot be opened or read
@@ -75,7 +84,11 @@ bool ReadFileWith(const std::string& path, Document& document, TReadFailure* fai
   int error = 0;
   if (!LoadFileBytes(path, file, &error)) {
     reset(document);
-    if (failure != nullptr) *failure = TReadFailure{"the file cannot be opened or read", false, 0, error};
+    if (failure != nullptr) {
+      *failure = TReadFailure{};
+      failure->Reason = TReadReason::CannotOpen;
+      failure->OpenError = error;
+    }
     return false;
   }
   return readBytes(file.Span(), document, failure);

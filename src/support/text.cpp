@@ -138,6 +138,20 @@ std::optional<float> ParseStrictSingle(std::string_view text) {
   return DecimalToSingle(text.substr(start, end - start));
 }
 
+std::string FillPattern(std::string_view pattern, std::initializer_list<std::string_view> values) {
+  std::string text;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    std::size_t index = i + 1 < pattern.size() ? static_cast<std::size_t>(pattern[i + 1] - '1') : values.size();
+    if (pattern[i] == '%' && index < values.size()) {
+      text += values.begin()[index];
+      ++i;
+    } else {
+      text += pattern[i];
+    }
+  }
+  return text;
+}
+
 std::string_view TrimControls(std::string_view text) {
   std::size_t begin = 0;
   while (begin < text.size() && static_cast<unsigned char>(text[begin]) <= 32) ++begin;

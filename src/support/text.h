@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,10 @@ std::optional<int32_t> ParseStrictInt(std::string_view text);
 // A decimal number: optional blanks, optional sign, digits with an optional fraction and
 // exponent, optional trailing blanks.
 std::optional<float> ParseStrictSingle(std::string_view text);
+
+// pattern with "%1", "%2", … replaced by the values in turn, so that a translation may order them
+// as its language needs; a "%" before anything else stays.
+std::string FillPattern(std::string_view pattern, std::initializer_list<std::string_view> values);
 
 // The bytes of text up to its first zero byte.
 std::string_view UpToZero(std::string_view text);

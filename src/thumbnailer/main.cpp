@@ -1,5 +1,5 @@
 // torvane-thumbnailer -s SIZE INPUT OUTPUT: a PNG picture of a drawing or part, SIZE pixels along
-// its long side, for file managers. Needs no display: it paints on Qt's offscreen platform.
+// its long side, for file managers; torvane-thumbnailer --version: its version. Needs no display: it paints on Qt's offscreen platform.
 #include <QGuiApplication>
 #include <QSaveFile>
 #include <cstdio>
@@ -8,6 +8,7 @@
 
 #include "render/painter.h"
 #include "render/picture.h"
+#include "support/runtimefolder.h"
 
 namespace {
 
@@ -26,6 +27,10 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::printf("torvane-thumbnailer %s\n", TORVANE_VERSION);
+    return 0;
+  }
   if (argc != 5 || std::string(argv[1]) != "-s") return Usage();
   char* end = nullptr;
   long size = std::strtol(argv[2], &end, 10);
@@ -35,6 +40,7 @@ int main(int argc, char** argv) {
   std::string input = argv[3], output = argv[4];
 
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  torvane::EnsureRuntimeFolder();  // Qt asks for it; run as root outside a login, none is set
   int qtArgc = 1;
   QGuiApplication app(qtArgc, argv);
 

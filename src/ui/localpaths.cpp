@@ -3,15 +3,8 @@
 #include <QByteArray>
 #include <QFile>
 #include <QMimeData>
-#include <QUtf8StringView>
-
-#include "support/cp932.h"
 
 namespace torvane {
-
-std::string PathForDisplay(const std::string& path) {
-  return QUtf8StringView(path.data(), static_cast<qsizetype>(path.size())).isValidUtf8() ? path : Cp932ToUtf8(path);
-}
 
 std::string LocalPathBytes(const QString& path) {
   QByteArray bytes = QFile::encodeName(path);

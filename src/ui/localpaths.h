@@ -1,5 +1,5 @@
 // Paths between Qt's texts and the file system's bytes. File names from DOS archives are often
-// Shift-JIS bytes, which are not UTF-8: they are kept as bytes, and shown decoded as CP932.
+// Shift-JIS bytes, which are not UTF-8: they are kept as bytes (ShownPath shows them).
 #pragma once
 
 #include <QString>
@@ -9,9 +9,6 @@
 class QMimeData;
 
 namespace torvane {
-
-// The path for people to read (UTF-8): as it is when it is UTF-8, else decoded as CP932.
-std::string PathForDisplay(const std::string& path);
 
 // The bytes of a path that Qt gives as text. Qt's own file dialogs list only names that are
 // UTF-8; other names reach the window through drops and the command line, as bytes.

@@ -8,6 +8,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <cerrno>
 #include <optional>
 
 #include "render/painter.h"
@@ -17,8 +18,8 @@
 #include "settings/tenths.h"
 #include "support/cp932.h"
 #include "support/ioerror.h"
+#include "support/shown.h"
 #include "support/text.h"
-#include "ui/localpaths.h"
 
 namespace torvane {
 
@@ -202,7 +203,7 @@ void TFormMoji::BtnSaveClick() {
     SaveMojiSettings(SettingsPath(), MojiSettings, PenColors);
   } catch (const TSettingsWriteError& e) {
     // As any error of a command: the box, and the command ends there.
-    ShowError(PathForDisplay(e.Path()) + " に書き込めません");
+    ShowError(ShownPath(e.Path()) + " に書き込めません");
     return;
   }
   Leave();
@@ -225,13 +226,14 @@ void TFormMoji::BtnReadClick() {
 bool TFormMoji::ImportJwf(const std::string& path) {
   TJwfResult result = ReadJwfFile(path, MojiSettings, PenColors);
   if (result.Stop == TJwfStop::Unreadable) {
-    ShowError(TIoError::FromErrno(result.Error, path).Text());
+    ShowError(result.Error == EFBIG ? ShownPath(path) + kHugeJwf : TIoError::FromErrno(result.Error, path).Text());
     return false;
   }
+  // A file short of key lines is not a JWF file of the DOS edition, whether it is taken or refused.
   if (result.KeyLines < kJwfKeyLinesNeeded) ShowInfo(kNotJwf);
-  // An import that stopped at a bad value ends as an error does: the values read before it are in
-  // force, but the edits keep their text until they are refilled.
-  if (result.Stop != TJwfStop::BadValue) return true;
+  if (DecideJwf(result) != TJwfDecision::Refuse) return true;
+  // A refused import ends as an error does: the values read before the bad one are in force, but
+  // the edits keep their text until they are refilled.
   ShowError(BadValueText(result));
   return false;
 }

@@ -21,6 +21,7 @@ namespace torvane {
 
 inline constexpr char kNotNumbers[] = "数字以外の文字が使われています";
 inline constexpr char kNotJwf[] = "JW_CAD(DOS版)用JWFファイルではありません。";
+inline constexpr char kHugeJwf[] = "は、\r\n1 MiB を超える大きさで、JWF ファイルではありません";
 
 class TFormMoji : public QDialog, private TAppBoxes {
   Q_OBJECT

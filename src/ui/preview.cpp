@@ -139,7 +139,7 @@ void TPreviewForm::ShowCurrent() {
     auto picture = std::make_unique<TPicture>();
     std::string failure;
     if (picture->Load(path, options_, failure)) {
-      bool whole = picture->LoadOutcome().Complete || picture->LoadOutcome().Failure.MissingNameTables;
+      bool whole = picture->LoadOutcome().Complete || picture->LoadOutcome().Failure.MissingNameTables();
       fileNote_ = whole ? QString() : "ファイルの途中までを表示しています。";
       picture_ = std::move(picture);
       canvas_->scene = picture_->Scene();

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <map>
 
+#include "support/shown.h"
 #include "ui/basics.h"
 #include "ui/localpaths.h"
 
@@ -134,7 +135,7 @@ std::optional<TSaveChoice> TQtPlatform::SaveFile(const std::string& proposed,
   QFileInfo info(QPath(proposed));
   dialog.setDirectory(info.absolutePath());
   // A Shift-JIS name from a DOS archive is proposed as people read it, not as broken UTF-8.
-  dialog.selectFile(Q(PathForDisplay(std::filesystem::path(proposed).filename().string())));
+  dialog.selectFile(Q(ShownPath(std::filesystem::path(proposed).filename().string())));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   qsizetype filter = dialog.nameFilters().indexOf(dialog.selectedNameFilter());
   return TSaveChoice{LocalPathBytes(dialog.selectedFiles().front()), filter > 0 ? static_cast<std::size_t>(filter) : 0};
@@ -176,7 +177,7 @@ void TQtPlatform::ShowHelp(THelpTopic topic) {
       help_->ensureCursorVisible();
     }
   } else {
-    help_->setPlainText(QString("ヘルプファイル %1 が見つかりません。").arg(Q(PathForDisplay(helpFile_))));
+    help_->setPlainText(QString("ヘルプファイル %1 が見つかりません。").arg(Q(ShownPath(helpFile_))));
   }
   help_->show();
   help_->raise();

@@ -20,6 +20,7 @@
 #include <QTextDocument>
 #include <QWindow>
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -27,10 +28,13 @@
 #include "settings/inifile.h"
 #include "settings/settings.h"
 #include "support/cp932.h"
+#include "support/files.h"
 #include "support/ioerror.h"
+#include "support/shown.h"
 #include "ui/localpaths.h"
 #include "ui/mojisize.h"
 #include "ui/preview.h"
+#include "ui/readwords.h"
 #include "ui/unit2.h"
 
 namespace torvane {
@@ -48,6 +52,19 @@ constexpr char kExists[] = "ファイルはすでに存在します。\r\n上書
 constexpr char kSaved[] = "ファイルの保存が終了しました";
 constexpr char kFolderTitle[] = "保存ディレクトリの選択";
 constexpr char kIsFolder[] = "は、\r\nフォルダです。同じ名前のファイルは保存できません。";
+constexpr char kIsInput[] = "は、\r\n変換元のファイルです。別の名前で保存してください。";
+constexpr char kLinksToDosFile[] = " へのリンクです。JW_CADのDOS版のファイルは置き換えません。別の名前で保存してください。";
+constexpr char kIsTerminal[] = "は、\r\n端末です。ファイルの名前を指定してください。";
+// One log line each for the files of a batch that are not converted, because of their output.
+constexpr char kNotConverted[] = " は変換しません。保存先 ";
+constexpr char kIsInputOfBatch[] = " はこの一括変換の変換元のファイルです。";
+constexpr char kWrittenByBatch[] = " はこの一括変換で先に保存したファイルです。";
+constexpr char kLinkInBatch[] = " はJW_CADのDOS版のファイル ";
+constexpr char kLinkInBatchEnd[] = " へのリンクです。";
+constexpr char kDanglingSettings[] =
+    "は、\r\nリンク先のないリンクです。設定ファイルを作らずに、既定の設定で始めます。";
+constexpr char kHugeSettings[] =
+    "は、\r\n1 MiB を超える大きさで、設定ファイルではありません。読み込みも書き込みもせずに、既定の設定で始めます。";
 constexpr char kCannotWrite[] = " に保存できません。\r\n";
 constexpr char kTruncated[] = "ファイルを最後まで読み込めませんでした。読み込めた部分だけを変換します。";
 
@@ -61,11 +78,6 @@ constexpr QRect kButton1Rect(159, 281, 65, 25);
 constexpr QRect kButton2Rect(239, 281, 65, 25);
 
 const std::vector<TFileFilter> kOpenFilters = {{"JW_CADﾌｧｲﾙ (*.jwc)", "*.jwc"}, {"JWKﾌｧｲﾙ (*.jwk)", "*.jwk"}};
-
-bool IsFolder(const std::string& path) {
-  std::error_code error;
-  return fs::is_directory(path, error);
-}
 
 bool PathExists(const std::string& path) {
   std::error_code error;
@@ -190,7 +202,10 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
   std::vector<std::string> paths;
   paths.reserve(arguments.size());
   for (const std::string& argument : arguments) paths.push_back(WholePath(argument));
-  if (!PathExists(SettingsPath())) {
+  if (IsDanglingLink(SettingsPath())) {
+    // Creating the file would create whatever the link names, wherever that is.
+    ShowRefusal(ShownPath(SettingsPath()) + kDanglingSettings);
+  } else if (!PathExists(SettingsPath())) {
     try {
       CreateDefaultSettings(SettingsPath());
     } catch (const TIoError& e) {
@@ -199,7 +214,11 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
   }
   ChkJWWhosei->setChecked(true);
   ShowShortFontList();
-  LoadSettings(SettingsPath(), MojiSettings, PenColors);
+  // A file too large to be settings is left as it is: the close, which rewrites only a file it
+  // has read, does not touch it either.
+  if (LoadSettings(SettingsPath(), MojiSettings, PenColors) == EFBIG) {
+    ShowRefusal(ShownPath(SettingsPath()) + kHugeSettings);
+  }
   DxfToo1->setChecked(ReadDxfToo(TIniFile(SettingsPath()).Read()));
   setAcceptDrops(true);
   if (!paths.empty()) TakeCommandLine(paths);
@@ -221,7 +240,7 @@ void TForm1::TakeCommandLine(const std::vector<std::string>& paths) {
   } else if (FileCount > 1) {
     ClearLog();
     AddLog(kBatchHeading);
-    for (const std::string& path : BatchFiles) AddLog(PathForDisplay(path));
+    for (const std::string& path : BatchFiles) AddLog(ShownPath(path));
     AddLog("\r\n");
   }
   UpdatePreview();
@@ -242,7 +261,7 @@ void TForm1::FormClose() {
   try {
     RememberFolder(SettingsPath());
   } catch (const TSettingsWriteError& e) {
-    ShowError(PathForDisplay(e.Path()) + " に書き込めません");
+    ShowError(ShownPath(e.Path()) + " に書き込めません");
   }
 }
 
@@ -325,7 +344,7 @@ void TForm1::LoadFile(const std::string& path) {
 
 void TForm1::ReadCurrentFile(TFileKind kind) {
   ClearLog();
-  if (!PrintLoad(LoadDocument(CurrentFile, kind, GlobalDocuments(), PathForDisplay(CurrentFile)))) ForgetFiles();
+  if (!PrintLoad(LoadDocument(CurrentFile, kind, GlobalDocuments(), ShownPath(CurrentFile)))) ForgetFiles();
 }
 
 bool TForm1::PrintLoad(const TLoadOutcome& load) {
@@ -334,7 +353,10 @@ bool TForm1::PrintLoad(const TLoadOutcome& load) {
     return false;
   }
   for (const std::string& line : load.Summary) AddLog(line);
-  if (load.Truncated()) AddLog(kTruncated);
+  if (load.Truncated()) {
+    AddLog(kTruncated);
+    AddLog("（" + ReadFailureJapanese(load.Failure) + "）");
+  }
   return true;
 }
 
@@ -349,7 +371,7 @@ void TForm1::LoadBatch(const std::vector<std::string>& paths) {
       RefuseFile(path, check);
       return;
     }
-    AddLog(PathForDisplay(path));
+    AddLog(ShownPath(path));
   }
   AddLog("\r\n");
 }
@@ -361,7 +383,7 @@ void TForm1::RefuseFile(const std::string& path, const TFileCheck& check) {
     platform_.Beep();
     platform_.Focus(*this);
     const char* why = check.Result == TCheckResult::NoSignature && check.Kind == TFileKind::Part ? kNotPart : kNotDrawing;
-    Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(path) + "は、\r\n" + why, {TBoxButton::Ok});
+    Ask(TBoxKind::Warning, kWarningCaption, ShownPath(path) + "は、\r\n" + why, {TBoxButton::Ok});
   }
   ForgetFiles();
 }
@@ -412,18 +434,36 @@ void TForm1::ConvertSingle() {
   const TOutputKind& dxf = *FindOutputKind("dxf");
   const TOutputKind& to = chosen->Filter == 1 || HasOutputExtension(chosen->Path, kind, dxf) ? dxf : NativeOutput();
   OutputFile = WithOutputExtension(chosen->Path, kind, to);
-  if (IsFolder(OutputFile)) {
-    ShowRefusal(PathForDisplay(OutputFile) + kIsFolder);
+  TOutputGuard guard;
+  guard.AddInput(CurrentFile);
+  TOutputCheck check = guard.Check(OutputFile, TOutputNaming::Named, CurrentFile);
+  if (std::optional<std::string> refusal = OutputRefusal(OutputFile, check)) {
+    ShowRefusal(*refusal);
     return;
   }
-  bool exists = PathExists(OutputFile);
-  if (exists && Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(OutputFile) + kExists,
+  bool exists = check.Verdict != TOutputVerdict::New;
+  if (exists && Ask(TBoxKind::Warning, kWarningCaption, ShownPath(OutputFile) + kExists,
                     {TBoxButton::Yes, TBoxButton::No}) != TBoxButton::Yes) {
     return;
   }
-  if (!Save(kind, {{OutputFile, &to, exists}})) return;
+  if (!Save(kind, {{OutputFile, &to, exists}}, TOutputNaming::Named)) return;
   platform_.Focus(*this);
   ShowInfo(kSaved);
+}
+
+std::optional<std::string> TForm1::OutputRefusal(const std::string& output, const TOutputCheck& check) {
+  switch (check.Verdict) {
+    case TOutputVerdict::Folder: return ShownPath(output) + kIsFolder;
+    case TOutputVerdict::Input: return ShownPath(output) + kIsInput;
+    case TOutputVerdict::LinkToDosFile:
+      return ShownPath(output) + "は、\r\n" + ShownPath(check.Target) + kLinksToDosFile;
+    case TOutputVerdict::Terminal: return ShownPath(output) + kIsTerminal;
+    case TOutputVerdict::New:
+    case TOutputVerdict::Existing:
+    case TOutputVerdict::WrittenInto:
+    case TOutputVerdict::WrittenByRun: break;
+  }
+  return std::nullopt;
 }
 
 // What became of the files of a batch, told in its last log line.
@@ -438,28 +478,39 @@ void TForm1::ConvertBatch() {
   std::string folder = fs::path(BatchFiles.front()).parent_path().string();
   if (!ChooseFolder(platform_, kFolderTitle, "", folder)) return;
   const int files = std::min(FileCount, static_cast<int>(BatchFiles.size()));
+  TOutputGuard guard;
+  for (int i = 0; i < files; ++i) guard.AddInput(BatchFiles[i]);
+  // The outputs that stand before anything is written, asked about one by one.
+  std::vector<int> counted(files);
   int existing = 0;
   for (int i = 0; i < files; ++i) {
     for (const TSaveTarget& output : BatchOutputs(folder, BatchFiles[i])) {
-      if (PathExists(output.Path) && !IsFolder(output.Path)) ++existing;
+      if (guard.Check(output.Path, TOutputNaming::Derived, BatchFiles[i]).Verdict == TOutputVerdict::Existing) {
+        ++counted[i];
+      }
     }
+    existing += counted[i];
   }
-  TBusy busy(*this);
   TBatchTally tally;
   bool converted = false;
   bool ended = false;  // by 中止 or an error
   {
+    TBusy busy(*this);
     std::unique_ptr<TProgress> progress = platform_.StartProgress(*this, files);
     for (int i = 0; i < files && !ended; ++i) {
       const std::string& path = BatchFiles[i];
-      if (!progress->Next(i, PathForDisplay(path))) {
+      if (!progress->Next(i, ShownPath(path))) {
         tally.Left = files - i;
         ended = true;
         break;
       }
-      switch (ConvertBatchFile(path, BatchOutputs(folder, path), existing, converted)) {
+      TBatchStep step = ConvertBatchFile(path, BatchOutputs(folder, path), guard, existing, converted);
+      // Outputs counted at the start but never asked about leave the count of those still to ask.
+      if (step == TBatchStep::Refused) existing = std::max(0, existing - counted[i]);
+      switch (step) {
         case TBatchStep::Converted: ++tally.Converted; break;
-        case TBatchStep::NotReplaced: ++tally.NotReplaced; break;
+        case TBatchStep::NotReplaced:
+        case TBatchStep::Refused: ++tally.NotReplaced; break;
         case TBatchStep::Failed:
           ++tally.Failed;
           tally.Left = files - i - 1;
@@ -487,32 +538,59 @@ std::vector<TForm1::TSaveTarget> TForm1::BatchOutputs(const std::string& folder,
   return outputs;
 }
 
+std::optional<TForm1::TBatchStep> TForm1::BatchRefusal(const std::string& path, const std::string& output,
+                                                      const TOutputCheck& check) {
+  switch (check.Verdict) {
+    case TOutputVerdict::Folder: ShowRefusal(ShownPath(output) + kIsFolder); return TBatchStep::Failed;
+    case TOutputVerdict::Input:
+      AddLog(ShownPath(path) + kNotConverted + ShownPath(output) + kIsInputOfBatch);
+      return TBatchStep::Refused;
+    case TOutputVerdict::WrittenByRun:
+      AddLog(ShownPath(path) + kNotConverted + ShownPath(output) + kWrittenByBatch);
+      return TBatchStep::Refused;
+    case TOutputVerdict::LinkToDosFile:
+      AddLog(ShownPath(path) + kNotConverted + ShownPath(output) + kLinkInBatch + ShownPath(check.Target) +
+             kLinkInBatchEnd);
+      return TBatchStep::Refused;
+    case TOutputVerdict::New:
+    case TOutputVerdict::Existing:
+    case TOutputVerdict::WrittenInto:
+    case TOutputVerdict::Terminal: break;
+  }
+  return std::nullopt;
+}
+
 TForm1::TBatchStep TForm1::ConvertBatchFile(const std::string& path, const std::vector<TSaveTarget>& outputs,
-                                            int& existing, bool& converted) {
+                                            TOutputGuard& guard, int& existing, bool& converted) {
   TFileKind kind = FileKindOf(path);
-  std::vector<TSaveTarget> targets;
+  // Every output is looked at before any question, so that a file refused for one of them asks nothing.
+  std::vector<TOutputCheck> checks;
   for (const TSaveTarget& output : outputs) {
-    if (IsFolder(output.Path)) {
-      ShowRefusal(PathForDisplay(output.Path) + kIsFolder);
-      return TBatchStep::Failed;
-    }
-    bool exists = PathExists(output.Path);
+    checks.push_back(guard.Check(output.Path, TOutputNaming::Derived, path));
+    if (std::optional<TBatchStep> refused = BatchRefusal(path, output.Path, checks.back())) return *refused;
+  }
+  std::vector<TSaveTarget> targets;
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    // A derived output is a regular file or nothing; a link, device or pipe there counts as a file.
+    bool exists = checks[i].Verdict != TOutputVerdict::New;
     if (exists && existing > 0) {
       std::vector<TBoxButton> buttons = {TBoxButton::Yes, TBoxButton::No, TBoxButton::Abort};
       if (existing > 1) buttons.push_back(TBoxButton::YesToAll);
       TBoxButton answer =
-          Ask(TBoxKind::Warning, kWarningCaption, PathForDisplay(output.Path) + "\r\n" + kExists, buttons);
+          Ask(TBoxKind::Warning, kWarningCaption, ShownPath(outputs[i].Path) + "\r\n" + kExists, buttons);
       if (answer == TBoxButton::Abort) return TBatchStep::Abort;
       existing = answer == TBoxButton::YesToAll ? 0 : existing - 1;
       if (answer == TBoxButton::No) continue;
     }
-    targets.push_back({output.Path, output.Kind, exists});
+    targets.push_back({outputs[i].Path, outputs[i].Kind, exists});
   }
   if (targets.empty()) return TBatchStep::NotReplaced;
-  if (!PrintLoad(LoadDocument(path, kind, GlobalDocuments(), PathForDisplay(path)))) return TBatchStep::Failed;
+  if (!PrintLoad(LoadDocument(path, kind, GlobalDocuments(), ShownPath(path)))) return TBatchStep::Failed;
   AddLog("\r\n");
   converted = true;
-  return Save(kind, targets) ? TBatchStep::Converted : TBatchStep::Failed;
+  if (!Save(kind, targets, TOutputNaming::Derived)) return TBatchStep::Failed;
+  for (const TSaveTarget& target : targets) guard.AddWritten(target.Path);
+  return TBatchStep::Converted;
 }
 
 std::string TForm1::TallyLine(const TBatchTally& tally, bool stopped) {
@@ -523,7 +601,7 @@ std::string TForm1::TallyLine(const TBatchTally& tally, bool stopped) {
   return line;
 }
 
-bool TForm1::Save(TFileKind kind, const std::vector<TSaveTarget>& targets) {
+bool TForm1::Save(TFileKind kind, const std::vector<TSaveTarget>& targets, TOutputNaming naming) {
   TConversionOptions options = Options();
   bool nativeOnly =
       std::all_of(targets.begin(), targets.end(), [](const TSaveTarget& t) { return t.Kind == &NativeOutput(); });
@@ -534,13 +612,13 @@ bool TForm1::Save(TFileKind kind, const std::vector<TSaveTarget>& targets) {
     for (const TSaveTarget& target : targets) {
       OutputFile = target.Path;
       written = WriteConverted(converted, *target.Kind, options, target.Path,
-                               target.Replace ? TWriteMode::Replace : TWriteMode::NoReplace);
+                               target.Replace ? TWriteMode::Replace : TWriteMode::NoReplace, naming);
       if (!written.Written) break;
     }
   }
   if (written.Written) return true;
   // The file is named: in a batch the runtime's text alone would not say which one failed.
-  platform_.ShowMessage(ErrorBox(kAppTitle, PathForDisplay(OutputFile) + kCannotWrite + written.Text));
+  platform_.ShowMessage(ErrorBox(kAppTitle, ShownPath(OutputFile) + kCannotWrite + written.Text));
   return false;
 }
 
@@ -548,7 +626,7 @@ void TForm1::DxfToo1Click() {
   try {
     SaveDxfToo(SettingsPath(), DxfToo1->isChecked());
   } catch (const TSettingsWriteError& e) {
-    ShowError(PathForDisplay(e.Path()) + " に書き込めません");
+    ShowError(ShownPath(e.Path()) + " に書き込めません");
   }
 }
 

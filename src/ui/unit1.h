@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "convert/conversion.h"
+#include "convert/outputguard.h"
 #include "ui/basics.h"
 #include "ui/platform.h"
 
@@ -120,7 +121,9 @@ class TForm1 : public QMainWindow, private TAppBoxes {
     TForm1& form_;
   };
   struct TBatchTally;
-  enum class TBatchStep { Converted, NotReplaced, Failed, Abort };
+  // Converted; NotReplaced: the user kept the existing output; Refused: not converted because of
+  // what stands at its output; Failed: an error box ended the batch; Abort: the user ended it.
+  enum class TBatchStep { Converted, NotReplaced, Refused, Failed, Abort };
 
   // An output: its path, its kind, and whether an earlier file there may be replaced.
   struct TSaveTarget {
@@ -134,15 +137,20 @@ class TForm1 : public QMainWindow, private TAppBoxes {
   void ConvertBatch();
   // One file of a batch into output; existing counts the outputs still to be asked about, and
   // converted is set once a file was read.
-  // With DXFも書き出す, the DXF beside each output is one more output, asked about alike.
-  TBatchStep ConvertBatchFile(const std::string& path, const std::vector<TSaveTarget>& outputs, int& existing,
-                              bool& converted);
+  // With DXFも書き出す, the DXF beside each output is one more output, asked about alike; a file one
+  // of whose outputs is refused is not converted at all.
+  TBatchStep ConvertBatchFile(const std::string& path, const std::vector<TSaveTarget>& outputs, TOutputGuard& guard,
+                              int& existing, bool& converted);
   // The outputs of a batch file in folder: its own, and its DXF when DxfToo1 is checked.
   std::vector<TSaveTarget> BatchOutputs(const std::string& folder, const std::string& path) const;
+  // What ends a batch file at one of its outputs (said in the log or an error box), or nothing.
+  std::optional<TBatchStep> BatchRefusal(const std::string& path, const std::string& output, const TOutputCheck& check);
+  // Why the user's output may not be written, for an error box; nothing when it may.
+  static std::optional<std::string> OutputRefusal(const std::string& output, const TOutputCheck& check);
   static std::string TallyLine(const TBatchTally& tally, bool stopped);
   // Converts the loaded document of the kind once and writes each output; false after an error
   // box, at the first that fails.
-  bool Save(TFileKind kind, const std::vector<TSaveTarget>& targets);
+  bool Save(TFileKind kind, const std::vector<TSaveTarget>& targets, TOutputNaming naming);
   void DxfToo1Click();
   TConversionOptions Options() const;
 

@@ -343,6 +343,16 @@ TEST_F(MojiDialog, ImportCancelledOrUnreadable) {
   fake.OpenAnswers.push_back(std::vector<std::string>{dir.File("env.jwf")});
   QTest::mouseClick(dialog->BtnRead, Qt::LeftButton);
   EXPECT_EQ(dialog->EdtMW[0]->text(), "8");  // an import that ended in an error refills nothing
+
+  // A file past the bound is named, never read (a gigabyte of memory for a sparse file).
+  test::WriteFile(dir.File("huge.jwf"), "");
+  fs::resize_file(dir.File("huge.jwf"), std::uintmax_t{1} << 30);
+  fake.OpenAnswers.push_back(std::vector<std::string>{dir.File("huge.jwf")});
+  QTest::mouseClick(dialog->BtnRead, Qt::LeftButton);
+  ASSERT_EQ(fake.Boxes.size(), 3u);
+  EXPECT_EQ(fake.Boxes[2].Kind, TBoxKind::Error);
+  EXPECT_EQ(fake.Boxes[2].Text, dir.File("huge.jwf") + "は、\r\n1 MiB を超える大きさで、JWF ファイルではありません.");
+  EXPECT_EQ(MojiSettings, DefaultMojiSettings());
 }
 
 TEST_F(MojiDialog, TheMainWindowAnswersNothingUntilTheDialogIsLeft) {

@@ -2,7 +2,9 @@
 // and save for one file and for a batch, closing, the font list, help and the about box.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QAbstractItemView>
@@ -22,6 +24,8 @@
 #include <QTest>
 #include <QUrl>
 #include <algorithm>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -246,6 +250,42 @@ TEST_F(Window, AnExistingSettingsFileIsReadAndItsFolderEntered) {
   EXPECT_EQ(test::ReadFile(dir.File("Torvane.ini")), ini);
   EXPECT_EQ(fs::current_path(), dir.Path() / "work");
   EXPECT_EQ(MojiSettings[0].Wide, 33);
+}
+
+TEST_F(Window, ASettingsFileThatIsADanglingLinkIsNamedAndNeverCreatedThrough) {
+  Folder("elsewhere");
+  const std::string target = dir.File("elsewhere/planted.ini");
+  ASSERT_EQ(symlink(target.c_str(), dir.File("Torvane.ini").c_str()), 0);
+  Start().show();
+  ASSERT_EQ(fake.Boxes.size(), 1u);
+  EXPECT_EQ(fake.Boxes[0].Kind, TBoxKind::Error);
+  EXPECT_EQ(fake.Boxes[0].Text,
+            dir.File("Torvane.ini") + "は、\r\nリンク先のないリンクです。設定ファイルを作らずに、既定の設定で始めます。");
+  EXPECT_EQ(MojiSettings, DefaultMojiSettings());
+  form->close();
+  EXPECT_FALSE(fs::exists(target));
+  EXPECT_TRUE(fs::is_symlink(dir.File("Torvane.ini")));
+}
+
+// A Torvane.ini past the bound is not a settings file (a 1 GiB one would take 2 GB to read): the
+// window names it, starts with the default settings and leaves the file as it was, on closing and
+// on saving the character types alike.
+TEST_F(Window, ASettingsFileTooLargeToBeOneIsNamedNeverReadNorRewritten) {
+  const std::string path = dir.File("Torvane.ini");
+  std::string ini = DefaultSettingsText();
+  ini.replace(ini.find("[MojiWide]\r\nPen01=20"), 20, "[MojiWide]\r\nPen01=33");
+  ini += std::string(kMaxSettingsBytes + 1 - ini.size(), ';');
+  Write("Torvane.ini", ini);
+  Start().show();
+  ASSERT_EQ(fake.Boxes.size(), 1u);
+  EXPECT_EQ(fake.Boxes[0].Kind, TBoxKind::Error);
+  EXPECT_EQ(fake.Boxes[0].Text, path + "は、\r\n1 MiB を超える大きさで、設定ファイルではありません。"
+                                       "読み込みも書き込みもせずに、既定の設定で始めます。");
+  EXPECT_EQ(MojiSettings, DefaultMojiSettings());
+  SaveMojiSettings(SettingsPath(), MojiSettings, PenColors);
+  form->close();
+  EXPECT_EQ(fake.Boxes.size(), 1u);
+  EXPECT_TRUE(test::ReadFile(path) == ini);
 }
 
 TEST_F(Window, ClassifiesFilesByExtensionAndSignature) {
@@ -561,6 +601,46 @@ TEST_F(Window, DxfIsTheSecondFileTypeAndABatchWritesOneBesideEachOutputWhenAsked
   EXPECT_NE(test::ReadFile(dir.File("Torvane.ini")).find("[Export]\r\nDxf=0\r\n"), std::string::npos);
 }
 
+// The DXF beside an output is guarded as the output itself: never written through a planted link,
+// never onto an input; a file refused for its DXF is not converted at all.
+TEST_F(Window, DxfOutputsAreGuardedAsTheOthers) {
+  std::string a = Drawing("a.jwc");
+  std::string b = Drawing("b.jwc");
+  std::string out = Folder("out");
+  std::string victim = Write("victim.txt", "victim");
+  ASSERT_EQ(symlink(victim.c_str(), (out + "/a.dxf").c_str()), 0);
+  ASSERT_EQ(symlink(b.c_str(), (out + "/b.dxf").c_str()), 0);
+  Start({a, b});
+  form->DxfToo1->setChecked(true);
+  fake.FolderAnswers.push_back(out);
+  fake.BoxAnswers = {B::Yes};
+  form->Button2Click();
+  EXPECT_EQ(BoxButtons(), (std::vector<std::vector<B>>{kThree, {B::Ok}}));
+  EXPECT_EQ(test::ReadFile(victim), "victim");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out + "/a.dxf")));
+  EXPECT_EQ(test::ReadFile(out + "/a.dxf").rfind("999\nTorvane\n", 0), 0u);
+  EXPECT_EQ(test::ReadFile(out + "/a.jww"), Reference(a));
+  EXPECT_FALSE(fs::exists(out + "/b.jww"));
+  EXPECT_TRUE(fs::is_symlink(out + "/b.dxf"));
+  const std::string log = form->LogText();
+  EXPECT_NE(log.find(b + " は変換しません。保存先 " + out + "/b.dxf はこの一括変換の変換元のファイルです。\n"),
+            std::string::npos)
+      << log;
+  EXPECT_TRUE(log.ends_with("変換 1 件、上書きせず 1 件、失敗 0 件\n")) << log;
+
+  // The single save as DXF onto a link to the loaded drawing.
+  const std::string original = test::ReadFile(a);
+  ASSERT_EQ(symlink(a.c_str(), dir.File("soft.dxf").c_str()), 0);
+  Open({a});
+  fake.Boxes.clear();
+  fake.SaveAnswers.push_back(dir.File("soft.dxf"));
+  fake.SaveFilterAnswers.push_back(1);
+  form->Button2Click();
+  ASSERT_EQ(fake.Boxes.size(), 1u);
+  EXPECT_EQ(fake.Boxes[0].Text, dir.File("soft.dxf") + "は、\r\n変換元のファイルです。別の名前で保存してください。");
+  EXPECT_EQ(test::ReadFile(a), original);
+}
+
 TEST_F(Window, ABatchShowsItsProgressAndEndsWithItsCounts) {
   std::string a = Drawing("a.jwc");
   std::string b = Part("b.jwk");
@@ -654,6 +734,116 @@ TEST_F(Window, AFailedWriteNamesTheFileAndEndsTheCommand) {
   EXPECT_TRUE(fs::is_empty(out));
 }
 
+// Two inputs of one name from different folders: the second never replaces what the first wrote,
+// whatever the answers to the questions before it.
+TEST_F(Window, ABatchNeverReplacesAnOutputItWroteItself) {
+  test::TJwcBuilder bedroom = Plan();
+  bedroom.memo1 = "寝室";
+  std::string first = Drawing("in1/a.jwc");
+  std::string second = Write("in2/a.jwc", bedroom.Build());
+  std::string out = Folder("out");
+  const std::string refused =
+      second + " は変換しません。保存先 " + out + "/a.jww はこの一括変換で先に保存したファイルです。\n";
+  struct {
+    const char* name;
+    bool existed;
+    std::vector<B> answers;
+    std::vector<std::vector<B>> boxes;
+  } cases[] = {
+      {"none there", false, {}, {{B::Ok}}},
+      {"yes to all for an older one", true, {B::YesToAll}, {kFour, {B::Ok}}},
+      {"yes for an older one", true, {B::Yes}, {kFour, {B::Ok}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(out + "/a.jww");
+    if (c.existed) Write("out/a.jww", "older");
+    Start({first, second});
+    fake.Boxes.clear();
+    fake.FolderAnswers.push_back(out);
+    fake.BoxAnswers.assign(c.answers.begin(), c.answers.end());
+    form->Button2Click();
+    EXPECT_EQ(BoxButtons(), c.boxes);
+    EXPECT_TRUE(Saved());
+    EXPECT_EQ(test::ReadFile(out + "/a.jww"), Reference(first));
+    const std::string log = form->LogText();
+    EXPECT_TRUE(log.ends_with("\n\n" + refused + "変換 1 件、上書きせず 1 件、失敗 0 件\n")) << log;
+    EXPECT_EQ(log.find(second + "\n\n寝室"), std::string::npos);
+  }
+}
+
+// A name that leads to an input, by a symbolic or a hard link, is never written.
+TEST_F(Window, NoOutputReplacesAnInput) {
+  std::string plan = Drawing("plan.jwc");
+  const std::string original = test::ReadFile(plan);
+  ASSERT_EQ(symlink(plan.c_str(), dir.File("soft.jww").c_str()), 0);
+  ASSERT_EQ(link(plan.c_str(), dir.File("hard.jww").c_str()), 0);
+  Start({plan});
+  for (const char* name : {"soft.jww", "hard.jww"}) {
+    SCOPED_TRACE(name);
+    fake.Boxes.clear();
+    fake.SaveAnswers.push_back(dir.File(name));
+    form->Button2Click();
+    ASSERT_EQ(fake.Boxes.size(), 1u);
+    EXPECT_EQ(fake.Boxes[0].Kind, TBoxKind::Error);
+    EXPECT_EQ(fake.Boxes[0].Text, dir.File(name) + "は、\r\n変換元のファイルです。別の名前で保存してください。");
+    EXPECT_EQ(test::ReadFile(plan), original);
+  }
+
+  // In a batch: b's output is a link to a; b is not converted and a stays as it was.
+  std::string b = Drawing("b.jwc");
+  std::string out = Folder("out");
+  ASSERT_EQ(symlink(plan.c_str(), (out + "/b.jww").c_str()), 0);
+  Start({b, plan});
+  fake.Boxes.clear();
+  fake.FolderAnswers.push_back(out);
+  form->Button2Click();
+  EXPECT_EQ(BoxButtons(), std::vector<std::vector<B>>{{B::Ok}});
+  EXPECT_EQ(test::ReadFile(plan), original);
+  EXPECT_TRUE(fs::is_symlink(out + "/b.jww"));
+  EXPECT_EQ(test::ReadFile(out + "/plan.jww"), Reference(plan));
+  EXPECT_NE(form->LogText().find(b + " は変換しません。保存先 " + out + "/b.jww はこの一括変換の変換元のファイルです。\n"),
+            std::string::npos)
+      << form->LogText();
+}
+
+// What a batch finds at an output's name, planted by someone else: a link, a dangling link, a pipe.
+// Each is an existing file, asked about; a yes puts the output in its place, never through it.
+TEST_F(Window, ABatchNeverWritesThroughWhatStandsAtAnOutput) {
+  std::string a = Drawing("a.jwc");
+  std::string b = Drawing("b.jwc");
+  std::string c = Drawing("c.jwc");
+  std::string out = Folder("out");
+  std::string victim = Write("victim.txt", "victim");
+  for (B answer : {B::No, B::YesToAll}) {
+    SCOPED_TRACE(answer == B::No ? "no" : "yes to all");
+    for (const char* name : {"a.jww", "b.jww", "c.jww"}) fs::remove(out + "/" + name);
+    ASSERT_EQ(symlink(victim.c_str(), (out + "/a.jww").c_str()), 0);
+    ASSERT_EQ(symlink(dir.File("nowhere/x").c_str(), (out + "/b.jww").c_str()), 0);
+    ASSERT_EQ(mkfifo((out + "/c.jww").c_str(), 0666), 0);
+    Start({a, b, c});
+    fake.Boxes.clear();
+    fake.FolderAnswers.push_back(out);
+    fake.BoxAnswers = {answer, answer, answer};
+    form->Button2Click();
+    EXPECT_EQ(fake.Boxes.at(0).Text, out + "/a.jww\r\nファイルはすでに存在します。\r\n上書きしますか？");
+    EXPECT_EQ(fake.Boxes.at(0).Buttons, kFour);
+    EXPECT_EQ(test::ReadFile(victim), "victim");
+    EXPECT_FALSE(fs::exists(dir.File("nowhere")));
+    if (answer == B::No) {
+      EXPECT_EQ(BoxButtons(), (std::vector<std::vector<B>>{kFour, kFour, kThree}));
+      EXPECT_TRUE(fs::is_symlink(out + "/a.jww"));
+      EXPECT_TRUE(fs::is_fifo(out + "/c.jww"));
+    } else {
+      for (const std::string& input : {a, b, c}) {
+        std::string output = out + "/" + fs::path(input).stem().string() + ".jww";
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(output))) << output;
+        EXPECT_EQ(test::ReadFile(output), Reference(input));
+      }
+    }
+  }
+}
+
 TEST_F(Window, AFolderAtTheOutputsNameIsAnErrorNotAQuestion) {
   std::string a = Drawing("a.jwc");
   std::string b = Drawing("b.jwc");
@@ -679,8 +869,9 @@ TEST_F(Window, AFolderAtTheOutputsNameIsAnErrorNotAQuestion) {
   EXPECT_TRUE(fs::is_empty(out + "/a.jww"));
 }
 
-TEST_F(Window, AReadThatStopsInsideTheRecordsIsNotedInTheLog) {
-  const std::string note = "ファイルを最後まで読み込めませんでした。読み込めた部分だけを変換します。\n";
+TEST_F(Window, AReadThatStopsInsideTheRecordsIsNotedInTheLogWithWhyInJapanese) {
+  const std::string note = "ファイルを最後まで読み込めませんでした。読み込めた部分だけを変換します。\n"
+                           "（線分データの途中でファイルが終わっています）\n";
   test::TJwcBuilder truncated = Plan();
   truncated.senCount = 5;
   truncated.withNames = false;
@@ -700,13 +891,51 @@ TEST_F(Window, AReadThatStopsInsideTheRecordsIsNotedInTheLog) {
   EXPECT_EQ(form->LogText(), o + kDrawingSummary);
 }
 
+// The window program, stopped by a signal while its save is being committed: the temporary file
+// goes, the output never appears, and the program dies by the signal (a shell loop stops too).
+TEST_F(Window, AStopDuringASaveLeavesNoTemporaryFileAndDiesByTheSignal) {
+  const std::string input = Drawing("in/plan.jwc");
+  const fs::path out = Folder("out");
+  const std::string output = (out / "plan.jww").string();
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal));
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const std::string readyFd = std::to_string(ready[1]);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      rlimit noCore{0, 0};
+      setrlimit(RLIMIT_CORE, &noCore);
+      execl(TORVANE_STOP_SAVE, TORVANE_STOP_SAVE, input.c_str(), output.c_str(), readyFd.c_str(), nullptr);
+      _exit(7);
+    }
+    close(ready[1]);
+    char byte = 0;
+    bool held = read(ready[0], &byte, 1) == 1;
+    close(ready[0]);
+    if (held) {
+      EXPECT_EQ(test::TemporaryFilesIn(out).size(), 1u);
+      kill(child, signal);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(held) << "the save was never held; status " << status;
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(WTERMSIG(status), signal);
+    EXPECT_TRUE(test::TemporaryFilesIn(out).empty());
+    EXPECT_FALSE(fs::exists(output));
+  }
+}
+
 TEST_F(Window, AShiftJisFileNameLoadsConvertsAndShowsDecoded) {
-  const std::string name = "\x90\x7d\x96\xca";  // 図面 in CP932
+  // In a folder named in UTF-8, as a tree copied from a DOS disk is: each name decoded in its own encoding.
+  const std::string name = "現場/\x90\x7d\x96\xca";  // 図面 in CP932
   std::string path = Drawing(name + ".jwc");
   Start();
   Drop(UriList({path}));
   EXPECT_EQ(form->CurrentFile, path);
-  EXPECT_EQ(form->LogText(), dir.File("図面.jwc") + kDrawingSummary);
+  EXPECT_EQ(form->LogText(), dir.File("現場/図面.jwc") + kDrawingSummary);
   fake.SaveAnswers.push_back(dir.File(name + ".jww"));
   form->Button2Click();
   EXPECT_EQ(fake.SaveRequests.back(), dir.File(name + ".jww"));

@@ -1,6 +1,6 @@
 // The folder of a session's runtime files (XDG_RUNTIME_DIR), which a desktop login sets and Qt
 // asks for. Outside a login (root on a console, a service) it is missing, and Qt would warn on
-// every start.
+// every start. Called by the window program and the thumbnailer before Qt starts.
 #pragma once
 
 namespace torvane {

@@ -1,4 +1,4 @@
-#include "ui/runtimedir.h"
+#include "support/runtimefolder.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
