@@ -89,7 +89,9 @@ void TCharacterTypes::Load(bool mustExist) {
                   {ShownPath(settings_), ReadFailureText(error != 0 ? error : EIO)});
     return;
   }
-  types_ = ReadMojiSettings(TIniText(std::move(bytes)));
+  TIniText ini(std::move(bytes));
+  types_ = ReadMojiSettings(ini);
+  pens_ = ReadPenColors(ini);
 }
 
 TJwfDecision TCharacterTypes::Import(TMojiSettingsTable& types, std::string& why) const {

@@ -25,6 +25,9 @@ class TCharacterTypes {
   // The types for a part: false, with why, when a file cannot be read (every later call answers
   // the same).
   bool Get(TMojiSettingsTable& types, std::string& why);
+  // The pen colours of the settings file the user named (the built-in ones before it is read), for
+  // pictures in the screen scheme, as the window's preview draws them.
+  const TPenColors& Pens() const { return pens_; }
 
  private:
   void Load(bool mustExist);
@@ -35,6 +38,7 @@ class TCharacterTypes {
   bool loaded_ = false;
   std::string failure_;
   TMojiSettingsTable types_ = DefaultMojiSettings();
+  TPenColors pens_ = DefaultPenColors();
 };
 
 }  // namespace torvane

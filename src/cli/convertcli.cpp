@@ -271,6 +271,7 @@ TRunOptions ParseOptions(const std::vector<std::string>& args) {
   run.Conversion.FontName = FontFromUtf8(font.value_or(kDefaultFont));
   std::string why;
   if (settings && !run.CharacterTypes.NameSettings(*settings, why)) throw TUsageError(why);
+  if (settings) run.Conversion.Picture.PenColors = run.CharacterTypes.Pens();
   if (jwf) {
     TJwfDecision decision = run.CharacterTypes.ImportJwf(*jwf, why);
     if (decision == TJwfDecision::Refuse) throw TUsageError(why);

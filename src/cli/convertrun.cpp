@@ -251,6 +251,15 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
     prepared.Conversion = refusal;
     return prepared;
   }
+  if (!nativeOnly) {
+    // The other kinds read only the converted document: the source goes now, so that a large
+    // drawing is not held twice while its pictures are drawn.
+    if (check.Kind == TFileKind::Drawing) {
+      documents.Jwc = TJwcData{};
+    } else {
+      documents.Jwk = TJwkData{};
+    }
+  }
   TWriteMode mode = ToStandardOutput(options) ? TWriteMode::StandardOutput
                     : options.Force           ? TWriteMode::Replace
                                               : TWriteMode::NoReplace;

@@ -1,5 +1,6 @@
 #include "dxf/dxfgroups.h"
 
+#include <algorithm>
 #include <charconv>
 #include <system_error>
 
@@ -9,61 +10,69 @@ namespace torvane {
 namespace {
 
 constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
-
-void Append(std::string& buffer, int64_t value) {
-  char digits[24];
-  auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  buffer.append(digits, end);
-}
+// More than any group but a long text needs: a code, a number and two line ends.
+constexpr std::size_t kGroupBytes = 64;
 
 }  // namespace
 
-TDxfGroups::TDxfGroups(TByteSink& sink) : sink_(sink) { buffer_.reserve(kBlockBytes + 4096); }
+TDxfGroups::TDxfGroups(TByteSink& sink) : sink_(sink) {
+  filling_.Capacity = kBlockBytes + kGroupBytes;
+  filling_.Bytes = std::make_unique_for_overwrite<char[]>(filling_.Capacity);
+  end_ = filling_.Bytes.get();
+}
 
 TDxfGroups::~TDxfGroups() {
   if (handover_.valid()) handover_.wait();
 }
 
-void TDxfGroups::Code(int code) {
+void TDxfGroups::Code(int code, std::size_t bytes) {
+  std::size_t used = static_cast<std::size_t>(end_ - filling_.Bytes.get());
+  if (filling_.Capacity - used < bytes) {
+    // Only a text longer than the slack gets here.
+    std::size_t capacity = used + bytes + kBlockBytes;
+    auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+    std::copy(filling_.Bytes.get(), end_, grown.get());
+    filling_.Bytes = std::move(grown);
+    filling_.Capacity = capacity;
+    end_ = filling_.Bytes.get() + used;
+  }
   // Readers take a code with or without the blanks that once aligned it; without them the file is
   // a tenth smaller.
-  Append(buffer_, code);
-  buffer_ += '\n';
+  end_ = std::to_chars(end_, end_ + kGroupBytes, code).ptr;
+  *end_++ = '\n';
+}
+
+void TDxfGroups::EndLine() {
+  *end_++ = '\n';
+  FlushWhenFull();
 }
 
 void TDxfGroups::Text(int code, std::string_view value) {
-  Code(code);
-  buffer_ += value;
-  buffer_ += '\n';
-  FlushWhenFull();
+  Code(code, kGroupBytes + value.size());
+  end_ = std::copy(value.begin(), value.end(), end_);
+  EndLine();
 }
 
 void TDxfGroups::Int(int code, int64_t value) {
-  Code(code);
-  Append(buffer_, value);
-  buffer_ += '\n';
-  FlushWhenFull();
+  Code(code, kGroupBytes);
+  end_ = std::to_chars(end_, end_ + 24, value).ptr;
+  EndLine();
 }
 
 void TDxfGroups::Real(int code, double value) {
-  Code(code);
-  char digits[32];
-  auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  buffer_.append(digits, end);
-  buffer_ += '\n';
-  FlushWhenFull();
+  Code(code, kGroupBytes);
+  end_ = std::to_chars(end_, end_ + 32, value).ptr;
+  EndLine();
 }
 
 void TDxfGroups::Handle(int code, uint32_t handle) {
-  Code(code);
-  char digits[12];
-  auto end = std::to_chars(digits, digits + sizeof digits, handle, 16).ptr;
-  for (char* c = digits; c != end; ++c) {
+  Code(code, kGroupBytes);
+  char* digits = end_;
+  end_ = std::to_chars(end_, end_ + 12, handle, 16).ptr;
+  for (char* c = digits; c != end_; ++c) {
     if (*c >= 'a' && *c <= 'f') *c = static_cast<char>(*c - 'a' + 'A');
   }
-  buffer_.append(digits, end);
-  buffer_ += '\n';
-  FlushWhenFull();
+  EndLine();
 }
 
 void TDxfGroups::Point(int code, double x, double y) {
@@ -77,11 +86,17 @@ void TDxfGroups::Settle() {
 }
 
 void TDxfGroups::FlushWhenFull() {
-  if (buffer_.size() < kBlockBytes) return;
+  filling_.Size = static_cast<std::size_t>(end_ - filling_.Bytes.get());
+  if (filling_.Size < kBlockBytes) return;
   Settle();
-  handing_.swap(buffer_);
-  buffer_.clear();
-  auto write = [this] { sink_.Write(reinterpret_cast<const uint8_t*>(handing_.data()), handing_.size()); };
+  std::swap(handing_, filling_);
+  if (!filling_.Bytes) {
+    filling_.Capacity = kBlockBytes + kGroupBytes;
+    filling_.Bytes = std::make_unique_for_overwrite<char[]>(filling_.Capacity);
+  }
+  filling_.Size = 0;
+  end_ = filling_.Bytes.get();
+  auto write = [this] { sink_.Write(reinterpret_cast<const uint8_t*>(handing_.Bytes.get()), handing_.Size); };
   if (!SerialWorkOnThisThread) {
     try {
       handover_ = std::async(std::launch::async, write);
@@ -95,8 +110,10 @@ void TDxfGroups::FlushWhenFull() {
 
 void TDxfGroups::Flush() {
   Settle();
-  sink_.Write(reinterpret_cast<const uint8_t*>(buffer_.data()), buffer_.size());
-  buffer_.clear();
+  filling_.Size = static_cast<std::size_t>(end_ - filling_.Bytes.get());
+  sink_.Write(reinterpret_cast<const uint8_t*>(filling_.Bytes.get()), filling_.Size);
+  end_ = filling_.Bytes.get();
+  filling_.Size = 0;
 }
 
 std::string DxfString(std::string_view utf8) {

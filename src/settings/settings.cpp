@@ -133,6 +133,14 @@ void RememberFolder(const std::string& path) {
   ini.WriteString("data", "dir", folder.string());
 }
 
+bool ReadDxfToo(const TIniText& ini) { return ini.ReadInteger("Export", "Dxf", 0) == 1; }
+
+void SaveDxfToo(const std::string& path, bool on) {
+  TIniFile ini(path);
+  if (!WritesAllowed(ini)) return;
+  ini.WriteString("Export", "Dxf", on ? "1" : "0");
+}
+
 void SaveMojiSettings(const std::string& path, const TMojiSettingsTable& moji,
                       const TPenColors& pens) {
   TIniFile ini(path);

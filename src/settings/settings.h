@@ -63,6 +63,12 @@ TPenColors ReadPenColors(const TIniText& ini);
 // Window close: when the switch allows, stores the process's current folder as [data] dir. Throws
 // TSettingsWriteError.
 void RememberFolder(const std::string& path);
+
+// Whether a batch of the window writes a DXF beside each output: [Export] Dxf=1, in a section of
+// its own that older readers of the file pass over; off when absent.
+bool ReadDxfToo(const TIniText& ini);
+// When the switch allows, stores it. Throws TSettingsWriteError.
+void SaveDxfToo(const std::string& path, bool on);
 // Save of the character settings dialog: when the switch allows, writes the sections MojiPen,
 // MojiWide, MojiHigh, MojiDist and Pcolor. Throws TSettingsWriteError.
 void SaveMojiSettings(const std::string& path,

@@ -45,6 +45,12 @@ struct TFileFilter {
   std::string Pattern;
 };
 
+// What the save dialog answers: the path, and the index of the file type selected when it closed.
+struct TSaveChoice {
+  std::string Path;
+  std::size_t Filter = 0;
+};
+
 enum class THelpTopic { Contents, Topic1 };
 
 // The progress of a batch, shown once the batch takes longer than a moment, with a button that
@@ -70,9 +76,9 @@ class TPlatform {
   // The open dialog: several files may be chosen; it starts in the process's current folder, the
   // first filter selected. Nothing when cancelled.
   virtual std::optional<std::vector<std::string>> OpenFiles(const std::vector<TFileFilter>& filters) = 0;
-  // The save dialog, opened on a proposed full path; asks nothing about existing files. Nothing
-  // when cancelled.
-  virtual std::optional<std::string> SaveFile(const std::string& proposed) = 0;
+  // The save dialog, opened on a proposed full path with its file types, the first selected; asks
+  // nothing about existing files. Nothing when cancelled.
+  virtual std::optional<TSaveChoice> SaveFile(const std::string& proposed, const std::vector<TFileFilter>& filters) = 0;
   // The folder browser: title, a top folder (empty: the whole file system), the folder shown
   // first (empty: none). The chosen folder without a trailing "/" (except the root); nothing when
   // cancelled.

@@ -125,8 +125,10 @@ std::optional<std::vector<std::string>> TQtPlatform::OpenFiles(const std::vector
   return paths;
 }
 
-std::optional<std::string> TQtPlatform::SaveFile(const std::string& proposed) {
+std::optional<TSaveChoice> TQtPlatform::SaveFile(const std::string& proposed,
+                                                 const std::vector<TFileFilter>& filters) {
   QFileDialog dialog(Owner(), "名前を付けて保存");
+  dialog.setNameFilter(QtFilter(filters));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -135,7 +137,8 @@ std::optional<std::string> TQtPlatform::SaveFile(const std::string& proposed) {
   // A Shift-JIS name from a DOS archive is proposed as people read it, not as broken UTF-8.
   dialog.selectFile(Q(ShownPath(std::filesystem::path(proposed).filename().string())));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return LocalPathBytes(dialog.selectedFiles().front());
+  qsizetype filter = dialog.nameFilters().indexOf(dialog.selectedNameFilter());
+  return TSaveChoice{LocalPathBytes(dialog.selectedFiles().front()), filter > 0 ? static_cast<std::size_t>(filter) : 0};
 }
 
 std::optional<std::string> TQtPlatform::BrowseFolder(const std::string& title, const std::string& root,

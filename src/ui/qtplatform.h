@@ -19,7 +19,7 @@ class TQtPlatform : public TPlatform {
   void Beep() override;
   void Focus(QWidget& window) override;
   std::optional<std::vector<std::string>> OpenFiles(const std::vector<TFileFilter>& filters) override;
-  std::optional<std::string> SaveFile(const std::string& proposed) override;
+  std::optional<TSaveChoice> SaveFile(const std::string& proposed, const std::vector<TFileFilter>& filters) override;
   std::optional<std::string> BrowseFolder(const std::string& title, const std::string& root,
                                           const std::string& folder) override;
   std::vector<std::string> JapaneseFontFamilies() override;

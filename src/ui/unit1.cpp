@@ -179,6 +179,9 @@ void TForm1::CreateMenu() {
   QMenu* settings = menuBar()->addMenu("設定(&S)");
   moji1 = settings->addAction("JWS用文字設定(&M)");
   connect(moji1, &QAction::triggered, this, [this] { moji1Click(); });
+  DxfToo1 = settings->addAction("DXFも書き出す(&D)");
+  DxfToo1->setCheckable(true);
+  connect(DxfToo1, &QAction::triggered, this, [this] { DxfToo1Click(); });
 
   QMenu* help = menuBar()->addMenu("ヘルプ(&H)");
   About1 = help->addAction("Torvaneヘルプ(&P)...");
@@ -216,6 +219,7 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
   if (LoadSettings(SettingsPath(), MojiSettings, PenColors) == EFBIG) {
     ShowRefusal(ShownPath(SettingsPath()) + kHugeSettings);
   }
+  DxfToo1->setChecked(ReadDxfToo(TIniFile(SettingsPath()).Read()));
   setAcceptDrops(true);
   if (!paths.empty()) TakeCommandLine(paths);
 }
@@ -418,11 +422,18 @@ void TForm1::ConvertAndSave() {
 void TForm1::ConvertSingle() {
   TFileKind kind = FileKindOf(CurrentFile);
   if (kind == TFileKind::None) return;
-  std::optional<std::string> chosen =
-      platform_.SaveFile(BatchOutputPath(fs::path(CurrentFile).parent_path().string(), CurrentFile, kind, NativeOutput()));
+  // The drawing's or part's own type first, DXF second.
+  std::vector<TFileFilter> types = {
+      kind == TFileKind::Drawing ? TFileFilter{"JWW ファイル", "*.jww"} : TFileFilter{"JWS ファイル", "*.jws"},
+      {"DXF ファイル", "*.dxf"}};
+  std::optional<TSaveChoice> chosen = platform_.SaveFile(
+      BatchOutputPath(fs::path(CurrentFile).parent_path().string(), CurrentFile, kind, NativeOutput()), types);
   if (!chosen) return;
-  EnterFolderOf(*chosen);
-  OutputFile = WithOutputExtension(*chosen, kind, NativeOutput());
+  EnterFolderOf(chosen->Path);
+  // A name typed with the extension .dxf is a DXF whichever type is selected.
+  const TOutputKind& dxf = *FindOutputKind("dxf");
+  const TOutputKind& to = chosen->Filter == 1 || HasOutputExtension(chosen->Path, kind, dxf) ? dxf : NativeOutput();
+  OutputFile = WithOutputExtension(chosen->Path, kind, to);
   TOutputGuard guard;
   guard.AddInput(CurrentFile);
   TOutputCheck check = guard.Check(OutputFile, TOutputNaming::Named, CurrentFile);
@@ -435,7 +446,7 @@ void TForm1::ConvertSingle() {
                     {TBoxButton::Yes, TBoxButton::No}) != TBoxButton::Yes) {
     return;
   }
-  if (!Save(kind, exists, TOutputNaming::Named)) return;
+  if (!Save(kind, {{OutputFile, &to, exists}}, TOutputNaming::Named)) return;
   platform_.Focus(*this);
   ShowInfo(kSaved);
 }
@@ -470,12 +481,15 @@ void TForm1::ConvertBatch() {
   TOutputGuard guard;
   for (int i = 0; i < files; ++i) guard.AddInput(BatchFiles[i]);
   // The outputs that stand before anything is written, asked about one by one.
-  std::vector<bool> counted(files);
+  std::vector<int> counted(files);
   int existing = 0;
   for (int i = 0; i < files; ++i) {
-    std::string output = BatchOutputPath(folder, BatchFiles[i], FileKindOf(BatchFiles[i]), NativeOutput());
-    counted[i] = guard.Check(output, TOutputNaming::Derived, BatchFiles[i]).Verdict == TOutputVerdict::Existing;
-    if (counted[i]) ++existing;
+    for (const TSaveTarget& output : BatchOutputs(folder, BatchFiles[i])) {
+      if (guard.Check(output.Path, TOutputNaming::Derived, BatchFiles[i]).Verdict == TOutputVerdict::Existing) {
+        ++counted[i];
+      }
+    }
+    existing += counted[i];
   }
   TBatchTally tally;
   bool converted = false;
@@ -490,10 +504,9 @@ void TForm1::ConvertBatch() {
         ended = true;
         break;
       }
-      std::string output = BatchOutputPath(folder, path, FileKindOf(path), NativeOutput());
-      TBatchStep step = ConvertBatchFile(path, output, guard, existing, converted);
-      // An output counted at the start but not asked about leaves the count of those still to ask.
-      if (counted[i] && step == TBatchStep::Refused && existing > 0) --existing;
+      TBatchStep step = ConvertBatchFile(path, BatchOutputs(folder, path), guard, existing, converted);
+      // Outputs counted at the start but never asked about leave the count of those still to ask.
+      if (step == TBatchStep::Refused) existing = std::max(0, existing - counted[i]);
       switch (step) {
         case TBatchStep::Converted: ++tally.Converted; break;
         case TBatchStep::NotReplaced:
@@ -515,10 +528,18 @@ void TForm1::ConvertBatch() {
   if (converted && !ended) ShowInfo(kSaved);
 }
 
-TForm1::TBatchStep TForm1::ConvertBatchFile(const std::string& path, const std::string& output, TOutputGuard& guard,
-                                            int& existing, bool& converted) {
+std::vector<TForm1::TSaveTarget> TForm1::BatchOutputs(const std::string& folder, const std::string& path) const {
   TFileKind kind = FileKindOf(path);
-  TOutputCheck check = guard.Check(output, TOutputNaming::Derived, path);
+  std::vector<TSaveTarget> outputs = {{BatchOutputPath(folder, path, kind, NativeOutput()), &NativeOutput(), false}};
+  if (DxfToo1->isChecked()) {
+    const TOutputKind& dxf = *FindOutputKind("dxf");
+    outputs.push_back({BatchOutputPath(folder, path, kind, dxf), &dxf, false});
+  }
+  return outputs;
+}
+
+std::optional<TForm1::TBatchStep> TForm1::BatchRefusal(const std::string& path, const std::string& output,
+                                                      const TOutputCheck& check) {
   switch (check.Verdict) {
     case TOutputVerdict::Folder: ShowRefusal(ShownPath(output) + kIsFolder); return TBatchStep::Failed;
     case TOutputVerdict::Input:
@@ -536,22 +557,39 @@ TForm1::TBatchStep TForm1::ConvertBatchFile(const std::string& path, const std::
     case TOutputVerdict::WrittenInto:
     case TOutputVerdict::Terminal: break;
   }
-  // A derived output is a regular file or nothing; a link, device or pipe there counts as a file.
-  bool exists = check.Verdict != TOutputVerdict::New;
-  if (exists && existing > 0) {
-    std::vector<TBoxButton> buttons = {TBoxButton::Yes, TBoxButton::No, TBoxButton::Abort};
-    if (existing > 1) buttons.push_back(TBoxButton::YesToAll);
-    TBoxButton answer = Ask(TBoxKind::Warning, kWarningCaption, ShownPath(output) + "\r\n" + kExists, buttons);
-    if (answer == TBoxButton::Abort) return TBatchStep::Abort;
-    existing = answer == TBoxButton::YesToAll ? 0 : existing - 1;
-    if (answer == TBoxButton::No) return TBatchStep::NotReplaced;
+  return std::nullopt;
+}
+
+TForm1::TBatchStep TForm1::ConvertBatchFile(const std::string& path, const std::vector<TSaveTarget>& outputs,
+                                            TOutputGuard& guard, int& existing, bool& converted) {
+  TFileKind kind = FileKindOf(path);
+  // Every output is looked at before any question, so that a file refused for one of them asks nothing.
+  std::vector<TOutputCheck> checks;
+  for (const TSaveTarget& output : outputs) {
+    checks.push_back(guard.Check(output.Path, TOutputNaming::Derived, path));
+    if (std::optional<TBatchStep> refused = BatchRefusal(path, output.Path, checks.back())) return *refused;
   }
+  std::vector<TSaveTarget> targets;
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    // A derived output is a regular file or nothing; a link, device or pipe there counts as a file.
+    bool exists = checks[i].Verdict != TOutputVerdict::New;
+    if (exists && existing > 0) {
+      std::vector<TBoxButton> buttons = {TBoxButton::Yes, TBoxButton::No, TBoxButton::Abort};
+      if (existing > 1) buttons.push_back(TBoxButton::YesToAll);
+      TBoxButton answer =
+          Ask(TBoxKind::Warning, kWarningCaption, ShownPath(outputs[i].Path) + "\r\n" + kExists, buttons);
+      if (answer == TBoxButton::Abort) return TBatchStep::Abort;
+      existing = answer == TBoxButton::YesToAll ? 0 : existing - 1;
+      if (answer == TBoxButton::No) continue;
+    }
+    targets.push_back({outputs[i].Path, outputs[i].Kind, exists});
+  }
+  if (targets.empty()) return TBatchStep::NotReplaced;
   if (!PrintLoad(LoadDocument(path, kind, GlobalDocuments(), ShownPath(path)))) return TBatchStep::Failed;
   AddLog("\r\n");
   converted = true;
-  OutputFile = output;
-  if (!Save(kind, exists, TOutputNaming::Derived)) return TBatchStep::Failed;
-  guard.AddWritten(output);
+  if (!Save(kind, targets, TOutputNaming::Derived)) return TBatchStep::Failed;
+  for (const TSaveTarget& target : targets) guard.AddWritten(target.Path);
   return TBatchStep::Converted;
 }
 
@@ -563,13 +601,33 @@ std::string TForm1::TallyLine(const TBatchTally& tally, bool stopped) {
   return line;
 }
 
-bool TForm1::Save(TFileKind kind, bool replace, TOutputNaming naming) {
-  TWriteOutcome written = SaveDocument(kind, Options(), GlobalDocuments(), NativeOutput(), OutputFile,
-                                       replace ? TWriteMode::Replace : TWriteMode::NoReplace, naming);
+bool TForm1::Save(TFileKind kind, const std::vector<TSaveTarget>& targets, TOutputNaming naming) {
+  TConversionOptions options = Options();
+  bool nativeOnly =
+      std::all_of(targets.begin(), targets.end(), [](const TSaveTarget& t) { return t.Kind == &NativeOutput(); });
+  OutputFile = targets.front().Path;
+  TConverted converted;
+  TWriteOutcome written;
+  if (ConvertDocument(kind, options, GlobalDocuments(), nativeOnly, converted, written)) {
+    for (const TSaveTarget& target : targets) {
+      OutputFile = target.Path;
+      written = WriteConverted(converted, *target.Kind, options, target.Path,
+                               target.Replace ? TWriteMode::Replace : TWriteMode::NoReplace, naming);
+      if (!written.Written) break;
+    }
+  }
   if (written.Written) return true;
   // The file is named: in a batch the runtime's text alone would not say which one failed.
   platform_.ShowMessage(ErrorBox(kAppTitle, ShownPath(OutputFile) + kCannotWrite + written.Text));
   return false;
+}
+
+void TForm1::DxfToo1Click() {
+  try {
+    SaveDxfToo(SettingsPath(), DxfToo1->isChecked());
+  } catch (const TSettingsWriteError& e) {
+    ShowError(ShownPath(e.Path()) + " に書き込めません");
+  }
 }
 
 TConversionOptions TForm1::Options() const {

@@ -76,6 +76,8 @@ class TForm1 : public QMainWindow, private TAppBoxes {
   QAction* Exit1 = nullptr;
   QAction* Preview1 = nullptr;
   QAction* moji1 = nullptr;
+  // 設定 > DXFも書き出す: a batch writes a DXF beside each output too.
+  QAction* DxfToo1 = nullptr;
   QAction* About1 = nullptr;
   QAction* About2 = nullptr;
   TVerForm* VerForm = nullptr;
@@ -123,18 +125,33 @@ class TForm1 : public QMainWindow, private TAppBoxes {
   // what stands at its output; Failed: an error box ended the batch; Abort: the user ended it.
   enum class TBatchStep { Converted, NotReplaced, Refused, Failed, Abort };
 
+  // An output: its path, its kind, and whether an earlier file there may be replaced.
+  struct TSaveTarget {
+    std::string Path;
+    const TOutputKind* Kind;
+    bool Replace;
+  };
+
   void ConvertAndSave();
   void ConvertSingle();
   void ConvertBatch();
   // One file of a batch into output; existing counts the outputs still to be asked about, and
   // converted is set once a file was read.
-  TBatchStep ConvertBatchFile(const std::string& path, const std::string& output, TOutputGuard& guard, int& existing,
-                              bool& converted);
+  // With DXFも書き出す, the DXF beside each output is one more output, asked about alike; a file one
+  // of whose outputs is refused is not converted at all.
+  TBatchStep ConvertBatchFile(const std::string& path, const std::vector<TSaveTarget>& outputs, TOutputGuard& guard,
+                              int& existing, bool& converted);
+  // The outputs of a batch file in folder: its own, and its DXF when DxfToo1 is checked.
+  std::vector<TSaveTarget> BatchOutputs(const std::string& folder, const std::string& path) const;
+  // What ends a batch file at one of its outputs (said in the log or an error box), or nothing.
+  std::optional<TBatchStep> BatchRefusal(const std::string& path, const std::string& output, const TOutputCheck& check);
   // Why the user's output may not be written, for an error box; nothing when it may.
   static std::optional<std::string> OutputRefusal(const std::string& output, const TOutputCheck& check);
   static std::string TallyLine(const TBatchTally& tally, bool stopped);
-  // Converts the loaded document of the kind and writes OutputFile; false after an error box.
-  bool Save(TFileKind kind, bool replace, TOutputNaming naming);
+  // Converts the loaded document of the kind once and writes each output; false after an error
+  // box, at the first that fails.
+  bool Save(TFileKind kind, const std::vector<TSaveTarget>& targets, TOutputNaming naming);
+  void DxfToo1Click();
   TConversionOptions Options() const;
 
   TBoxButton Ask(TBoxKind kind, const std::string& caption, const std::string& text,

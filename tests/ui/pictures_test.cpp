@@ -74,6 +74,30 @@ TEST(Pictures, ThePngIsAsWideAsAskedInEitherScheme) {
   }
 }
 
+TEST(Pictures, TheScreenSchemeTakesThePenColoursOfTheNamedSettings) {
+  test::TTempDir dir;
+  test::WriteFile(dir.File("plan.jwc"), test::SamplePlanJwc());
+  // Every pen red (2), which no pen is by default; the walls' pen 3 is green (4) by default.
+  test::WriteFile(dir.File("red.ini"),
+                  "[Pcolor]\r\nPen01=2\r\nPen02=2\r\nPen03=2\r\nPen04=2\r\nPen05=2\r\nPen06=2\r\n");
+  struct {
+    std::string options;
+    bool red;
+  } cases[] = {
+      {"--scheme screen", false},
+      {"--scheme screen --settings '" + dir.File("red.ini") + "'", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options);
+    std::filesystem::remove(dir.File("plan.svg"));
+    test::TShellRun run = Convert("--to svg " + c.options + " '" + dir.File("plan.jwc") + "'");
+    ASSERT_EQ(run.Status, 0) << run.Output;
+    std::string svg = test::ReadFile(dir.File("plan.svg"));
+    EXPECT_EQ(svg.find("stroke=\"#FF0000\"") != std::string::npos, c.red);
+    EXPECT_EQ(svg.find("stroke=\"#008000\"") != std::string::npos, !c.red);
+  }
+}
+
 TEST(Pictures, ThePdfPageIsThePaperAndAMillimetreIsAMillimetre) {
   test::TTempDir dir;
   // A3 (420 × 297 mm) at 518 drawing units across: a line from 50 mm to 150 mm along the paper.

@@ -126,17 +126,26 @@ TEST(QtPlatform, PathsStayTheSystemsBytes) {
                                 "file://localhost/b/plan%20two.jwk\r\nfile://elsewhere/c.jwc\r\n");
   EXPECT_EQ(DroppedFilePaths(drop), (std::vector<std::string>{"/a/\x90\x7d\x96\xca.jwc", "/b/plan two.jwk"}));
 
-  // The save dialog proposes the output of a Shift-JIS name decoded, and answers what was chosen.
+  // The save dialog proposes the output of a Shift-JIS name decoded, and answers what was chosen
+  // with the file type selected.
   test::TTempDir dir;
   TQtPlatform platform("");
   std::string proposed;
+  QStringList types;
   QTimer::singleShot(0, [&] {
     auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
     ASSERT_NE(dialog, nullptr);
     proposed = dialog->selectedFiles().value(0).toStdString();
+    types = dialog->nameFilters();
+    dialog->selectNameFilter(types.value(1));
     static_cast<QDialog*>(dialog)->accept();
   });
-  EXPECT_EQ(platform.SaveFile(dir.File("\x90\x7d\x96\xca.jww")), dir.File("図面.jww"));
+  std::optional<TSaveChoice> chosen =
+      platform.SaveFile(dir.File("\x90\x7d\x96\xca.jww"), {{"JWW", "*.jww"}, {"DXF", "*.dxf"}});
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(chosen->Path, dir.File("図面.dxf"));  // the dialog follows the type chosen
+  EXPECT_EQ(chosen->Filter, 1u);
+  EXPECT_EQ(types, QStringList({"JWW (*.jww)", "DXF (*.dxf)"}));
   EXPECT_EQ(proposed, dir.File("図面.jww"));
 }
 

@@ -564,6 +564,83 @@ TEST_F(Window, ABatchWhoseFilesAreAllSkippedEndsWithoutTheCompletionMessage) {
   EXPECT_EQ(form->LogText(), kHeading + a + "\n" + b + "\n\n\n" + "変換 0 件、上書きせず 2 件、失敗 0 件\n");
 }
 
+TEST_F(Window, DxfIsTheSecondFileTypeAndABatchWritesOneBesideEachOutputWhenAsked) {
+  std::string a = Drawing("a.jwc");
+  std::string b = Drawing("b.jwc");
+  std::string out = Folder("out");
+  Start({a});
+  ASSERT_FALSE(form->DxfToo1->isChecked());
+  fake.SaveAnswers.push_back(out + "/single");
+  fake.SaveFilterAnswers.push_back(1);
+  form->Button2Click();
+  ASSERT_EQ(fake.SaveFilters.back().size(), 2u);
+  EXPECT_EQ(fake.SaveFilters.back()[0].Pattern, "*.jww");
+  EXPECT_EQ(fake.SaveFilters.back()[1].Pattern, "*.dxf");
+  EXPECT_EQ(test::ReadFile(out + "/single.dxf").rfind("999\nTorvane\n", 0), 0u);
+  EXPECT_FALSE(fs::exists(out + "/single.jww"));
+  EXPECT_TRUE(Saved());
+
+  // The item is remembered in a section of its own; the batch asks about an existing DXF as about
+  // any existing output.
+  form->DxfToo1->trigger();
+  EXPECT_NE(test::ReadFile(dir.File("Torvane.ini")).find("[Export]\r\nDxf=1\r\n"), std::string::npos);
+  Write("out/b.dxf", "old");
+  fs::current_path(dir.Path());  // where the window starts, and finds its settings
+  Start({a, b});
+  ASSERT_TRUE(form->DxfToo1->isChecked());
+  fake.FolderAnswers.push_back(out);
+  fake.Boxes.clear();
+  fake.BoxAnswers = {B::No};
+  form->Button2Click();
+  EXPECT_EQ(BoxButtons(), (std::vector<std::vector<B>>{kThree, {B::Ok}}));
+  EXPECT_EQ(test::ReadFile(out + "/a.jww"), Reference(a));
+  EXPECT_EQ(test::ReadFile(out + "/a.dxf"), test::ReadFile(out + "/single.dxf"));
+  EXPECT_EQ(test::ReadFile(out + "/b.jww"), Reference(b));
+  EXPECT_EQ(test::ReadFile(out + "/b.dxf"), "old");
+  form->DxfToo1->trigger();
+  EXPECT_NE(test::ReadFile(dir.File("Torvane.ini")).find("[Export]\r\nDxf=0\r\n"), std::string::npos);
+}
+
+// The DXF beside an output is guarded as the output itself: never written through a planted link,
+// never onto an input; a file refused for its DXF is not converted at all.
+TEST_F(Window, DxfOutputsAreGuardedAsTheOthers) {
+  std::string a = Drawing("a.jwc");
+  std::string b = Drawing("b.jwc");
+  std::string out = Folder("out");
+  std::string victim = Write("victim.txt", "victim");
+  ASSERT_EQ(symlink(victim.c_str(), (out + "/a.dxf").c_str()), 0);
+  ASSERT_EQ(symlink(b.c_str(), (out + "/b.dxf").c_str()), 0);
+  Start({a, b});
+  form->DxfToo1->setChecked(true);
+  fake.FolderAnswers.push_back(out);
+  fake.BoxAnswers = {B::Yes};
+  form->Button2Click();
+  EXPECT_EQ(BoxButtons(), (std::vector<std::vector<B>>{kThree, {B::Ok}}));
+  EXPECT_EQ(test::ReadFile(victim), "victim");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out + "/a.dxf")));
+  EXPECT_EQ(test::ReadFile(out + "/a.dxf").rfind("999\nTorvane\n", 0), 0u);
+  EXPECT_EQ(test::ReadFile(out + "/a.jww"), Reference(a));
+  EXPECT_FALSE(fs::exists(out + "/b.jww"));
+  EXPECT_TRUE(fs::is_symlink(out + "/b.dxf"));
+  const std::string log = form->LogText();
+  EXPECT_NE(log.find(b + " は変換しません。保存先 " + out + "/b.dxf はこの一括変換の変換元のファイルです。\n"),
+            std::string::npos)
+      << log;
+  EXPECT_TRUE(log.ends_with("変換 1 件、上書きせず 1 件、失敗 0 件\n")) << log;
+
+  // The single save as DXF onto a link to the loaded drawing.
+  const std::string original = test::ReadFile(a);
+  ASSERT_EQ(symlink(a.c_str(), dir.File("soft.dxf").c_str()), 0);
+  Open({a});
+  fake.Boxes.clear();
+  fake.SaveAnswers.push_back(dir.File("soft.dxf"));
+  fake.SaveFilterAnswers.push_back(1);
+  form->Button2Click();
+  ASSERT_EQ(fake.Boxes.size(), 1u);
+  EXPECT_EQ(fake.Boxes[0].Text, dir.File("soft.dxf") + "は、\r\n変換元のファイルです。別の名前で保存してください。");
+  EXPECT_EQ(test::ReadFile(a), original);
+}
+
 TEST_F(Window, ABatchShowsItsProgressAndEndsWithItsCounts) {
   std::string a = Drawing("a.jwc");
   std::string b = Part("b.jwk");

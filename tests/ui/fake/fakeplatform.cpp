@@ -24,9 +24,14 @@ std::optional<std::vector<std::string>> TFakePlatform::OpenFiles(const std::vect
   return Next<std::optional<std::vector<std::string>>>(OpenAnswers, std::nullopt);
 }
 
-std::optional<std::string> TFakePlatform::SaveFile(const std::string& proposed) {
+std::optional<TSaveChoice> TFakePlatform::SaveFile(const std::string& proposed,
+                                                   const std::vector<TFileFilter>& filters) {
   SaveRequests.push_back(proposed);
-  return Next<std::optional<std::string>>(SaveAnswers, std::nullopt);
+  SaveFilters.push_back(filters);
+  std::optional<std::string> path = Next<std::optional<std::string>>(SaveAnswers, std::nullopt);
+  std::size_t filter = Next<std::size_t>(SaveFilterAnswers, 0);
+  if (!path) return std::nullopt;
+  return TSaveChoice{*path, filter};
 }
 
 std::optional<std::string> TFakePlatform::BrowseFolder(const std::string& title, const std::string& root,

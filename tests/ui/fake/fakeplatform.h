@@ -26,7 +26,9 @@ class TFakePlatform : public TPlatform {
   std::deque<std::optional<std::vector<std::string>>> OpenAnswers;
   std::vector<std::vector<TFileFilter>> OpenRequests;
   std::deque<std::optional<std::string>> SaveAnswers;
+  std::deque<std::size_t> SaveFilterAnswers;  // the file type chosen; the first when none is left
   std::vector<std::string> SaveRequests;
+  std::vector<std::vector<TFileFilter>> SaveFilters;
   std::deque<std::optional<std::string>> FolderAnswers;
   std::vector<TFolderRequest> FolderRequests;
 
@@ -46,7 +48,7 @@ class TFakePlatform : public TPlatform {
   void Beep() override { ++Beeps; }
   void Focus(QWidget&) override { ++Focuses; }
   std::optional<std::vector<std::string>> OpenFiles(const std::vector<TFileFilter>& filters) override;
-  std::optional<std::string> SaveFile(const std::string& proposed) override;
+  std::optional<TSaveChoice> SaveFile(const std::string& proposed, const std::vector<TFileFilter>& filters) override;
   std::optional<std::string> BrowseFolder(const std::string& title, const std::string& root,
                                           const std::string& folder) override;
   std::vector<std::string> JapaneseFontFamilies() override { return Families; }
