@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "render/painter.h"
+#include "support/shown.h"
 
 namespace torvane {
 
@@ -24,5 +25,7 @@ void EnterFolderOf(const std::string& path) {
 void TAppBoxes::ShowInfo(const std::string& text) const { boxes_.ShowMessage(PlainBox(kAppTitle, text)); }
 
 void TAppBoxes::ShowError(const std::string& text) const { boxes_.ShowMessage(ErrorBox(kAppTitle, text)); }
+
+void TAppBoxes::ShowCannotWrite(const std::string& path) const { ShowError(ShownPath(path) + " に書き込めません"); }
 
 }  // namespace torvane

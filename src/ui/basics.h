@@ -32,6 +32,8 @@ class TAppBoxes {
   void ShowInfo(const std::string& text) const;
   // The error box of an input/output error: the runtime's text and the "." rule.
   void ShowError(const std::string& text) const;
+  // The error box of a settings file that could not be written, naming it.
+  void ShowCannotWrite(const std::string& path) const;
 
  private:
   TPlatform& boxes_;

@@ -203,7 +203,7 @@ void TFormMoji::BtnSaveClick() {
     SaveMojiSettings(SettingsPath(), MojiSettings, PenColors);
   } catch (const TSettingsWriteError& e) {
     // As any error of a command: the box, and the command ends there.
-    ShowError(ShownPath(e.Path()) + " に書き込めません");
+    ShowCannotWrite(e.Path());
     return;
   }
   Leave();

@@ -261,7 +261,7 @@ void TForm1::FormClose() {
   try {
     RememberFolder(SettingsPath());
   } catch (const TSettingsWriteError& e) {
-    ShowError(ShownPath(e.Path()) + " に書き込めません");
+    ShowCannotWrite(e.Path());
   }
 }
 
@@ -626,7 +626,7 @@ void TForm1::DxfToo1Click() {
   try {
     SaveDxfToo(SettingsPath(), DxfToo1->isChecked());
   } catch (const TSettingsWriteError& e) {
-    ShowError(ShownPath(e.Path()) + " に書き込めません");
+    ShowCannotWrite(e.Path());
   }
 }
 
