@@ -11,53 +11,6 @@
 namespace torvane {
 namespace {
 
-class TReadOnlyFile {
- public:
-  // Without blocking, so that a named pipe or a device cannot hold the reader; only regular files
-  // are read.
-  explicit TReadOnlyFile(const std::string& path)
-      : fd_(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), error_(fd_ < 0 ? errno : 0) {}
-  ~TReadOnlyFile() {
-    if (fd_ >= 0) close(fd_);
-  }
-  TReadOnlyFile(const TReadOnlyFile&) = delete;
-  TReadOnlyFile& operator=(const TReadOnlyFile&) = delete;
-
-  // True for a regular file; otherwise Error says why it cannot be read.
-  bool IsRegular() {
-    struct stat info {};
-    if (fd_ < 0) return false;
-    if (fstat(fd_, &info) != 0) {
-      error_ = errno;
-      return false;
-    }
-    if (S_ISREG(info.st_mode)) return true;
-    error_ = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-    return false;
-  }
-  int Error() const { return error_; }
-  // Reads up to n bytes; the count read, or -1 on an error.
-  ssize_t ReadUpTo(uint8_t* data, std::size_t n) {
-    std::size_t done = 0;
-    while (done < n) {
-      ssize_t got = read(fd_, data + done, n - done);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        error_ = errno;
-        return -1;
-      }
-      if (got == 0) break;
-      done += static_cast<std::size_t>(got);
-    }
-    return static_cast<ssize_t>(done);
-  }
-  int Fd() const { return fd_; }
-
- private:
-  int fd_;
-  int error_;
-};
-
 bool Failed(int* error, int value) {
   if (error != nullptr) *error = value;
   return false;
@@ -65,34 +18,76 @@ bool Failed(int* error, int value) {
 
 }  // namespace
 
-bool LoadFileBytes(const std::string& path, TFileBytes& out, int* error) {
-  out = TFileBytes{};
-  TReadOnlyFile file(path);
+TInputFile::TInputFile(const std::string& path)
+    : fd_(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), error_(fd_ < 0 ? errno : 0) {}
+
+TInputFile::~TInputFile() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool TInputFile::IsRegular() {
+  if (regular_ >= 0) return regular_ == 1;
   struct stat info {};
-  if (!file.IsRegular()) return Failed(error, file.Error());
-  if (fstat(file.Fd(), &info) != 0) return Failed(error, errno);
-  std::size_t size = static_cast<std::size_t>(info.st_size);
-  std::size_t capacity = size > 0 ? size : 1;
-  std::unique_ptr<uint8_t, TLargeRelease> data;
-  try {
-    data = {static_cast<uint8_t*>(AllocateLarge(capacity)), TLargeRelease{capacity}};
-  } catch (const std::bad_alloc&) {
-    return Failed(error, ENOMEM);
+  regular_ = 0;
+  if (fd_ < 0) return false;
+  if (fstat(fd_, &info) != 0) {
+    error_ = errno;
+    return false;
   }
-  ssize_t got = file.ReadUpTo(data.get(), size);
+  if (!S_ISREG(info.st_mode)) {
+    error_ = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    return false;
+  }
+  regular_ = 1;
+  size_ = static_cast<uint64_t>(info.st_size);
+  return true;
+}
+
+ssize_t TInputFile::ReadAt(uint64_t offset, uint8_t* data, std::size_t n) {
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t got = pread(fd_, data + done, n - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      error_ = errno;
+      return -1;
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+bool ReadWhole(TInputFile& file, TFileBytes& out, int* error) {
+  out.size = 0;
+  if (!file.IsRegular()) return Failed(error, file.Error());
+  std::size_t size = static_cast<std::size_t>(file.Size());
+  std::size_t capacity = size > 0 ? size : 1;
+  if (!out.data || out.data.get_deleter().capacity < capacity) {
+    out.data.reset();
+    try {
+      out.data = {static_cast<uint8_t*>(AllocateLarge(capacity)), TLargeRelease{capacity}};
+    } catch (const std::bad_alloc&) {
+      return Failed(error, ENOMEM);
+    }
+  }
+  ssize_t got = file.ReadAt(0, out.data.get(), size);
   if (got < 0) return Failed(error, file.Error());
-  out.data = std::move(data);
   out.size = static_cast<std::size_t>(got);
   return true;
 }
 
+bool LoadFileBytes(const std::string& path, TFileBytes& out, int* error) {
+  out = TFileBytes{};
+  TInputFile file(path);
+  return ReadWhole(file, out, error);
+}
+
 bool LoadSmallFile(const std::string& path, std::size_t maxBytes, std::string& out, int* error) {
   out.clear();
-  TReadOnlyFile file(path);
-  struct stat info {};
+  TInputFile file(path);
   if (!file.IsRegular()) return Failed(error, file.Error());
-  if (fstat(file.Fd(), &info) != 0) return Failed(error, errno);
-  std::size_t size = static_cast<std::size_t>(info.st_size);
+  std::size_t size = static_cast<std::size_t>(file.Size());
   if (size > maxBytes) return Failed(error, EFBIG);
   // One byte more than the file holds shows its end; a file that grows meanwhile is read on, in
   // steps, until it ends or passes maxBytes.
@@ -101,7 +96,7 @@ bool LoadSmallFile(const std::string& path, std::size_t maxBytes, std::string& o
   for (std::size_t want = size + 1;; want = std::min(kStep, maxBytes + 1 - buffer.size())) {
     std::size_t held = buffer.size();
     buffer.resize(held + want);
-    ssize_t got = file.ReadUpTo(reinterpret_cast<uint8_t*>(buffer.data() + held), want);
+    ssize_t got = file.ReadAt(held, reinterpret_cast<uint8_t*>(buffer.data() + held), want);
     if (got < 0) return Failed(error, file.Error());
     buffer.resize(held + static_cast<std::size_t>(got));
     if (static_cast<std::size_t>(got) < want) break;
@@ -113,10 +108,10 @@ bool LoadSmallFile(const std::string& path, std::size_t maxBytes, std::string& o
 
 bool LoadFilePrefix(const std::string& path, std::size_t n, std::string& out, int* error) {
   out.clear();
-  TReadOnlyFile file(path);
+  TInputFile file(path);
   if (!file.IsRegular()) return Failed(error, file.Error());
   std::string buffer(n, '\0');
-  ssize_t got = file.ReadUpTo(reinterpret_cast<uint8_t*>(buffer.data()), n);
+  ssize_t got = file.ReadAt(0, reinterpret_cast<uint8_t*>(buffer.data()), n);
   if (got < 0) return Failed(error, file.Error());
   buffer.resize(static_cast<std::size_t>(got));
   out = std::move(buffer);

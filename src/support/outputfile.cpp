@@ -19,7 +19,8 @@ namespace {
 // Short, so that a target whose name is as long as the system allows still gets one.
 std::string TemporaryName(unsigned attempt) {
   static std::atomic<unsigned> counter{0};
-  return ".torvane-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" + std::to_string(attempt) +
+  static const pid_t process = getpid();
+  return ".torvane-" + std::to_string(process) + "-" + std::to_string(counter++) + "-" + std::to_string(attempt) +
          ".tmp";
 }
 
@@ -88,7 +89,8 @@ std::size_t RemoveTemporaryFiles() {
   return removed;
 }
 
-TOutputFile::TOutputFile(const std::string& path, bool replace, TOutputNaming naming)
+TOutputFile::TOutputFile(const std::string& path, bool replace, TOutputNaming naming,
+                         const std::optional<TPathEntry>& entry)
     : target_(path), replace_(replace) {
   struct stat info {};
   bool named = naming == TOutputNaming::Named;
@@ -103,7 +105,13 @@ TOutputFile::TOutputFile(const std::string& path, bool replace, TOutputNaming na
   if (named) target_ = ResolveTarget(path);
   if (target_.empty()) throw TIoError::FromErrno(ENOENT, path);
   // A derived output is the entry at its path, whatever it is.
-  bool exists = (named ? stat(target_.c_str(), &info) : lstat(target_.c_str(), &info)) == 0;
+  bool exists = false;
+  if (!named && entry) {
+    exists = entry->Exists;
+    info.st_mode = entry->Mode;
+  } else {
+    exists = (named ? stat(target_.c_str(), &info) : lstat(target_.c_str(), &info)) == 0;
+  }
   if (exists && S_ISDIR(info.st_mode)) throw TIoError::FromErrno(EISDIR, path);
   bool regular = exists && S_ISREG(info.st_mode);
   replacing_ = exists;
@@ -133,11 +141,13 @@ void TOutputFile::OpenTemporary(const std::string& path, mode_t mode, bool keepM
     }
   }
   // A replaced file keeps its permissions; a new one gets the usual ones under the umask.
-  if (keepMode && fchmod(fd_, mode) != 0) {
+  struct stat info {};
+  if ((keepMode && fchmod(fd_, mode) != 0) || fstat(fd_, &info) != 0) {
     int error = errno;
     Release();
     throw TIoError::FromErrno(error, path);
   }
+  written_ = TFileId{info.st_dev, info.st_ino};
 }
 
 TOutputFile::~TOutputFile() { Release(); }
@@ -157,13 +167,19 @@ void TOutputFile::Release() {
 
 void TOutputFile::Write(const uint8_t* data, std::size_t size) { WriteAll(fd_, data, size, target_); }
 
-void TOutputFile::Commit() {
+void TOutputFile::Finish() {
+  if (finished_) return;
   // A file that replaces an earlier one is on the disk before it takes its place: after a crash
   // the target is the old file or the new one, never an empty one. A new file risks nothing.
   if (replacing_ && fsync(fd_) != 0) throw TIoError::FromErrno(errno, target_);
   int fd = fd_;
   fd_ = -1;
   if (close(fd) != 0) throw TIoError::FromErrno(errno, target_);
+  finished_ = true;
+}
+
+void TOutputFile::Commit() {
+  Finish();
   if (direct_) {
     committed_ = true;
     return;
