@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <mutex>
 #include <set>
+#include <shared_mutex>
 
 #include "support/ioerror.h"
 
@@ -42,11 +43,13 @@ std::function<void(const std::string&)>& CommitHook() {
 }
 
 // The temporary files being written, by their folder's descriptor and their name, for
-// RemoveTemporaryFiles. A file is made and listed under the lock, and put in place or removed and
-// unlisted under it, so that a stop that holds the lock finds every file there is and no new one
-// appears behind it.
+// RemoveTemporaryFiles. A file is made and listed, and put in place, while making is held shared;
+// a stop holds it for good, so that it finds every file there is and no file appears or takes its
+// place behind it. Shared, so that workers making files and the thread putting them in place never
+// wait for each other.
 struct TInFlight {
-  std::mutex lock;
+  std::shared_mutex making;
+  std::mutex lock;  // the list
   std::set<std::pair<int, std::string>> files;
 };
 TInFlight& InFlight() {
@@ -55,10 +58,13 @@ TInFlight& InFlight() {
 }
 // Makes a new file in the folder, listed; -1 with the errno in error when it cannot.
 int CreateListed(int folder, const std::string& name, int& error) {
-  std::lock_guard guard(InFlight().lock);
+  std::shared_lock making(InFlight().making);
   int fd = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   error = errno;
-  if (fd >= 0) InFlight().files.emplace(folder, name);
+  if (fd >= 0) {
+    std::lock_guard guard(InFlight().lock);
+    InFlight().files.emplace(folder, name);
+  }
   return fd;
 }
 
@@ -81,8 +87,9 @@ void TDescriptorSink::Write(const uint8_t* data, std::size_t size) { WriteAll(fd
 void SetCommitHook(std::function<void(const std::string&)> hook) { CommitHook() = std::move(hook); }
 
 std::size_t RemoveTemporaryFiles() {
-  // The lock stays held: the program is about to end, and no file is made or renamed meanwhile.
-  InFlight().lock.lock();
+  // Held for good: the program is about to end, and no file is made or renamed meanwhile.
+  InFlight().making.lock();
+  std::lock_guard guard(InFlight().lock);
   std::size_t removed = 0;
   for (const auto& [folder, name] : InFlight().files) removed += unlinkat(folder, name.c_str(), 0) == 0 ? 1 : 0;
   InFlight().files.clear();
@@ -187,8 +194,8 @@ void TOutputFile::Commit() {
   if (CommitHook()) CommitHook()(target_);
   std::string name = std::filesystem::path(target_).filename().string();
   const char* temporary = temporary_.c_str();
-  // Under the lock, so that a stop removes the file before it takes its place or not at all.
-  std::lock_guard guard(InFlight().lock);
+  // So that a stop removes the file before it takes its place or not at all.
+  std::shared_lock making(InFlight().making);
   if (replace_) {
     if (renameat(folder_, temporary, folder_, name.c_str()) != 0) throw TIoError::FromErrno(errno, target_);
   } else {
