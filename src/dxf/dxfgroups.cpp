@@ -1,7 +1,10 @@
 #include "dxf/dxfgroups.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
+#include <cmath>
+#include <cstring>
 #include <system_error>
 
 #include "support/parallel.h"
@@ -13,7 +16,93 @@ constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 // More than any group but a long text needs: a code, a number and two line ends.
 constexpr std::size_t kGroupBytes = 64;
 
+// Short decimals are found exactly in a 64-bit integer while a double still resolves every unit of
+// it: a value scaled below 2^40 has a rounding interval far narrower than one unit.
+constexpr double kScaledLimit = 0x1p40;
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kLargestExactPower = 22;
+
+// The decimal digits of a value below 10^16, right-aligned to end; answers where they begin.
+char* DigitsBefore(char* end, uint64_t value) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  while (value >= 100) {
+    end -= 2;
+    std::memcpy(end, kPairs + 2 * (value % 100), 2);
+    value /= 100;
+  }
+  if (value >= 10) {
+    end -= 2;
+    std::memcpy(end, kPairs + 2 * value, 2);
+  } else {
+    *--end = static_cast<char>('0' + value);
+  }
+  return end;
+}
+
+// digits × 10^exponent as std::to_chars lays it out: fixed unless the exponent form is shorter.
+char* LaidOut(char* out, const char* digits, int count, int exponent) {
+  int scientific = exponent + count - 1;
+  int magnitude = scientific < 0 ? -scientific : scientific;
+  int scientificLength = count + (count > 1 ? 1 : 0) + 2 + (magnitude >= 100 ? 3 : 2);
+  int fixedLength = exponent >= 0 ? count + exponent : count + exponent > 0 ? count + 1 : 2 - exponent;
+  if (fixedLength <= scientificLength) {
+    if (exponent >= 0) {
+      out = std::copy(digits, digits + count, out);
+      return std::fill_n(out, exponent, '0');
+    }
+    int whole = count + exponent;
+    if (whole > 0) {
+      out = std::copy(digits, digits + whole, out);
+      *out++ = '.';
+      return std::copy(digits + whole, digits + count, out);
+    }
+    *out++ = '0';
+    *out++ = '.';
+    out = std::fill_n(out, -whole, '0');
+    return std::copy(digits, digits + count, out);
+  }
+  *out++ = digits[0];
+  if (count > 1) {
+    *out++ = '.';
+    out = std::copy(digits + 1, digits + count, out);
+  }
+  *out++ = 'e';
+  *out++ = scientific < 0 ? '-' : '+';
+  if (magnitude < 10) *out++ = '0';
+  return std::to_chars(out, out + 3, magnitude).ptr;
+}
+
 }  // namespace
+
+char* ShortestDecimal(char* first, double value) {
+  double magnitude = std::fabs(value);
+  if (magnitude > 0 && magnitude < kScaledLimit) {
+    // Scaled by the largest power of ten that keeps it below 2^40, a decimal of that many places
+    // or fewer lies within a 2^-12 of one integer, the only one that can read back as the value.
+    // Its trailing zeros give the fewest places, so no shorter decimal exists.
+    int binaryExponent = static_cast<int>((std::bit_cast<uint64_t>(magnitude) >> 52) & 0x7ff) - 1023;
+    int places = std::min(((39 - binaryExponent) * 78913) >> 18, kLargestExactPower);  // ⌊(39 − e)·log10 2⌋
+    double scaled = magnitude * kPowersOfTen[places];
+    auto units = static_cast<uint64_t>(scaled + 0.5);
+    auto unitsReal = static_cast<double>(units);
+    // Both are exact, so the quotient is the double nearest to the decimal: the value itself
+    // exactly when the decimal reads back as it.
+    if (std::fabs(scaled - unitsReal) <= scaled * 0x1p-50 && unitsReal / kPowersOfTen[places] == magnitude) {
+      char digits[24];
+      char* end = digits + sizeof digits;
+      char* begin = DigitsBefore(end, units);
+      int exponent = -places;
+      while (end[-1] == '0') --end, ++exponent;
+      if (std::signbit(value)) *first++ = '-';
+      return LaidOut(first, begin, static_cast<int>(end - begin), exponent);
+    }
+  }
+  return std::to_chars(first, first + 32, value).ptr;
+}
 
 TDxfGroups::TDxfGroups(TByteSink& sink) : sink_(sink) {
   filling_.Capacity = kBlockBytes + kGroupBytes;
@@ -61,7 +150,7 @@ void TDxfGroups::Int(int code, int64_t value) {
 
 void TDxfGroups::Real(int code, double value) {
   Code(code, kGroupBytes);
-  end_ = std::to_chars(end_, end_ + 32, value).ptr;
+  end_ = ShortestDecimal(end_, value);
   EndLine();
 }
 

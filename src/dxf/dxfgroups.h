@@ -58,6 +58,12 @@ class TDxfGroups {
   std::future<void> handover_;
 };
 
+// The characters of std::to_chars(value): the shortest decimal that reads back as the very same
+// double, in fixed or exponent form, whichever is shorter (fixed on a tie); value must be finite.
+// Written at first (room for 32 characters); answers where they end. Short decimals, which are
+// nearly all of a drawing's numbers, take a quicker way than the general one.
+char* ShortestDecimal(char* first, double value);
+
 // A text as a DXF string value: control characters, which would end the line, in caret notation
 // ("^J" for a line feed), as DXF readers decode it.
 std::string DxfString(std::string_view utf8);
