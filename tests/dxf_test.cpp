@@ -244,6 +244,31 @@ TEST(Dxf, AFailingSinkEndsTheWriteWithItsError) {
   }
 }
 
+// The entities are formatted in pieces on two threads: across pieces they keep the records' order,
+// records left out take no handle, and the handles run on without a gap.
+TEST(Dxf, EntitiesOfManyPiecesKeepTheirOrderAndHandles) {
+  TJwwData drawing;
+  std::vector<std::string> expected;  // the X of each entity, in order
+  for (int i = 0; i < 17000; ++i) {
+    bool left = i % 997 == 0;
+    drawing.Sens.push_back({Header(1, 1, 0, 0), left ? std::nan("") : i + 0.5, 0, 1, 1});
+    if (!left) expected.push_back(std::to_string(i) + ".5");
+  }
+  for (int i = 0; i < 2000; ++i) {
+    drawing.Tens.push_back({Header(1, 1, 0, 0), -i - 0.25, 0, i % 3 == 0 ? 1 : 0});
+    if (i % 3 != 0) expected.push_back("-" + std::to_string(i) + ".25");
+  }
+  std::vector<TGroups> entities = EntitiesOf(DxfOf(drawing));
+  ASSERT_EQ(entities.size(), expected.size());
+  for (std::size_t i = 0; i < entities.size(); ++i) {
+    char handle[16];
+    std::snprintf(handle, sizeof handle, "%zX", 0x200 + i);
+    ASSERT_EQ(entities[i][1], (std::pair{5, std::string(handle)})) << i;
+    auto x = std::find_if(entities[i].begin(), entities[i].end(), [](const auto& g) { return g.first == 10; });
+    ASSERT_EQ(x->second, expected[i]) << i;
+  }
+}
+
 // The quick way for short decimals must give std::to_chars's very characters: where the fixed and
 // exponent forms trade places, at the ends of its range, next to the decimals it finds, and for
 // the values of every other kind that it must hand on.

@@ -7,11 +7,10 @@
 #include <cstring>
 #include <system_error>
 
-#include "support/parallel.h"
-
 namespace torvane {
 namespace {
 
+// The first size of a block; it grows when a piece needs more.
 constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 // More than any group but a long text needs: a code, a number and two line ends.
 constexpr std::size_t kGroupBytes = 64;
@@ -104,26 +103,19 @@ char* ShortestDecimal(char* first, double value) {
   return std::to_chars(first, first + 32, value).ptr;
 }
 
-TDxfGroups::TDxfGroups(TByteSink& sink) : sink_(sink) {
-  filling_.Capacity = kBlockBytes + kGroupBytes;
-  filling_.Bytes = std::make_unique_for_overwrite<char[]>(filling_.Capacity);
-  end_ = filling_.Bytes.get();
-}
-
-TDxfGroups::~TDxfGroups() {
-  if (handover_.valid()) handover_.wait();
-}
+TDxfGroups::TDxfGroups(TByteSink& sink)
+    : sink_(sink), block_(std::make_unique_for_overwrite<char[]>(kBlockBytes)), capacity_(kBlockBytes),
+      end_(block_.get()) {}
 
 void TDxfGroups::Code(int code, std::size_t bytes) {
-  std::size_t used = static_cast<std::size_t>(end_ - filling_.Bytes.get());
-  if (filling_.Capacity - used < bytes) {
-    // Only a text longer than the slack gets here.
-    std::size_t capacity = used + bytes + kBlockBytes;
+  std::size_t used = static_cast<std::size_t>(end_ - block_.get());
+  if (capacity_ - used < bytes) {
+    std::size_t capacity = std::max(2 * capacity_, used + bytes);
     auto grown = std::make_unique_for_overwrite<char[]>(capacity);
-    std::copy(filling_.Bytes.get(), end_, grown.get());
-    filling_.Bytes = std::move(grown);
-    filling_.Capacity = capacity;
-    end_ = filling_.Bytes.get() + used;
+    std::copy(block_.get(), end_, grown.get());
+    block_ = std::move(grown);
+    capacity_ = capacity;
+    end_ = block_.get() + used;
   }
   // Readers take a code with or without the blanks that once aligned it; without them the file is
   // a tenth smaller.
@@ -131,37 +123,30 @@ void TDxfGroups::Code(int code, std::size_t bytes) {
   *end_++ = '\n';
 }
 
-void TDxfGroups::EndLine() {
-  *end_++ = '\n';
-  FlushWhenFull();
-}
-
 void TDxfGroups::Text(int code, std::string_view value) {
   Code(code, kGroupBytes + value.size());
   end_ = std::copy(value.begin(), value.end(), end_);
-  EndLine();
+  *end_++ = '\n';
 }
 
 void TDxfGroups::Int(int code, int64_t value) {
   Code(code, kGroupBytes);
   end_ = std::to_chars(end_, end_ + 24, value).ptr;
-  EndLine();
+  *end_++ = '\n';
 }
 
 void TDxfGroups::Real(int code, double value) {
   Code(code, kGroupBytes);
   end_ = ShortestDecimal(end_, value);
-  EndLine();
+  *end_++ = '\n';
 }
 
 void TDxfGroups::Handle(int code, uint32_t handle) {
   Code(code, kGroupBytes);
-  char* digits = end_;
-  end_ = std::to_chars(end_, end_ + 12, handle, 16).ptr;
-  for (char* c = digits; c != end_; ++c) {
-    if (*c >= 'a' && *c <= 'f') *c = static_cast<char>(*c - 'a' + 'A');
-  }
-  EndLine();
+  int digits = std::max(1, static_cast<int>(std::bit_width(handle) + 3) / 4);
+  for (int i = digits - 1; i >= 0; --i) end_[i] = "0123456789ABCDEF"[handle & 15], handle >>= 4;
+  end_ += digits;
+  *end_++ = '\n';
 }
 
 void TDxfGroups::Point(int code, double x, double y) {
@@ -170,39 +155,40 @@ void TDxfGroups::Point(int code, double x, double y) {
   Real(code + 20, 0.0);
 }
 
-void TDxfGroups::Settle() {
-  if (handover_.valid()) handover_.get();
-}
-
-void TDxfGroups::FlushWhenFull() {
-  filling_.Size = static_cast<std::size_t>(end_ - filling_.Bytes.get());
-  if (filling_.Size < kBlockBytes) return;
-  Settle();
-  std::swap(handing_, filling_);
-  if (!filling_.Bytes) {
-    filling_.Capacity = kBlockBytes + kGroupBytes;
-    filling_.Bytes = std::make_unique_for_overwrite<char[]>(filling_.Capacity);
-  }
-  filling_.Size = 0;
-  end_ = filling_.Bytes.get();
-  auto write = [this] { sink_.Write(reinterpret_cast<const uint8_t*>(handing_.Bytes.get()), handing_.Size); };
-  if (!SerialWorkOnThisThread) {
-    try {
-      handover_ = std::async(std::launch::async, write);
-      return;
-    } catch (const std::system_error&) {
-      // No thread to be had: written here.
-    }
-  }
-  write();
-}
-
 void TDxfGroups::Flush() {
-  Settle();
-  filling_.Size = static_cast<std::size_t>(end_ - filling_.Bytes.get());
-  sink_.Write(reinterpret_cast<const uint8_t*>(filling_.Bytes.get()), filling_.Size);
-  end_ = filling_.Bytes.get();
-  filling_.Size = 0;
+  auto size = static_cast<std::size_t>(end_ - block_.get());
+  end_ = block_.get();
+  sink_.Write(reinterpret_cast<const uint8_t*>(block_.get()), size);
+}
+
+std::optional<std::size_t> TPieceOrder::Take() {
+  std::lock_guard lock(mutex_);
+  if (failed_ || taken_ == pieces_) return std::nullopt;
+  return taken_++;
+}
+
+bool TPieceOrder::Write(std::size_t piece, TDxfGroups& groups) {
+  {
+    std::unique_lock lock(mutex_);
+    written_.wait(lock, [&] { return next_ == piece || failed_; });
+    if (failed_) return false;
+  }
+  // Only this thread writes until next_ moves on.
+  groups.Flush();
+  {
+    std::lock_guard lock(mutex_);
+    ++next_;
+  }
+  written_.notify_all();
+  return true;
+}
+
+void TPieceOrder::Fail() {
+  {
+    std::lock_guard lock(mutex_);
+    failed_ = true;
+  }
+  written_.notify_all();
 }
 
 std::string DxfString(std::string_view utf8) {
