@@ -173,9 +173,9 @@ void TConverter::Register() {
   // The extents do not depend on the order of the points, and each scale keeps the first point the
   // earlier half gives it: two halves registered at once and merged make the same table as one
   // pass. The split balances the work, counted in points: a line or a text is two, a whole arc two,
-  // an arc whose ends are turned about eight (its angles mostly found in the memo; an angle turned
+  // an arc whose ends are turned about sixteen (its angles mostly found in the memo; an angle turned
   // anew costs some fifty).
-  auto arcWork = [](const TEnko2& arc) -> std::size_t { return RegistersWhole(arc) ? 2 : 8; };
+  auto arcWork = [](const TEnko2& arc) -> std::size_t { return RegistersWhole(arc) ? 2 : 16; };
   std::size_t arcsWork = 0;
   for (const TEnko2& arc : src_.Enko) arcsWork += arcWork(arc);
   const std::size_t lineWork = 2 * src_.Sen.size();
