@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/cp932.h"
+#include "support/largearray.h"
 #include "support/parallel.h"
 #include "support/records.h"
 
@@ -122,8 +123,10 @@ class TBlock {
  private:
   uint8_t* Extend(std::size_t size) {
     if (size > capacity_ - size_) {
-      std::size_t capacity = std::max({size_ + size, 2 * capacity_, std::size_t{1} << 16});
-      auto grown = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+      // A run of the fixed-size records fits the first 2 MB, taken in a huge page.
+      std::size_t capacity = std::max({size_ + size, 2 * capacity_, kFirstBlockBytes});
+      std::unique_ptr<uint8_t, TLargeRelease> grown(static_cast<uint8_t*>(AllocateLarge(capacity)),
+                                                    TLargeRelease{capacity});
       if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
       data_ = std::move(grown);
       capacity_ = capacity;
@@ -133,7 +136,8 @@ class TBlock {
     return at;
   }
 
-  std::unique_ptr<uint8_t[]> data_;
+  static constexpr std::size_t kFirstBlockBytes = std::size_t{2} << 20;
+  std::unique_ptr<uint8_t, TLargeRelease> data_;
   std::size_t size_ = 0, capacity_ = 0;
 };
 
