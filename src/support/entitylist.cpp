@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <type_traits>
 #include <vector>
 
 #include "support/cp932.h"
@@ -141,6 +142,23 @@ class TBlock {
   std::size_t size_ = 0, capacity_ = 0;
 };
 
+// Room for n records that a maker then fills whole: one buffer for every class on each thread,
+// never cleared, and from the first on a huge page (the records are plain aggregates, which the
+// memory holds as soon as it is written).
+template <typename Record>
+Record* MadeRecordsBuffer(std::size_t n) {
+  static_assert(std::is_aggregate_v<Record> && std::is_trivially_copyable_v<Record>);
+  constexpr std::size_t kFirstBytes = std::size_t{2} << 20;
+  thread_local std::unique_ptr<std::byte, TLargeRelease> buffer;
+  thread_local std::size_t capacity = 0;
+  if (n * sizeof(Record) > capacity) {
+    std::size_t bytes = std::max(n * sizeof(Record), kFirstBytes);
+    buffer = {static_cast<std::byte*>(AllocateLarge(bytes)), TLargeRelease{bytes}};
+    capacity = bytes;
+  }
+  return reinterpret_cast<Record*>(buffer.get());
+}
+
 // Where the records of a class come from: a stored array, or a maker that fills a buffer.
 template <typename Record>
 struct TClassSource {
@@ -153,9 +171,7 @@ struct TClassSource {
   // thread keeps for the lists after.
   std::span<const Record> Run(std::size_t begin, std::size_t n) const {
     if (Make == nullptr) return Stored.subspan(begin, n);
-    thread_local std::vector<Record> buffer;
-    if (buffer.size() < n) buffer.resize(n);
-    std::span<Record> out(buffer.data(), n);
+    std::span<Record> out(MadeRecordsBuffer<Record>(n), n);
     (*Make)(begin, out);
     return out;
   }
