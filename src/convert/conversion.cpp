@@ -49,9 +49,13 @@ TFileCheck CheckFile(const std::string& path, TInputFile& file) {
   check.Kind = FileKindOf(path);
   if (check.Kind == TFileKind::None) return check;
   uint8_t head[20] = {};
-  ssize_t got = file.IsRegular() ? file.ReadAt(0, head, sizeof head) : -1;
-  if (got < 0) {
+  ssize_t got = -1;
+  if (file.IsRegular()) {
+    got = file.ReadAt(head, sizeof head, 0, check.Error);
+  } else {
     check.Error = file.Error();
+  }
+  if (got < 0) {
     check.Result = TCheckResult::Unreadable;
     return check;
   }
@@ -214,7 +218,8 @@ uint64_t OutputFloor(const Source& source, const std::string& font) {
 template <std::size_t N>
 bool PeekHeaderBlocks(TInputFile& file, std::array<std::string, N>& blocks, std::size_t blockSize, uint64_t& body) {
   std::string head(N * blockSize, '\0');
-  if (file.ReadAt(0, reinterpret_cast<uint8_t*>(head.data()), head.size()) != static_cast<ssize_t>(head.size())) {
+  int error = 0;
+  if (file.ReadAt(reinterpret_cast<uint8_t*>(head.data()), head.size(), 0, error) != static_cast<ssize_t>(head.size())) {
     return false;
   }
   for (std::size_t i = 0; i < N; ++i) blocks[i] = head.substr(i * blockSize, blockSize);

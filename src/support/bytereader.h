@@ -43,9 +43,9 @@ class TInputFile {
   int Error() const { return error_; }
   // The size of a regular file when IsRegular asked.
   uint64_t Size() const { return size_; }
-  // Reads up to n bytes from offset, fewer only at the end of the file; the count read, or -1 (Error
-  // says why).
-  ssize_t ReadAt(uint64_t offset, uint8_t* data, std::size_t n);
+  // Reads up to n bytes from offset on, fewer only at the end of the file, leaving the file's
+  // position alone; the count read, or -1 with error set. Two threads may read apart at once.
+  ssize_t ReadAt(uint8_t* data, std::size_t n, off_t offset, int& error) const;
 
  private:
   int fd_;
