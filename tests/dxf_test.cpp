@@ -4,6 +4,8 @@
 
 #include <sys/wait.h>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -17,6 +19,7 @@
 #include "builder/samples.h"
 #include "convert/conversion.h"
 #include "drawing/jwc2jww.h"
+#include "dxf/dxfgroups.h"
 #include "shape/jwk2jws.h"
 #include "support/cp932.h"
 #include "support/ioerror.h"
@@ -238,6 +241,56 @@ TEST(Dxf, AFailingSinkEndsTheWriteWithItsError) {
   for (std::size_t limit : {std::size_t{0}, std::size_t{5000}, std::size_t{1500000}}) {
     test::TFailingSink sink(limit);
     EXPECT_THROW(WriteDxf(sink, {TFileKind::Drawing, &drawing, nullptr}), TIoError) << limit;
+  }
+}
+
+// The entities are formatted in pieces on two threads: across pieces they keep the records' order,
+// records left out take no handle, and the handles run on without a gap.
+TEST(Dxf, EntitiesOfManyPiecesKeepTheirOrderAndHandles) {
+  TJwwData drawing;
+  std::vector<std::string> expected;  // the X of each entity, in order
+  for (int i = 0; i < 17000; ++i) {
+    bool left = i % 997 == 0;
+    drawing.Sens.push_back({Header(1, 1, 0, 0), left ? std::nan("") : i + 0.5, 0, 1, 1});
+    if (!left) expected.push_back(std::to_string(i) + ".5");
+  }
+  for (int i = 0; i < 2000; ++i) {
+    drawing.Tens.push_back({Header(1, 1, 0, 0), -i - 0.25, 0, i % 3 == 0 ? 1 : 0});
+    if (i % 3 != 0) expected.push_back("-" + std::to_string(i) + ".25");
+  }
+  std::vector<TGroups> entities = EntitiesOf(DxfOf(drawing));
+  ASSERT_EQ(entities.size(), expected.size());
+  for (std::size_t i = 0; i < entities.size(); ++i) {
+    char handle[16];
+    std::snprintf(handle, sizeof handle, "%zX", 0x200 + i);
+    ASSERT_EQ(entities[i][1], (std::pair{5, std::string(handle)})) << i;
+    auto x = std::find_if(entities[i].begin(), entities[i].end(), [](const auto& g) { return g.first == 10; });
+    ASSERT_EQ(x->second, expected[i]) << i;
+  }
+}
+
+// The quick way for short decimals must give std::to_chars's very characters: where the fixed and
+// exponent forms trade places, at the ends of its range, next to the decimals it finds, and for
+// the values of every other kind that it must hand on.
+TEST(Dxf, NumbersAreTheShortestDecimalsOfToChars) {
+  std::vector<double> values = {0.0,    -0.0,   1.0,    -1.0,   0.1,         0.0001,       0.00001,   1.5e-5,
+                                1e-7,   123456, 1e5,    1e6,    1.5e6,       1e15,         1e16,      1e20,
+                                1e22,   1e23,   0x1p40, 0x1p40 - 1, 0x1p40 - 0.5, 0x1p-1074, 1e-22,  1.25e-21,
+                                35.79,  -38.7585, 4.71238898038469, 1.7976931348623157e308};
+  std::mt19937_64 random(16);
+  for (int i = 0; i < 50000; ++i) {
+    // A decimal of up to 15 digits between about 1e-25 and 1e29, its neighbours, and any bits.
+    auto digits = static_cast<unsigned long long>(random() % 1000000000000000 >> (random() % 50));
+    int exponent = static_cast<int>(random() % 40) - 25;
+    double v = std::strtod((std::to_string(digits) + "e" + std::to_string(exponent)).c_str(), nullptr);
+    values.insert(values.end(), {v, -v, std::nextafter(v, 0.0), std::nextafter(v, 1e300)});
+    double bits = std::bit_cast<double>(random());
+    if (std::isfinite(bits)) values.push_back(bits);
+  }
+  for (double v : values) {
+    char want[40], got[40];
+    std::string_view expected(want, std::to_chars(want, want + sizeof want, v).ptr);
+    ASSERT_EQ(std::string_view(got, ShortestDecimal(got, v)), expected);
   }
 }
 

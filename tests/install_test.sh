@@ -32,6 +32,11 @@ done
 # The installed program finds its Japanese messages beside its folder.
 japanese=$(LANGUAGE=ja LANG=C.UTF-8 LC_ALL= "$stage/bin/torvane-convert" --bogus 2>&1 || true)
 grep -q '不明なオプション' <<<"$japanese" || fail "the installed torvane-convert does not speak Japanese under a Japanese locale"
+# ... and its picture writers, a module it loads only for pictures, the same way.
+if [ "$has_window" = 1 ]; then
+  "$stage/bin/torvane-convert" --quiet --to svg -o "$scratch/plan.svg" "$source/samples/plan.jwc" &&
+    [ -s "$scratch/plan.svg" ] || fail "the installed torvane-convert cannot write pictures"
+fi
 
 # One version everywhere: the programs say the one their manual pages state.
 version=$("$stage/bin/torvane-convert" --version | sed -n 's/^torvane-convert //p')

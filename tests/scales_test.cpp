@@ -1,4 +1,5 @@
 #include "support/scales.h"
+#include "support/sinecosine.h"
 
 #include <gtest/gtest.h>
 
@@ -70,6 +71,33 @@ TEST(TruncatedAsInteger, MatchesTheIntegerConversionBitForBit) {
   for (long double x : values) {
     long double expected = throughInteger(x), got = TruncatedAsInteger(x);
     ASSERT_EQ(bits(got), bits(expected)) << static_cast<double>(x);
+  }
+}
+
+// The memo answers sincosl bit for bit: signed zeros and NaNs apart, angles asked again in any
+// order, and more distinct angles than it remembers.
+TEST(SineCosineMemo, AnswersExactlyWhatSincoslGives) {
+  auto bits = [](long double x) {
+    std::array<uint8_t, 10> b;
+    std::memcpy(b.data(), &x, b.size());
+    return b;
+  };
+  std::vector<long double> angles{0.0L, -0.0L, std::nanl("1"), -std::nanl("2"), 1e-4000L, -1e-4000L,
+                                  3.14159265358979323846L, std::nextafterl(1.0L, 2.0L), 1.0L, 1e300L};
+  uint64_t state = 12345;
+  for (int i = 0; i < 100000; ++i) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    angles.push_back(static_cast<long double>(static_cast<int32_t>(state >> 40) % 1000000) / 7 * (i % 2 ? 1 : -1));
+  }
+  TSineCosineMemo memo;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (long double a : angles) {
+      long double sine = 0, cosine = 0, expectedSine = 0, expectedCosine = 0;
+      memo.Of(a, sine, cosine);
+      sincosl(a, &expectedSine, &expectedCosine);
+      ASSERT_EQ(bits(sine), bits(expectedSine)) << static_cast<double>(a);
+      ASSERT_EQ(bits(cosine), bits(expectedCosine)) << static_cast<double>(a);
+    }
   }
 }
 

@@ -6,11 +6,9 @@
 #include "cli/convertcli.h"
 #include "cli/messages.h"
 #include "cli/stops.h"
-#ifdef TORVANE_PICTURES
-#include <QGuiApplication>
-#include <memory>
-
-#include "render/outputs.h"
+#include "support/shown.h"
+#ifdef TORVANE_PICTURE_MODULE
+#include "cli/pictureloader.h"
 #endif
 
 int main(int argc, char** argv) {
@@ -24,14 +22,16 @@ int main(int argc, char** argv) {
     terminal.Columns = size.ws_col;
   }
   std::vector<std::string> args(argv + 1, argv + argc);
-#ifdef TORVANE_PICTURES
-  torvane::RegisterPictureOutputs();
-  // Pictures paint texts with Qt's fonts, which need an application; no display is used.
-  std::unique_ptr<QGuiApplication> painting;
-  int qtArgc = 1;
-  if (torvane::ArgumentsPaint(args)) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    painting = std::make_unique<QGuiApplication>(qtArgc, argv);
+#ifdef TORVANE_PICTURE_MODULE
+  // Qt's application keeps a reference to its argument count.
+  static int applicationArgc = 1;
+  torvane::TPictureLoader pictures;
+  std::string why;
+  if (!pictures.LoadFor(args, applicationArgc, argv, why)) {
+    std::cerr << torvane::EscapeControls(std::string(torvane::kProgram) + ": " +
+                                         torvane::Tr("the picture writers cannot be loaded: %1", {why}))
+              << '\n';
+    return 2;
   }
 #endif
   return torvane::RunConvertCommand(args, std::cout, std::cerr, terminal);

@@ -55,6 +55,15 @@ void SetOutputWriter(std::string_view name, TOutputWriter writer) {
   }
 }
 
+std::vector<std::string> KindsNamedBy(const std::vector<std::string>& args) {
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+    if (args[i].starts_with("--to=")) names.push_back(args[i].substr(5));
+    if (args[i] == "--to" && i + 1 < args.size()) names.push_back(args[i + 1]);
+  }
+  return names;
+}
+
 std::string OutputExtension(TFileKind kind, const TOutputKind& to) {
   if (kind == TFileKind::None) return "";
   if (!to.Extension.empty()) return std::string(to.Extension);

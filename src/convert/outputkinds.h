@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "drawing/jwcunit.h"
 #include "drawing/jwwunit.h"
@@ -51,6 +52,9 @@ const TOutputKind& NativeOutput();
 const TOutputKind* FindOutputKind(std::string_view name);
 // Gives the kind its writer; called at start, before any conversion runs.
 void SetOutputWriter(std::string_view name, TOutputWriter writer);
+// The names the command line's arguments give --to (as "--to NAME" or "--to=NAME", up to "--"),
+// looked at before the arguments are parsed.
+std::vector<std::string> KindsNamedBy(const std::vector<std::string>& args);
 
 // The extension of the kind's outputs for a file of the kind: ".jww" or ".jws" for the native
 // kind, else the kind's own; "" for a file of neither kind.

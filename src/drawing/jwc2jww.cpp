@@ -9,6 +9,7 @@
 #include "support/entityrules.h"
 #include "support/parallel.h"
 #include "support/scales.h"
+#include "support/sinecosine.h"
 #include "support/text.h"
 
 namespace torvane {
@@ -78,7 +79,7 @@ class TConverter {
   TPlace PlaceOf(uint8_t layer) const { return TPlace{ScaleOf(layer), groupEntry_[layer >> 4]}; }
   void Register();
   void RegisterRange(TScales& table, std::size_t begin, std::size_t end) const;
-  void RegisterArc(TScales& table, const TEnko2& arc) const;
+  void RegisterArc(TScales& table, TSineCosineMemo& turns, const TEnko2& arc) const;
   void ConvertLayers();
   void ConvertHeader();
   // Each kind converts a run of its records, from record begin on into out; runs may convert at
@@ -121,7 +122,7 @@ bool RegistersWhole(const TEnko2& arc) {
   return arc.StartAngle == arc.EndAngle || 2 * arc.StartAngle == 0 || 2 * arc.StartAngle == 360;
 }
 
-void TConverter::RegisterArc(TScales& table, const TEnko2& arc) const {
+void TConverter::RegisterArc(TScales& table, TSineCosineMemo& turns, const TEnko2& arc) const {
   float s = ScaleOf(arc.Layer);
   if (RegistersWhole(arc)) {
     table.AddPoint(s, static_cast<long double>(arc.CX) + arc.Radius,
@@ -133,7 +134,7 @@ void TConverter::RegisterArc(TScales& table, const TEnko2& arc) const {
   for (float angle : {arc.StartAngle, arc.EndAngle}) {
     long double a = (static_cast<long double>(angle) + arc.Tilt) * kPi / 180;
     long double sine = 0, cosine = 0;
-    sincosl(a, &sine, &cosine);
+    turns.Of(a, sine, cosine);
     table.AddPoint(s, arc.CX + arc.Radius * cosine, arc.CY + static_cast<long double>(arc.Radius) * arc.Flatness * sine);
   }
 }
@@ -145,12 +146,13 @@ void TConverter::RegisterRange(TScales& table, std::size_t begin, std::size_t en
     offset += count;
   };
   std::size_t offset = 0;
+  TSineCosineMemo turns;
   part(offset, src_.Sen.size(), [&](std::size_t i) {
     const TSen2& line = src_.Sen[i];
     table.AddPoint(ScaleOf(line.Layer), line.X1, line.Y1);
     table.AddPoint(ScaleOf(line.Layer), line.X2, line.Y2);
   });
-  part(offset, src_.Enko.size(), [&](std::size_t i) { RegisterArc(table, src_.Enko[i]); });
+  part(offset, src_.Enko.size(), [&](std::size_t i) { RegisterArc(table, turns, src_.Enko[i]); });
   part(offset, src_.Ten.size(), [&](std::size_t i) {
     const TTen2& point = src_.Ten[i];
     table.AddPoint(ScaleOf(point.Layer), point.X, point.Y);
@@ -170,9 +172,10 @@ void TConverter::Register() {
   }
   // The extents do not depend on the order of the points, and each scale keeps the first point the
   // earlier half gives it: two halves registered at once and merged make the same table as one
-  // pass. The split balances the work, counted in points: a line or a text is two, an arc whose
-  // ends are turned about fifty (the extended sine and cosine of both ends), a whole one two.
-  auto arcWork = [](const TEnko2& arc) -> std::size_t { return RegistersWhole(arc) ? 2 : 50; };
+  // pass. The split balances the work, counted in points: a line or a text is two, a whole arc two,
+  // an arc whose ends are turned about sixteen (its angles mostly found in the memo; an angle turned
+  // anew costs some fifty).
+  auto arcWork = [](const TEnko2& arc) -> std::size_t { return RegistersWhole(arc) ? 2 : 16; };
   std::size_t arcsWork = 0;
   for (const TEnko2& arc : src_.Enko) arcsWork += arcWork(arc);
   const std::size_t lineWork = 2 * src_.Sen.size();

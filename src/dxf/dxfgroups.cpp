@@ -1,40 +1,121 @@
 #include "dxf/dxfgroups.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
+#include <cmath>
+#include <cstring>
 #include <system_error>
-
-#include "support/parallel.h"
 
 namespace torvane {
 namespace {
 
+// The first size of a block; it grows when a piece needs more.
 constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 // More than any group but a long text needs: a code, a number and two line ends.
 constexpr std::size_t kGroupBytes = 64;
 
+// Short decimals are found exactly in a 64-bit integer while a double still resolves every unit of
+// it: a value scaled below 2^40 has a rounding interval far narrower than one unit.
+constexpr double kScaledLimit = 0x1p40;
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kLargestExactPower = 22;
+
+// The decimal digits of a value below 10^16, right-aligned to end; answers where they begin.
+char* DigitsBefore(char* end, uint64_t value) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  while (value >= 100) {
+    end -= 2;
+    std::memcpy(end, kPairs + 2 * (value % 100), 2);
+    value /= 100;
+  }
+  if (value >= 10) {
+    end -= 2;
+    std::memcpy(end, kPairs + 2 * value, 2);
+  } else {
+    *--end = static_cast<char>('0' + value);
+  }
+  return end;
+}
+
+// digits × 10^exponent as std::to_chars lays it out: fixed unless the exponent form is shorter.
+char* LaidOut(char* out, const char* digits, int count, int exponent) {
+  int scientific = exponent + count - 1;
+  int magnitude = scientific < 0 ? -scientific : scientific;
+  int scientificLength = count + (count > 1 ? 1 : 0) + 2 + (magnitude >= 100 ? 3 : 2);
+  int fixedLength = exponent >= 0 ? count + exponent : count + exponent > 0 ? count + 1 : 2 - exponent;
+  if (fixedLength <= scientificLength) {
+    if (exponent >= 0) {
+      out = std::copy(digits, digits + count, out);
+      return std::fill_n(out, exponent, '0');
+    }
+    int whole = count + exponent;
+    if (whole > 0) {
+      out = std::copy(digits, digits + whole, out);
+      *out++ = '.';
+      return std::copy(digits + whole, digits + count, out);
+    }
+    *out++ = '0';
+    *out++ = '.';
+    out = std::fill_n(out, -whole, '0');
+    return std::copy(digits, digits + count, out);
+  }
+  *out++ = digits[0];
+  if (count > 1) {
+    *out++ = '.';
+    out = std::copy(digits + 1, digits + count, out);
+  }
+  *out++ = 'e';
+  *out++ = scientific < 0 ? '-' : '+';
+  if (magnitude < 10) *out++ = '0';
+  return std::to_chars(out, out + 3, magnitude).ptr;
+}
+
 }  // namespace
 
-TDxfGroups::TDxfGroups(TByteSink& sink) : sink_(sink) {
-  filling_.Capacity = kBlockBytes + kGroupBytes;
-  filling_.Bytes = std::make_unique_for_overwrite<char[]>(filling_.Capacity);
-  end_ = filling_.Bytes.get();
+char* ShortestDecimal(char* first, double value) {
+  double magnitude = std::fabs(value);
+  if (magnitude > 0 && magnitude < kScaledLimit) {
+    // Scaled by the largest power of ten that keeps it below 2^40, a decimal of that many places
+    // or fewer lies within a 2^-12 of one integer, the only one that can read back as the value.
+    // Its trailing zeros give the fewest places, so no shorter decimal exists.
+    int binaryExponent = static_cast<int>((std::bit_cast<uint64_t>(magnitude) >> 52) & 0x7ff) - 1023;
+    int places = std::min(((39 - binaryExponent) * 78913) >> 18, kLargestExactPower);  // ⌊(39 − e)·log10 2⌋
+    double scaled = magnitude * kPowersOfTen[places];
+    auto units = static_cast<uint64_t>(scaled + 0.5);
+    auto unitsReal = static_cast<double>(units);
+    // Both are exact, so the quotient is the double nearest to the decimal: the value itself
+    // exactly when the decimal reads back as it.
+    if (std::fabs(scaled - unitsReal) <= scaled * 0x1p-50 && unitsReal / kPowersOfTen[places] == magnitude) {
+      char digits[24];
+      char* end = digits + sizeof digits;
+      char* begin = DigitsBefore(end, units);
+      int exponent = -places;
+      while (end[-1] == '0') --end, ++exponent;
+      if (std::signbit(value)) *first++ = '-';
+      return LaidOut(first, begin, static_cast<int>(end - begin), exponent);
+    }
+  }
+  return std::to_chars(first, first + 32, value).ptr;
 }
 
-TDxfGroups::~TDxfGroups() {
-  if (handover_.valid()) handover_.wait();
-}
+TDxfGroups::TDxfGroups(TByteSink& sink)
+    : sink_(sink), block_(std::make_unique_for_overwrite<char[]>(kBlockBytes)), capacity_(kBlockBytes),
+      end_(block_.get()) {}
 
 void TDxfGroups::Code(int code, std::size_t bytes) {
-  std::size_t used = static_cast<std::size_t>(end_ - filling_.Bytes.get());
-  if (filling_.Capacity - used < bytes) {
-    // Only a text longer than the slack gets here.
-    std::size_t capacity = used + bytes + kBlockBytes;
+  std::size_t used = static_cast<std::size_t>(end_ - block_.get());
+  if (capacity_ - used < bytes) {
+    std::size_t capacity = std::max(2 * capacity_, used + bytes);
     auto grown = std::make_unique_for_overwrite<char[]>(capacity);
-    std::copy(filling_.Bytes.get(), end_, grown.get());
-    filling_.Bytes = std::move(grown);
-    filling_.Capacity = capacity;
-    end_ = filling_.Bytes.get() + used;
+    std::copy(block_.get(), end_, grown.get());
+    block_ = std::move(grown);
+    capacity_ = capacity;
+    end_ = block_.get() + used;
   }
   // Readers take a code with or without the blanks that once aligned it; without them the file is
   // a tenth smaller.
@@ -42,37 +123,30 @@ void TDxfGroups::Code(int code, std::size_t bytes) {
   *end_++ = '\n';
 }
 
-void TDxfGroups::EndLine() {
-  *end_++ = '\n';
-  FlushWhenFull();
-}
-
 void TDxfGroups::Text(int code, std::string_view value) {
   Code(code, kGroupBytes + value.size());
   end_ = std::copy(value.begin(), value.end(), end_);
-  EndLine();
+  *end_++ = '\n';
 }
 
 void TDxfGroups::Int(int code, int64_t value) {
   Code(code, kGroupBytes);
   end_ = std::to_chars(end_, end_ + 24, value).ptr;
-  EndLine();
+  *end_++ = '\n';
 }
 
 void TDxfGroups::Real(int code, double value) {
   Code(code, kGroupBytes);
-  end_ = std::to_chars(end_, end_ + 32, value).ptr;
-  EndLine();
+  end_ = ShortestDecimal(end_, value);
+  *end_++ = '\n';
 }
 
 void TDxfGroups::Handle(int code, uint32_t handle) {
   Code(code, kGroupBytes);
-  char* digits = end_;
-  end_ = std::to_chars(end_, end_ + 12, handle, 16).ptr;
-  for (char* c = digits; c != end_; ++c) {
-    if (*c >= 'a' && *c <= 'f') *c = static_cast<char>(*c - 'a' + 'A');
-  }
-  EndLine();
+  int digits = std::max(1, static_cast<int>(std::bit_width(handle) + 3) / 4);
+  for (int i = digits - 1; i >= 0; --i) end_[i] = "0123456789ABCDEF"[handle & 15], handle >>= 4;
+  end_ += digits;
+  *end_++ = '\n';
 }
 
 void TDxfGroups::Point(int code, double x, double y) {
@@ -81,39 +155,40 @@ void TDxfGroups::Point(int code, double x, double y) {
   Real(code + 20, 0.0);
 }
 
-void TDxfGroups::Settle() {
-  if (handover_.valid()) handover_.get();
-}
-
-void TDxfGroups::FlushWhenFull() {
-  filling_.Size = static_cast<std::size_t>(end_ - filling_.Bytes.get());
-  if (filling_.Size < kBlockBytes) return;
-  Settle();
-  std::swap(handing_, filling_);
-  if (!filling_.Bytes) {
-    filling_.Capacity = kBlockBytes + kGroupBytes;
-    filling_.Bytes = std::make_unique_for_overwrite<char[]>(filling_.Capacity);
-  }
-  filling_.Size = 0;
-  end_ = filling_.Bytes.get();
-  auto write = [this] { sink_.Write(reinterpret_cast<const uint8_t*>(handing_.Bytes.get()), handing_.Size); };
-  if (!SerialWorkOnThisThread) {
-    try {
-      handover_ = std::async(std::launch::async, write);
-      return;
-    } catch (const std::system_error&) {
-      // No thread to be had: written here.
-    }
-  }
-  write();
-}
-
 void TDxfGroups::Flush() {
-  Settle();
-  filling_.Size = static_cast<std::size_t>(end_ - filling_.Bytes.get());
-  sink_.Write(reinterpret_cast<const uint8_t*>(filling_.Bytes.get()), filling_.Size);
-  end_ = filling_.Bytes.get();
-  filling_.Size = 0;
+  auto size = static_cast<std::size_t>(end_ - block_.get());
+  end_ = block_.get();
+  sink_.Write(reinterpret_cast<const uint8_t*>(block_.get()), size);
+}
+
+std::optional<std::size_t> TPieceOrder::Take() {
+  std::lock_guard lock(mutex_);
+  if (failed_ || taken_ == pieces_) return std::nullopt;
+  return taken_++;
+}
+
+bool TPieceOrder::Write(std::size_t piece, TDxfGroups& groups) {
+  {
+    std::unique_lock lock(mutex_);
+    written_.wait(lock, [&] { return next_ == piece || failed_; });
+    if (failed_) return false;
+  }
+  // Only this thread writes until next_ moves on.
+  groups.Flush();
+  {
+    std::lock_guard lock(mutex_);
+    ++next_;
+  }
+  written_.notify_all();
+  return true;
+}
+
+void TPieceOrder::Fail() {
+  {
+    std::lock_guard lock(mutex_);
+    failed_ = true;
+  }
+  written_.notify_all();
 }
 
 std::string DxfString(std::string_view utf8) {

@@ -14,6 +14,7 @@
 #include "dxf/dxfgroups.h"
 #include "shape/jwsunit.h"
 #include "support/cp932.h"
+#include "support/parallel.h"
 
 namespace torvane {
 namespace {
@@ -95,6 +96,54 @@ TSource SourceOf(const TConverted& converted) {
 
 std::size_t LayerIndex(const TEntityHeader& h) { return (h.LayerGroup & 15u) * 16u + (h.Layer & 15u); }
 
+// Whether a record becomes an entity: a virtual point does not, nor a record with a value that is
+// not a finite number, which DXF cannot hold.
+bool Drawn(const TWSen& l) { return Finite({l.X1, l.Y1, l.X2, l.Y2}); }
+bool Drawn(const TWEnko& a) {
+  return Finite({a.CenterX, a.CenterY, a.Radius, a.Flatness, a.StartAngle, a.ArcAngle, a.TiltAngle});
+}
+bool Drawn(const TWTen& p) { return p.Virtual == 0 && Finite({p.X, p.Y}); }
+bool Drawn(const TWMoji& t) { return Finite({t.X1, t.Y1, t.SizeX, t.SizeY, t.Spacing, t.Angle}); }
+
+// The records from begin to end of the entities in their written order (lines, arcs, points,
+// texts), each handed to visit.
+template <typename Visit>
+void ForEachRecord(const TSource& source, std::size_t begin, std::size_t end, const Visit& visit) {
+  auto part = [&](auto records) {
+    for (std::size_t i = begin; i < std::min(end, records.size()); ++i) visit(records[i]);
+    begin -= std::min(begin, records.size());
+    end -= std::min(end, records.size());
+  };
+  part(source.Lines);
+  part(source.Arcs);
+  part(source.Points);
+  part(source.Texts);
+}
+
+// The entities are formatted a piece of this many records at a time, about a megabyte of text.
+constexpr std::size_t kPieceRecords = 8192;
+
+// Writes the entities of records, each with the next handle.
+class TEntityWriter {
+ public:
+  TEntityWriter(TDxfGroups& out, const TSource& source, const std::array<std::string, 256>& layerNames)
+      : out_(out), src_(source), layerNames_(layerNames) {}
+  void Write(std::size_t begin, std::size_t end, uint32_t firstHandle);
+
+ private:
+  void Start(const char* kind, const TEntityHeader& h, bool lineType);
+  void Entity(const TWSen& line);
+  void Entity(const TWEnko& arc);
+  void Entity(const TWTen& point);
+  void Entity(const TWMoji& text);
+
+  TDxfGroups& out_;
+  const TSource& src_;
+  const std::array<std::string, 256>& layerNames_;
+  TCp932Decoder decoder_;
+  uint32_t nextHandle_ = 0;
+};
+
 class TExtent {
  public:
   void Add(double x, double y) {
@@ -115,7 +164,7 @@ class TExtent {
 
 class TDxfWriter {
  public:
-  TDxfWriter(TByteSink& sink, const TSource& source) : out_(sink), src_(source) {}
+  TDxfWriter(TByteSink& sink, const TSource& source) : sink_(sink), out_(sink), src_(source) {}
   void Write();
 
  private:
@@ -132,21 +181,16 @@ class TDxfWriter {
   void Objects();
   void Layout(uint32_t handle, const char* name, uint32_t record, int order);
 
-  void EntityStart(const char* kind, const TEntityHeader& h, bool lineType);
-  void Line(const TWSen& line);
-  void Curve(const TWEnko& arc);
-  void Point(const TWTen& point);
-  void Text(const TWMoji& text);
-
+  TByteSink& sink_;
   TDxfGroups out_;
   const TSource& src_;
-  TCp932Decoder decoder_;
   std::array<bool, 256> used_{};
   std::array<std::string, 256> layerNames_;
   std::array<bool, 256> hidden_{};
   TExtent extent_;
-  uint32_t nextHandle_ = kFirstEntity;
   std::size_t entityCount_ = 0;
+  // The handle of the first entity of each piece.
+  std::vector<uint32_t> pieceHandles_;
   // The paper in drawing coordinates, when the drawing's paper size is a known sheet.
   std::optional<TExtent> paper_;
 };
@@ -213,6 +257,12 @@ void TDxfWriter::Survey() {
   entityCount_ = src_.Lines.size() + src_.Arcs.size() + src_.Texts.size() +
                  static_cast<std::size_t>(std::count_if(src_.Points.begin(), src_.Points.end(),
                                                         [](const TWTen& p) { return p.Virtual == 0; }));
+  std::size_t records = src_.Lines.size() + src_.Arcs.size() + src_.Points.size() + src_.Texts.size();
+  uint32_t handle = kFirstEntity;
+  for (std::size_t begin = 0; begin < records; begin += kPieceRecords) {
+    pieceHandles_.push_back(handle);
+    ForEachRecord(src_, begin, begin + kPieceRecords, [&](const auto& record) { handle += Drawn(record) ? 1 : 0; });
+  }
 }
 
 void TDxfWriter::Header() {
@@ -450,7 +500,42 @@ void TDxfWriter::Blocks() {
   out_.Text(0, "ENDSEC");
 }
 
-void TDxfWriter::EntityStart(const char* kind, const TEntityHeader& h, bool lineType) {
+void TDxfWriter::Entities() {
+  out_.Text(0, "SECTION");
+  out_.Text(2, "ENTITIES");
+  out_.Flush();
+  // Formatting takes longer than writing: two threads format a piece each, and each hands its
+  // piece over in turn.
+  TPieceOrder order(pieceHandles_.size());
+  auto work = [&] {
+    try {
+      TDxfGroups out(sink_);
+      TEntityWriter writer(out, src_, layerNames_);
+      while (std::optional<std::size_t> piece = order.Take()) {
+        writer.Write(*piece * kPieceRecords, (*piece + 1) * kPieceRecords, pieceHandles_[*piece]);
+        if (!order.Write(*piece, out)) return;
+      }
+    } catch (...) {
+      order.Fail();
+      throw;
+    }
+  };
+  if (pieceHandles_.size() > 1) {
+    InParallel(work, work);
+  } else {
+    work();
+  }
+  out_.Text(0, "ENDSEC");
+}
+
+void TEntityWriter::Write(std::size_t begin, std::size_t end, uint32_t firstHandle) {
+  nextHandle_ = firstHandle;
+  ForEachRecord(src_, begin, end, [&](const auto& record) {
+    if (Drawn(record)) Entity(record);
+  });
+}
+
+void TEntityWriter::Start(const char* kind, const TEntityHeader& h, bool lineType) {
   out_.Text(0, kind);
   out_.Handle(5, nextHandle_++);
   out_.Handle(330, kModelRecord);
@@ -462,20 +547,8 @@ void TDxfWriter::EntityStart(const char* kind, const TEntityHeader& h, bool line
   out_.Int(62, PenColorIndex(h.PenColor));
 }
 
-void TDxfWriter::Entities() {
-  out_.Text(0, "SECTION");
-  out_.Text(2, "ENTITIES");
-  for (const TWSen& l : src_.Lines) Line(l);
-  for (const TWEnko& a : src_.Arcs) Curve(a);
-  for (const TWTen& p : src_.Points) Point(p);
-  for (const TWMoji& t : src_.Texts) Text(t);
-  out_.Text(0, "ENDSEC");
-}
-
-// A record with a value that is not a finite number has no place in DXF; it is left out.
-void TDxfWriter::Line(const TWSen& l) {
-  if (!Finite({l.X1, l.Y1, l.X2, l.Y2})) return;
-  EntityStart("LINE", l.Header, true);
+void TEntityWriter::Entity(const TWSen& l) {
+  Start("LINE", l.Header, true);
   out_.Text(100, "AcDbLine");
   out_.Real(10, l.X1);
   out_.Real(20, l.Y1);
@@ -483,11 +556,9 @@ void TDxfWriter::Line(const TWSen& l) {
   out_.Real(21, l.Y2);
 }
 
-void TDxfWriter::Curve(const TWEnko& arc) {
+void TEntityWriter::Entity(const TWEnko& arc) {
   std::optional<TDxfCurve> c = DxfCurveOf(arc);
-  if (!c) return;
-  EntityStart(c->Kind == TDxfCurve::Circle ? "CIRCLE" : c->Kind == TDxfCurve::Arc ? "ARC" : "ELLIPSE", arc.Header,
-              true);
+  Start(c->Kind == TDxfCurve::Circle ? "CIRCLE" : c->Kind == TDxfCurve::Arc ? "ARC" : "ELLIPSE", arc.Header, true);
   if (c->Kind == TDxfCurve::Ellipse) {
     out_.Text(100, "AcDbEllipse");
     out_.Point(10, c->CenterX, c->CenterY);
@@ -508,17 +579,15 @@ void TDxfWriter::Curve(const TWEnko& arc) {
   }
 }
 
-void TDxfWriter::Point(const TWTen& p) {
-  if (p.Virtual != 0 || !Finite({p.X, p.Y})) return;
-  EntityStart("POINT", p.Header, false);
+void TEntityWriter::Entity(const TWTen& p) {
+  Start("POINT", p.Header, false);
   out_.Text(100, "AcDbPoint");
   out_.Real(10, p.X);
   out_.Real(20, p.Y);
 }
 
-void TDxfWriter::Text(const TWMoji& t) {
-  if (!Finite({t.X1, t.Y1, t.SizeX, t.SizeY, t.Spacing, t.Angle})) return;
-  EntityStart("TEXT", t.Header, false);
+void TEntityWriter::Entity(const TWMoji& t) {
+  Start("TEXT", t.Header, false);
   out_.Text(100, "AcDbText");
   out_.Real(10, t.X1);
   out_.Real(20, t.Y1);
@@ -647,8 +716,8 @@ int PenColorIndex(int pen) {
 }
 
 std::optional<TDxfCurve> DxfCurveOf(const TWEnko& arc) {
+  if (!Drawn(arc)) return std::nullopt;
   double r = arc.Radius, f = arc.Flatness, start = arc.StartAngle, sweep = arc.ArcAngle, tilt = arc.TiltAngle;
-  if (!Finite({arc.CenterX, arc.CenterY, r, f, start, sweep, tilt})) return std::nullopt;
   TDxfCurve c;
   c.CenterX = arc.CenterX;
   c.CenterY = arc.CenterY;

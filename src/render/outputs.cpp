@@ -4,6 +4,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 
@@ -108,12 +109,9 @@ void RegisterPictureOutputs() {
 }
 
 bool ArgumentsPaint(const std::vector<std::string>& args) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--") break;
-    std::string kind = args[i].starts_with("--to=") ? args[i].substr(5) : args[i] == "--to" && i + 1 < args.size() ? args[i + 1] : "";
-    if (kind == "png" || kind == "pdf") return true;
-  }
-  return false;
+  std::vector<std::string> kinds = KindsNamedBy(args);
+  return std::find(kinds.begin(), kinds.end(), "png") != kinds.end() ||
+         std::find(kinds.begin(), kinds.end(), "pdf") != kinds.end();
 }
 
 }  // namespace torvane

@@ -9,9 +9,11 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <type_traits>
 #include <vector>
 
 #include "support/cp932.h"
+#include "support/largearray.h"
 #include "support/parallel.h"
 #include "support/records.h"
 
@@ -122,8 +124,10 @@ class TBlock {
  private:
   uint8_t* Extend(std::size_t size) {
     if (size > capacity_ - size_) {
-      std::size_t capacity = std::max({size_ + size, 2 * capacity_, std::size_t{1} << 16});
-      auto grown = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+      // A run of the fixed-size records fits the first 2 MB, taken in a huge page.
+      std::size_t capacity = std::max({size_ + size, 2 * capacity_, kFirstBlockBytes});
+      std::unique_ptr<uint8_t, TLargeRelease> grown(static_cast<uint8_t*>(AllocateLarge(capacity)),
+                                                    TLargeRelease{capacity});
       if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
       data_ = std::move(grown);
       capacity_ = capacity;
@@ -133,9 +137,27 @@ class TBlock {
     return at;
   }
 
-  std::unique_ptr<uint8_t[]> data_;
+  static constexpr std::size_t kFirstBlockBytes = std::size_t{2} << 20;
+  std::unique_ptr<uint8_t, TLargeRelease> data_;
   std::size_t size_ = 0, capacity_ = 0;
 };
+
+// Room for n records that a maker then fills whole: one buffer for every class on each thread,
+// never cleared, and from the first on a huge page (the records are plain aggregates, which the
+// memory holds as soon as it is written).
+template <typename Record>
+Record* MadeRecordsBuffer(std::size_t n) {
+  static_assert(std::is_aggregate_v<Record> && std::is_trivially_copyable_v<Record>);
+  constexpr std::size_t kFirstBytes = std::size_t{2} << 20;
+  thread_local std::unique_ptr<std::byte, TLargeRelease> buffer;
+  thread_local std::size_t capacity = 0;
+  if (n * sizeof(Record) > capacity) {
+    std::size_t bytes = std::max(n * sizeof(Record), kFirstBytes);
+    buffer = {static_cast<std::byte*>(AllocateLarge(bytes)), TLargeRelease{bytes}};
+    capacity = bytes;
+  }
+  return reinterpret_cast<Record*>(buffer.get());
+}
 
 // Where the records of a class come from: a stored array, or a maker that fills a buffer.
 template <typename Record>
@@ -149,9 +171,7 @@ struct TClassSource {
   // thread keeps for the lists after.
   std::span<const Record> Run(std::size_t begin, std::size_t n) const {
     if (Make == nullptr) return Stored.subspan(begin, n);
-    thread_local std::vector<Record> buffer;
-    if (buffer.size() < n) buffer.resize(n);
-    std::span<Record> out(buffer.data(), n);
+    std::span<Record> out(MadeRecordsBuffer<Record>(n), n);
     (*Make)(begin, out);
     return out;
   }

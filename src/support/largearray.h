@@ -1,5 +1,5 @@
-// Storage for the large record arrays of drawings and parts. Blocks of several megabytes are taken
-// in huge pages where the system offers them: first touching a large drawing's memory in 4 KB
+// Storage for the large record arrays of drawings and parts. Blocks of 2 MB and more are taken in
+// huge pages where the system offers them: first touching a large drawing's memory in 4 KB
 // pages costs about a fifth of its whole conversion.
 #pragma once
 

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 namespace torvane {
 
@@ -60,38 +63,64 @@ void TTextPool::Assign(std::span<const uint8_t> bytes) {
   bytes_ = std::make_shared<const std::string>(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-TReadReason ResolvePoolTexts(std::span<const uint8_t> pool, std::span<TMoji2> texts,
-                             const std::function<int64_t(const TMoji2&)>& offsetOf, TTextPool& store,
-                             uint64_t& needed) {
-  // Where the text from each pool byte ends: one pass, however many texts share a run.
+namespace {
+
+// Where the run of the text at offset begins and ends: the first zero byte from there on, or the
+// pool's end; nothing for an offset outside the pool.
+std::pair<std::size_t, std::size_t> RunOf(std::span<const uint8_t> pool, int64_t offset) {
+  if (offset < 0 || static_cast<uint64_t>(offset) >= pool.size()) return {0, 0};
+  std::size_t begin = static_cast<std::size_t>(offset);
+  const void* zero = std::memchr(pool.data() + begin, 0, pool.size() - begin);
+  return {begin, zero == nullptr ? pool.size() : static_cast<std::size_t>(static_cast<const uint8_t*>(zero) - pool.data())};
+}
+
+// The bytes all texts take together, however many share a run: one backward pass finds where
+// the run from each pool byte ends.
+uint64_t TotalTextBytes(std::span<const uint8_t> pool, std::span<const TMoji2> texts,
+                        const std::function<int64_t(const TMoji2&)>& offsetOf) {
   std::vector<std::size_t> ends(pool.size());
   std::size_t end = pool.size();
   for (std::size_t i = pool.size(); i-- > 0;) {
     if (pool[i] == 0) end = i;
     ends[i] = end;
   }
-  auto extent = [&](const TMoji2& text) -> std::pair<std::size_t, std::size_t> {
-    int64_t offset = offsetOf(text);
-    if (offset < 0 || static_cast<uint64_t>(offset) >= pool.size()) return {0, 0};
-    std::size_t begin = static_cast<std::size_t>(offset);
-    return {begin, ends[begin]};
-  };
   uint64_t total = 0;
   for (const TMoji2& text : texts) {
-    auto [begin, end] = extent(text);
-    total += end - begin;
+    int64_t offset = offsetOf(text);
+    if (offset >= 0 && static_cast<uint64_t>(offset) < pool.size()) {
+      total += ends[static_cast<std::size_t>(offset)] - static_cast<std::size_t>(offset);
+    }
   }
-  if (total > kMaxTextBytes) {
+  return total;
+}
+
+}  // namespace
+
+TReadReason ResolvePoolTexts(std::span<const uint8_t> pool, std::span<TMoji2> texts,
+                             const std::function<int64_t(const TMoji2&)>& offsetOf, TTextPool& store,
+                             uint64_t& needed) {
+  // Offsets and sizes fit 32 bits: no pool of a drawing or part comes near 4 GiB.
+  if (pool.size() > UINT32_MAX) {
+    uint64_t total = TotalTextBytes(pool, texts, offsetOf);
+    if (total <= kMaxTextBytes) return TReadReason::PoolTooLarge;
     needed = total;
     return TReadReason::TextsTooLarge;
   }
-  // Offsets and sizes fit 32 bits: no pool of a drawing or part comes near 4 GiB.
-  if (pool.size() > UINT32_MAX) return TReadReason::PoolTooLarge;
-  store.Assign(pool);
+  // Each run is searched text by text, and the search stops once the texts pass kMaxTextBytes:
+  // the work stays within that bound however many texts share one long run.
+  uint64_t total = 0;
   for (TMoji2& text : texts) {
-    auto [begin, end] = extent(text);
+    auto [begin, end] = RunOf(pool, offsetOf(text));
+    total += end - begin;
+    if (total > kMaxTextBytes) break;
     text.Text = TTextRef{static_cast<uint32_t>(begin), static_cast<uint32_t>(end - begin)};
   }
+  if (total > kMaxTextBytes) {
+    for (TMoji2& text : texts) text.Text = TTextRef{};
+    needed = TotalTextBytes(pool, texts, offsetOf);
+    return TReadReason::TextsTooLarge;
+  }
+  store.Assign(pool);
   return TReadReason::None;
 }
 
