@@ -1,6 +1,7 @@
 #include "dxf/dxfgroups.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -15,19 +16,41 @@ constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 // More than any group but a long text needs: a code, a number and two line ends.
 constexpr std::size_t kGroupBytes = 64;
 
+// Each group code's line, built once: the codes of a file are few, their lines many.
+constexpr int kCodes = 1072;  // DXF's codes run from 0 to 1071
+struct TCodeLine {
+  char Bytes[8];
+  std::size_t Size;
+};
+constexpr std::array<TCodeLine, kCodes> kCodeLines = [] {
+  std::array<TCodeLine, kCodes> lines{};
+  for (int code = 0; code < kCodes; ++code) {
+    std::size_t size = code < 10 ? 1 : code < 100 ? 2 : code < 1000 ? 3 : 4;
+    for (int rest = code, i = static_cast<int>(size) - 1; i >= 0; rest /= 10, --i) {
+      lines[code].Bytes[i] = static_cast<char>('0' + rest % 10);
+    }
+    lines[code].Bytes[size] = '\n';
+    lines[code].Size = size + 1;
+  }
+  return lines;
+}();
+
 // Short decimals are found exactly in a 64-bit integer while a double still resolves every unit of
 // it: a value scaled below 2^40 has a rounding interval far narrower than one unit.
 constexpr double kScaledLimit = 0x1p40;
 constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr int kLargestExactPower = 22;
+constexpr uint64_t kWholePowersOfTen[] = {1,         10,         100,         1000,         10000,       100000,
+                                          1000000,   10000000,   100000000,   1000000000,   10000000000, 100000000000};
 
-// The decimal digits of a value below 10^16, right-aligned to end; answers where they begin.
+constexpr char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The decimal digits of a value, right-aligned to end; answers where they begin.
 char* DigitsBefore(char* end, uint64_t value) {
-  static constexpr char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
   while (value >= 100) {
     end -= 2;
     std::memcpy(end, kPairs + 2 * (value % 100), 2);
@@ -39,6 +62,25 @@ char* DigitsBefore(char* end, uint64_t value) {
   } else {
     *--end = static_cast<char>('0' + value);
   }
+  return end;
+}
+
+// whole + fraction / 10^places (fraction above 0, below 10^11) in fixed form, without the
+// fraction's trailing zeros.
+char* WithFraction(char* out, uint64_t whole, uint64_t fraction, int places) {
+  if (fraction % 100000000 == 0) fraction /= 100000000, places -= 8;
+  if (fraction % 10000 == 0) fraction /= 10000, places -= 4;
+  if (fraction % 100 == 0) fraction /= 100, places -= 2;
+  if (fraction % 10 == 0) fraction /= 10, places -= 1;
+  out = std::to_chars(out, out + 16, whole).ptr;
+  *out++ = '.';
+  char* end = out + places;
+  char* digit = end;
+  for (; digit - out >= 2; fraction /= 100) {
+    digit -= 2;
+    std::memcpy(digit, kPairs + 2 * (fraction % 100), 2);
+  }
+  if (digit > out) *--digit = static_cast<char>('0' + fraction);
   return end;
 }
 
@@ -86,17 +128,24 @@ char* ShortestDecimal(char* first, double value) {
     int binaryExponent = static_cast<int>((std::bit_cast<uint64_t>(magnitude) >> 52) & 0x7ff) - 1023;
     int places = std::min(((39 - binaryExponent) * 78913) >> 18, kLargestExactPower);  // ⌊(39 − e)·log10 2⌋
     double scaled = magnitude * kPowersOfTen[places];
-    auto units = static_cast<uint64_t>(scaled + 0.5);
+    auto units = static_cast<int64_t>(scaled + 0.5);
     auto unitsReal = static_cast<double>(units);
     // Both are exact, so the quotient is the double nearest to the decimal: the value itself
     // exactly when the decimal reads back as it.
     if (std::fabs(scaled - unitsReal) <= scaled * 0x1p-50 && unitsReal / kPowersOfTen[places] == magnitude) {
+      if (std::signbit(value)) *first++ = '-';
+      if (magnitude >= 1) {
+        // Whole units and a fraction, nearly every coordinate: always shorter in fixed form.
+        // From 1 on, places is 11 at most.
+        auto whole = static_cast<uint64_t>(magnitude);
+        uint64_t fraction = static_cast<uint64_t>(units) - whole * kWholePowersOfTen[places];
+        if (fraction != 0) return WithFraction(first, whole, fraction, places);
+      }
       char digits[24];
       char* end = digits + sizeof digits;
-      char* begin = DigitsBefore(end, units);
+      char* begin = DigitsBefore(end, static_cast<uint64_t>(units));
       int exponent = -places;
       while (end[-1] == '0') --end, ++exponent;
-      if (std::signbit(value)) *first++ = '-';
       return LaidOut(first, begin, static_cast<int>(end - begin), exponent);
     }
   }
@@ -119,6 +168,11 @@ void TDxfGroups::Code(int code, std::size_t bytes) {
   }
   // Readers take a code with or without the blanks that once aligned it; without them the file is
   // a tenth smaller.
+  if (code >= 0 && code < kCodes) {
+    std::memcpy(end_, kCodeLines[code].Bytes, sizeof kCodeLines[code].Bytes);
+    end_ += kCodeLines[code].Size;
+    return;
+  }
   end_ = std::to_chars(end_, end_ + kGroupBytes, code).ptr;
   *end_++ = '\n';
 }
