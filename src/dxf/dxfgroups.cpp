@@ -68,8 +68,8 @@ char* DigitsBefore(char* end, uint64_t value) {
 // whole + fraction / 10^places (fraction above 0, below 10^11) in fixed form, without the
 // fraction's trailing zeros.
 char* WithFraction(char* out, uint64_t whole, uint64_t fraction, int places) {
-  if (fraction % 100000000 == 0) fraction /= 100000000, places -= 8;
-  if (fraction % 10000 == 0) fraction /= 10000, places -= 4;
+  if (places > 8 && fraction % 100000000 == 0) fraction /= 100000000, places -= 8;
+  if (places > 4 && fraction % 10000 == 0) fraction /= 10000, places -= 4;
   if (fraction % 100 == 0) fraction /= 100, places -= 2;
   if (fraction % 10 == 0) fraction /= 10, places -= 1;
   out = std::to_chars(out, out + 16, whole).ptr;
@@ -121,6 +121,16 @@ char* LaidOut(char* out, const char* digits, int count, int exponent) {
 
 char* ShortestDecimal(char* first, double value) {
   double magnitude = std::fabs(value);
+  // Nearly every coordinate: whole units and up to four places, which the general way below would
+  // also find, only later.
+  if (magnitude >= 1 && magnitude < 1e8) {
+    auto units = static_cast<int64_t>(magnitude * 1e4 + 0.5);
+    uint64_t whole = static_cast<uint64_t>(units) / 10000, fraction = static_cast<uint64_t>(units) % 10000;
+    if (static_cast<double>(units) / 1e4 == magnitude && fraction != 0) {
+      if (std::signbit(value)) *first++ = '-';
+      return WithFraction(first, whole, fraction, 4);
+    }
+  }
   if (magnitude > 0 && magnitude < kScaledLimit) {
     // Scaled by the largest power of ten that keeps it below 2^40, a decimal of that many places
     // or fewer lies within a 2^-12 of one integer, the only one that can read back as the value.
@@ -156,16 +166,18 @@ TDxfGroups::TDxfGroups(TByteSink& sink)
     : sink_(sink), block_(std::make_unique_for_overwrite<char[]>(kBlockBytes)), capacity_(kBlockBytes),
       end_(block_.get()) {}
 
-void TDxfGroups::Code(int code, std::size_t bytes) {
+void TDxfGroups::Grow(std::size_t bytes) {
   std::size_t used = static_cast<std::size_t>(end_ - block_.get());
-  if (capacity_ - used < bytes) {
-    std::size_t capacity = std::max(2 * capacity_, used + bytes);
-    auto grown = std::make_unique_for_overwrite<char[]>(capacity);
-    std::copy(block_.get(), end_, grown.get());
-    block_ = std::move(grown);
-    capacity_ = capacity;
-    end_ = block_.get() + used;
-  }
+  std::size_t capacity = std::max(2 * capacity_, used + bytes);
+  auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+  std::copy(block_.get(), end_, grown.get());
+  block_ = std::move(grown);
+  capacity_ = capacity;
+  end_ = block_.get() + used;
+}
+
+void TDxfGroups::Code(int code, std::size_t bytes) {
+  if (capacity_ - static_cast<std::size_t>(end_ - block_.get()) < bytes) [[unlikely]] Grow(bytes);
   // Readers take a code with or without the blanks that once aligned it; without them the file is
   // a tenth smaller.
   if (code >= 0 && code < kCodes) {

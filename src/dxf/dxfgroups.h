@@ -37,6 +37,8 @@ class TDxfGroups {
  private:
   // Room for at least bytes more at end_, and the code with its line ended there.
   void Code(int code, std::size_t bytes);
+  // A larger block, with room for at least bytes more.
+  void Grow(std::size_t bytes);
 
   TByteSink& sink_;
   // A block of memory written straight through a pointer: appending to a string cost a third of
