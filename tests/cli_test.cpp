@@ -274,9 +274,11 @@ class TFakeWriter {
   TOutputWriter saved_;
 };
 
+// A drawing comes converted, or as its source when every output converts while it writes.
 void WriteCounts(TByteSink& sink, const TConverted& converted, const TConversionOptions&) {
-  std::string text = converted.Drawing != nullptr ? "lines " + std::to_string(converted.Drawing->Sens.size())
-                                                  : "part lines " + std::to_string(converted.Part->Sen.size());
+  std::string text = converted.Part != nullptr ? "part lines " + std::to_string(converted.Part->Sen.size())
+                     : converted.Drawing != nullptr ? "lines " + std::to_string(converted.Drawing->Sens.size())
+                                                    : "lines " + std::to_string(converted.DrawingSource->Sen.size());
   sink.Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
 

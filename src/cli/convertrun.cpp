@@ -245,13 +245,13 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
   if (!convert) return prepared;
   TWriteOutcome refusal;
   TConverted converted;
-  bool nativeOnly = std::all_of(options.Kinds.begin(), options.Kinds.end(),
-                                [](const TOutputKind* kind) { return kind == &NativeOutput(); });
-  if (!ConvertDocument(check.Kind, shared.Conversion, documents, nativeOnly, converted, refusal)) {
+  bool whileWriting = std::all_of(options.Kinds.begin(), options.Kinds.end(),
+                                  [](const TOutputKind* kind) { return kind->ConvertsWhileWriting; });
+  if (!ConvertDocument(check.Kind, shared.Conversion, documents, whileWriting, converted, refusal)) {
     prepared.Conversion = refusal;
     return prepared;
   }
-  if (!nativeOnly) {
+  if (!whileWriting) {
     // The other kinds read only the converted document: the source goes now, so that a large
     // drawing is not held twice while its pictures are drawn.
     if (check.Kind == TFileKind::Drawing) {

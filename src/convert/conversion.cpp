@@ -257,7 +257,7 @@ uint64_t HeaderFloor(const std::string& path, TFileKind kind, TDocuments documen
 
 }  // namespace
 
-bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents, bool nativeOnly,
+bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents, bool whileWriting,
                      TConverted& converted, TWriteOutcome& refusal) {
   uint64_t floor = kind == TFileKind::Drawing ? OutputFloor(documents.Jwc, options.FontName)
                                               : OutputFloor(documents.Jwk, options.FontName);
@@ -267,7 +267,7 @@ bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocumen
   }
   converted = TConverted{};
   converted.Kind = kind;
-  if (kind == TFileKind::Drawing && nativeOnly) {
+  if (kind == TFileKind::Drawing && whileWriting) {
     converted.DrawingSource = &documents.Jwc;
   } else if (kind == TFileKind::Drawing) {
     ConvertJwcToJww(options.FontName, options.NumericCorrection, documents.Jwc, documents.Jww);
@@ -296,7 +296,7 @@ TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TD
                            TOutputNaming naming) {
   TWriteOutcome refusal;
   TConverted converted;
-  if (!ConvertDocument(kind, options, documents, &to == &NativeOutput(), converted, refusal)) return refusal;
+  if (!ConvertDocument(kind, options, documents, to.ConvertsWhileWriting, converted, refusal)) return refusal;
   return WriteConverted(converted, to, options, output, mode, naming);
 }
 

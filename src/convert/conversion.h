@@ -156,10 +156,10 @@ struct TWriteOutcome {
 // Converts the loaded document of the kind, unless its output would be larger than
 // kMaxOutputBytes: then answers false and refusal says so. converted tells what the outputs are
 // made from: the converted document in documents.Jww or documents.Jws; or, for a drawing written
-// only as the native kind (nativeOnly), the drawing itself, converted while it is written so that
-// its converted records never stand in memory whole. The source document is left as it is, so
-// converting it again gives the same bytes.
-bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents, bool nativeOnly,
+// only as kinds that convert while they write (whileWriting, see TOutputKind), the drawing itself,
+// converted by each output as it is written so that its converted records never stand in memory
+// whole. The source document is left as it is, so converting it again gives the same bytes.
+bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents, bool whileWriting,
                      TConverted& converted, TWriteOutcome& refusal);
 
 // Writes the converted document as the output kind to output (the kind must have a writer).
