@@ -6,35 +6,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <system_error>
 
 namespace torvane {
 namespace {
 
 // The first size of a block; it grows when a piece needs more.
 constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
-// More than any group but a long text needs: a code, a number and two line ends.
-constexpr std::size_t kGroupBytes = 64;
-
-// Each group code's line, built once: the codes of a file are few, their lines many.
-constexpr int kCodes = 1072;  // DXF's codes run from 0 to 1071
-struct TCodeLine {
-  char Bytes[8];
-  std::size_t Size;
-};
-constexpr std::array<TCodeLine, kCodes> kCodeLines = [] {
-  std::array<TCodeLine, kCodes> lines{};
-  for (int code = 0; code < kCodes; ++code) {
-    std::size_t size = code < 10 ? 1 : code < 100 ? 2 : code < 1000 ? 3 : 4;
-    for (int rest = code, i = static_cast<int>(size) - 1; i >= 0; rest /= 10, --i) {
-      lines[code].Bytes[i] = static_cast<char>('0' + rest % 10);
-    }
-    lines[code].Bytes[size] = '\n';
-    lines[code].Size = size + 1;
-  }
-  return lines;
-}();
-
 // Short decimals are found exactly in a 64-bit integer while a double still resolves every unit of
 // it: a value scaled below 2^40 has a rounding interval far narrower than one unit.
 constexpr double kScaledLimit = 0x1p40;
@@ -50,7 +27,8 @@ constexpr char kPairs[] =
     "8081828384858687888990919293949596979899";
 
 // The decimal digits of a value, right-aligned to end; answers where they begin.
-char* DigitsBefore(char* end, uint64_t value) {
+template <typename Unsigned>
+char* DigitsBefore(char* end, Unsigned value) {
   while (value >= 100) {
     end -= 2;
     std::memcpy(end, kPairs + 2 * (value % 100), 2);
@@ -63,6 +41,21 @@ char* DigitsBefore(char* end, uint64_t value) {
     *--end = static_cast<char>('0' + value);
   }
   return end;
+}
+
+// whole + fraction / 10^4 (whole below 10^8, fraction from 1 to 9999) in fixed form, without the
+// fraction's trailing zeros; in 32 bits, with copies of fixed length.
+char* WithFourPlaces(char* out, uint32_t whole, uint32_t fraction) {
+  // Eight bytes are copied whatever the count of digits; those after them are overwritten.
+  char digits[16];
+  char* end = digits + 8;
+  char* begin = DigitsBefore(end, whole);
+  std::memcpy(out, begin, 8);
+  out += end - begin;
+  *out++ = '.';
+  std::memcpy(out, kPairs + 2 * (fraction / 100), 2);
+  std::memcpy(out + 2, kPairs + 2 * (fraction % 100), 2);
+  return out + (fraction % 100 != 0 ? (fraction % 10 != 0 ? 4 : 3) : (fraction % 1000 != 0 ? 2 : 1));
 }
 
 // whole + fraction / 10^places (fraction above 0, below 10^11) in fixed form, without the
@@ -117,20 +110,10 @@ char* LaidOut(char* out, const char* digits, int count, int exponent) {
   return std::to_chars(out, out + 3, magnitude).ptr;
 }
 
-}  // namespace
-
-char* ShortestDecimal(char* first, double value) {
+// Any finite value, in the general way: a short decimal found in a 64-bit integer, else
+// std::to_chars. Out of line, so that the quick way for four places saves no registers.
+[[gnu::noinline]] char* AnyDecimal(char* first, double value) {
   double magnitude = std::fabs(value);
-  // Nearly every coordinate: whole units and up to four places, which the general way below would
-  // also find, only later.
-  if (magnitude >= 1 && magnitude < 1e8) {
-    auto units = static_cast<int64_t>(magnitude * 1e4 + 0.5);
-    uint64_t whole = static_cast<uint64_t>(units) / 10000, fraction = static_cast<uint64_t>(units) % 10000;
-    if (static_cast<double>(units) / 1e4 == magnitude && fraction != 0) {
-      if (std::signbit(value)) *first++ = '-';
-      return WithFraction(first, whole, fraction, 4);
-    }
-  }
   if (magnitude > 0 && magnitude < kScaledLimit) {
     // Scaled by the largest power of ten that keeps it below 2^40, a decimal of that many places
     // or fewer lies within a 2^-12 of one integer, the only one that can read back as the value.
@@ -145,8 +128,7 @@ char* ShortestDecimal(char* first, double value) {
     if (std::fabs(scaled - unitsReal) <= scaled * 0x1p-50 && unitsReal / kPowersOfTen[places] == magnitude) {
       if (std::signbit(value)) *first++ = '-';
       if (magnitude >= 1) {
-        // Whole units and a fraction, nearly every coordinate: always shorter in fixed form.
-        // From 1 on, places is 11 at most.
+        // Whole units and a fraction: always shorter in fixed form. From 1 on, places is 11 at most.
         auto whole = static_cast<uint64_t>(magnitude);
         uint64_t fraction = static_cast<uint64_t>(units) - whole * kWholePowersOfTen[places];
         if (fraction != 0) return WithFraction(first, whole, fraction, places);
@@ -162,6 +144,25 @@ char* ShortestDecimal(char* first, double value) {
   return std::to_chars(first, first + 32, value).ptr;
 }
 
+}  // namespace
+
+char* ShortestDecimal(char* first, double value) {
+  double magnitude = std::fabs(value);
+  // Nearly every coordinate: whole units and up to four places, which the general way would also
+  // find, only later.
+  if (magnitude >= 1 && magnitude < 1e8) {
+    auto units = static_cast<uint64_t>(static_cast<int64_t>(magnitude * 1e4 + 0.5));
+    auto fraction = static_cast<uint32_t>(units % 10000);
+    if (static_cast<double>(units) / 1e4 == magnitude && fraction != 0) {
+      // Without a branch: the signs of coordinates follow no pattern to predict.
+      *first = '-';
+      first += std::signbit(value) ? 1 : 0;
+      return WithFourPlaces(first, static_cast<uint32_t>(units / 10000), fraction);
+    }
+  }
+  return AnyDecimal(first, value);
+}
+
 TDxfGroups::TDxfGroups(TByteSink& sink)
     : sink_(sink), block_(std::make_unique_for_overwrite<char[]>(kBlockBytes)), capacity_(kBlockBytes),
       end_(block_.get()) {}
@@ -174,51 +175,6 @@ void TDxfGroups::Grow(std::size_t bytes) {
   block_ = std::move(grown);
   capacity_ = capacity;
   end_ = block_.get() + used;
-}
-
-void TDxfGroups::Code(int code, std::size_t bytes) {
-  if (capacity_ - static_cast<std::size_t>(end_ - block_.get()) < bytes) [[unlikely]] Grow(bytes);
-  // Readers take a code with or without the blanks that once aligned it; without them the file is
-  // a tenth smaller.
-  if (code >= 0 && code < kCodes) {
-    std::memcpy(end_, kCodeLines[code].Bytes, sizeof kCodeLines[code].Bytes);
-    end_ += kCodeLines[code].Size;
-    return;
-  }
-  end_ = std::to_chars(end_, end_ + kGroupBytes, code).ptr;
-  *end_++ = '\n';
-}
-
-void TDxfGroups::Text(int code, std::string_view value) {
-  Code(code, kGroupBytes + value.size());
-  end_ = std::copy(value.begin(), value.end(), end_);
-  *end_++ = '\n';
-}
-
-void TDxfGroups::Int(int code, int64_t value) {
-  Code(code, kGroupBytes);
-  end_ = std::to_chars(end_, end_ + 24, value).ptr;
-  *end_++ = '\n';
-}
-
-void TDxfGroups::Real(int code, double value) {
-  Code(code, kGroupBytes);
-  end_ = ShortestDecimal(end_, value);
-  *end_++ = '\n';
-}
-
-void TDxfGroups::Handle(int code, uint32_t handle) {
-  Code(code, kGroupBytes);
-  int digits = std::max(1, static_cast<int>(std::bit_width(handle) + 3) / 4);
-  for (int i = digits - 1; i >= 0; --i) end_[i] = "0123456789ABCDEF"[handle & 15], handle >>= 4;
-  end_ += digits;
-  *end_++ = '\n';
-}
-
-void TDxfGroups::Point(int code, double x, double y) {
-  Real(code, x);
-  Real(code + 10, y);
-  Real(code + 20, 0.0);
 }
 
 void TDxfGroups::Flush() {
