@@ -757,6 +757,22 @@ TEST_F(ArchiveCommand, SkipExistingKeepsOutputsAndCountsThemWhileTwinsNeverRepla
   }
 }
 
+// A worker reads file after file into the same memory: a cut file after a longer one is read as
+// far as it goes, never on into what the longer one left there.
+TEST_F(ArchiveCommand, ACutFileAfterALongerOneIsReadAlone) {
+  test::TJwcBuilder lines = Plan();
+  for (int i = 0; i < 2000; ++i) lines.lines.push_back({0, 0, static_cast<float>(i), 1});
+  std::string whole = lines.Build();
+  fs::create_directory(dir.File("cut"));
+  test::WriteFile(dir.File("cut/a.jwc"), whole);
+  test::WriteFile(dir.File("cut/b.jwc"), whole.substr(0, whole.size() / 2));
+  TRun run = RunCommand({"-r", "--quiet", "-j", "1", "-o", dir.File("cut-out"), dir.File("cut")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(fs::exists(dir.File("cut-out/a.jww")));
+  EXPECT_FALSE(fs::exists(dir.File("cut-out/b.jww")));
+  EXPECT_EQ(run.err.rfind("torvane-convert: " + dir.File("cut/b.jwc") + ": cannot be read: ", 0), 0u) << run.err;
+}
+
 // A tree someone else made, with links and a pipe planted where the outputs go: outputs derived
 // from input names are never written through them, with or without --force, and nothing hangs.
 TEST_F(ArchiveCommand, PlantedLinksAndPipesAtDerivedOutputsAreExistingFiles) {
