@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once as usual, then again under AddressSanitizer and UBSan, and the
-# tests of what runs on several threads (the batch runner, the command line at -j 2) under
+# tests of what runs on several threads (the batch runner, the command line at -j 2, the DXF writer) under
 # ThreadSanitizer. The window tests run on Qt's offscreen platform, so no display is needed. A
 # compiler warning fails the run. Exits non-zero on any failure.
 set -euo pipefail

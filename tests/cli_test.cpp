@@ -274,9 +274,11 @@ class TFakeWriter {
   TOutputWriter saved_;
 };
 
+// A drawing comes converted, or as its source when every output converts while it writes.
 void WriteCounts(TByteSink& sink, const TConverted& converted, const TConversionOptions&) {
-  std::string text = converted.Drawing != nullptr ? "lines " + std::to_string(converted.Drawing->Sens.size())
-                                                  : "part lines " + std::to_string(converted.Part->Sen.size());
+  std::string text = converted.Part != nullptr ? "part lines " + std::to_string(converted.Part->Sen.size())
+                     : converted.Drawing != nullptr ? "lines " + std::to_string(converted.Drawing->Sens.size())
+                                                    : "lines " + std::to_string(converted.DrawingSource->Sen.size());
   sink.Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
 
@@ -753,6 +755,22 @@ TEST_F(ArchiveCommand, SkipExistingKeepsOutputsAndCountsThemWhileTwinsNeverRepla
       EXPECT_EQ(test::ReadFile(dir.File("twins-out/a.jww")), Expected(other, kGothic, true)) << mode << jobs;
     }
   }
+}
+
+// A worker reads file after file into the same memory: a cut file after a longer one is read as
+// far as it goes, never on into what the longer one left there.
+TEST_F(ArchiveCommand, ACutFileAfterALongerOneIsReadAlone) {
+  test::TJwcBuilder lines = Plan();
+  for (int i = 0; i < 2000; ++i) lines.lines.push_back({0, 0, static_cast<float>(i), 1});
+  std::string whole = lines.Build();
+  fs::create_directory(dir.File("cut"));
+  test::WriteFile(dir.File("cut/a.jwc"), whole);
+  test::WriteFile(dir.File("cut/b.jwc"), whole.substr(0, whole.size() / 2));
+  TRun run = RunCommand({"-r", "--quiet", "-j", "1", "-o", dir.File("cut-out"), dir.File("cut")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(fs::exists(dir.File("cut-out/a.jww")));
+  EXPECT_FALSE(fs::exists(dir.File("cut-out/b.jww")));
+  EXPECT_EQ(run.err.rfind("torvane-convert: " + dir.File("cut/b.jwc") + ": cannot be read: ", 0), 0u) << run.err;
 }
 
 // A tree someone else made, with links and a pipe planted where the outputs go: outputs derived

@@ -39,6 +39,8 @@ struct TJob {
   bool MakeFolder = false;
   // -o named the output itself; else the outputs were derived from the input's name.
   TOutputNaming Naming = TOutputNaming::Derived;
+  // A folder's listing showed the input as a regular file.
+  bool ListedRegular = false;
   // Why a part cannot have its character types (a settings or JWF file that cannot be read).
   std::string SettingsFailure;
 };
@@ -49,6 +51,8 @@ struct TPreparedOutput {
   std::string Refusal;
   // The output already existed when the worker looked, and may not be replaced.
   bool Exists = false;
+  // What the worker found at the output's path.
+  TPathEntry Entry;
   // Writing to the temporary file: its outcome, and the file when every byte was written.
   std::optional<TWriteOutcome> Staging;
   std::unique_ptr<TOutputFile> Staged;
@@ -113,6 +117,7 @@ int MakeFolders(const fs::path& folder) {
 // What each worker keeps from file to file.
 struct TWorker {
   TOwnedDocuments Documents;
+  TFileBytes Bytes;  // the input's bytes
   // The output folder last made (or found), so that the files of one folder ask only once.
   std::string MadeFolder;
 };
@@ -124,6 +129,8 @@ struct TShared {
   const TConversionOptions& Conversion;
   // The files named on the command line, which no output may replace, and the outputs written.
   TOutputGuard& Guard;
+  // The working folder, which inputs named relative to it are shown in.
+  fs::path WorkingFolder;
 };
 
 bool ToStandardOutput(const TRunOptions& options) { return options.Output == kStandardOutput; }
@@ -166,11 +173,13 @@ TOutputCheck GuardOutput(const TJob& job, const std::string& output, const TRunO
                                    : guard.Check(output, job.Naming, job.Input);
 }
 
-// Why one output of an input may not be written; empty when it may. exists tells that it exists
-// and may not be replaced.
+// Why one output of an input may not be written; empty when it may. Sets prepared.Exists when it
+// exists and may not be replaced, and prepared.Entry.
 std::string CheckOutput(const TJob& job, const std::string& output, const TOutputKind& to, TFileKind kind,
-                        const TShared& shared, bool& exists) {
+                        const TShared& shared, TPreparedOutput& prepared) {
   TOutputCheck check = GuardOutput(job, output, shared.Options, shared.Guard);
+  prepared.Entry = check.Entry;
+  bool& exists = prepared.Exists;
   if (std::string why = Refusal(check, job, output, shared.Options); !why.empty()) return why;
   bool special = check.Verdict == TOutputVerdict::WrittenInto;
   exists = check.Verdict == TOutputVerdict::Existing;
@@ -192,6 +201,19 @@ std::string CheckOutput(const TJob& job, const std::string& output, const TOutpu
   return "";
 }
 
+// Why the input cannot be converted by what it is (missing, not a regular file); empty when it is
+// a regular file.
+std::string InputRefusal(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) {
+    int error = errno;
+    if (error != ENOENT) return Tr("cannot be read: %1", {ErrorText(error)});
+    return lstat(path.c_str(), &info) == 0 ? Tr("is a link that leads to no file") : Tr("no such file");
+  }
+  if (!S_ISREG(info.st_mode)) return Tr("is not a regular file");
+  return "";
+}
+
 // Everything about one input that can be done side by side with other inputs: the checks of the
 // input and its output, reading, converting and writing to a temporary file.
 TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
@@ -204,14 +226,16 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
   if (job.FolderError != 0) return refuse(Tr("the folder cannot be read: %1", {ErrorText(job.FolderError)}));
   if (job.Folder) return refuse(Tr("is a folder (--recursive converts the drawings and parts in it)"));
   prepared.Kind = FileKindOf(job.Input);
-  struct stat info {};
-  if (stat(job.Input.c_str(), &info) != 0) {
-    int error = errno;
-    if (error != ENOENT) return refuse(Tr("cannot be read: %1", {ErrorText(error)}));
-    return refuse(lstat(job.Input.c_str(), &info) == 0 ? Tr("is a link that leads to no file") : Tr("no such file"));
+  // An input is looked at before it is opened, so that a device is never opened, unless its
+  // folder's listing showed a regular file; then only when it cannot be read after all.
+  if (!job.ListedRegular) {
+    if (std::string why = InputRefusal(job.Input); !why.empty()) return refuse(why);
   }
-  if (!S_ISREG(info.st_mode)) return refuse(Tr("is not a regular file"));
-  TFileCheck check = CheckFile(job.Input);
+  TInputFile input(job.Input);
+  if (job.ListedRegular && !input.IsRegular()) {
+    if (std::string why = InputRefusal(job.Input); !why.empty()) return refuse(why);
+  }
+  TFileCheck check = CheckFile(job.Input, input);
   prepared.Kind = check.Kind;
   switch (check.Result) {
     case TCheckResult::Accepted: break;
@@ -224,7 +248,7 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
   bool anyToWrite = false;
   for (std::size_t i = 0; i < job.Outputs.size(); ++i) {
     prepared.Outputs[i].Refusal =
-        CheckOutput(job, job.Outputs[i], *options.Kinds[i], check.Kind, shared, prepared.Outputs[i].Exists);
+        CheckOutput(job, job.Outputs[i], *options.Kinds[i], check.Kind, shared, prepared.Outputs[i]);
     anyToWrite = anyToWrite || (prepared.Outputs[i].Refusal.empty() && !prepared.Outputs[i].Exists);
   }
   if (!anyToWrite) return prepared;
@@ -238,20 +262,20 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
   }
   TDocuments documents = worker.Documents.Refs();
   TFileOutcome outcome;
-  bool convert = LoadForConversion(job.Input, check.Kind, shared.Conversion, documents, true,
-                                   ShownPath(fs::absolute(job.Input).lexically_normal().string()), outcome);
+  bool convert = LoadForConversion(input, worker.Bytes, check.Kind, shared.Conversion, documents, true,
+                                   ShownPath((shared.WorkingFolder / job.Input).lexically_normal().string()), outcome);
   prepared.Load = std::move(outcome.Load);
   prepared.Conversion = std::move(outcome.Write);
   if (!convert) return prepared;
   TWriteOutcome refusal;
   TConverted converted;
-  bool nativeOnly = std::all_of(options.Kinds.begin(), options.Kinds.end(),
-                                [](const TOutputKind* kind) { return kind == &NativeOutput(); });
-  if (!ConvertDocument(check.Kind, shared.Conversion, documents, nativeOnly, converted, refusal)) {
+  bool whileWriting = std::all_of(options.Kinds.begin(), options.Kinds.end(),
+                                  [](const TOutputKind* kind) { return kind->ConvertsWhileWriting; });
+  if (!ConvertDocument(check.Kind, shared.Conversion, documents, whileWriting, converted, refusal)) {
     prepared.Conversion = refusal;
     return prepared;
   }
-  if (!nativeOnly) {
+  if (!whileWriting) {
     // The other kinds read only the converted document: the source goes now, so that a large
     // drawing is not held twice while its pictures are drawn.
     if (check.Kind == TFileKind::Drawing) {
@@ -267,7 +291,7 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
     TPreparedOutput& output = prepared.Outputs[i];
     if (!output.Refusal.empty() || output.Exists) continue;
     output.Staging = StageConverted(converted, *options.Kinds[i], shared.Conversion, job.Outputs[i], mode,
-                                    job.Naming, output.Staged);
+                                    job.Naming, output.Entry, output.Staged);
   }
   return prepared;
 }
@@ -306,7 +330,7 @@ class TJobSource {
     TWalkEntry entry;
     while (true) {
       if (walk_ && walk_->Next(entry)) {
-        job = {entry.Path, {}, entry.Error, false, false, TOutputNaming::Derived, ""};
+        job = {entry.Path, {}, entry.Error, false, false, TOutputNaming::Derived, entry.Regular, ""};
         if (entry.Error == 0) job.Outputs = OutputsOf(entry.Path, entry.RelativeFolder);
         job.MakeFolder = options_.Output.has_value();
         return true;
@@ -319,11 +343,12 @@ class TJobSource {
           walk_.emplace(input);
           continue;
         }
-        job = {input, {}, 0, true, false, TOutputNaming::Derived, ""};
+        job = {input, {}, 0, true, false, TOutputNaming::Derived, false, ""};
         return true;
       }
       bool named = options_.Output && !options_.OutputIsFolder;
-      job = {input, OutputsOf(input, ""), 0, false, false, named ? TOutputNaming::Named : TOutputNaming::Derived, ""};
+      job = {input, OutputsOf(input, ""), 0, false, false, named ? TOutputNaming::Named : TOutputNaming::Derived,
+             false, ""};
       return true;
     }
   }
@@ -448,6 +473,7 @@ void TDelivery::DeliverOutput(const TJob& job, const std::string& output, TPrepa
   }
   TWriteOutcome write = staged.Staged ? CommitStaged(*staged.Staged) : staged.Staging ? *staged.Staging
                                                    : prepared.Conversion.value();
+  std::optional<TFileId> written = staged.Staged ? staged.Staged->Written() : std::nullopt;
   staged.Staged.reset();
   if (!write.Written && write.Error == EEXIST) {
     if (auto existing = ExistingOutput(job, output)) {
@@ -458,7 +484,7 @@ void TDelivery::DeliverOutput(const TJob& job, const std::string& output, TPrepa
     std::string why = WriteFailureText(output, OutputName(options_, output), write);
     return Finish(job, output, prepared, TResult::Failed, why, true);
   }
-  if (!ToStandardOutput(options_)) guard_.AddWritten(output);
+  if (written) guard_.AddWritten(*written);
   // A converted file's reason is its note.
   std::string note = prepared.Load->Failure.MissingNameTables()
                          ? Tr("note: the drawing has no layer or group names (saved by an older DOS edition); "
@@ -530,7 +556,10 @@ TTally RunConversions(const TRunOptions& options, std::ostream& out, std::ostrea
   for (const std::string& input : options.Inputs) guard.AddInput(input);
   TDelivery delivery(options, guard, out, err, progress, terminal.OutputShared, report.get());
   std::vector<TWorker> workers(options.Jobs);
-  TShared shared{options, source.Conversion(), guard};
+  // Asked once: the working folder does not change during a run. When it is gone, inputs are shown
+  // as named.
+  std::error_code noFolder;
+  TShared shared{options, source.Conversion(), guard, fs::current_path(noFolder)};
   RunBatch<TJob, TPrepared>(
       options.Jobs, [&](TJob& job) { return source.Next(job); },
       [&](std::size_t worker, const TJob& job) {

@@ -2,6 +2,7 @@
 // their outcomes handed back to the caller in the order the files came, between files.
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -41,8 +42,17 @@ void RunBatch(std::size_t jobs, Next next, Work work, Deliver deliver, Waiting w
   std::deque<TSlot> slots;  // in input order; the front is delivered next
   std::size_t undispatched = 0;  // the last slots, not yet taken by a worker
   bool stopping = false;
+  // While the delivering thread waits: how many finished slots at the front wake it. It waits for
+  // several, so that it wakes once for several files rather than for each, taking a core from
+  // the workers every time.
+  std::size_t wanted = 0;
   std::mutex mutex;
   std::condition_variable workReady, resultReady;
+  auto finishedAtFront = [&] {
+    std::size_t finished = 0;
+    while (finished < slots.size() && (slots[finished].result || slots[finished].failure)) ++finished;
+    return finished;
+  };
 
   auto workerLoop = [&](std::size_t worker) {
     SerialWorkOnThisThread = true;
@@ -62,7 +72,13 @@ void RunBatch(std::size_t jobs, Next next, Work work, Deliver deliver, Waiting w
       lock.lock();
       slot.result = std::move(result);
       slot.failure = failure;
-      resultReady.notify_one();
+      if (wanted != 0 && finishedAtFront() >= wanted) {
+        wanted = 0;
+        // Woken without the lock held, so that it does not wake only to wait for it.
+        lock.unlock();
+        resultReady.notify_one();
+        lock.lock();
+      }
     }
   };
   std::vector<std::thread> workers;
@@ -95,7 +111,11 @@ void RunBatch(std::size_t jobs, Next next, Work work, Deliver deliver, Waiting w
       lock.unlock();
       waiting(static_cast<const Item&>(front.item));
       lock.lock();
-      resultReady.wait(lock, [&] { return front.result || front.failure; });
+      if (!front.result && !front.failure) {
+        wanted = std::min(jobs, slots.size());
+        resultReady.wait(lock, [&] { return finishedAtFront() >= std::min(jobs, slots.size()); });
+        wanted = 0;
+      }
       if (front.failure) std::rethrow_exception(front.failure);
       lock.unlock();
       deliver(front.item, *front.result);

@@ -39,16 +39,29 @@ bool HasOutputExtension(const std::string& path, TFileKind kind, const TOutputKi
 }
 
 TFileCheck CheckFile(const std::string& path) {
+  if (FileKindOf(path) == TFileKind::None) return {};
+  TInputFile file(path);
+  return CheckFile(path, file);
+}
+
+TFileCheck CheckFile(const std::string& path, TInputFile& file) {
   TFileCheck check;
   check.Kind = FileKindOf(path);
   if (check.Kind == TFileKind::None) return check;
-  std::string head;
-  if (!LoadFilePrefix(path, 20, head, &check.Error)) {
+  uint8_t head[20] = {};
+  ssize_t got = -1;
+  if (file.IsRegular()) {
+    got = file.ReadAt(head, sizeof head, 0, check.Error);
+  } else {
+    check.Error = file.Error();
+  }
+  if (got < 0) {
     check.Result = TCheckResult::Unreadable;
     return check;
   }
   const char* signature = check.Kind == TFileKind::Drawing ? kJwcSignature : kJwkSignature;
-  check.Result = UpToZero(head) == signature ? TCheckResult::Accepted : TCheckResult::NoSignature;
+  std::string text(reinterpret_cast<const char*>(head), static_cast<std::size_t>(got));
+  check.Result = UpToZero(text) == signature ? TCheckResult::Accepted : TCheckResult::NoSignature;
   return check;
 }
 
@@ -78,18 +91,28 @@ std::string WithOutputExtension(const std::string& path, TFileKind kind, const T
 
 TDocuments GlobalDocuments() { return {JwcDocument, TJwwDocument, JwkDocument, TJwsDocument}; }
 
+namespace {
+
+// The counts and the summary lines of a document that was read as far as it goes.
+void Summarise(TFileKind kind, TDocuments documents, const std::string& summaryPath, TLoadOutcome& outcome) {
+  if (!outcome.Opened() || kind == TFileKind::None) return;
+  outcome.Counts = kind == TFileKind::Drawing ? JwcSummary(summaryPath, documents.Jwc)
+                                              : JwkSummary(summaryPath, documents.Jwk);
+  outcome.Summary = LoadSummaryLines(outcome.Counts);
+}
+
+}  // namespace
+
 TLoadOutcome LoadDocument(const std::string& path, TFileKind kind, TDocuments documents,
                           const std::string& summaryPath) {
   TLoadOutcome outcome;
   outcome.Kind = kind;
   if (kind == TFileKind::Drawing) {
     outcome.Complete = ReadJwc(path, documents.Jwc, &outcome.Failure);
-    if (outcome.Opened()) outcome.Counts = JwcSummary(summaryPath, documents.Jwc);
   } else if (kind == TFileKind::Part) {
     outcome.Complete = ReadJwk(path, documents.Jwk, &outcome.Failure);
-    if (outcome.Opened()) outcome.Counts = JwkSummary(summaryPath, documents.Jwk);
   }
-  if (outcome.Opened() && kind != TFileKind::None) outcome.Summary = LoadSummaryLines(outcome.Counts);
+  Summarise(kind, documents, summaryPath, outcome);
   return outcome;
 }
 
@@ -155,19 +178,20 @@ TWriteOutcome WriteOutput(const std::string& output, TWriteMode mode, TOutputNam
 // WriteOutput up to the commit: the complete temporary file is left in staged. Standard output
 // has nothing to stage; it is written at once.
 template <typename Body>
-TWriteOutcome StageOutput(const std::string& output, TWriteMode mode, TOutputNaming naming, Body body,
-                          std::unique_ptr<TOutputFile>& staged) {
+TWriteOutcome StageOutput(const std::string& output, TWriteMode mode, TOutputNaming naming,
+                          const std::optional<TPathEntry>& entry, Body body, std::unique_ptr<TOutputFile>& staged) {
   staged.reset();
   if (mode == TWriteMode::StandardOutput) return WriteOutput(output, mode, naming, body);
   std::unique_ptr<TOutputFile> file;
   try {
-    file = std::make_unique<TOutputFile>(output, mode == TWriteMode::Replace, naming);
+    file = std::make_unique<TOutputFile>(output, mode == TWriteMode::Replace, naming, entry);
   } catch (const TIoError& e) {
     return Failed(e, false);
   }
   try {
     TBoundedSink bounded(*file);
     body(bounded);
+    file->Finish();
   } catch (const TIoError& e) {
     return Failed(e, true);
   }
@@ -192,15 +216,14 @@ uint64_t OutputFloor(const Source& source, const std::string& font) {
 // The header blocks at the start of the file and the bytes after them; false when the file is
 // shorter or cannot be read.
 template <std::size_t N>
-bool PeekHeaderBlocks(const std::string& path, std::array<std::string, N>& blocks, std::size_t blockSize,
-                      uint64_t& body) {
-  std::string head;
-  struct stat info {};
-  if (!LoadFilePrefix(path, N * blockSize, head) || head.size() < N * blockSize || stat(path.c_str(), &info) != 0) {
+bool PeekHeaderBlocks(TInputFile& file, std::array<std::string, N>& blocks, std::size_t blockSize, uint64_t& body) {
+  std::string head(N * blockSize, '\0');
+  int error = 0;
+  if (file.ReadAt(reinterpret_cast<uint8_t*>(head.data()), head.size(), 0, error) != static_cast<ssize_t>(head.size())) {
     return false;
   }
   for (std::size_t i = 0; i < N; ++i) blocks[i] = head.substr(i * blockSize, blockSize);
-  body = static_cast<uint64_t>(info.st_size) - N * blockSize;
+  body = file.Size() - N * blockSize;
   return true;
 }
 
@@ -220,14 +243,14 @@ uint64_t CountsFloor(std::initializer_list<std::pair<int32_t, std::size_t>> coun
 
 // Reads only the header of the file into its document and answers the floor of its output (0
 // when it cannot tell), with the summary in load.
-uint64_t HeaderFloor(const std::string& path, TFileKind kind, TDocuments documents, const std::string& font,
+uint64_t HeaderFloor(TInputFile& file, TFileKind kind, TDocuments documents, const std::string& font,
                      const std::string& summaryPath, TLoadOutcome& load) {
   uint64_t body = 0;
   uint64_t floor = 0;
   if (kind == TFileKind::Drawing) {
     TJwcData& doc = documents.Jwc;
     ResetJwc(doc);
-    if (!PeekHeaderBlocks(path, doc.HeaderBlocks, kJwcHeaderBlockSize, body)) return 0;
+    if (!PeekHeaderBlocks(file, doc.HeaderBlocks, kJwcHeaderBlockSize, body)) return 0;
     ParseJwcHeader(doc);
     const TJwcData::THeader& h = doc.Header;
     floor = CountsFloor({{h.SenCount(), kSenRecordSize},
@@ -240,7 +263,7 @@ uint64_t HeaderFloor(const std::string& path, TFileKind kind, TDocuments documen
   } else {
     TJwkData& doc = documents.Jwk;
     ResetJwk(doc);
-    if (!PeekHeaderBlocks(path, doc.HeaderBlocks, kJwkHeaderBlockSize, body) || !ParseJwkHeader(doc)) return 0;
+    if (!PeekHeaderBlocks(file, doc.HeaderBlocks, kJwkHeaderBlockSize, body) || !ParseJwkHeader(doc)) return 0;
     const TJwkData::THeader& h = doc.Header;
     floor = CountsFloor({{h.SenCount, kSenRecordSize},
                          {h.EnkoCount, kEnkoRecordSize},
@@ -257,7 +280,7 @@ uint64_t HeaderFloor(const std::string& path, TFileKind kind, TDocuments documen
 
 }  // namespace
 
-bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents, bool nativeOnly,
+bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents, bool whileWriting,
                      TConverted& converted, TWriteOutcome& refusal) {
   uint64_t floor = kind == TFileKind::Drawing ? OutputFloor(documents.Jwc, options.FontName)
                                               : OutputFloor(documents.Jwk, options.FontName);
@@ -267,7 +290,7 @@ bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocumen
   }
   converted = TConverted{};
   converted.Kind = kind;
-  if (kind == TFileKind::Drawing && nativeOnly) {
+  if (kind == TFileKind::Drawing && whileWriting) {
     converted.DrawingSource = &documents.Jwc;
   } else if (kind == TFileKind::Drawing) {
     ConvertJwcToJww(options.FontName, options.NumericCorrection, documents.Jwc, documents.Jww);
@@ -287,8 +310,9 @@ TWriteOutcome WriteConverted(const TConverted& converted, const TOutputKind& to,
 
 TWriteOutcome StageConverted(const TConverted& converted, const TOutputKind& to, const TConversionOptions& options,
                              const std::string& output, TWriteMode mode, TOutputNaming naming,
-                             std::unique_ptr<TOutputFile>& staged) {
-  return StageOutput(output, mode, naming, [&](TByteSink& sink) { to.Writer(sink, converted, options); }, staged);
+                             const std::optional<TPathEntry>& entry, std::unique_ptr<TOutputFile>& staged) {
+  return StageOutput(
+      output, mode, naming, entry, [&](TByteSink& sink) { to.Writer(sink, converted, options); }, staged);
 }
 
 TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents,
@@ -296,7 +320,7 @@ TWriteOutcome SaveDocument(TFileKind kind, const TConversionOptions& options, TD
                            TOutputNaming naming) {
   TWriteOutcome refusal;
   TConverted converted;
-  if (!ConvertDocument(kind, options, documents, &to == &NativeOutput(), converted, refusal)) return refusal;
+  if (!ConvertDocument(kind, options, documents, to.ConvertsWhileWriting, converted, refusal)) return refusal;
   return WriteConverted(converted, to, options, output, mode, naming);
 }
 
@@ -311,22 +335,28 @@ TWriteOutcome CommitStaged(TOutputFile& staged) {
   return outcome;
 }
 
-bool LoadForConversion(const std::string& path, TFileKind kind, const TConversionOptions& options,
+bool LoadForConversion(TInputFile& file, TFileBytes& bytes, TFileKind kind, const TConversionOptions& options,
                        TDocuments documents, bool wholeOnly, const std::string& summaryPath, TFileOutcome& outcome) {
   // Refused before the records take their memory. Most files are too small for their counts to
   // reach the limit at all, and need no look at their header first.
   TLoadOutcome header;
-  struct stat info {};
-  uint64_t size = stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : kMaxOutputBytes;
+  uint64_t size = file.IsRegular() ? file.Size() : 0;
   bool mayPass = EntityListFloor(size / kSenRecordSize, size / kEnkoRecordSize, size / kTenRecordSize,
                                  size / kMojiRecordSize, options.FontName.size()) > kMaxOutputBytes;
-  uint64_t floor = mayPass ? HeaderFloor(path, kind, documents, options.FontName, summaryPath, header) : 0;
+  uint64_t floor = mayPass ? HeaderFloor(file, kind, documents, options.FontName, summaryPath, header) : 0;
   if (floor > kMaxOutputBytes) {
     outcome.Load = std::move(header);
     outcome.Write = TooLarge(floor);
     return false;
   }
-  outcome.Load = LoadDocument(path, kind, documents, summaryPath);
+  outcome.Load = TLoadOutcome{};
+  outcome.Load.Kind = kind;
+  if (kind == TFileKind::Drawing) {
+    outcome.Load.Complete = ReadJwc(file, bytes, documents.Jwc, &outcome.Load.Failure);
+  } else if (kind == TFileKind::Part) {
+    outcome.Load.Complete = ReadJwk(file, bytes, documents.Jwk, &outcome.Load.Failure);
+  }
+  Summarise(kind, documents, summaryPath, outcome.Load);
   return outcome.Load.Opened() && !(wholeOnly && outcome.Load.Truncated());
 }
 

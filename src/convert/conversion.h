@@ -49,6 +49,8 @@ struct TFileCheck {
 
 // Classifies a file by its extension, then confirms it by its 20-byte signature; touches no document.
 TFileCheck CheckFile(const std::string& path);
+// The same for the file at path that the caller opened already: the signature is read from file.
+TFileCheck CheckFile(const std::string& path, TInputFile& file);
 
 // The path with the extension of its file name (from its last ".") replaced by extension, or
 // extension appended to a name without one.
@@ -156,10 +158,10 @@ struct TWriteOutcome {
 // Converts the loaded document of the kind, unless its output would be larger than
 // kMaxOutputBytes: then answers false and refusal says so. converted tells what the outputs are
 // made from: the converted document in documents.Jww or documents.Jws; or, for a drawing written
-// only as the native kind (nativeOnly), the drawing itself, converted while it is written so that
-// its converted records never stand in memory whole. The source document is left as it is, so
-// converting it again gives the same bytes.
-bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents, bool nativeOnly,
+// only as kinds that convert while they write (whileWriting, see TOutputKind), the drawing itself,
+// converted by each output as it is written so that its converted records never stand in memory
+// whole. The source document is left as it is, so converting it again gives the same bytes.
+bool ConvertDocument(TFileKind kind, const TConversionOptions& options, TDocuments documents, bool whileWriting,
                      TConverted& converted, TWriteOutcome& refusal);
 
 // Writes the converted document as the output kind to output (the kind must have a writer).
@@ -170,11 +172,11 @@ TWriteOutcome WriteConverted(const TConverted& converted, const TOutputKind& to,
                              const std::string& output, TWriteMode mode, TOutputNaming naming = TOutputNaming::Named);
 // WriteConverted in two steps, for batches that convert files side by side but put their outputs
 // in place in the order of the files: StageConverted writes every byte to a temporary file beside
-// output (staged holds it; nothing when the outcome is a failure), CommitStaged puts that file in
-// place of output.
+// output and closes it (staged holds it; nothing when the outcome is a failure), CommitStaged puts
+// that file in place of output. entry is what TOutputGuard::Check found at a derived output's path.
 TWriteOutcome StageConverted(const TConverted& converted, const TOutputKind& to, const TConversionOptions& options,
                              const std::string& output, TWriteMode mode, TOutputNaming naming,
-                             std::unique_ptr<TOutputFile>& staged);
+                             const std::optional<TPathEntry>& entry, std::unique_ptr<TOutputFile>& staged);
 TWriteOutcome CommitStaged(TOutputFile& staged);
 
 // ConvertDocument, then WriteConverted.
@@ -189,11 +191,13 @@ struct TFileOutcome {
   std::optional<TWriteOutcome> Write;
 };
 
-// Loads a file for conversion: true when the document is loaded and may be converted (SaveDocument
-// or StageDocument then writes it); else outcome tells why not: it could not be opened, it was
-// truncated while wholeOnly asks for complete files, or its header alone shows that its output
-// would be larger than kMaxOutputBytes (refused before its records are read).
-bool LoadForConversion(const std::string& path, TFileKind kind, const TConversionOptions& options,
+// Loads an opened file for conversion: true when the document is loaded and may be converted
+// (SaveDocument or StageConverted then writes it); else outcome tells why not: it could not be
+// opened or read, it was truncated while wholeOnly asks for complete files, or its header alone
+// shows that its output would be larger than kMaxOutputBytes (refused before the file is read
+// whole and before its records take their memory). The file's bytes are read into bytes, whose
+// memory a caller loading file after file reuses.
+bool LoadForConversion(TInputFile& file, TFileBytes& bytes, TFileKind kind, const TConversionOptions& options,
                        TDocuments documents, bool wholeOnly, const std::string& summaryPath, TFileOutcome& outcome);
 
 }  // namespace torvane

@@ -40,12 +40,14 @@ bool TFolderWalk::Enter(const std::string& path, const std::string& relative, in
     if (name == "." || name == "..") continue;
     bool folder = entry->d_type == DT_DIR;
     bool link = entry->d_type == DT_LNK;
+    bool regular = entry->d_type == DT_REG;
     struct stat info {};
     // The system is asked only where the listing does not tell the type, and where a link with
     // a wanted name might lead to a folder.
     if (entry->d_type == DT_UNKNOWN && lstat(Join(path, name).c_str(), &info) == 0) {
       folder = S_ISDIR(info.st_mode);
       link = S_ISLNK(info.st_mode);
+      regular = S_ISREG(info.st_mode);
     }
     if (folder) {
       level.names.push_back({std::move(name), true});
@@ -53,7 +55,7 @@ bool TFolderWalk::Enter(const std::string& path, const std::string& relative, in
     }
     if (FileKindOf(name) == TFileKind::None) continue;
     if (link && stat(Join(path, name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) continue;
-    level.names.push_back({std::move(name), false});
+    level.names.push_back({std::move(name), false, regular});
   }
   if (errno != 0) {
     error = errno;
@@ -83,7 +85,7 @@ bool TFolderWalk::Next(TWalkEntry& entry) {
     TName& name = level.names[level.next++];
     std::string path = Join(level.path, name.name);
     if (!name.folder) {
-      entry = {std::move(path), level.relative, 0};
+      entry = {std::move(path), level.relative, 0, name.regular};
       return true;
     }
     std::string relative = Join(level.relative, name.name);

@@ -15,6 +15,9 @@ struct TWalkEntry {
   std::string RelativeFolder;
   // The errno of a folder that could not be read; 0 for a file.
   int Error = 0;
+  // The listing showed a regular file (not a link, device or pipe), so that it may be opened
+  // without a look first.
+  bool Regular = false;
 };
 
 // Walks a folder depth-first, the entries of each folder in the byte order of their names, so that
@@ -33,6 +36,7 @@ class TFolderWalk {
   struct TName {
     std::string name;
     bool folder = false;
+    bool regular = false;
   };
   struct TLevel {
     std::string path, relative;

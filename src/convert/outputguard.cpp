@@ -33,8 +33,12 @@ void TOutputGuard::AddInput(const std::string& path) {
 void TOutputGuard::AddWritten(const std::string& output) {
   struct stat info {};
   if (stat(output.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+  AddWritten(TFileId{info.st_dev, info.st_ino});
+}
+
+void TOutputGuard::AddWritten(const TFileId& written) {
   std::lock_guard guard(lock_);
-  written_.insert({info.st_dev, info.st_ino});
+  written_.insert(written);
 }
 
 bool TOutputGuard::Known(const TFileId& id, TOutputCheck& check) const {
@@ -55,6 +59,7 @@ TOutputCheck TOutputGuard::Check(const std::string& output, TOutputNaming naming
   TOutputCheck check;
   struct stat entry {};
   if (lstat(output.c_str(), &entry) != 0) return check;
+  check.Entry = {true, entry.st_mode};
   struct stat target {};
   bool reached = stat(output.c_str(), &target) == 0;
   if (reached && S_ISDIR(target.st_mode)) {

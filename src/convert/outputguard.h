@@ -30,6 +30,8 @@ enum class TOutputVerdict {
 
 struct TOutputCheck {
   TOutputVerdict Verdict = TOutputVerdict::New;
+  // What lstat found at the output's path, for a writer that need not look again.
+  TPathEntry Entry;
   std::string Input;   // for Input: the input as it was added
   std::string Target;  // for LinkToDosFile: the file the link leads to
 };
@@ -42,6 +44,8 @@ class TOutputGuard {
   void AddInput(const std::string& path);
   // Records an output once it took its place, so that no later output of the run replaces it.
   void AddWritten(const std::string& output);
+  // The same for the file written, known by the writer.
+  void AddWritten(const TFileId& written);
 
   // input is the file output is converted from, which counts as an input even when it was found
   // along the way (in a folder walk) rather than added.
@@ -50,7 +54,6 @@ class TOutputGuard {
   TOutputCheck CheckDescriptor(int fd) const;
 
  private:
-  using TFileId = std::pair<dev_t, ino_t>;
   // Input or WrittenByRun when the file is one of them.
   bool Known(const TFileId& id, TOutputCheck& check) const;
 

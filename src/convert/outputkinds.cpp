@@ -25,11 +25,12 @@ void WriteDxfOutput(TByteSink& sink, const TConverted& converted, const TConvers
 
 std::array<TOutputKind, 5>& Kinds() {
   static std::array<TOutputKind, 5> kinds{{
-      {"jww", "", WriteNative},
-      {"dxf", ".dxf", WriteDxfOutput},
-      {"svg", ".svg", nullptr},
-      {"png", ".png", nullptr},
-      {"pdf", ".pdf", nullptr},
+      {"jww", "", WriteNative, true},
+      {"dxf", ".dxf", WriteDxfOutput, false},
+      // An SVG groups the records by layer, and so wants them all at hand.
+      {"svg", ".svg", nullptr, false},
+      {"png", ".png", nullptr, true},
+      {"pdf", ".pdf", nullptr, true},
   }};
   return kinds;
 }

@@ -20,8 +20,8 @@ enum class TFileKind { None, Drawing, Part };
 struct TConversionOptions;
 
 // The converted document that an output is written from: the drawing for a drawing, the part
-// for a part (the other pointers are null). A drawing written only as the native kind comes as
-// its source instead, which that output converts while it writes it.
+// for a part (the other pointers are null). A drawing written only as kinds that convert while
+// they write comes as its source instead, which each such output converts as it writes it.
 struct TConverted {
   TFileKind Kind = TFileKind::None;
   const TJwwData* Drawing = nullptr;
@@ -39,6 +39,9 @@ struct TOutputKind {
   // Null while no library of this build provides it: the pictures come with the window's
   // libraries (src/render), which register their writers at start.
   TOutputWriter Writer;
+  // The writer takes a drawing's source as well as the converted drawing, and converts the
+  // records while it writes them, so that they never stand in memory whole.
+  bool ConvertsWhileWriting = false;
 };
 
 // Every kind, the native one first.

@@ -430,12 +430,31 @@ void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const 
   converter.ConvertRecords();
 }
 
-void WriteConvertedJww(TByteSink& sink, const std::string& fontName, bool numericCorrection, const TJwcData& source) {
+struct TMadeJww::TParts {
+  TParts(const std::string& fontName, bool numericCorrection, const TJwcData& source)
+      : font(fontName), converter(font, numericCorrection, source, target) {
+    converter.Prepare();
+    entities = converter.Entities();
+  }
+  std::string font;
   // Everything but the records: layers, header, tables; a few kilobytes.
   TJwwData target;
-  TConverter converter(fontName, numericCorrection, source, target);
-  converter.Prepare();
-  WriteJwwTo(sink, target, converter.Entities());
+  TConverter converter;
+  TMadeEntities entities;
+};
+
+TMadeJww::TMadeJww(const std::string& fontName, bool numericCorrection, const TJwcData& source)
+    : parts_(std::make_unique<TParts>(fontName, numericCorrection, source)) {}
+
+TMadeJww::~TMadeJww() = default;
+
+const TJwwData& TMadeJww::Document() const { return parts_->target; }
+
+const TMadeEntities& TMadeJww::Entities() const { return parts_->entities; }
+
+void WriteConvertedJww(TByteSink& sink, const std::string& fontName, bool numericCorrection, const TJwcData& source) {
+  TMadeJww made(fontName, numericCorrection, source);
+  WriteJwwTo(sink, made.Document(), made.Entities());
 }
 
 }  // namespace torvane

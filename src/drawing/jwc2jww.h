@@ -4,6 +4,7 @@
 // justifies.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,25 @@ std::optional<TPaperSize> PaperSizeOf(int32_t code);
 // hold and leaves the source as it is, so that converting it again gives the same document.
 void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const TJwcData& source,
                      TJwwData& target);
+
+// A drawing converted on demand: its header, layers and tables at once, its records in runs as
+// they are asked for, so that they never stand in memory whole. The source must outlive it,
+// unchanged.
+class TMadeJww {
+ public:
+  TMadeJww(const std::string& fontName, bool numericCorrection, const TJwcData& source);
+  ~TMadeJww();
+  TMadeJww(const TMadeJww&) = delete;
+  TMadeJww& operator=(const TMadeJww&) = delete;
+
+  // The converted drawing with its counts but without records.
+  const TJwwData& Document() const;
+  const TMadeEntities& Entities() const;
+
+ private:
+  struct TParts;
+  std::unique_ptr<TParts> parts_;
+};
 
 // Converts and writes in one pass the same bytes as ConvertJwcToJww and WriteJwwTo: the records
 // are converted while they are written, on both cores, and never stand in memory all at once. A

@@ -193,6 +193,10 @@ bool ReadJwc(const std::string& path, TJwcData& document, TReadFailure* failure)
   return ReadFileWith(path, document, failure, &ReadJwcBytes, &ResetJwc);
 }
 
+bool ReadJwc(TInputFile& file, TFileBytes& bytes, TJwcData& document, TReadFailure* failure) {
+  return ReadFileWith(file, bytes, document, failure, &ReadJwcBytes, &ResetJwc);
+}
+
 TLoadSummary JwcSummary(const std::string& path, const TJwcData& document) {
   const TJwcData::THeader& h = document.Header;
   return TLoadSummary{path, h.Memo1, h.Memo2, h.SenCount(), h.EnkoCount(), h.MojiCount(), h.TenCount(),

@@ -111,6 +111,9 @@ bool IsJwcFile(const std::string& path);
 // Resets the document and reads the file into it; true when every section was read. On false the
 // document holds what was read up to the failure, and failure (when given) says why.
 bool ReadJwc(const std::string& path, TJwcData& document, TReadFailure* failure = nullptr);
+// The same from a file opened already; its bytes are read into bytes, whose memory a caller reading
+// file after file reuses.
+bool ReadJwc(TInputFile& file, TFileBytes& bytes, TJwcData& document, TReadFailure* failure = nullptr);
 // The same, from bytes in memory.
 bool ReadJwcBytes(std::span<const uint8_t> bytes, TJwcData& document,
                   TReadFailure* failure = nullptr);

@@ -1,33 +1,34 @@
 #include "dxf/dxfgroups.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <system_error>
 
 namespace torvane {
 namespace {
 
 // The first size of a block; it grows when a piece needs more.
 constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
-// More than any group but a long text needs: a code, a number and two line ends.
-constexpr std::size_t kGroupBytes = 64;
-
 // Short decimals are found exactly in a 64-bit integer while a double still resolves every unit of
 // it: a value scaled below 2^40 has a rounding interval far narrower than one unit.
 constexpr double kScaledLimit = 0x1p40;
 constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr int kLargestExactPower = 22;
+constexpr uint64_t kWholePowersOfTen[] = {1,         10,         100,         1000,         10000,       100000,
+                                          1000000,   10000000,   100000000,   1000000000,   10000000000, 100000000000};
 
-// The decimal digits of a value below 10^16, right-aligned to end; answers where they begin.
-char* DigitsBefore(char* end, uint64_t value) {
-  static constexpr char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
+constexpr char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The decimal digits of a value, right-aligned to end; answers where they begin.
+template <typename Unsigned>
+char* DigitsBefore(char* end, Unsigned value) {
   while (value >= 100) {
     end -= 2;
     std::memcpy(end, kPairs + 2 * (value % 100), 2);
@@ -39,6 +40,40 @@ char* DigitsBefore(char* end, uint64_t value) {
   } else {
     *--end = static_cast<char>('0' + value);
   }
+  return end;
+}
+
+// whole + fraction / 10^4 (whole below 10^8, fraction from 1 to 9999) in fixed form, without the
+// fraction's trailing zeros; in 32 bits, with copies of fixed length.
+char* WithFourPlaces(char* out, uint32_t whole, uint32_t fraction) {
+  // Eight bytes are copied whatever the count of digits; those after them are overwritten.
+  char digits[16];
+  char* end = digits + 8;
+  char* begin = DigitsBefore(end, whole);
+  std::memcpy(out, begin, 8);
+  out += end - begin;
+  *out++ = '.';
+  std::memcpy(out, kPairs + 2 * (fraction / 100), 2);
+  std::memcpy(out + 2, kPairs + 2 * (fraction % 100), 2);
+  return out + (fraction % 100 != 0 ? (fraction % 10 != 0 ? 4 : 3) : (fraction % 1000 != 0 ? 2 : 1));
+}
+
+// whole + fraction / 10^places (fraction above 0, below 10^11) in fixed form, without the
+// fraction's trailing zeros.
+char* WithFraction(char* out, uint64_t whole, uint64_t fraction, int places) {
+  if (places > 8 && fraction % 100000000 == 0) fraction /= 100000000, places -= 8;
+  if (places > 4 && fraction % 10000 == 0) fraction /= 10000, places -= 4;
+  if (fraction % 100 == 0) fraction /= 100, places -= 2;
+  if (fraction % 10 == 0) fraction /= 10, places -= 1;
+  out = std::to_chars(out, out + 16, whole).ptr;
+  *out++ = '.';
+  char* end = out + places;
+  char* digit = end;
+  for (; digit - out >= 2; fraction /= 100) {
+    digit -= 2;
+    std::memcpy(digit, kPairs + 2 * (fraction % 100), 2);
+  }
+  if (digit > out) *--digit = static_cast<char>('0' + fraction);
   return end;
 }
 
@@ -75,9 +110,9 @@ char* LaidOut(char* out, const char* digits, int count, int exponent) {
   return std::to_chars(out, out + 3, magnitude).ptr;
 }
 
-}  // namespace
-
-char* ShortestDecimal(char* first, double value) {
+// Any finite value, in the general way: a short decimal found in a 64-bit integer, else
+// std::to_chars. Out of line, so that the quick way for four places saves no registers.
+[[gnu::noinline]] char* AnyDecimal(char* first, double value) {
   double magnitude = std::fabs(value);
   if (magnitude > 0 && magnitude < kScaledLimit) {
     // Scaled by the largest power of ten that keeps it below 2^40, a decimal of that many places
@@ -86,73 +121,60 @@ char* ShortestDecimal(char* first, double value) {
     int binaryExponent = static_cast<int>((std::bit_cast<uint64_t>(magnitude) >> 52) & 0x7ff) - 1023;
     int places = std::min(((39 - binaryExponent) * 78913) >> 18, kLargestExactPower);  // ⌊(39 − e)·log10 2⌋
     double scaled = magnitude * kPowersOfTen[places];
-    auto units = static_cast<uint64_t>(scaled + 0.5);
+    auto units = static_cast<int64_t>(scaled + 0.5);
     auto unitsReal = static_cast<double>(units);
     // Both are exact, so the quotient is the double nearest to the decimal: the value itself
     // exactly when the decimal reads back as it.
     if (std::fabs(scaled - unitsReal) <= scaled * 0x1p-50 && unitsReal / kPowersOfTen[places] == magnitude) {
+      if (std::signbit(value)) *first++ = '-';
+      if (magnitude >= 1) {
+        // Whole units and a fraction: always shorter in fixed form. From 1 on, places is 11 at most.
+        auto whole = static_cast<uint64_t>(magnitude);
+        uint64_t fraction = static_cast<uint64_t>(units) - whole * kWholePowersOfTen[places];
+        if (fraction != 0) return WithFraction(first, whole, fraction, places);
+      }
       char digits[24];
       char* end = digits + sizeof digits;
-      char* begin = DigitsBefore(end, units);
+      char* begin = DigitsBefore(end, static_cast<uint64_t>(units));
       int exponent = -places;
       while (end[-1] == '0') --end, ++exponent;
-      if (std::signbit(value)) *first++ = '-';
       return LaidOut(first, begin, static_cast<int>(end - begin), exponent);
     }
   }
   return std::to_chars(first, first + 32, value).ptr;
 }
 
+}  // namespace
+
+char* ShortestDecimal(char* first, double value) {
+  double magnitude = std::fabs(value);
+  // Nearly every coordinate: whole units and up to four places, which the general way would also
+  // find, only later.
+  if (magnitude >= 1 && magnitude < 1e8) {
+    auto units = static_cast<uint64_t>(static_cast<int64_t>(magnitude * 1e4 + 0.5));
+    auto fraction = static_cast<uint32_t>(units % 10000);
+    if (static_cast<double>(units) / 1e4 == magnitude && fraction != 0) {
+      // Without a branch: the signs of coordinates follow no pattern to predict.
+      *first = '-';
+      first += std::signbit(value) ? 1 : 0;
+      return WithFourPlaces(first, static_cast<uint32_t>(units / 10000), fraction);
+    }
+  }
+  return AnyDecimal(first, value);
+}
+
 TDxfGroups::TDxfGroups(TByteSink& sink)
     : sink_(sink), block_(std::make_unique_for_overwrite<char[]>(kBlockBytes)), capacity_(kBlockBytes),
       end_(block_.get()) {}
 
-void TDxfGroups::Code(int code, std::size_t bytes) {
+void TDxfGroups::Grow(std::size_t bytes) {
   std::size_t used = static_cast<std::size_t>(end_ - block_.get());
-  if (capacity_ - used < bytes) {
-    std::size_t capacity = std::max(2 * capacity_, used + bytes);
-    auto grown = std::make_unique_for_overwrite<char[]>(capacity);
-    std::copy(block_.get(), end_, grown.get());
-    block_ = std::move(grown);
-    capacity_ = capacity;
-    end_ = block_.get() + used;
-  }
-  // Readers take a code with or without the blanks that once aligned it; without them the file is
-  // a tenth smaller.
-  end_ = std::to_chars(end_, end_ + kGroupBytes, code).ptr;
-  *end_++ = '\n';
-}
-
-void TDxfGroups::Text(int code, std::string_view value) {
-  Code(code, kGroupBytes + value.size());
-  end_ = std::copy(value.begin(), value.end(), end_);
-  *end_++ = '\n';
-}
-
-void TDxfGroups::Int(int code, int64_t value) {
-  Code(code, kGroupBytes);
-  end_ = std::to_chars(end_, end_ + 24, value).ptr;
-  *end_++ = '\n';
-}
-
-void TDxfGroups::Real(int code, double value) {
-  Code(code, kGroupBytes);
-  end_ = ShortestDecimal(end_, value);
-  *end_++ = '\n';
-}
-
-void TDxfGroups::Handle(int code, uint32_t handle) {
-  Code(code, kGroupBytes);
-  int digits = std::max(1, static_cast<int>(std::bit_width(handle) + 3) / 4);
-  for (int i = digits - 1; i >= 0; --i) end_[i] = "0123456789ABCDEF"[handle & 15], handle >>= 4;
-  end_ += digits;
-  *end_++ = '\n';
-}
-
-void TDxfGroups::Point(int code, double x, double y) {
-  Real(code, x);
-  Real(code + 10, y);
-  Real(code + 20, 0.0);
+  std::size_t capacity = std::max(2 * capacity_, used + bytes);
+  auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+  std::copy(block_.get(), end_, grown.get());
+  block_ = std::move(grown);
+  capacity_ = capacity;
+  end_ = block_.get() + used;
 }
 
 void TDxfGroups::Flush() {

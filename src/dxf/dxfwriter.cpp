@@ -39,8 +39,9 @@ constexpr uint32_t kFirstEntity = 0x200;
 constexpr int kFirstDashedType = 2;
 constexpr int kDashedTypes = static_cast<int>(kJwwLineTypes.size());
 
-bool Finite(std::initializer_list<double> values) {
-  return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
+template <typename... Values>
+bool Finite(Values... values) {
+  return (std::isfinite(values) && ...);
 }
 
 double Normalized(double value, double period) {
@@ -98,12 +99,12 @@ std::size_t LayerIndex(const TEntityHeader& h) { return (h.LayerGroup & 15u) * 1
 
 // Whether a record becomes an entity: a virtual point does not, nor a record with a value that is
 // not a finite number, which DXF cannot hold.
-bool Drawn(const TWSen& l) { return Finite({l.X1, l.Y1, l.X2, l.Y2}); }
+bool Drawn(const TWSen& l) { return Finite(l.X1, l.Y1, l.X2, l.Y2); }
 bool Drawn(const TWEnko& a) {
-  return Finite({a.CenterX, a.CenterY, a.Radius, a.Flatness, a.StartAngle, a.ArcAngle, a.TiltAngle});
+  return Finite(a.CenterX, a.CenterY, a.Radius, a.Flatness, a.StartAngle, a.ArcAngle, a.TiltAngle);
 }
-bool Drawn(const TWTen& p) { return p.Virtual == 0 && Finite({p.X, p.Y}); }
-bool Drawn(const TWMoji& t) { return Finite({t.X1, t.Y1, t.SizeX, t.SizeY, t.Spacing, t.Angle}); }
+bool Drawn(const TWTen& p) { return p.Virtual == 0 && Finite(p.X, p.Y); }
+bool Drawn(const TWMoji& t) { return Finite(t.X1, t.Y1, t.SizeX, t.SizeY, t.Spacing, t.Angle); }
 
 // The records from begin to end of the entities in their written order (lines, arcs, points,
 // texts), each handed to visit.

@@ -6,6 +6,7 @@
 #include <QPdfWriter>
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 #include "convert/conversion.h"
 #include "convert/outputkinds.h"
@@ -22,7 +23,13 @@ constexpr double kMmPerInch = 25.4;
 // Without a paper of its own a drawing's page is its extent and this much around it.
 constexpr double kPdfMarginMm = 10;
 
-TScene ConvertedScene(const TConverted& converted) {
+// The scene of the converted document. A drawing that comes as its source is converted on demand
+// into made, whose records each pass over the scene makes again in runs.
+TScene ConvertedScene(const TConverted& converted, const TConversionOptions& options, std::optional<TMadeJww>& made) {
+  if (converted.DrawingSource) {
+    made.emplace(options.FontName, options.NumericCorrection, *converted.DrawingSource);
+    return SceneOf(*made);
+  }
   if (converted.Drawing) return SceneOf(*converted.Drawing);
   if (converted.Part) return SceneOf(*converted.Part);
   return {};
@@ -41,12 +48,15 @@ void WriteSvgOutput(TByteSink& sink, const TConverted& converted, const TConvers
   TSvgStyle style;
   style.Screen = render.Scheme == TScheme::Screen;
   for (int pen = 1; pen <= 10; ++pen) style.PenColors[pen - 1] = PenColorOf(pen, render).rgb() & 0xFFFFFFu;
-  WriteSvg(sink, ConvertedScene(converted), style);
+  std::optional<TMadeJww> made;
+  WriteSvg(sink, ConvertedScene(converted, options, made), style);
 }
 
 void WritePngOutput(TByteSink& sink, const TConverted& converted, const TConversionOptions& options) {
-  TScene scene = ConvertedScene(converted);
-  QImage image = RenderImage(scene, PictureSize(scene, options.Picture.PngWidth), StyleOf(options.Picture));
+  std::optional<TMadeJww> made;
+  TScene scene = ConvertedScene(converted, options, made);
+  TBoxMm bounds = scene.Bounds();
+  QImage image = RenderImage(scene, bounds, PictureSize(bounds, options.Picture.PngWidth), StyleOf(options.Picture));
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -56,7 +66,8 @@ void WritePngOutput(TByteSink& sink, const TConverted& converted, const TConvers
 
 // One page of the drawing's paper (or its extent), 1 mm of the drawing to 1 mm of the page.
 void WritePdfOutput(TByteSink& sink, const TConverted& converted, const TConversionOptions& options) {
-  TScene scene = ConvertedScene(converted);
+  std::optional<TMadeJww> made;
+  TScene scene = ConvertedScene(converted, options, made);
   TBoxMm page;
   if (scene.Paper) {
     page.Add(-scene.Paper->Width / 2, -scene.Paper->Height / 2);

@@ -103,29 +103,29 @@ class TPainter {
       p_.drawLines(batch.data(), static_cast<int>(batch.size()));
       batch.clear();
     };
-    for (const TWSen& line : scene_.Lines) {
-      if (!scene_.Visible(line.Header)) continue;
+    scene_.Lines.ForEach([&](const TWSen& line) {
+      if (!scene_.Visible(line.Header)) return;
       QLineF device(Map(line.X1, line.Y1), Map(line.X2, line.Y2));
-      if (!clip_.intersects(QRectF(device.p1(), device.p2()).normalized().adjusted(-1, -1, 1, 1))) continue;
+      if (!clip_.intersects(QRectF(device.p1(), device.p2()).normalized().adjusted(-1, -1, 1, 1))) return;
       TPenKey key{line.Header.PenColor, line.Header.PenStyle};
       if (!(key == batchKey) || batch.size() >= 4096) {
         flush();
         batchKey = key;
       }
       batch.push_back(device);
-    }
+    });
     flush();
   }
 
   void DrawArcs() {
     QPolygonF chords;
-    for (const TWEnko& arc : scene_.Arcs) {
-      if (!scene_.Visible(arc.Header)) continue;
+    scene_.Arcs.ForEach([&](const TWEnko& arc) {
+      if (!scene_.Visible(arc.Header)) return;
       double reach = std::abs(arc.Radius) * std::max(1.0, std::abs(arc.Flatness));
       QPointF centre = Map(arc.CenterX, arc.CenterY);
       double radius = reach * k_;
       if (!std::isfinite(radius) || !clip_.intersects(QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius))) {
-        continue;
+        return;
       }
       Use({arc.Header.PenColor, arc.Header.PenStyle});
       auto [start, sweep] = ArcSweep(arc);
@@ -137,20 +137,20 @@ class TPainter {
         chords[i] = Map(point.X, point.Y);
       }
       p_.drawPolyline(chords);
-    }
+    });
   }
 
   void DrawPoints() {
     double radius = style_.Scheme == TScheme::Screen ? 1.5 : std::max(0.75, 0.15 * k_);
     p_.setPen(Qt::NoPen);
     current_.reset();
-    for (const TWTen& point : scene_.Points) {
-      if (point.Virtual != 0 || !scene_.Visible(point.Header)) continue;
+    scene_.Points.ForEach([&](const TWTen& point) {
+      if (point.Virtual != 0 || !scene_.Visible(point.Header)) return;
       QPointF centre = Map(point.X, point.Y);
-      if (!clip_.contains(centre)) continue;
+      if (!clip_.contains(centre)) return;
       p_.setBrush(PenColorOf(point.Header.PenColor, style_));
       p_.drawEllipse(centre, radius, radius);
-    }
+    });
     p_.setBrush(Qt::NoBrush);
   }
 
@@ -172,15 +172,15 @@ class TPainter {
     QTransform base = p_.transform();
     // Is the y axis turned over on its way to the device (as it is for y-up millimetres)?
     bool flipped = t_.determinant() < 0;
-    for (const TWMoji& text : scene_.Texts) {
-      if (!scene_.Visible(text.Header)) continue;
+    scene_.Texts.ForEach([&](const TWMoji& text) {
+      if (!scene_.Visible(text.Header)) return;
       double height = text.SizeY * k_;
-      if (!(height >= kMinTextHeight) || height > 1e6) continue;
+      if (!(height >= kMinTextHeight) || height > 1e6) return;
       std::string_view bytes = scene_.TextOf(text);
-      if (bytes.empty()) continue;
+      if (bytes.empty()) return;
       QPointF start = Map(text.X1, text.Y1);
       double reach = (text.SizeX + text.Spacing + text.SizeY) * k_ * static_cast<double>(bytes.size());
-      if (!clip_.intersects(QRectF(start.x() - reach, start.y() - reach, 2 * reach, 2 * reach))) continue;
+      if (!clip_.intersects(QRectF(start.x() - reach, start.y() - reach, 2 * reach, 2 * reach))) return;
       std::vector<TTextCell> cells = TextCells(text, bytes);
       std::vector<QString> strings = CellStrings(cells, bytes);
 
@@ -209,7 +209,7 @@ class TPainter {
         p_.drawText(QPointF(0, 0), strings[i]);
       }
       p_.setTransform(base);
-    }
+    });
   }
 
   QPainter& p_;
@@ -267,8 +267,7 @@ void RenderScene(QPainter& painter, const TScene& scene, const QTransform& mmToD
 
 double PictureMargin(int width) { return std::max(2.0, width * 0.02); }
 
-QSize PictureSize(const TScene& scene, int width) {
-  TBoxMm bounds = scene.Bounds();
+QSize PictureSize(const TBoxMm& bounds, int width) {
   double margin = PictureMargin(width);
   double room = std::max(1.0, width - 2 * margin);
   double ratio = bounds.Empty || bounds.Width() <= 0 ? 1.0 : bounds.Height() / bounds.Width();
@@ -276,11 +275,11 @@ QSize PictureSize(const TScene& scene, int width) {
   return {width, static_cast<int>(std::lround(height))};
 }
 
-QImage RenderImage(const TScene& scene, QSize size, const TRenderStyle& style) {
+QImage RenderImage(const TScene& scene, const TBoxMm& bounds, QSize size, const TRenderStyle& style) {
   QImage image(size, QImage::Format_RGB32);
   image.fill(BackgroundOf(style.Scheme));
   QPainter painter(&image);
-  QTransform t = FitTransform(scene.Bounds(), QRectF(QPointF(0, 0), QSizeF(size)), PictureMargin(std::max(size.width(), size.height())));
+  QTransform t = FitTransform(bounds, QRectF(QPointF(0, 0), QSizeF(size)), PictureMargin(std::max(size.width(), size.height())));
   RenderScene(painter, scene, t, style);
   return image;
 }

@@ -41,10 +41,11 @@ QTransform FitTransform(const TBoxMm& box, const QRectF& device, double margin);
 // Draws the scene through mmToDevice; the caller has filled the background.
 void RenderScene(QPainter& painter, const TScene& scene, const QTransform& mmToDevice, const TRenderStyle& style);
 
-// The size of a picture of width pixels across the scene's bounds (with its margins).
-QSize PictureSize(const TScene& scene, int width);
-// The scene drawn whole into an image of that size, on the scheme's background.
-QImage RenderImage(const TScene& scene, QSize size, const TRenderStyle& style);
+// The size of a picture of width pixels across the scene's bounds (TScene::Bounds, with the
+// picture's margins).
+QSize PictureSize(const TBoxMm& bounds, int width);
+// The scene drawn whole, its bounds fitted into an image of that size, on the scheme's background.
+QImage RenderImage(const TScene& scene, const TBoxMm& bounds, QSize size, const TRenderStyle& style);
 // The margin around the scene in a picture of that width.
 double PictureMargin(int width);
 

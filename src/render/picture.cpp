@@ -4,10 +4,13 @@
 
 namespace torvane {
 
-TPicture::TPicture() : documents_(std::make_unique<TOwnedDocuments>()) {}
+TPicture::TPicture(THold hold) : hold_(hold), documents_(std::make_unique<TOwnedDocuments>()) {}
+
+TPicture::~TPicture() = default;
 
 bool TPicture::Load(const std::string& path, const TConversionOptions& options, std::string& failure) {
   kind_ = TFileKind::None;
+  made_.reset();
   TFileCheck check = CheckFile(path);
   switch (check.Result) {
     case TCheckResult::Accepted: break;
@@ -24,13 +27,17 @@ bool TPicture::Load(const std::string& path, const TConversionOptions& options, 
   }
   TWriteOutcome refusal;
   TConverted converted;
-  if (!ConvertDocument(check.Kind, options, documents_->Refs(), false, converted, refusal)) {
+  if (!ConvertDocument(check.Kind, options, documents_->Refs(), hold_ == THold::Source, converted, refusal)) {
     failure = "too large to convert";
     return false;
   }
-  // The source is not needed any more; the converted document keeps the texts' bytes.
-  ResetJwc(documents_->Jwc);
-  ResetJwk(documents_->Jwk);
+  if (converted.DrawingSource != nullptr) {
+    made_ = std::make_unique<TMadeJww>(options.FontName, options.NumericCorrection, *converted.DrawingSource);
+  } else {
+    // The source is not needed any more; the converted document keeps the texts' bytes.
+    ResetJwc(documents_->Jwc);
+    ResetJwk(documents_->Jwk);
+  }
   kind_ = check.Kind;
   TScene scene = Scene();
   bool anything = !scene.Lines.empty() || !scene.Arcs.empty() || !scene.Points.empty() || !scene.Texts.empty();
@@ -43,7 +50,7 @@ bool TPicture::Load(const std::string& path, const TConversionOptions& options, 
 }
 
 TScene TPicture::Scene() const {
-  if (kind_ == TFileKind::Drawing) return SceneOf(documents_->Jww);
+  if (kind_ == TFileKind::Drawing) return made_ ? SceneOf(*made_) : SceneOf(documents_->Jww);
   if (kind_ == TFileKind::Part) return SceneOf(documents_->Jws);
   return {};
 }

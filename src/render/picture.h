@@ -6,13 +6,20 @@
 #include <string>
 
 #include "convert/conversion.h"
+#include "drawing/jwc2jww.h"
 #include "render/scene.h"
 
 namespace torvane {
 
 class TPicture {
  public:
-  TPicture();
+  // What a loaded picture holds: the converted document, for a view drawn again and again (the
+  // preview); or a drawing's source, converted in runs whenever it is drawn, for a picture drawn
+  // once (a thumbnail), whose converted records then never stand in memory whole.
+  enum class THold { Converted, Source };
+
+  explicit TPicture(THold hold = THold::Converted);
+  ~TPicture();
   // Reads and converts the file; false, with the reason in failure, when it is no drawing or part
   // or nothing of it could be read. A read that stopped inside the records keeps what was read.
   bool Load(const std::string& path, const TConversionOptions& options, std::string& failure);
@@ -21,11 +28,11 @@ class TPicture {
   const TLoadOutcome& LoadOutcome() const { return load_; }
   // The converted document; empty before a successful Load.
   TScene Scene() const;
-  const TJwwData& Drawing() const { return documents_->Jww; }
-  const TJwsData& Part() const { return documents_->Jws; }
 
  private:
+  THold hold_;
   std::unique_ptr<TOwnedDocuments> documents_;
+  std::unique_ptr<TMadeJww> made_;
   TFileKind kind_ = TFileKind::None;
   TLoadOutcome load_;
 };

@@ -36,21 +36,21 @@ std::string_view TScene::TextOf(const TWMoji& text) const { return TextPool ? Te
 
 TBoxMm TScene::Extent() const {
   TBoxMm box;
-  for (const TWSen& line : Lines) {
-    if (!Visible(line.Header)) continue;
+  Lines.ForEach([&](const TWSen& line) {
+    if (!Visible(line.Header)) return;
     box.Add(line.X1, line.Y1);
     box.Add(line.X2, line.Y2);
-  }
-  for (const TWEnko& arc : Arcs) {
+  });
+  Arcs.ForEach([&](const TWEnko& arc) {
     if (Visible(arc.Header)) box.Add(ArcBox(arc));
-  }
-  for (const TWTen& point : Points) {
+  });
+  Points.ForEach([&](const TWTen& point) {
     if (Visible(point.Header) && point.Virtual == 0) box.Add(point.X, point.Y);
-  }
-  for (const TWMoji& text : Texts) {
-    if (!Visible(text.Header)) continue;
+  });
+  Texts.ForEach([&](const TWMoji& text) {
+    if (!Visible(text.Header)) return;
     for (const TPointMm& corner : TextBox(text, TextOf(text))) box.Add(corner.X, corner.Y);
-  }
+  });
   return box;
 }
 
@@ -83,6 +83,21 @@ TScene SceneOf(const TJwwData& drawing) {
   scene.Groups = &drawing.GLayers;
   scene.Layers = &drawing.Layers;
   scene.Paper = PaperSizeOf(drawing.PaperSize);
+  return scene;
+}
+
+TScene SceneOf(const TMadeJww& drawing) {
+  const TJwwData& document = drawing.Document();
+  const TMadeEntities& made = drawing.Entities();
+  TScene scene;
+  scene.Lines = TRecordRuns<TWSen>(made.Sens);
+  scene.Arcs = TRecordRuns<TWEnko>(made.Enkos);
+  scene.Points = TRecordRuns<TWTen>(made.Tens);
+  scene.Texts = TRecordRuns<TWMoji>(made.Mojis);
+  scene.TextPool = made.Texts;
+  scene.Groups = &document.GLayers;
+  scene.Layers = &document.Layers;
+  scene.Paper = PaperSizeOf(document.PaperSize);
   return scene;
 }
 

@@ -3,6 +3,7 @@
 // Nothing here paints; the painter, the SVG writer and the preview share it.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -15,6 +16,7 @@
 #include "drawing/jwwtables.h"
 #include "drawing/jwwunit.h"
 #include "shape/jwsunit.h"
+#include "support/parallel.h"
 
 namespace torvane {
 
@@ -32,12 +34,53 @@ struct TBoxMm {
   double Height() const { return Top - Bottom; }
 };
 
+// The records of one kind that a picture draws: those a converted document holds, or those a
+// drawing converted on demand makes, a run at a time, so that they never stand in memory whole.
+template <typename Record>
+class TRecordRuns {
+ public:
+  // Enough records to a run that making them on both cores pays, few enough to hold a megabyte or two.
+  static constexpr std::size_t kRunRecords = 16384;
+
+  TRecordRuns() = default;
+  TRecordRuns(std::span<const Record> stored) : stored_(stored), size_(stored.size()) {}
+  // The maker must outlive the runs.
+  explicit TRecordRuns(const TRecordMaker<Record>& maker)
+      : maker_(&maker), size_(std::min(static_cast<std::size_t>(std::max(maker.Count, 0)), maker.Available)) {}
+
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  // The records when a converted document holds them; nothing when they are made in runs, which
+  // cannot be looked up one by one.
+  std::span<const Record> Held() const { return stored_; }
+
+  // Calls visit(record) for every record in order.
+  template <typename Visit>
+  void ForEach(const Visit& visit) const {
+    if (maker_ == nullptr) {
+      for (const Record& record : stored_) visit(record);
+      return;
+    }
+    std::vector<Record> run(std::min(kRunRecords, size_));
+    for (std::size_t begin = 0; begin < size_; begin += run.size()) {
+      std::span<Record> made(run.data(), std::min(run.size(), size_ - begin));
+      ForInHalves(made.size(), [&](std::size_t b, std::size_t e) { maker_->Make(begin + b, made.subspan(b, e - b)); });
+      for (const Record& record : made) visit(record);
+    }
+  }
+
+ private:
+  std::span<const Record> stored_;
+  const TRecordMaker<Record>* maker_ = nullptr;
+  std::size_t size_ = 0;
+};
+
 // A converted document as pictures see it. The document must outlive the scene.
 struct TScene {
-  std::span<const TWSen> Lines;
-  std::span<const TWEnko> Arcs;
-  std::span<const TWTen> Points;
-  std::span<const TWMoji> Texts;
+  TRecordRuns<TWSen> Lines;
+  TRecordRuns<TWEnko> Arcs;
+  TRecordRuns<TWTen> Points;
+  TRecordRuns<TWMoji> Texts;
   const TTextPool* TextPool = nullptr;
   // A drawing's layer groups and layers with their names and states; a part has none, and shows
   // every entity.
@@ -56,6 +99,8 @@ struct TScene {
 };
 
 TScene SceneOf(const TJwwData& drawing);
+// A drawing converted on demand: each pass over its records makes them again.
+TScene SceneOf(const TMadeJww& drawing);
 TScene SceneOf(const TJwsData& part);
 
 // The point of an arc at parameter t (radians, about its own axes before the tilt).

@@ -116,12 +116,12 @@ class TSvgWriter {
 
   void WriteLayers() {
     std::vector<TLayerEntities> layers(256);
-    for (std::size_t i = 0; i < scene_.Lines.size(); ++i) layers[LayerIndex(scene_.Lines[i].Header)].Lines.push_back(static_cast<uint32_t>(i));
-    for (std::size_t i = 0; i < scene_.Arcs.size(); ++i) layers[LayerIndex(scene_.Arcs[i].Header)].Arcs.push_back(static_cast<uint32_t>(i));
-    for (std::size_t i = 0; i < scene_.Points.size(); ++i) {
-      if (scene_.Points[i].Virtual == 0) layers[LayerIndex(scene_.Points[i].Header)].Points.push_back(static_cast<uint32_t>(i));
+    for (std::size_t i = 0; i < lines_.size(); ++i) layers[LayerIndex(lines_[i].Header)].Lines.push_back(static_cast<uint32_t>(i));
+    for (std::size_t i = 0; i < arcs_.size(); ++i) layers[LayerIndex(arcs_[i].Header)].Arcs.push_back(static_cast<uint32_t>(i));
+    for (std::size_t i = 0; i < points_.size(); ++i) {
+      if (points_[i].Virtual == 0) layers[LayerIndex(points_[i].Header)].Points.push_back(static_cast<uint32_t>(i));
     }
-    for (std::size_t i = 0; i < scene_.Texts.size(); ++i) layers[LayerIndex(scene_.Texts[i].Header)].Texts.push_back(static_cast<uint32_t>(i));
+    for (std::size_t i = 0; i < texts_.size(); ++i) layers[LayerIndex(texts_[i].Header)].Texts.push_back(static_cast<uint32_t>(i));
 
     for (std::size_t g = 0; g < 16; ++g) {
       bool any = false;
@@ -139,10 +139,10 @@ class TSvgWriter {
              << "\" inkscape:groupmode=\"layer\" inkscape:label=\"";
         Label(scene_.Layers ? (*scene_.Layers)[g * 16 + l].Name : std::string(), std::to_string(g) + "-" + std::to_string(l));
         out_ << "\"" << (shown ? "" : " style=\"display:none\"") << ">\n";
-        for (uint32_t i : entities.Lines) Line(scene_.Lines[i]);
-        for (uint32_t i : entities.Arcs) Arc(scene_.Arcs[i]);
-        for (uint32_t i : entities.Points) Point(scene_.Points[i]);
-        for (uint32_t i : entities.Texts) Text(scene_.Texts[i]);
+        for (uint32_t i : entities.Lines) Line(lines_[i]);
+        for (uint32_t i : entities.Arcs) Arc(arcs_[i]);
+        for (uint32_t i : entities.Points) Point(points_[i]);
+        for (uint32_t i : entities.Texts) Text(texts_[i]);
         out_ << "</g>\n";
       }
       out_ << "</g>\n";
@@ -230,6 +230,10 @@ class TSvgWriter {
   TSvgOut out_;
   const TScene& scene_;
   const TSvgStyle& style_;
+  std::span<const TWSen> lines_ = scene_.Lines.Held();
+  std::span<const TWEnko> arcs_ = scene_.Arcs.Held();
+  std::span<const TWTen> points_ = scene_.Points.Held();
+  std::span<const TWMoji> texts_ = scene_.Texts.Held();
 };
 
 }  // namespace

@@ -14,7 +14,8 @@ struct TSvgStyle {
   std::array<uint32_t, 10> PenColors{};
 };
 
-// Raises TIoError when the sink fails.
+// The scene's records must be held (a converted document's): each layer's group takes them out of
+// their order. Raises TIoError when the sink fails.
 void WriteSvg(TByteSink& sink, const TScene& scene, const TSvgStyle& style);
 
 }  // namespace torvane

@@ -139,6 +139,10 @@ bool ReadJwk(const std::string& path, TJwkData& document, TReadFailure* failure)
   return ReadFileWith(path, document, failure, &ReadJwkBytes, &ResetJwk);
 }
 
+bool ReadJwk(TInputFile& file, TFileBytes& bytes, TJwkData& document, TReadFailure* failure) {
+  return ReadFileWith(file, bytes, document, failure, &ReadJwkBytes, &ResetJwk);
+}
+
 TLoadSummary JwkSummary(const std::string& path, const TJwkData& document) {
   const THeader& h = document.Header;
   return TLoadSummary{path, std::nullopt, std::nullopt, h.SenCount, h.EnkoCount, h.MojiCount, h.TenCount,

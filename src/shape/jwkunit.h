@@ -53,6 +53,9 @@ bool IsJwkFile(const std::string& path);
 // document holds what was read up to the failure (arrays already sized keep their length, with
 // the records not read left zeroed), and failure (when given) says why.
 bool ReadJwk(const std::string& path, TJwkData& document, TReadFailure* failure = nullptr);
+// The same from a file opened already; its bytes are read into bytes, whose memory a caller reading
+// file after file reuses.
+bool ReadJwk(TInputFile& file, TFileBytes& bytes, TJwkData& document, TReadFailure* failure = nullptr);
 // The same, from bytes in memory.
 bool ReadJwkBytes(std::span<const uint8_t> bytes, TJwkData& document,
                   TReadFailure* failure = nullptr);

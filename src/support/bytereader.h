@@ -13,6 +13,8 @@
 #include <string>
 #include <type_traits>
 
+#include <sys/types.h>
+
 #include "support/largearray.h"
 #include "support/readfailure.h"
 
@@ -25,6 +27,36 @@ struct TFileBytes {
   std::span<const uint8_t> Span() const { return {data.get(), size}; }
 };
 
+// A file opened once for reading: asked once what it is, then read from that one descriptor.
+// Opened without blocking, so that a named pipe or a device cannot hold the reader; only regular
+// files are read.
+class TInputFile {
+ public:
+  explicit TInputFile(const std::string& path);
+  ~TInputFile();
+  TInputFile(const TInputFile&) = delete;
+  TInputFile& operator=(const TInputFile&) = delete;
+
+  // True for a regular file; otherwise Error says why it cannot be read (the errno of the open,
+  // EISDIR for a folder, EINVAL for anything else that is not a regular file).
+  bool IsRegular();
+  int Error() const { return error_; }
+  // The size of a regular file when IsRegular asked.
+  uint64_t Size() const { return size_; }
+  // Reads up to n bytes from offset on, fewer only at the end of the file, leaving the file's
+  // position alone; the count read, or -1 with error set. Two threads may read apart at once.
+  ssize_t ReadAt(uint8_t* data, std::size_t n, off_t offset, int& error) const;
+
+ private:
+  int fd_;
+  int error_;
+  int regular_ = -1;  // not asked yet
+  uint64_t size_ = 0;
+};
+
+// Reads the whole of a regular file into out, in the memory out already holds when it is large
+// enough; false with the errno in error when given (those of TInputFile, ENOMEM).
+bool ReadWhole(TInputFile& file, TFileBytes& out, int* error = nullptr);
 // Reads the whole file; false when it cannot be opened or read, with the errno in error when given
 // (EISDIR for a folder, EINVAL for anything else that is not a regular file, ENOMEM).
 bool LoadFileBytes(const std::string& path, TFileBytes& out, int* error = nullptr);

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <mutex>
 #include <set>
+#include <shared_mutex>
 
 #include "support/ioerror.h"
 
@@ -19,7 +20,8 @@ namespace {
 // Short, so that a target whose name is as long as the system allows still gets one.
 std::string TemporaryName(unsigned attempt) {
   static std::atomic<unsigned> counter{0};
-  return ".torvane-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" + std::to_string(attempt) +
+  static const pid_t process = getpid();
+  return ".torvane-" + std::to_string(process) + "-" + std::to_string(counter++) + "-" + std::to_string(attempt) +
          ".tmp";
 }
 
@@ -41,11 +43,13 @@ std::function<void(const std::string&)>& CommitHook() {
 }
 
 // The temporary files being written, by their folder's descriptor and their name, for
-// RemoveTemporaryFiles. A file is made and listed under the lock, and put in place or removed and
-// unlisted under it, so that a stop that holds the lock finds every file there is and no new one
-// appears behind it.
+// RemoveTemporaryFiles. A file is made and listed, and put in place, while making is held shared;
+// a stop holds it for good, so that it finds every file there is and no file appears or takes its
+// place behind it. Shared, so that workers making files and the thread putting them in place never
+// wait for each other.
 struct TInFlight {
-  std::mutex lock;
+  std::shared_mutex making;
+  std::mutex lock;  // the list
   std::set<std::pair<int, std::string>> files;
 };
 TInFlight& InFlight() {
@@ -54,10 +58,13 @@ TInFlight& InFlight() {
 }
 // Makes a new file in the folder, listed; -1 with the errno in error when it cannot.
 int CreateListed(int folder, const std::string& name, int& error) {
-  std::lock_guard guard(InFlight().lock);
+  std::shared_lock making(InFlight().making);
   int fd = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   error = errno;
-  if (fd >= 0) InFlight().files.emplace(folder, name);
+  if (fd >= 0) {
+    std::lock_guard guard(InFlight().lock);
+    InFlight().files.emplace(folder, name);
+  }
   return fd;
 }
 
@@ -80,15 +87,17 @@ void TDescriptorSink::Write(const uint8_t* data, std::size_t size) { WriteAll(fd
 void SetCommitHook(std::function<void(const std::string&)> hook) { CommitHook() = std::move(hook); }
 
 std::size_t RemoveTemporaryFiles() {
-  // The lock stays held: the program is about to end, and no file is made or renamed meanwhile.
-  InFlight().lock.lock();
+  // Held for good: the program is about to end, and no file is made or renamed meanwhile.
+  InFlight().making.lock();
+  std::lock_guard guard(InFlight().lock);
   std::size_t removed = 0;
   for (const auto& [folder, name] : InFlight().files) removed += unlinkat(folder, name.c_str(), 0) == 0 ? 1 : 0;
   InFlight().files.clear();
   return removed;
 }
 
-TOutputFile::TOutputFile(const std::string& path, bool replace, TOutputNaming naming)
+TOutputFile::TOutputFile(const std::string& path, bool replace, TOutputNaming naming,
+                         const std::optional<TPathEntry>& entry)
     : target_(path), replace_(replace) {
   struct stat info {};
   bool named = naming == TOutputNaming::Named;
@@ -103,7 +112,13 @@ TOutputFile::TOutputFile(const std::string& path, bool replace, TOutputNaming na
   if (named) target_ = ResolveTarget(path);
   if (target_.empty()) throw TIoError::FromErrno(ENOENT, path);
   // A derived output is the entry at its path, whatever it is.
-  bool exists = (named ? stat(target_.c_str(), &info) : lstat(target_.c_str(), &info)) == 0;
+  bool exists = false;
+  if (!named && entry) {
+    exists = entry->Exists;
+    info.st_mode = entry->Mode;
+  } else {
+    exists = (named ? stat(target_.c_str(), &info) : lstat(target_.c_str(), &info)) == 0;
+  }
   if (exists && S_ISDIR(info.st_mode)) throw TIoError::FromErrno(EISDIR, path);
   bool regular = exists && S_ISREG(info.st_mode);
   replacing_ = exists;
@@ -133,11 +148,13 @@ void TOutputFile::OpenTemporary(const std::string& path, mode_t mode, bool keepM
     }
   }
   // A replaced file keeps its permissions; a new one gets the usual ones under the umask.
-  if (keepMode && fchmod(fd_, mode) != 0) {
+  struct stat info {};
+  if ((keepMode && fchmod(fd_, mode) != 0) || fstat(fd_, &info) != 0) {
     int error = errno;
     Release();
     throw TIoError::FromErrno(error, path);
   }
+  written_ = TFileId{info.st_dev, info.st_ino};
 }
 
 TOutputFile::~TOutputFile() { Release(); }
@@ -157,13 +174,19 @@ void TOutputFile::Release() {
 
 void TOutputFile::Write(const uint8_t* data, std::size_t size) { WriteAll(fd_, data, size, target_); }
 
-void TOutputFile::Commit() {
+void TOutputFile::Finish() {
+  if (finished_) return;
   // A file that replaces an earlier one is on the disk before it takes its place: after a crash
   // the target is the old file or the new one, never an empty one. A new file risks nothing.
   if (replacing_ && fsync(fd_) != 0) throw TIoError::FromErrno(errno, target_);
   int fd = fd_;
   fd_ = -1;
   if (close(fd) != 0) throw TIoError::FromErrno(errno, target_);
+  finished_ = true;
+}
+
+void TOutputFile::Commit() {
+  Finish();
   if (direct_) {
     committed_ = true;
     return;
@@ -171,8 +194,8 @@ void TOutputFile::Commit() {
   if (CommitHook()) CommitHook()(target_);
   std::string name = std::filesystem::path(target_).filename().string();
   const char* temporary = temporary_.c_str();
-  // Under the lock, so that a stop removes the file before it takes its place or not at all.
-  std::lock_guard guard(InFlight().lock);
+  // So that a stop removes the file before it takes its place or not at all.
+  std::shared_lock making(InFlight().making);
   if (replace_) {
     if (renameat(folder_, temporary, folder_, name.c_str()) != 0) throw TIoError::FromErrno(errno, target_);
   } else {

@@ -10,7 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <sys/types.h>
 
 namespace torvane {
@@ -43,21 +45,41 @@ std::string ResolveTarget(const std::string& path);
 // input's name (beside the input, under an output folder, in a batch).
 enum class TOutputNaming { Named, Derived };
 
+// What stands at a path as lstat found it: nothing (or nothing that could be looked at), or an
+// entry of that type and mode.
+struct TPathEntry {
+  bool Exists = false;
+  mode_t Mode = 0;
+};
+
+// A file by device and inode, so that every name and link of it counts.
+using TFileId = std::pair<dev_t, ino_t>;
+
 class TOutputFile final : public TByteSink {
  public:
   // Creates the temporary file, or opens a special file the user named for writing. Throws
   // TIoError when it cannot, or when the target exists and may not be written (or is a folder).
   // Unless replace is set, a file at the target is never replaced: neither now (EEXIST) nor when
   // one appears before Commit (EEXIST from Commit).
-  explicit TOutputFile(const std::string& path, bool replace = true, TOutputNaming naming = TOutputNaming::Named);
+  // For a derived output, entry is what the caller found at its path with lstat just before
+  // (TOutputGuard::Check does), so that the path is not looked at twice; when absent it is looked
+  // at here.
+  explicit TOutputFile(const std::string& path, bool replace = true, TOutputNaming naming = TOutputNaming::Named,
+                       const std::optional<TPathEntry>& entry = std::nullopt);
   // Removes the temporary file unless Commit succeeded.
   ~TOutputFile() override;
   TOutputFile(const TOutputFile&) = delete;
   TOutputFile& operator=(const TOutputFile&) = delete;
 
   void Write(const uint8_t* data, std::size_t size) override;
+  // Closes the temporary file once every byte is written, on the disk first when it is to replace
+  // an earlier file; throws TIoError on failure. Commit does it when it was not done.
+  void Finish();
   // Closes the temporary file and renames it over the target; throws TIoError on failure.
   void Commit();
+  // The file written: the temporary file that takes the target's place; none for a special file
+  // written into.
+  std::optional<TFileId> Written() const { return written_; }
 
  private:
   void OpenTemporary(const std::string& path, mode_t mode, bool keepMode);
@@ -73,7 +95,9 @@ class TOutputFile final : public TByteSink {
   bool replace_ = true;
   bool replacing_ = false;  // an earlier file stands at the target
   bool direct_ = false;     // a special file, written into
+  bool finished_ = false;  // closed with every byte
   bool committed_ = false;
+  std::optional<TFileId> written_;
 };
 
 // Called with the target's path after a finished temporary file is closed and before it takes the

@@ -93,14 +93,13 @@ class TSectionReader {
   bool CountFits(int32_t count, std::size_t recordSize, std::size_t available, TReadWord section);
 };
 
-// Reads a whole file and hands its bytes to readBytes; a file that cannot be opened or read
-// leaves the document reset and fails.
+// Reads the whole of an open file into bytes (whose memory is reused) and hands them to readBytes;
+// a file that cannot be read leaves the document reset and fails.
 template <typename Document>
-bool ReadFileWith(const std::string& path, Document& document, TReadFailure* failure,
+bool ReadFileWith(TInputFile& file, TFileBytes& bytes, Document& document, TReadFailure* failure,
                   bool (*readBytes)(std::span<const uint8_t>, Document&, TReadFailure*), void (*reset)(Document&)) {
-  TFileBytes file;
   int error = 0;
-  if (!LoadFileBytes(path, file, &error)) {
+  if (!ReadWhole(file, bytes, &error)) {
     reset(document);
     if (failure != nullptr) {
       *failure = TReadFailure{};
@@ -109,7 +108,15 @@ bool ReadFileWith(const std::string& path, Document& document, TReadFailure* fai
     }
     return false;
   }
-  return readBytes(file.Span(), document, failure);
+  return readBytes(bytes.Span(), document, failure);
+}
+
+template <typename Document>
+bool ReadFileWith(const std::string& path, Document& document, TReadFailure* failure,
+                  bool (*readBytes)(std::span<const uint8_t>, Document&, TReadFailure*), void (*reset)(Document&)) {
+  TInputFile file(path);
+  TFileBytes bytes;
+  return ReadFileWith(file, bytes, document, failure, readBytes, reset);
 }
 
 }  // namespace torvane

@@ -44,17 +44,18 @@ int main(int argc, char** argv) {
   int qtArgc = 1;
   QGuiApplication app(qtArgc, argv);
 
-  torvane::TPicture picture;
+  torvane::TPicture picture(torvane::TPicture::THold::Source);
   std::string failure;
   if (!picture.Load(input, torvane::TConversionOptions{}, failure)) return Fail(input + ": " + failure);
   torvane::TScene scene = picture.Scene();
-  QSize along = torvane::PictureSize(scene, static_cast<int>(size));
+  torvane::TBoxMm bounds = scene.Bounds();
+  QSize along = torvane::PictureSize(bounds, static_cast<int>(size));
   // The long side takes the size: a picture taller than wide is made as tall as asked.
   QSize pixels = along.height() <= along.width()
                      ? along
                      : QSize(std::max(1, static_cast<int>(size * static_cast<long>(along.width()) / along.height())),
                              static_cast<int>(size));
-  QImage image = torvane::RenderImage(scene, pixels, torvane::TRenderStyle{});
+  QImage image = torvane::RenderImage(scene, bounds, pixels, torvane::TRenderStyle{});
   QSaveFile file(QString::fromStdString(output));
   if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
     return Fail(output + ": " + file.errorString().toStdString());

@@ -603,12 +603,12 @@ std::string TForm1::TallyLine(const TBatchTally& tally, bool stopped) {
 
 bool TForm1::Save(TFileKind kind, const std::vector<TSaveTarget>& targets, TOutputNaming naming) {
   TConversionOptions options = Options();
-  bool nativeOnly =
-      std::all_of(targets.begin(), targets.end(), [](const TSaveTarget& t) { return t.Kind == &NativeOutput(); });
+  bool whileWriting =
+      std::all_of(targets.begin(), targets.end(), [](const TSaveTarget& t) { return t.Kind->ConvertsWhileWriting; });
   OutputFile = targets.front().Path;
   TConverted converted;
   TWriteOutcome written;
-  if (ConvertDocument(kind, options, GlobalDocuments(), nativeOnly, converted, written)) {
+  if (ConvertDocument(kind, options, GlobalDocuments(), whileWriting, converted, written)) {
     for (const TSaveTarget& target : targets) {
       OutputFile = target.Path;
       written = WriteConverted(converted, *target.Kind, options, target.Path,

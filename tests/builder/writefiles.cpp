@@ -29,7 +29,9 @@ TFileOutcome ConvertFile(const std::string& path, TFileKind kind, const std::str
                          const TConversionOptions& options, TDocuments documents, TWriteMode mode,
                          bool wholeOnly, const std::string& summaryPath) {
   TFileOutcome outcome;
-  if (LoadForConversion(path, kind, options, documents, wholeOnly, summaryPath, outcome)) {
+  TInputFile file(path);
+  TFileBytes bytes;
+  if (LoadForConversion(file, bytes, kind, options, documents, wholeOnly, summaryPath, outcome)) {
     outcome.Write = SaveDocument(kind, options, documents, NativeOutput(), output, mode);
   }
   return outcome;
