@@ -276,7 +276,8 @@ TEST(Dxf, NumbersAreTheShortestDecimalsOfToChars) {
   std::vector<double> values = {0.0,    -0.0,   1.0,    -1.0,   0.1,         0.0001,       0.00001,   1.5e-5,
                                 1e-7,   123456, 1e5,    1e6,    1.5e6,       1e15,         1e16,      1e20,
                                 1e22,   1e23,   0x1p40, 0x1p40 - 1, 0x1p40 - 0.5, 0x1p-1074, 1e-22,  1.25e-21,
-                                35.79,  -38.7585, 4.71238898038469, 1.7976931348623157e308};
+                                35.79,  -38.7585, 4.71238898038469, 1.7976931348623157e308,
+                                0.0009, 0.0012, 0.001, 90,     120000, 1200000, 12345678, 99999999.9999};
   std::mt19937_64 random(16);
   for (int i = 0; i < 50000; ++i) {
     // A decimal of up to 15 digits between about 1e-25 and 1e29, its neighbours, and any bits.

@@ -132,7 +132,7 @@ class TEntityWriter {
   void Write(std::size_t begin, std::size_t end, uint32_t firstHandle);
 
  private:
-  void Start(const char* kind, const TEntityHeader& h, bool lineType);
+  void Start(std::string_view kind, const TEntityHeader& h, bool lineType);
   void Entity(const TWSen& line);
   void Entity(const TWEnko& arc);
   void Entity(const TWTen& point);
@@ -536,7 +536,7 @@ void TEntityWriter::Write(std::size_t begin, std::size_t end, uint32_t firstHand
   });
 }
 
-void TEntityWriter::Start(const char* kind, const TEntityHeader& h, bool lineType) {
+void TEntityWriter::Start(std::string_view kind, const TEntityHeader& h, bool lineType) {
   out_.Text(0, kind);
   out_.Handle(5, nextHandle_++);
   out_.Handle(330, kModelRecord);
