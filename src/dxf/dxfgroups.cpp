@@ -43,23 +43,29 @@ char* DigitsBefore(char* end, Unsigned value) {
   return end;
 }
 
+static_assert(std::endian::native == std::endian::little, "digits are shifted as the bytes of numbers");
+
+// Two digits of a value below 100, as the bytes of a little-endian number.
+uint64_t PairOf(uint32_t value) {
+  uint16_t pair;
+  std::memcpy(&pair, kPairs + 2 * value, 2);
+  return pair;
+}
+
 // whole + fraction / 10^4 (whole below 10^8, fraction below 10^4) in fixed form, without the
 // fraction's trailing zeros, and without the point when the fraction is 0. Without a branch on the
 // counts of digits, which vary from one coordinate to the next beyond any prediction: all eight
-// digits of whole are made and the significant ones copied.
+// digits of whole are made in a register and shifted past the leading zeros.
 char* WithFourPlaces(char* out, uint32_t whole, uint32_t fraction) {
   static constexpr uint32_t kTens[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-  char digits[16];
   uint32_t high = whole / 10000, low = whole % 10000;
-  std::memcpy(digits, kPairs + 2 * (high / 100), 2);
-  std::memcpy(digits + 2, kPairs + 2 * (high % 100), 2);
-  std::memcpy(digits + 4, kPairs + 2 * (low / 100), 2);
-  std::memcpy(digits + 6, kPairs + 2 * (low % 100), 2);
+  uint64_t digits = PairOf(high / 100) | PairOf(high % 100) << 16 | PairOf(low / 100) << 32 | PairOf(low % 100) << 48;
   int count = (static_cast<int>(std::bit_width(whole)) * 1233) >> 12;  // ⌊bits·log10 2⌋, 0 to 8
-  count += whole >= kTens[count] ? 1 : 0;
-  count = std::max(count, 1);  // "0"
-  // Eight bytes are copied whatever the count; those after it are overwritten.
-  std::memcpy(out, digits + 8 - count, 8);
+  count += static_cast<int>((kTens[count] - 1 - whole) >> 31);       // whole >= kTens[count]
+  count += whole == 0 ? 1 : 0;                                        // "0"
+  digits >>= 8 * (8 - count);
+  // Eight bytes are stored whatever the count; those after it are overwritten.
+  std::memcpy(out, &digits, 8);
   out += count;
   if (fraction == 0) return out;
   *out++ = '.';
