@@ -8,7 +8,9 @@ build=$root/build/package
 
 "$root/scripts/writable.sh" "$root/build"
 "$root/scripts/deps.sh" dpkg-dev lintian
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTORVANE_TESTS=OFF -DTORVANE_BENCH=OFF >/dev/null
+# Installed under /usr, as the package is: private libraries then go to the multiarch folder.
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DTORVANE_TESTS=OFF \
+  -DTORVANE_BENCH=OFF >/dev/null
 cmake --build "$build"
 rm -f "$build"/torvane_*.deb
 (cd "$build" && cpack -G DEB)

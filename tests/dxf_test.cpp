@@ -207,6 +207,13 @@ TEST(Dxf, TheHeaderKeepsUnitsExtentPaperAndLineTypes) {
   drawing.Sens.push_back({Header(1, 1, 0, 0), -10, -20, 30, 40});
   drawing.Layers[5].State = 0;
   drawing.Sens.push_back({Header(1, 5, 0, 5), 0, 0, 1, 1});
+  // A circle centred inside the lines' box reaches 3 beyond it; an ellipse lies wholly inside.
+  drawing.Enkos.push_back(Arc(5, 1, 0, 2 * kPi, 0, 1));
+  drawing.Enkos.back().CenterX = 28;
+  drawing.Enkos.back().CenterY = 0;
+  drawing.Enkos.push_back(Arc(2, 3, 0, kPi, 0.5));
+  drawing.Enkos.back().CenterX = 0;
+  drawing.Enkos.back().CenterY = 0;
   TGroups g = GroupsOf(DxfOf(drawing));
   auto after = [&](const std::string& variable, std::size_t n) {
     for (std::size_t i = 0; i + n < g.size(); ++i) {
@@ -221,7 +228,7 @@ TEST(Dxf, TheHeaderKeepsUnitsExtentPaperAndLineTypes) {
   EXPECT_EQ(after("$ACADVER", 1), "AC1024");
   EXPECT_EQ(after("$INSUNITS", 1), "4");
   EXPECT_EQ(after("$EXTMIN", 2), "-10 -20");
-  EXPECT_EQ(after("$EXTMAX", 2), "30 40");
+  EXPECT_EQ(after("$EXTMAX", 2), "33 40");
   EXPECT_EQ(after("$LIMMIN", 2), "-210 -148.5");
   EXPECT_EQ(after("$LIMMAX", 2), "210 148.5");
   // Line type 5 of the table: a repeat of 16 dots 1111100110011111 at a print pitch of 10 tenths of
@@ -276,7 +283,8 @@ TEST(Dxf, NumbersAreTheShortestDecimalsOfToChars) {
   std::vector<double> values = {0.0,    -0.0,   1.0,    -1.0,   0.1,         0.0001,       0.00001,   1.5e-5,
                                 1e-7,   123456, 1e5,    1e6,    1.5e6,       1e15,         1e16,      1e20,
                                 1e22,   1e23,   0x1p40, 0x1p40 - 1, 0x1p40 - 0.5, 0x1p-1074, 1e-22,  1.25e-21,
-                                35.79,  -38.7585, 4.71238898038469, 1.7976931348623157e308};
+                                35.79,  -38.7585, 4.71238898038469, 1.7976931348623157e308,
+                                0.0009, 0.0012, 0.001, 90,     120000, 1200000, 12345678, 99999999.9999};
   std::mt19937_64 random(16);
   for (int i = 0; i < 50000; ++i) {
     // A decimal of up to 15 digits between about 1e-25 and 1e29, its neighbours, and any bits.

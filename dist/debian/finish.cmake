@@ -1,7 +1,7 @@
 # Run by CPack on the staged files before it makes the Debian package: finishes them as Debian's
-# own packaging tools would. Programs lose their symbols and the compiler's notes (.comment),
-# manual pages are compressed, and the package's changelog and copyright go into its doc folder,
-# its lintian overrides where lintian looks for them.
+# own packaging tools would. Programs and modules lose their symbols (a module all but those it is
+# loaded by) and the compiler's notes (.comment), manual pages are compressed, and the package's
+# changelog and copyright go into its doc folder, its lintian overrides where lintian looks for them.
 # It also makes sure dpkg-shlibdeps is there, so that the dependencies carry their versions.
 
 find_program(TORVANE_SHLIBDEPS dpkg-shlibdeps)
@@ -17,6 +17,12 @@ file(GLOB programs "${usr}/bin/*")
 foreach(program IN LISTS programs)
   execute_process(COMMAND "${CPACK_TORVANE_STRIP}" --remove-section=.comment --remove-section=.note "${program}"
                   COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
+# A module keeps the symbols it is loaded by.
+file(GLOB_RECURSE modules "${usr}/lib/*.so")
+foreach(module IN LISTS modules)
+  execute_process(COMMAND "${CPACK_TORVANE_STRIP}" --strip-unneeded --remove-section=.comment --remove-section=.note
+                          "${module}" COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
 
 # -n: no name or time stamp in the compressed files, so that the package is reproducible.

@@ -267,6 +267,11 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
   prepared.Load = std::move(outcome.Load);
   prepared.Conversion = std::move(outcome.Write);
   if (!convert) return prepared;
+  // The input's bytes stay for the worker's next file to be read into only when every output is
+  // native; pictures and DXF let them go, so that what they draw or hold meanwhile has that memory.
+  bool nativeOnly = std::all_of(options.Kinds.begin(), options.Kinds.end(),
+                                [](const TOutputKind* kind) { return kind == &NativeOutput(); });
+  if (!nativeOnly) worker.Bytes = TFileBytes{};
   TWriteOutcome refusal;
   TConverted converted;
   bool whileWriting = std::all_of(options.Kinds.begin(), options.Kinds.end(),

@@ -43,19 +43,36 @@ char* DigitsBefore(char* end, Unsigned value) {
   return end;
 }
 
-// whole + fraction / 10^4 (whole below 10^8, fraction from 1 to 9999) in fixed form, without the
-// fraction's trailing zeros; in 32 bits, with copies of fixed length.
+static_assert(std::endian::native == std::endian::little, "digits are shifted as the bytes of numbers");
+
+// Two digits of a value below 100, as the bytes of a little-endian number.
+uint64_t PairOf(uint32_t value) {
+  uint16_t pair;
+  std::memcpy(&pair, kPairs + 2 * value, 2);
+  return pair;
+}
+
+// whole + fraction / 10^4 (whole below 10^8, fraction below 10^4) in fixed form, without the
+// fraction's trailing zeros, and without the point when the fraction is 0. Without a branch on the
+// counts of digits, which vary from one coordinate to the next beyond any prediction: all eight
+// digits of whole are made in a register and shifted past the leading zeros.
 char* WithFourPlaces(char* out, uint32_t whole, uint32_t fraction) {
-  // Eight bytes are copied whatever the count of digits; those after them are overwritten.
-  char digits[16];
-  char* end = digits + 8;
-  char* begin = DigitsBefore(end, whole);
-  std::memcpy(out, begin, 8);
-  out += end - begin;
+  static constexpr uint32_t kTens[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+  uint32_t high = whole / 10000, low = whole % 10000;
+  uint64_t digits = PairOf(high / 100) | PairOf(high % 100) << 16 | PairOf(low / 100) << 32 | PairOf(low % 100) << 48;
+  int count = (static_cast<int>(std::bit_width(whole)) * 1233) >> 12;  // ⌊bits·log10 2⌋, 0 to 8
+  count += static_cast<int>((kTens[count] - 1 - whole) >> 31);       // whole >= kTens[count]
+  count += whole == 0 ? 1 : 0;                                        // "0"
+  digits >>= 8 * (8 - count);
+  // Eight bytes are stored whatever the count; those after it are overwritten.
+  std::memcpy(out, &digits, 8);
+  out += count;
+  if (fraction == 0) return out;
   *out++ = '.';
   std::memcpy(out, kPairs + 2 * (fraction / 100), 2);
   std::memcpy(out + 2, kPairs + 2 * (fraction % 100), 2);
-  return out + (fraction % 100 != 0 ? (fraction % 10 != 0 ? 4 : 3) : (fraction % 1000 != 0 ? 2 : 1));
+  int zeros = (fraction % 10 == 0 ? 1 : 0) + (fraction % 100 == 0 ? 1 : 0) + (fraction % 1000 == 0 ? 1 : 0);
+  return out + 4 - zeros;
 }
 
 // whole + fraction / 10^places (fraction above 0, below 10^11) in fixed form, without the
@@ -148,16 +165,19 @@ char* LaidOut(char* out, const char* digits, int count, int exponent) {
 
 char* ShortestDecimal(char* first, double value) {
   double magnitude = std::fabs(value);
-  // Nearly every coordinate: whole units and up to four places, which the general way would also
-  // find, only later.
-  if (magnitude >= 1 && magnitude < 1e8) {
+  // Nearly every number of a drawing: at most four places below 10^8, which the general way would
+  // also find, only later. Such a decimal lies within 2^-12 of one integer of ten-thousandths.
+  if (magnitude < 1e8) {
     auto units = static_cast<uint64_t>(static_cast<int64_t>(magnitude * 1e4 + 0.5));
-    auto fraction = static_cast<uint32_t>(units % 10000);
-    if (static_cast<double>(units) / 1e4 == magnitude && fraction != 0) {
+    auto whole = static_cast<uint32_t>(units / 10000), fraction = static_cast<uint32_t>(units % 10000);
+    // The fixed form is the shorter but for 0.000d and for five or more zeros ending a whole
+    // number, which the general way lays out.
+    bool fixed = fraction != 0 ? whole != 0 || fraction >= 10 : whole % 100000 != 0 || whole == 0;
+    if (static_cast<double>(units) / 1e4 == magnitude && fixed) {
       // Without a branch: the signs of coordinates follow no pattern to predict.
       *first = '-';
       first += std::signbit(value) ? 1 : 0;
-      return WithFourPlaces(first, static_cast<uint32_t>(units / 10000), fraction);
+      return WithFourPlaces(first, whole, fraction);
     }
   }
   return AnyDecimal(first, value);

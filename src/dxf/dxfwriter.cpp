@@ -132,7 +132,7 @@ class TEntityWriter {
   void Write(std::size_t begin, std::size_t end, uint32_t firstHandle);
 
  private:
-  void Start(const char* kind, const TEntityHeader& h, bool lineType);
+  void Start(std::string_view kind, const TEntityHeader& h, bool lineType);
   void Entity(const TWSen& line);
   void Entity(const TWEnko& arc);
   void Entity(const TWTen& point);
@@ -153,6 +153,7 @@ class TExtent {
     maxX_ = std::max(maxX_, x), maxY_ = std::max(maxY_, y);
   }
   bool Empty() const { return minX_ > maxX_; }
+  bool Holds(double x, double y) const { return x >= minX_ && x <= maxX_ && y >= minY_ && y <= maxY_; }
   double MinX() const { return minX_; }
   double MinY() const { return minY_; }
   double MaxX() const { return maxX_; }
@@ -218,6 +219,14 @@ void TDxfWriter::Survey() {
   }
   for (const TWEnko& a : src_.Arcs) {
     use(a.Header);
+    // A curve keeps within its radius, times its flatness when that is above 1, of its centre. One
+    // whose square of that reach (widened far beyond any rounding) lies in the extent so far cannot
+    // widen it, so its box is not worked out: a rounded sum never passes the rounded sum of a larger
+    // term, and the extent ends the same to the bit.
+    double reach = std::fabs(a.Radius) * std::max(1.0, std::fabs(a.Flatness)) * (1 + 1e-6);
+    if (extent_.Holds(a.CenterX - reach, a.CenterY - reach) && extent_.Holds(a.CenterX + reach, a.CenterY + reach)) {
+      continue;
+    }
     if (std::optional<TDxfCurve> c = DxfCurveOf(a)) {
       // The box of the whole curve holds every part of it.
       double major = std::hypot(c->MajorX, c->MajorY), minor = major * c->Ratio;
@@ -536,7 +545,7 @@ void TEntityWriter::Write(std::size_t begin, std::size_t end, uint32_t firstHand
   });
 }
 
-void TEntityWriter::Start(const char* kind, const TEntityHeader& h, bool lineType) {
+void TEntityWriter::Start(std::string_view kind, const TEntityHeader& h, bool lineType) {
   out_.Text(0, kind);
   out_.Handle(5, nextHandle_++);
   out_.Handle(330, kModelRecord);

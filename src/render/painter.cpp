@@ -6,6 +6,7 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <optional>
 
 #include "support/cp932.h"
 
@@ -20,7 +21,9 @@ constexpr double kDotsPerPitch = 2.0;
 constexpr double kFrameWidthMm = 0.2;
 // Arcs are drawn as chords that stray at most this far (device units) from the curve.
 constexpr double kChordError = 0.25;
-constexpr int kMaxChords = 4096;
+// A segment of a random line takes at most this many steps in view; a longer one (only at a vast
+// resolution) is drawn straight.
+constexpr std::size_t kMaxWaveSteps = 1 << 16;
 // Texts lower than this (device units) show no glyphs.
 constexpr double kMinTextHeight = 1.5;
 
@@ -78,6 +81,33 @@ class TPainter {
     return pen;
   }
 
+  // The wave of a random line type in device units, scaled as the dashes are; nothing for a style
+  // that is no random line. Where the device turns the y axis over, so does the amplitude, and
+  // the line still lies to the left of its way as it is seen.
+  std::optional<TWave> WaveOf(int penStyle) const {
+    const TJwwRandomLine* type = RandomLineOf(static_cast<uint8_t>(penStyle));
+    if (type == nullptr) return std::nullopt;
+    double amplitude = std::max(type->PrintAmplitude * 0.1 * k_, type->Amplitude * kDotsPerPitch);
+    return TWave{type->Pattern, std::max(type->PrintPitch * 0.1 * k_, type->Pitch * kDotsPerPitch),
+                 t_.determinant() < 0 ? -amplitude : amplitude};
+  }
+
+  // A random line along the device polyline axis, the parts in view.
+  void DrawWave(const QPolygonF& axis, const TWave& wave) {
+    std::vector<TPointMm> points;
+    points.reserve(static_cast<std::size_t>(axis.size()));
+    for (const QPointF& p : axis) points.push_back({p.x(), p.y()});
+    TBoxMm view;
+    view.Add(clip_.left(), clip_.top());
+    view.Add(clip_.right(), clip_.bottom());
+    QPolygonF piece;
+    for (const std::vector<TPointMm>& wavePiece : WavePieces(points, wave, &view, kMaxWaveSteps)) {
+      piece.clear();
+      for (const TPointMm& p : wavePiece) piece << QPointF(p.X, p.Y);
+      p_.drawPolyline(piece);
+    }
+  }
+
   void Use(const TPenKey& key) {
     if (current_ && *current_ == key) return;
     current_ = key;
@@ -106,8 +136,16 @@ class TPainter {
     scene_.Lines.ForEach([&](const TWSen& line) {
       if (!scene_.Visible(line.Header)) return;
       QLineF device(Map(line.X1, line.Y1), Map(line.X2, line.Y2));
-      if (!clip_.intersects(QRectF(device.p1(), device.p2()).normalized().adjusted(-1, -1, 1, 1))) return;
       TPenKey key{line.Header.PenColor, line.Header.PenStyle};
+      std::optional<TWave> wave = WaveOf(key.Style);
+      double reach = 1 + (wave ? std::abs(wave->Amplitude) : 0);
+      if (!clip_.intersects(QRectF(device.p1(), device.p2()).normalized().adjusted(-reach, -reach, reach, reach))) return;
+      if (wave) {
+        flush();
+        Use(key);
+        DrawWave(QPolygonF({device.p1(), device.p2()}), *wave);
+        return;
+      }
       if (!(key == batchKey) || batch.size() >= 4096) {
         flush();
         batchKey = key;
@@ -123,20 +161,24 @@ class TPainter {
       if (!scene_.Visible(arc.Header)) return;
       double reach = std::abs(arc.Radius) * std::max(1.0, std::abs(arc.Flatness));
       QPointF centre = Map(arc.CenterX, arc.CenterY);
-      double radius = reach * k_;
+      std::optional<TWave> wave = WaveOf(arc.Header.PenStyle);
+      double radius = reach * k_ + (wave ? std::abs(wave->Amplitude) : 0);
       if (!std::isfinite(radius) || !clip_.intersects(QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius))) {
         return;
       }
       Use({arc.Header.PenColor, arc.Header.PenStyle});
       auto [start, sweep] = ArcSweep(arc);
-      double step = std::sqrt(8 * kChordError / std::max(radius, kChordError));
-      int n = std::clamp(static_cast<int>(std::ceil(std::abs(sweep) / step)), 4, kMaxChords);
+      int n = ArcChords(arc, k_, kChordError);
       chords.resize(n + 1);
       for (int i = 0; i <= n; ++i) {
         TPointMm point = ArcPoint(arc, start + sweep * i / n);
         chords[i] = Map(point.X, point.Y);
       }
-      p_.drawPolyline(chords);
+      if (wave) {
+        DrawWave(chords, *wave);
+      } else {
+        p_.drawPolyline(chords);
+      }
     });
   }
 

@@ -146,6 +146,13 @@ TBoxMm ArcBox(const TWEnko& arc) {
   return box;
 }
 
+int ArcChords(const TWEnko& arc, double scale, double maxError) {
+  constexpr int kMaxChords = 4096;
+  double radius = std::abs(arc.Radius) * std::max(1.0, std::abs(arc.Flatness)) * scale;
+  double step = std::sqrt(8 * maxError / std::max(radius, maxError));
+  return std::clamp(static_cast<int>(std::ceil(std::abs(ArcSweep(arc).second) / step)), 4, kMaxChords);
+}
+
 namespace {
 
 bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
@@ -184,6 +191,113 @@ const TJwwLineType* LineTypeOf(uint8_t penStyle) {
   if (penStyle >= 2 && penStyle <= 9) return &kJwwLineTypes[penStyle - 2u];
   if (penStyle >= 16 && penStyle <= 19) return &kJwwDoubleLineTypes[penStyle - 16u];
   return nullptr;
+}
+
+const TJwwRandomLine* RandomLineOf(uint8_t penStyle) {
+  if (penStyle >= 11 && penStyle <= 15) return &kJwwRandomLines[penStyle - 11u];
+  return nullptr;
+}
+
+namespace {
+
+// The part [from, to] of the segment a → b (as fractions of it) that lies within the box; false
+// when none does.
+bool ClipSegment(TPointMm a, TPointMm b, const TBoxMm& box, double& from, double& to) {
+  from = 0;
+  to = 1;
+  double dx = b.X - a.X, dy = b.Y - a.Y;
+  // Each side of the box as p · t <= q.
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {a.X - box.Left, box.Right - a.X, a.Y - box.Bottom, box.Top - a.Y};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    double t = q[i] / p[i];
+    if (p[i] < 0) {
+      from = std::max(from, t);
+    } else {
+      to = std::min(to, t);
+    }
+  }
+  return from <= to;
+}
+
+class TWaveBuilder {
+ public:
+  TWaveBuilder(const TWave& wave, double length) : wave_(wave), length_(length) {}
+
+  // The distance of the line from its axis at s along it (to the left is positive).
+  double Offset(double s) const {
+    double i = std::floor(s / wave_.Step);
+    double next = (i + 1) * wave_.Step;
+    double end = std::min(next, length_);
+    double a = Vertex(i), b = next < length_ ? Vertex(i + 1) : 0;
+    double t = end > i * wave_.Step ? (s - i * wave_.Step) / (end - i * wave_.Step) : 0;
+    return a + (b - a) * std::clamp(t, 0.0, 1.0);
+  }
+
+ private:
+  double Vertex(double i) const {
+    if (i <= 0 || i * wave_.Step >= length_) return 0;
+    auto bit = static_cast<uint32_t>(std::fmod(i - 1, 32.0));
+    return ((wave_.Pattern >> (31 - bit)) & 1u) != 0 ? wave_.Amplitude : -wave_.Amplitude;
+  }
+
+  const TWave& wave_;
+  double length_;
+};
+
+}  // namespace
+
+std::vector<std::vector<TPointMm>> WavePieces(std::span<const TPointMm> axis, const TWave& wave, const TBoxMm* box,
+                                              std::size_t maxSteps) {
+  std::vector<std::vector<TPointMm>> pieces;
+  if (axis.size() < 2 || !(wave.Step > 0)) return pieces;
+  double length = 0;
+  for (std::size_t i = 1; i < axis.size(); ++i) length += std::hypot(axis[i].X - axis[i - 1].X, axis[i].Y - axis[i - 1].Y);
+  if (!std::isfinite(length)) return pieces;
+  TWaveBuilder builder(wave, length);
+  // Within the box the line may lie as far as the amplitude from its axis.
+  TBoxMm reach;
+  if (box != nullptr && !box->Empty) {
+    double away = std::abs(wave.Amplitude);
+    reach.Add(box->Left - away, box->Bottom - away);
+    reach.Add(box->Right + away, box->Top + away);
+  }
+  bool open = false;
+  double along = 0;
+  for (std::size_t i = 1; i < axis.size(); ++i) {
+    TPointMm a = axis[i - 1], b = axis[i];
+    double dx = b.X - a.X, dy = b.Y - a.Y, span = std::hypot(dx, dy);
+    double from = 0, to = 1;
+    bool shown = box == nullptr || (!reach.Empty && ClipSegment(a, b, reach, from, to));
+    if (!shown || span == 0) {
+      open = open && shown;
+      along += span;
+      continue;
+    }
+    // The left of the segment's direction.
+    double nx = -dy / span, ny = dx / span;
+    auto at = [&](double s) {
+      double t = (s - along) / span, offset = builder.Offset(s);
+      return TPointMm{a.X + dx * t + nx * offset, a.Y + dy * t + ny * offset};
+    };
+    double s0 = along + from * span, s1 = along + to * span;
+    if (!open || from > 0) pieces.emplace_back();
+    std::vector<TPointMm>& piece = pieces.back();
+    if (piece.empty()) piece.push_back(at(s0));
+    if ((s1 - s0) / wave.Step <= static_cast<double>(maxSteps)) {
+      for (double k = std::floor(s0 / wave.Step) + 1; k * wave.Step < s1; ++k) piece.push_back(at(k * wave.Step));
+      piece.push_back(at(s1));
+    } else {
+      piece.push_back({a.X + dx * to, a.Y + dy * to});
+    }
+    open = to >= 1;
+    along += span;
+  }
+  return pieces;
 }
 
 TDashRuns DashRuns(const TJwwLineType& type) {

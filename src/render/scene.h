@@ -108,6 +108,9 @@ TPointMm ArcPoint(const TWEnko& arc, double t);
 // The start parameter and the signed sweep that draw the arc (a whole circle sweeps 2π).
 std::pair<double, double> ArcSweep(const TWEnko& arc);
 TBoxMm ArcBox(const TWEnko& arc);
+// How many chords draw the arc at scale units to the millimetre, none straying more than maxError
+// units from it (4 at the least, 4096 at the most).
+int ArcChords(const TWEnko& arc, double scale, double maxError);
 
 // One character of a text: its bytes in CP932, where its cell starts along the base line from the
 // start point and how wide it is (mm). A double-byte character takes the text's width, a
@@ -132,5 +135,25 @@ struct TDashRuns {
   double Offset = 0;
 };
 TDashRuns DashRuns(const TJwwLineType& type);
+
+// The random line type a pen style draws with: 11 to 15 the random lines 1 to 5; nothing for any
+// other style.
+const TJwwRandomLine* RandomLineOf(uint8_t penStyle);
+
+// How a random line wanders about its axis, in the units of the points it is laid along: one bit of
+// the mask (read from its highest bit, all 32 repeating) to each step along the axis, the line
+// lying Amplitude to the left of the axis for a set bit and to the right for a clear one (a
+// negative amplitude the other way round), joined straight from point to point, and on the axis at
+// both ends.
+struct TWave {
+  uint32_t Pattern = 0;
+  double Step = 1, Amplitude = 0;
+};
+// The pieces of the random line along the polyline axis that lie within box (all of it without
+// one); a piece ends where the axis leaves the box. Its points follow the axis's own length, so
+// the part of a line in view wanders as the whole line does. A segment of the axis whose part
+// in view is longer than maxSteps steps is laid straight along it.
+std::vector<std::vector<TPointMm>> WavePieces(std::span<const TPointMm> axis, const TWave& wave, const TBoxMm* box,
+                                              std::size_t maxSteps);
 
 }  // namespace torvane

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <string>
 
 #include "support/cp932.h"
@@ -13,6 +14,10 @@ namespace {
 constexpr double kPrintWidthUnitMm = 0.06;  // as the painter draws pens on paper
 constexpr double kFrameWidthMm = 0.2;
 constexpr std::size_t kFlushBytes = 1 << 16;
+// A random arc is laid along chords that stray at most this far from it.
+constexpr double kChordErrorMm = 0.01;
+// A random line longer than this many steps (only in a forged drawing) is written straight.
+constexpr std::size_t kMaxWaveSteps = 1 << 16;
 // The part of a Japanese font's em box below its base line.
 constexpr double kDescent = 0.12;
 
@@ -178,13 +183,44 @@ class TSvgWriter {
     }
   }
 
+  // A random line type as it lies on paper: its print pitch and amplitude in tenths of a millimetre.
+  static std::optional<TWave> WaveOf(uint8_t penStyle) {
+    const TJwwRandomLine* type = RandomLineOf(penStyle);
+    if (type == nullptr) return std::nullopt;
+    return TWave{type->Pattern, type->PrintPitch * 0.1, type->PrintAmplitude * 0.1};
+  }
+
+  // A random line along its axis (mm), as polylines.
+  void Wave(std::span<const TPointMm> axis, const TWave& wave, const TEntityHeader& h) {
+    for (const std::vector<TPointMm>& piece : WavePieces(axis, wave, nullptr, kMaxWaveSteps)) {
+      out_ << "<polyline points=\"";
+      for (std::size_t i = 0; i < piece.size(); ++i) out_ << (i ? " " : "") << piece[i].X << "," << -piece[i].Y;
+      out_ << "\"";
+      Stroke(h);
+      out_ << "/>\n";
+    }
+  }
+
   void Line(const TWSen& line) {
+    if (std::optional<TWave> wave = WaveOf(line.Header.PenStyle)) {
+      const TPointMm axis[2] = {{line.X1, line.Y1}, {line.X2, line.Y2}};
+      Wave(axis, *wave, line.Header);
+      return;
+    }
     out_ << "<line x1=\"" << line.X1 << "\" y1=\"" << -line.Y1 << "\" x2=\"" << line.X2 << "\" y2=\"" << -line.Y2 << "\"";
     Stroke(line.Header);
     out_ << "/>\n";
   }
 
   void Arc(const TWEnko& arc) {
+    if (std::optional<TWave> wave = WaveOf(arc.Header.PenStyle)) {
+      auto [start, sweep] = ArcSweep(arc);
+      int n = ArcChords(arc, 1, kChordErrorMm);
+      std::vector<TPointMm> axis(static_cast<std::size_t>(n) + 1);
+      for (int i = 0; i <= n; ++i) axis[static_cast<std::size_t>(i)] = ArcPoint(arc, start + sweep * i / n);
+      Wave(axis, *wave, arc.Header);
+      return;
+    }
     double rx = std::abs(arc.Radius), ry = std::abs(arc.Radius * arc.Flatness);
     double tilt = -arc.TiltAngle * 180 / std::numbers::pi;
     auto [start, sweep] = ArcSweep(arc);

@@ -130,6 +130,26 @@ TEST(Render, SmallDocumentsDrawWhereTheirGeometrySays) {
          const bool expected[] = {true, false, false, true, true, false, false, true, true, false, false, true};
          for (int bit = 0; bit < 12; ++bit) EXPECT_EQ(Ink(image, 50 + bit * 10 + 5, 200), expected[bit]) << bit;
        }},
+      {"a random line wanders to either side of its axis as its mask says",
+       // Random line 5: a step of 2.5 mm (25 pixels) and 4 pixels (twice its two dots) to either
+       // side. 0xCCB2B32A begins 1100: the line lies above its axis from the first step to the
+       // second, below it from the third to the fourth, and on it only where it begins and ends.
+       [](TJwwData& d) { AddLine(d, Pen(1, 15), 0, 4.95, 40, 4.95); },
+       [](const QImage& image) {
+         for (int x : {80, 95}) {
+           EXPECT_TRUE(Ink(image, x, 196)) << x;
+           EXPECT_FALSE(Ink(image, x, 200)) << x;
+         }
+         for (int x : {130, 145}) {
+           EXPECT_TRUE(Ink(image, x, 204)) << x;
+           EXPECT_FALSE(Ink(image, x, 200)) << x;
+         }
+         EXPECT_TRUE(Ink(image, 50, 200));
+         EXPECT_TRUE(Ink(image, 449, 200));
+         for (const QPoint& p : InkPixels(image)) {
+           EXPECT_TRUE(p.x() >= 49 && p.x() <= 451 && p.y() >= 195 && p.y() <= 205) << p.x() << "," << p.y();
+         }
+       }},
       {"a text lies in the box its size and angle give it",
        // Two full-width characters 5 mm wide and high, 1 mm apart, turned 90°: from (10, 0) up to
        // (10, 11), the characters to the left of their base line.
@@ -238,6 +258,38 @@ TEST(Render, ADrawingConvertedInRunsDrawsThePictureOfItsConvertedDocument) {
   QImage picture = RenderImage(held, bounds, size, {});
   EXPECT_GT(InkPixels(picture).size(), 10000u);
   EXPECT_TRUE(RenderImage(inRuns, bounds, size, {}) == picture);
+}
+
+TEST(Render, ARandomLineInViewWandersAsTheWholeLineDoes) {
+  const TWave wave{0xCCB2B32A, 2.5, 0.4};
+  const TPointMm axis[] = {{0, 0}, {100, 0}, {100, 50}};  // round a corner
+  std::vector<std::vector<TPointMm>> whole = WavePieces(axis, wave, nullptr, 1000);
+  ASSERT_EQ(whole.size(), 1u);
+  EXPECT_EQ(whole[0].front().Y, 0);  // on its axis where it begins and ends
+  EXPECT_EQ(whole[0].back().X, 100);
+  EXPECT_EQ(whole[0].back().Y, 50);
+  EXPECT_EQ(whole[0][1].Y, 0.4);  // 0xC...: the first steps to the left
+  EXPECT_EQ(whole[0][3].Y, -0.4);
+
+  // Point k of the whole line lies 2.5 k along its axis, which enters the view (widened by the
+  // amplitude) 39.6 along and leaves it 120.4 along: between, the points are those of the whole.
+  TBoxMm view;
+  view.Add(40, -5);
+  view.Add(110, 20);
+  std::vector<std::vector<TPointMm>> shown = WavePieces(axis, wave, &view, 1000);
+  ASSERT_EQ(shown.size(), 1u);
+  ASSERT_EQ(whole[0].size(), 61u);
+  std::vector<TPointMm> inner(shown[0].begin() + 1, shown[0].end() - 1);
+  std::vector<TPointMm> expected(whole[0].begin() + 16, whole[0].begin() + 49);
+  ASSERT_EQ(inner.size(), expected.size());
+  for (std::size_t i = 0; i < inner.size(); ++i) {
+    EXPECT_NEAR(inner[i].X, expected[i].X, 1e-9) << i;
+    EXPECT_NEAR(inner[i].Y, expected[i].Y, 1e-9) << i;
+  }
+  // Past its most steps a part in view is straight: the way the painter bounds a line of a forged size.
+  std::vector<std::vector<TPointMm>> straight = WavePieces(std::span(axis, 2), wave, &view, 10);
+  ASSERT_EQ(straight.size(), 1u);
+  EXPECT_EQ(straight[0].size(), 2u);
 }
 
 TEST(Render, DashRunsBeginWithADashWhereTheMaskBegins) {
