@@ -19,10 +19,15 @@ namespace torvane {
 // Takes items from next (bool next(Item&), false at the end) and runs work(worker, item) on each,
 // up to jobs at once; worker is the index (below jobs) of the thread that runs it, so that each
 // can keep its own documents. deliver(item, result) runs on the calling thread, in the order next
-// gave the items; waiting(item) runs there before it waits for that item's result. At most twice
-// jobs items are between next and deliver, so memory does not grow with the number of items.
+// gave the items; waiting(item) runs there before it waits for that item's result. At most
+// kBatchWindowPerJob items per job are between next and deliver, so memory does not grow with the
+// number of items.
 // With several jobs each worker works serially inside a file. An exception of work ends the
 // batch and reaches the caller once every worker has stopped.
+// Enough that the workers do not run dry while the delivering thread, woken for half of them at
+// once, waits for a core.
+inline constexpr std::size_t kBatchWindowPerJob = 8;
+
 template <typename Item, typename Result, typename Next, typename Work, typename Deliver, typename Waiting>
 void RunBatch(std::size_t jobs, Next next, Work work, Deliver deliver, Waiting waiting) {
   if (jobs <= 1) {
@@ -43,8 +48,8 @@ void RunBatch(std::size_t jobs, Next next, Work work, Deliver deliver, Waiting w
   std::size_t undispatched = 0;  // the last slots, not yet taken by a worker
   bool stopping = false;
   // While the delivering thread waits: how many finished slots at the front wake it. It waits for
-  // several, so that it wakes once for several files rather than for each, taking a core from
-  // the workers every time.
+  // half the window, so that it wakes once for several files rather than for each, taking a core
+  // from the workers every time.
   std::size_t wanted = 0;
   std::mutex mutex;
   std::condition_variable workReady, resultReady;
@@ -92,7 +97,7 @@ void RunBatch(std::size_t jobs, Next next, Work work, Deliver deliver, Waiting w
   };
   try {
     for (std::size_t i = 0; i < jobs; ++i) workers.emplace_back(workerLoop, i);
-    const std::size_t window = 2 * jobs;
+    const std::size_t window = kBatchWindowPerJob * jobs;
     bool more = true;
     for (;;) {
       std::unique_lock lock(mutex);
@@ -112,8 +117,8 @@ void RunBatch(std::size_t jobs, Next next, Work work, Deliver deliver, Waiting w
       waiting(static_cast<const Item&>(front.item));
       lock.lock();
       if (!front.result && !front.failure) {
-        wanted = std::min(jobs, slots.size());
-        resultReady.wait(lock, [&] { return finishedAtFront() >= std::min(jobs, slots.size()); });
+        wanted = std::min(window / 2, slots.size());
+        resultReady.wait(lock, [&] { return finishedAtFront() >= std::min(window / 2, slots.size()); });
         wanted = 0;
       }
       if (front.failure) std::rethrow_exception(front.failure);
