@@ -133,7 +133,7 @@ class TPainter {
       p_.drawLines(batch.data(), static_cast<int>(batch.size()));
       batch.clear();
     };
-    scene_.Lines.ForEach([&](const TWSen& line) {
+    scene_.Lines.ForEachWhileMaking([&](const TWSen& line) {
       if (!scene_.Visible(line.Header)) return;
       QLineF device(Map(line.X1, line.Y1), Map(line.X2, line.Y2));
       TPenKey key{line.Header.PenColor, line.Header.PenStyle};
@@ -157,7 +157,7 @@ class TPainter {
 
   void DrawArcs() {
     QPolygonF chords;
-    scene_.Arcs.ForEach([&](const TWEnko& arc) {
+    scene_.Arcs.ForEachWhileMaking([&](const TWEnko& arc) {
       if (!scene_.Visible(arc.Header)) return;
       double reach = std::abs(arc.Radius) * std::max(1.0, std::abs(arc.Flatness));
       QPointF centre = Map(arc.CenterX, arc.CenterY);
@@ -186,7 +186,7 @@ class TPainter {
     double radius = style_.Scheme == TScheme::Screen ? 1.5 : std::max(0.75, 0.15 * k_);
     p_.setPen(Qt::NoPen);
     current_.reset();
-    scene_.Points.ForEach([&](const TWTen& point) {
+    scene_.Points.ForEachWhileMaking([&](const TWTen& point) {
       if (point.Virtual != 0 || !scene_.Visible(point.Header)) return;
       QPointF centre = Map(point.X, point.Y);
       if (!clip_.contains(centre)) return;
@@ -214,7 +214,7 @@ class TPainter {
     QTransform base = p_.transform();
     // Is the y axis turned over on its way to the device (as it is for y-up millimetres)?
     bool flipped = t_.determinant() < 0;
-    scene_.Texts.ForEach([&](const TWMoji& text) {
+    scene_.Texts.ForEachWhileMaking([&](const TWMoji& text) {
       if (!scene_.Visible(text.Header)) return;
       double height = text.SizeY * k_;
       if (!(height >= kMinTextHeight) || height > 1e6) return;

@@ -54,7 +54,8 @@ class TRecordRuns {
   // cannot be looked up one by one.
   std::span<const Record> Held() const { return stored_; }
 
-  // Calls visit(record) for every record in order.
+  // Calls visit(record) for every record in order; made records are made on both cores, a run at
+  // a time, and then visited.
   template <typename Visit>
   void ForEach(const Visit& visit) const {
     if (maker_ == nullptr) {
@@ -66,6 +67,27 @@ class TRecordRuns {
       std::span<Record> made(run.data(), std::min(run.size(), size_ - begin));
       ForInHalves(made.size(), [&](std::size_t b, std::size_t e) { maker_->Make(begin + b, made.subspan(b, e - b)); });
       for (const Record& record : made) visit(record);
+    }
+  }
+
+  // The same for a visit that costs about as much as making the record (painting it): while one
+  // run is visited here, the next is made on the other core.
+  template <typename Visit>
+  void ForEachWhileMaking(const Visit& visit) const {
+    if (maker_ == nullptr || size_ <= kRunRecords) {
+      ForEach(visit);
+      return;
+    }
+    std::vector<Record> run(kRunRecords), next(kRunRecords);
+    std::span<Record> made(run.data(), kRunRecords);
+    ForInHalves(made.size(), [&](std::size_t b, std::size_t e) { maker_->Make(b, made.subspan(b, e - b)); });
+    for (std::size_t begin = 0; begin < size_; begin += kRunRecords) {
+      std::size_t following = begin + kRunRecords;
+      std::span<Record> ahead(next.data(), following < size_ ? std::min(kRunRecords, size_ - following) : 0);
+      InParallel([&] { for (const Record& record : made) visit(record); },
+                 [&] { if (!ahead.empty()) maker_->Make(following, ahead); });
+      std::swap(run, next);
+      made = ahead;
     }
   }
 
