@@ -212,12 +212,21 @@ void TDxfWriter::Write() {
 
 void TDxfWriter::Survey() {
   auto use = [&](const TEntityHeader& h) { used_[LayerIndex(h)] = true; };
+  // Each piece's first handle, counted in the same pass: the records are read once here.
+  std::size_t record = 0;
+  uint32_t handle = kFirstEntity;
+  auto count = [&](bool drawn) {
+    if (record++ % kPieceRecords == 0) pieceHandles_.push_back(handle);
+    handle += drawn ? 1 : 0;
+  };
   for (const TWSen& l : src_.Lines) {
+    count(Drawn(l));
     use(l.Header);
     extent_.Add(l.X1, l.Y1);
     extent_.Add(l.X2, l.Y2);
   }
   for (const TWEnko& a : src_.Arcs) {
+    count(Drawn(a));
     use(a.Header);
     // A curve keeps within its radius, times its flatness when that is above 1, of its centre. One
     // whose square of that reach (widened far beyond any rounding) lies in the extent so far cannot
@@ -239,11 +248,13 @@ void TDxfWriter::Survey() {
     }
   }
   for (const TWTen& p : src_.Points) {
+    count(Drawn(p));
     if (p.Virtual != 0) continue;
     use(p.Header);
     extent_.Add(p.X, p.Y);
   }
   for (const TWMoji& t : src_.Texts) {
+    count(Drawn(t));
     use(t.Header);
     extent_.Add(t.X1, t.Y1);
     extent_.Add(t.X2, t.Y2);
@@ -267,12 +278,6 @@ void TDxfWriter::Survey() {
   entityCount_ = src_.Lines.size() + src_.Arcs.size() + src_.Texts.size() +
                  static_cast<std::size_t>(std::count_if(src_.Points.begin(), src_.Points.end(),
                                                         [](const TWTen& p) { return p.Virtual == 0; }));
-  std::size_t records = src_.Lines.size() + src_.Arcs.size() + src_.Points.size() + src_.Texts.size();
-  uint32_t handle = kFirstEntity;
-  for (std::size_t begin = 0; begin < records; begin += kPieceRecords) {
-    pieceHandles_.push_back(handle);
-    ForEachRecord(src_, begin, begin + kPieceRecords, [&](const auto& record) { handle += Drawn(record) ? 1 : 0; });
-  }
 }
 
 void TDxfWriter::Header() {
