@@ -61,7 +61,12 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
   return result;
 }
 
-std::string Cp932ToUtf8(std::string_view cp932) { return TCp932Decoder().Decode(cp932); }
+std::string Cp932ToUtf8(std::string_view cp932) {
+  // One per thread: opening the conversion costs more than a summary's few texts, and a batch
+  // worker decodes some for every file.
+  thread_local TCp932Decoder decoder;
+  return decoder.Decode(cp932);
+}
 
 class TCp932Decoder::TConverter : public TIconv {
  public:
