@@ -114,6 +114,9 @@ int MakeFolders(const fs::path& folder) {
   return 0;
 }
 
+// Inputs up to this size leave their memory to the worker's next file.
+constexpr std::size_t kKeptInputBytes = std::size_t{1} << 20;
+
 // What each worker keeps from file to file.
 struct TWorker {
   TOwnedDocuments Documents;
@@ -268,10 +271,11 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
   prepared.Conversion = std::move(outcome.Write);
   if (!convert) return prepared;
   // The input's bytes stay for the worker's next file to be read into only when every output is
-  // native; pictures and DXF let them go, so that what they draw or hold meanwhile has that memory.
+  // native and the file is small, as the files of an archive are; pictures and DXF, and the
+  // converted records of a large drawing, take that memory instead.
   bool nativeOnly = std::all_of(options.Kinds.begin(), options.Kinds.end(),
                                 [](const TOutputKind* kind) { return kind == &NativeOutput(); });
-  if (!nativeOnly) worker.Bytes = TFileBytes{};
+  if (!nativeOnly || worker.Bytes.size > kKeptInputBytes) worker.Bytes = TFileBytes{};
   TWriteOutcome refusal;
   TConverted converted;
   bool whileWriting = std::all_of(options.Kinds.begin(), options.Kinds.end(),
