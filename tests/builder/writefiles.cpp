@@ -32,6 +32,7 @@ TFileOutcome ConvertFile(const std::string& path, TFileKind kind, const std::str
   TInputFile file(path);
   TFileBytes bytes;
   if (LoadForConversion(file, bytes, kind, options, documents, wholeOnly, summaryPath, outcome)) {
+    bytes = TFileBytes{};  // read; the command line lets a large input's bytes go here too
     outcome.Write = SaveDocument(kind, options, documents, NativeOutput(), output, mode);
   }
   return outcome;
