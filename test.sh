@@ -20,7 +20,10 @@ build() {
 }
 export QT_QPA_PLATFORM=offscreen
 
-cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Line tables only (-g1): backtraces, sanitizer reports and profiles keep their files and lines, and
+# the optimised builds take a quarter less time.
+lines_only=-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
+cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$lines_only" >/dev/null
 build build/test
 ctest --test-dir build/test --output-on-failure -j "$jobs"
 
@@ -29,7 +32,7 @@ build build/asan
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan --output-on-failure -j "$jobs"
 
-cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVANE_TSAN=ON -DTORVANE_GUI=OFF \
-  -DTORVANE_BENCH=OFF >/dev/null
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$lines_only" -DTORVANE_TSAN=ON \
+  -DTORVANE_GUI=OFF -DTORVANE_BENCH=OFF >/dev/null
 build build/tsan
 tests/under_tsan.sh ctest --test-dir build/tsan --output-on-failure -j "$jobs"
