@@ -4,6 +4,8 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "convert/outputkinds.h"
@@ -21,11 +23,20 @@ bool NamesKindWithoutWriter(const std::vector<std::string>& args) {
 }
 
 // The module as installed beside this program: the way from the program's folder to it is the
-// same in the build tree and wherever the package is installed.
-std::string ModulePath() {
+// same in the build tree and wherever the package is installed. Empty when the program cannot find
+// itself (error says why): a way taken from the working folder instead would load whatever lies there.
+std::string ModulePath(int& error) {
   char self[PATH_MAX];
-  ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-  std::string program = length > 0 ? std::string(self, static_cast<std::size_t>(length)) : std::string();
+  ssize_t length = readlink("/proc/self/exe", self, sizeof self);
+  if (length <= 0) {
+    error = length < 0 ? errno : ENOENT;
+    return "";
+  }
+  if (static_cast<std::size_t>(length) >= sizeof self || self[0] != '/') {
+    error = ENAMETOOLONG;
+    return "";
+  }
+  std::string program(self, static_cast<std::size_t>(length));
   std::string folder = program.substr(0, program.find_last_of('/') + 1);
   return std::filesystem::path(folder + TORVANE_PICTURE_MODULE).lexically_normal().string();
 }
@@ -38,7 +49,12 @@ TPictureLoader::~TPictureLoader() {
 
 bool TPictureLoader::LoadFor(const std::vector<std::string>& args, int& argc, char** argv, std::string& why) {
   if (!NamesKindWithoutWriter(args)) return true;
-  std::string path = ModulePath();
+  int error = 0;
+  std::string path = ModulePath(error);
+  if (path.empty()) {
+    why = "/proc/self/exe: " + std::string(std::strerror(error));
+    return false;
+  }
   // Never unloaded: the writers it registered stay in the table until the process ends.
   void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   auto start = module == nullptr ? nullptr : reinterpret_cast<TStartPictures>(dlsym(module, kStartPicturesSymbol));
