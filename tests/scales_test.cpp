@@ -45,21 +45,22 @@ TEST(RoundHalfAway, RoundsHalvesAwayFromZero) {
   EXPECT_EQ(untouched, 7);
 }
 
-// The arithmetic truncation must give what the conversion through a 64-bit integer gives, bit for
-// bit: at the edges of its range, around whole numbers and halves, and over values of every size.
-TEST(TruncatedAsInteger, MatchesTheIntegerConversionBitForBit) {
-  auto throughInteger = [](long double x) { return static_cast<long double>(static_cast<int64_t>(x)); };
-  // The 80 bits of the value; the rest of its storage is padding.
-  auto bits = [](long double x) {
-    std::array<uint8_t, 10> b;
-    std::memcpy(b.data(), &x, b.size());
-    return b;
-  };
+// The 80 bits of an extended value; the rest of its storage is padding.
+std::array<uint8_t, 10> BitsOf(long double x) {
+  std::array<uint8_t, 10> b;
+  std::memcpy(b.data(), &x, b.size());
+  return b;
+}
+
+// Values at the edges of the 64-bit integers' range, around whole numbers and halves, and of
+// every size up to 2^64, both signs.
+std::vector<long double> WholeNumberEdges() {
+  constexpr long double k63 = 9223372036854775808.0L;
   std::vector<long double> values{0.0L, -0.0L, 0.3L, -0.3L, 0.5L, -0.5L, 1.0L, -1.0L, 1.5L, -2.5L,
                                   std::nextafterl(1.0L, 0.0L), std::nextafterl(-1.0L, 0.0L), 4503599627370495.5L,
-                                  9223372036854775807.0L, -9223372036854775807.0L,
-                                  std::nextafterl(9223372036854775808.0L, 0.0L),
-                                  -std::nextafterl(9223372036854775808.0L, 0.0L), 1e-4000L};
+                                  9223372036854775807.0L, -9223372036854775807.0L, std::nextafterl(k63, 0.0L),
+                                  -std::nextafterl(k63, 0.0L), k63 - 0.5L, -(k63 - 0.5L), k63 - 1.5L,
+                                  k63 / 2 - 0.25L, -(k63 / 2 - 0.25L), k63 / 2 + 0.5L, 1e-4000L};
   uint64_t state = 0x9E3779B97F4A7C15ULL;
   for (int i = 0; i < 200000; ++i) {
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -67,21 +68,41 @@ TEST(TruncatedAsInteger, MatchesTheIntegerConversionBitForBit) {
     long double x = std::ldexp(mantissa, static_cast<int>(state % 64)) * ((state >> 7) % 2 ? -1 : 1);
     values.push_back(x);
     values.push_back(std::floor(x) + 0.5L);
+    values.push_back(std::floor(x) - 0.5L);
   }
-  for (long double x : values) {
-    long double expected = throughInteger(x), got = TruncatedAsInteger(x);
-    ASSERT_EQ(bits(got), bits(expected)) << static_cast<double>(x);
+  return values;
+}
+
+long double ThroughInteger(long double x) { return static_cast<long double>(static_cast<int64_t>(x)); }
+
+// The arithmetic truncation must give what the conversion through a 64-bit integer gives, bit for
+// bit.
+TEST(TruncatedAsInteger, MatchesTheIntegerConversionBitForBit) {
+  for (long double x : WholeNumberEdges()) {
+    if (std::fabs(x) >= 9223372036854775808.0L) continue;
+    ASSERT_EQ(BitsOf(TruncatedAsInteger(x)), BitsOf(ThroughInteger(x))) << static_cast<double>(x);
+  }
+}
+
+// Rounding (by the truncating store where the processor has it) gives, bit for bit, the value
+// shifted by a half away from zero and converted through a 64-bit integer; and refuses what such
+// an integer cannot hold.
+TEST(RoundHalfAway, MatchesTheShiftedIntegerConversionBitForBit) {
+  constexpr long double k63 = 9223372036854775808.0L;
+  for (long double x : WholeNumberEdges()) {
+    long double shifted = x >= 0 ? x + 0.5L : x - 0.5L;
+    long double rounded = 7;
+    bool held = RoundHalfAway(x, rounded);
+    ASSERT_EQ(held, std::fabs(shifted) < k63) << static_cast<double>(x);
+    if (held) {
+      ASSERT_EQ(BitsOf(rounded), BitsOf(ThroughInteger(shifted) + 0.0L)) << static_cast<double>(x);
+    }
   }
 }
 
 // The memo answers sincosl bit for bit: signed zeros and NaNs apart, angles asked again in any
 // order, and more distinct angles than it remembers.
 TEST(SineCosineMemo, AnswersExactlyWhatSincoslGives) {
-  auto bits = [](long double x) {
-    std::array<uint8_t, 10> b;
-    std::memcpy(b.data(), &x, b.size());
-    return b;
-  };
   std::vector<long double> angles{0.0L, -0.0L, std::nanl("1"), -std::nanl("2"), 1e-4000L, -1e-4000L,
                                   3.14159265358979323846L, std::nextafterl(1.0L, 2.0L), 1.0L, 1e300L};
   uint64_t state = 12345;
@@ -95,8 +116,8 @@ TEST(SineCosineMemo, AnswersExactlyWhatSincoslGives) {
       long double sine = 0, cosine = 0, expectedSine = 0, expectedCosine = 0;
       memo.Of(a, sine, cosine);
       sincosl(a, &expectedSine, &expectedCosine);
-      ASSERT_EQ(bits(sine), bits(expectedSine)) << static_cast<double>(a);
-      ASSERT_EQ(bits(cosine), bits(expectedCosine)) << static_cast<double>(a);
+      ASSERT_EQ(BitsOf(sine), BitsOf(expectedSine)) << static_cast<double>(a);
+      ASSERT_EQ(BitsOf(cosine), BitsOf(expectedCosine)) << static_cast<double>(a);
     }
   }
 }

@@ -3,38 +3,102 @@
 #include <sys/mman.h>
 
 #include <cstdint>
-#include <cstdlib>
+#include <mutex>
 #include <new>
+#include <vector>
 
 namespace torvane {
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
-// Below this a block stays with the ordinary allocator. From one huge page on, the memory a block
-// rounds up to is less than what the faults of its 4 KB pages would cost (some 8 µs each here).
-constexpr std::size_t kLargeBlock = kHugePage;
+// From this size on a block is taken in huge pages. The first touch of a 4 KB page costs some
+// 10-20 µs here, so a block of a quarter of a huge page already costs more in faults than a huge
+// page's clearing; smaller ones stay with the ordinary allocator.
+constexpr std::size_t kLargeBlock = std::size_t{512} << 10;
+// Freed huge-page blocks kept for the next large blocks, at most this much: memory the process has
+// touched is used again without the kernel clearing fresh pages for it (a drawing's input bytes,
+// freed once decoded, hold the writer's blocks).
+constexpr std::size_t kMostKept = std::size_t{64} << 20;
 
 std::size_t HugeRounded(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
+
+// Whole huge pages, aligned to them.
+std::byte* MapHugePages(std::size_t bytes) {
+  void* mapped = mmap(nullptr, bytes + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) throw std::bad_alloc();
+  auto start = reinterpret_cast<std::uintptr_t>(mapped);
+  std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+  if (aligned > start) munmap(mapped, aligned - start);
+  if (std::size_t after = start + kHugePage - aligned; after > 0) munmap(reinterpret_cast<void*>(aligned + bytes), after);
+  // Only advice: where huge pages are not to be had, the block works as any other.
+  madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
+  return reinterpret_cast<std::byte*>(aligned);
+}
+
+class TKeptBlocks {
+ public:
+  // The start of a kept block of at least bytes, the smallest that fits; the rest of it stays kept.
+  std::byte* Take(std::size_t bytes) {
+    std::lock_guard guard(mutex_);
+    auto best = blocks_.end();
+    for (auto block = blocks_.begin(); block != blocks_.end(); ++block) {
+      if (block->Bytes >= bytes && (best == blocks_.end() || block->Bytes < best->Bytes)) best = block;
+    }
+    if (best == blocks_.end()) return nullptr;
+    std::byte* start = best->Start;
+    best->Start += bytes;
+    best->Bytes -= bytes;
+    if (best->Bytes == 0) blocks_.erase(best);
+    kept_ -= bytes;
+    return start;
+  }
+
+  // Keeps a freed block; false when that would keep too much.
+  bool Keep(std::byte* start, std::size_t bytes) noexcept {
+    std::lock_guard guard(mutex_);
+    if (bytes > kMostKept - kept_) return false;
+    try {
+      blocks_.push_back(TBlock{start, bytes});
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    kept_ += bytes;
+    return true;
+  }
+
+ private:
+  struct TBlock {
+    std::byte* Start;
+    std::size_t Bytes;
+  };
+  std::mutex mutex_;
+  std::vector<TBlock> blocks_;
+  std::size_t kept_ = 0;
+};
+
+// Never destroyed: a block may be freed by a static or thread-local owner at exit.
+TKeptBlocks& KeptBlocks() {
+  static TKeptBlocks& kept = *new TKeptBlocks;
+  return kept;
+}
 
 }  // namespace
 
 void* AllocateLarge(std::size_t bytes) {
   if (bytes < kLargeBlock) return ::operator new(bytes);
-  if (bytes > SIZE_MAX - kHugePage) throw std::bad_alloc();
+  if (bytes > SIZE_MAX - 2 * kHugePage) throw std::bad_alloc();
   std::size_t rounded = HugeRounded(bytes);
-  void* memory = std::aligned_alloc(kHugePage, rounded);
-  if (memory == nullptr) throw std::bad_alloc();
-  // Only advice: where huge pages are not to be had, the block works as any other.
-  madvise(memory, rounded, MADV_HUGEPAGE);
-  return memory;
+  if (std::byte* kept = KeptBlocks().Take(rounded)) return kept;
+  return MapHugePages(rounded);
 }
 
 void FreeLarge(void* memory, std::size_t bytes) noexcept {
   if (bytes < kLargeBlock) {
     ::operator delete(memory);
-  } else {
-    std::free(memory);
+    return;
   }
+  std::size_t rounded = HugeRounded(bytes);
+  if (!KeptBlocks().Keep(static_cast<std::byte*>(memory), rounded)) munmap(memory, rounded);
 }
 
 }  // namespace torvane

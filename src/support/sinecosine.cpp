@@ -16,7 +16,7 @@ std::size_t HomeOf(uint64_t mantissa, uint16_t signExponent, std::size_t slots) 
 }  // namespace
 
 void TSineCosineMemo::Grow() {
-  std::vector<TSlot> old(slots_.empty() ? kFirstSlots : 2 * slots_.size());
+  TLargeVector<TSlot> old(slots_.empty() ? kFirstSlots : 2 * slots_.size());
   old.swap(slots_);
   for (const TSlot& slot : old) {
     if (!slot.Used) continue;
@@ -36,14 +36,17 @@ void TSineCosineMemo::Of(long double angle, long double& sine, long double& cosi
   std::size_t at = HomeOf(mantissa, signExponent, slots_.size());
   for (; slots_[at].Used; at = (at + 1) & (slots_.size() - 1)) {
     if (slots_[at].Mantissa == mantissa && slots_[at].SignExponent == signExponent) {
-      sine = slots_[at].Sine;
-      cosine = slots_[at].Cosine;
+      std::memcpy(&sine, slots_[at].Sine, sizeof slots_[at].Sine);
+      std::memcpy(&cosine, slots_[at].Cosine, sizeof slots_[at].Cosine);
       return;
     }
   }
   sincosl(angle, &sine, &cosine);
   if (2 * (used_ + 1) > slots_.size()) return;
-  slots_[at] = TSlot{mantissa, signExponent, true, sine, cosine};
+  TSlot& slot = slots_[at];
+  slot = TSlot{mantissa, signExponent, true};
+  std::memcpy(slot.Sine, &sine, sizeof slot.Sine);
+  std::memcpy(slot.Cosine, &cosine, sizeof slot.Cosine);
   ++used_;
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "support/largearray.h"
+
 namespace torvane {
 
 class TSineCosineMemo {
@@ -15,16 +17,17 @@ class TSineCosineMemo {
   void Of(long double angle, long double& sine, long double& cosine);
 
  private:
+  // 32 bytes: the extended values without their padding.
   struct TSlot {
     uint64_t Mantissa = 0;
     uint16_t SignExponent = 0;
     bool Used = false;
-    long double Sine = 0, Cosine = 0;
+    unsigned char Sine[10] = {}, Cosine[10] = {};
   };
   void Grow();
   // Open addressing, at most half full; empty until the first angle, so that a drawing without
   // turned arcs pays nothing. Past a bound, new angles are turned and not remembered.
-  std::vector<TSlot> slots_;
+  TLargeVector<TSlot> slots_;
   std::size_t used_ = 0;
 };
 
