@@ -6,8 +6,8 @@ set -euo pipefail
 # The window program needs Qt 6 Widgets, its Japanese texts and a Japanese font; the install test
 # checks the desktop entry, the file types and the manual pages; gettext compiles the command
 # line's messages; the DXF tests read the DXF files back with ezdxf; poppler-utils measures the PDF
-# pictures in the tests.
-packages=(g++ cmake ninja-build libgtest-dev qt6-base-dev libgl-dev fonts-ipafont-gothic qt6-translations-l10n
+# pictures in the tests; zlib deflates the PNG pictures.
+packages=(g++ cmake ninja-build libgtest-dev qt6-base-dev libgl-dev zlib1g-dev fonts-ipafont-gothic qt6-translations-l10n
   desktop-file-utils libxml2-utils shared-mime-info libglib2.0-bin gettext groff-base python3-ezdxf poppler-utils "$@")
 missing=()
 for package in "${packages[@]}"; do

@@ -4,7 +4,9 @@
 
 #include <bit>
 #include <cmath>
+#include <optional>
 #include <span>
+#include <utility>
 
 #include "builder/filebuilder.h"
 #include "support/ioerror.h"
@@ -384,6 +386,67 @@ TEST(JwcToJww, WrittenWhileConvertingTheBytesAreTheSame) {
       SerialWorkOnThisThread = false;
     }
   }
+}
+
+// The boxes by layer that a drawing converted on demand finds from its source are those of its
+// converted lines, for coordinates of every kind: ordinary, equal, zeros of either sign, the
+// smallest and the largest floats, NaN and infinities, at unusable, tiny and vast group scales,
+// with and without correction, on papers with and without an origin of their own. Where it
+// cannot promise them it gives nothing: a scale whose first point is NaN converts every value
+// to NaN.
+TEST(JwcToJww, LineBoxesAreThoseOfTheConvertedLines) {
+  const float kValues[] = {0.0f, -0.0f, 1.5f, -1.5f, 3.3f, 517.9f, -7e3f, 1e-45f, -1e-40f, 3.4e38f, -3.4e38f,
+                           NAN, INFINITY, -INFINITY};
+  const float kScales[] = {1, 20, 0.5f, 0, NAN, 1e-30f, 3e38f};
+  uint32_t state = 12345;
+  auto next = [&state](uint32_t below) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % below;
+  };
+  auto coordinate = [&]() -> float {
+    if (next(3) == 0) return kValues[next(std::size(kValues))];
+    return static_cast<float>(next(20000)) / 16 - 300;
+  };
+  int promised = 0;
+  for (int round = 0; round < 60; ++round) {
+    TJwcBuilder b;
+    b.paperSize = round % 4 == 3 ? 7 : round % 4 == 2 ? 0 : 3;
+    for (float& scale : b.groupScales) scale = kScales[next(std::size(kScales))];
+    // A NaN first point at a scale makes every value at it NaN, and the boxes nothing.
+    float first = round == 5 ? NAN : coordinate();
+    for (int i = 0; i < 200; ++i) {
+      uint8_t layer = static_cast<uint8_t>(next(4) * 16 + next(3));
+      b.lines.push_back({i == 0 ? first : coordinate(), coordinate(), coordinate(), coordinate(), 1, 1, layer});
+    }
+    bool correction = round % 2 == 0;
+    TConverted whole = Convert(b, correction);
+    TMadeJww made(kFont, correction, whole.source);
+    std::optional<TLayerLineBoxes> boxes = made.LineBoxes();
+    if (round == 5) {
+      EXPECT_FALSE(boxes);
+    }
+    if (!boxes) continue;
+    ++promised;
+    TLayerLineBoxes expected;
+    for (std::size_t i = 0; i < whole.target.Sens.size(); ++i) {
+      const TWSen& line = whole.target.Sens[i];
+      TBox& box = expected[whole.source.Sen[i].Layer];
+      box.Add(line.X1, line.Y1);
+      box.Add(line.X2, line.Y2);
+    }
+    for (std::size_t layer = 0; layer < 256; ++layer) {
+      const TBox &got = (*boxes)[layer], &want = expected[layer];
+      ASSERT_EQ(got.Empty, want.Empty) << round << " " << layer;
+      if (got.Empty) continue;
+      auto bits = [](const TBox& box) {
+        return std::array{std::bit_cast<uint64_t>(box.Left), std::bit_cast<uint64_t>(box.Bottom),
+                          std::bit_cast<uint64_t>(box.Right), std::bit_cast<uint64_t>(box.Top)};
+      };
+      EXPECT_EQ(bits(got), bits(want)) << round << " " << layer;
+    }
+  }
+  // About half the rounds draw a NaN or an infinite first point at some scale.
+  EXPECT_GT(promised, 25);
 }
 
 TEST(JwcToJww, ConvertsOnlyTheRecordsTheDocumentHolds) {

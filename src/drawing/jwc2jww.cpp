@@ -68,6 +68,7 @@ class TConverter {
   void Prepare();
   void ConvertRecords();
   TMadeEntities Entities() const;
+  std::optional<TLayerLineBoxes> LineBoxes() const;
 
  private:
   float ScaleOf(uint8_t layer) const { return groupScale_[layer >> 4]; }
@@ -77,6 +78,11 @@ class TConverter {
     const TFrozenScale* Entry;  // nullptr when nothing was registered at the scale
   };
   TPlace PlaceOf(uint8_t layer) const { return TPlace{ScaleOf(layer), groupEntry_[layer >> 4]}; }
+  // Whether X and Y at the place keep the order of finite values: every step of the conversion
+  // (less the first point, times the scale and the factor, rounded to whole places, plus the first
+  // point converted, over the scale, less the origin, to a double) is then increasing, each
+  // rounding too.
+  bool KeepsOrder(const TPlace& p) const;
   void Register();
   void RegisterRange(TScales& table, std::size_t begin, std::size_t end) const;
   void RegisterArc(TScales& table, TSineCosineMemo& turns, const TEnko2& arc) const;
@@ -402,6 +408,46 @@ void TConverter::ConvertRecords() {
   ConvertAll(dst_.Mojis, src_.Moji.size(), [this](std::size_t b, std::span<TWMoji> o) { ConvertTexts(b, o); });
 }
 
+bool TConverter::KeepsOrder(const TPlace& p) const {
+  auto usable = [](long double value) { return std::isfinite(value) && value > 0; };
+  auto axis = [](const TScaleAxis& a) {
+    return std::isfinite(a.Base) && std::isfinite(a.BaseValue) && std::isfinite(a.Power) && a.Power > 0;
+  };
+  return p.Entry != nullptr && usable(p.Scale) && usable(p.Entry->Scale) && usable(factor_) && std::isfinite(originX_) &&
+         std::isfinite(originY_) && axis(p.Entry->X) && axis(p.Entry->Y);
+}
+
+std::optional<TLayerLineBoxes> TConverter::LineBoxes() const {
+  // The source's boxes by layer; the first half of the lines (all of few) goes into the first table.
+  std::array<TLayerLineBoxes, 2> halves;
+  ForInHalves(src_.Sen.size(), [&](std::size_t begin, std::size_t end) {
+    TLayerLineBoxes& boxes = halves[begin == 0 ? 0 : 1];
+    for (std::size_t i = begin; i < end; ++i) {
+      const TSen2& line = src_.Sen[i];
+      boxes[line.Layer].Add(line.X1, line.Y1);
+      boxes[line.Layer].Add(line.X2, line.Y2);
+    }
+  });
+  TLayerLineBoxes converted;
+  for (std::size_t layer = 0; layer < 256; ++layer) {
+    TBox source = halves[0][layer];
+    source.Add(halves[1][layer]);
+    if (source.Empty) continue;
+    // A finite value converts between the least and the greatest converted, which are finite. The
+    // source's values are floats, held exactly.
+    TPlace p = PlaceOf(static_cast<uint8_t>(layer));
+    if (!KeepsOrder(p)) return std::nullopt;
+    double left = X(p, static_cast<float>(source.Left)), right = X(p, static_cast<float>(source.Right));
+    double bottom = Y(p, static_cast<float>(source.Bottom)), top = Y(p, static_cast<float>(source.Top));
+    if (!std::isfinite(left) || !std::isfinite(bottom) || !std::isfinite(right) || !std::isfinite(top)) {
+      return std::nullopt;
+    }
+    converted[layer].Add(left, bottom);
+    converted[layer].Add(right, top);
+  }
+  return converted;
+}
+
 TMadeEntities TConverter::Entities() const {
   TMadeEntities made;
   made.TotalCount = dst_.TotalCount;
@@ -451,6 +497,8 @@ TMadeJww::~TMadeJww() = default;
 const TJwwData& TMadeJww::Document() const { return parts_->target; }
 
 const TMadeEntities& TMadeJww::Entities() const { return parts_->entities; }
+
+std::optional<TLayerLineBoxes> TMadeJww::LineBoxes() const { return parts_->converter.LineBoxes(); }
 
 void WriteConvertedJww(TByteSink& sink, const std::string& fontName, bool numericCorrection, const TJwcData& source) {
   TMadeJww made(fontName, numericCorrection, source);

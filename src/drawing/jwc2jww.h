@@ -4,12 +4,14 @@
 // justifies.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "drawing/jwcunit.h"
 #include "drawing/jwwunit.h"
+#include "support/box.h"
 
 namespace torvane {
 
@@ -25,6 +27,10 @@ std::optional<TPaperSize> PaperSizeOf(int32_t code);
 void ConvertJwcToJww(const std::string& fontName, bool numericCorrection, const TJwcData& source,
                      TJwwData& target);
 
+// The boxes of the layers' converted lines (of the end points whose converted coordinates are both
+// finite), by layer group × 16 + layer.
+using TLayerLineBoxes = std::array<TBox, 256>;
+
 // A drawing converted on demand: its header, layers and tables at once, its records in runs as
 // they are asked for, so that they never stand in memory whole. The source must outlive it,
 // unchanged.
@@ -38,6 +44,11 @@ class TMadeJww {
   // The converted drawing with its counts but without records.
   const TJwwData& Document() const;
   const TMadeEntities& Entities() const;
+  // The boxes of the lines by layer, as converting every line gives them, found from the source's
+  // least and greatest coordinates without converting a line. Nothing when a scale's conversion cannot promise that
+  // it keeps the order of values and turns finite ones into finite ones: then only converting
+  // every line tells.
+  std::optional<TLayerLineBoxes> LineBoxes() const;
 
  private:
   struct TParts;

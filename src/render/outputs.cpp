@@ -11,6 +11,7 @@
 #include "convert/conversion.h"
 #include "convert/outputkinds.h"
 #include "render/painter.h"
+#include "render/png.h"
 #include "render/svg.h"
 #include "support/ioerror.h"
 
@@ -22,10 +23,6 @@ constexpr int kPdfDotsPerInch = 1200;
 constexpr double kMmPerInch = 25.4;
 // Without a paper of its own a drawing's page is its extent and this much around it.
 constexpr double kPdfMarginMm = 10;
-// Qt's PNG quality 85 is zlib's fastest level: a dense drawing compresses several times faster
-// than at the default level, with the same pixels; a file may come out larger or smaller (a small
-// plan 31 -> 64 KB, a drawing of a million lines 3.2 -> 2.5 MB).
-constexpr int kPngQuality = 85;
 
 // The scene of the converted document. A drawing that comes as its source is converted on demand
 // into made, whose records each pass over the scene makes again in runs.
@@ -61,11 +58,8 @@ void WritePngOutput(TByteSink& sink, const TConverted& converted, const TConvers
   TScene scene = ConvertedScene(converted, options, made);
   TBoxMm bounds = scene.Bounds();
   QImage image = RenderImage(scene, bounds, PictureSize(bounds, options.Picture.PngWidth), StyleOf(options.Picture));
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  if (image.isNull() || !image.save(&buffer, "PNG", kPngQuality)) throw TIoError::FromErrno(ENOMEM, "");
-  WriteBytes(sink, bytes);
+  if (image.isNull()) throw TIoError::FromErrno(ENOMEM, "");
+  WritePng(sink, image);
 }
 
 // One page of the drawing's paper (or its extent), 1 mm of the drawing to 1 mm of the page.

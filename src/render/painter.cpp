@@ -3,7 +3,9 @@
 #include <QFontMetricsF>
 #include <QPolygonF>
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <numbers>
 #include <optional>
@@ -36,28 +38,169 @@ struct TPenKey {
   bool operator==(const TPenKey&) const = default;
 };
 
+// The kinds of records, in the order a picture draws them.
+enum class TKind { None, Lines, Arcs, Points, Texts };
+
+// Paints the records handed to it one by one, kind after kind in the order of TKind. Records
+// beyond the device's view, or beyond the band of it this painter is asked for, are left out.
 class TPainter {
  public:
-  TPainter(QPainter& painter, const TScene& scene, const QTransform& t, const TRenderStyle& style)
-      : p_(painter), scene_(scene), t_(t), style_(style), k_(ScaleOf(t)) {
-    QRectF window = painter.transform().inverted().mapRect(QRectF(painter.viewport()));
-    clip_ = window.adjusted(-2, -2, 2, 2);
-  }
+  // window: the device's view in the painter's own units; band: the part of it whose pixels this
+  // painter must paint right, nothing for all of it (pixels beyond may be painted too).
+  TPainter(QPainter& painter, const TScene& scene, const QTransform& t, const TRenderStyle& style, const QRectF& window,
+           const std::optional<QRectF>& band)
+      : p_(painter), scene_(scene), t_(t), style_(style), k_(ScaleOf(t)), clip_(window.adjusted(-2, -2, 2, 2)),
+        band_(band) {}
 
-  void Draw() {
+  void Begin() {
     p_.save();
     p_.setRenderHint(QPainter::Antialiasing, true);
     p_.setRenderHint(QPainter::TextAntialiasing, true);
     DrawPaper();
-    DrawLines();
-    DrawArcs();
-    DrawPoints();
-    DrawTexts();
+  }
+
+  void End() {
+    Enter(TKind::None);
     p_.restore();
+  }
+
+  void Draw(const TWSen& line) {
+    Enter(TKind::Lines);
+    if (!scene_.Visible(line.Header)) return;
+    QLineF device(Map(line.X1, line.Y1), Map(line.X2, line.Y2));
+    TPenKey key{line.Header.PenColor, line.Header.PenStyle};
+    std::optional<TWave> wave = WaveOf(key.Style);
+    double reach = 1 + (wave ? std::abs(wave->Amplitude) : 0);
+    QRectF box = QRectF(device.p1(), device.p2()).normalized();
+    if (!clip_.intersects(box.adjusted(-reach, -reach, reach, reach)) || !InBand(box, reach + StrokeReach(key.Pen))) return;
+    if (wave) {
+      FlushLines();
+      Use(key);
+      DrawWave(QPolygonF({device.p1(), device.p2()}), *wave);
+      return;
+    }
+    if (!(key == batchKey_) || batch_.size() >= 4096) {
+      FlushLines();
+      batchKey_ = key;
+    }
+    batch_.push_back(device);
+  }
+
+  void Draw(const TWEnko& arc) {
+    Enter(TKind::Arcs);
+    if (!scene_.Visible(arc.Header)) return;
+    double reach = std::abs(arc.Radius) * std::max(1.0, std::abs(arc.Flatness));
+    QPointF centre = Map(arc.CenterX, arc.CenterY);
+    std::optional<TWave> wave = WaveOf(arc.Header.PenStyle);
+    double radius = reach * k_ + (wave ? std::abs(wave->Amplitude) : 0);
+    QRectF box(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
+    if (!std::isfinite(radius) || !clip_.intersects(box) || !InBand(box, StrokeReach(arc.Header.PenColor))) return;
+    Use({arc.Header.PenColor, arc.Header.PenStyle});
+    auto [start, sweep] = ArcSweep(arc);
+    int n = ArcChords(arc, k_, kChordError);
+    chords_.resize(n + 1);
+    for (int i = 0; i <= n; ++i) {
+      TPointMm point = ArcPoint(arc, start + sweep * i / n);
+      chords_[i] = Map(point.X, point.Y);
+    }
+    if (wave) {
+      DrawWave(chords_, *wave);
+    } else {
+      p_.drawPolyline(chords_);
+    }
+  }
+
+  void Draw(const TWTen& point) {
+    Enter(TKind::Points);
+    if (point.Virtual != 0 || !scene_.Visible(point.Header)) return;
+    QPointF centre = Map(point.X, point.Y);
+    if (!clip_.contains(centre) || !InBand(QRectF(centre, centre), pointRadius_ + 1)) return;
+    p_.setBrush(PenColorOf(point.Header.PenColor, style_));
+    p_.drawEllipse(centre, pointRadius_, pointRadius_);
+  }
+
+  void Draw(const TWMoji& text) {
+    Enter(TKind::Texts);
+    if (!scene_.Visible(text.Header)) return;
+    double height = text.SizeY * k_;
+    if (!(height >= kMinTextHeight) || height > 1e6) return;
+    std::string_view bytes = scene_.TextOf(text);
+    if (bytes.empty()) return;
+    QPointF start = Map(text.X1, text.Y1);
+    double reach = (text.SizeX + text.Spacing + text.SizeY) * k_ * static_cast<double>(bytes.size());
+    if (!clip_.intersects(QRectF(start.x() - reach, start.y() - reach, 2 * reach, 2 * reach))) return;
+    // The text lies within its length (a byte takes at most half a double-byte cell) and its height
+    // of the start; a glyph may stray from its cell by a cell's width and height more.
+    double size = std::abs(text.SizeX) + std::abs(text.SizeY);
+    double span = (static_cast<double>(bytes.size()) * (std::abs(text.SizeX) + std::abs(text.Spacing)) / 2 + size) * k_;
+    if (!InBand(QRectF(start.x() - span, start.y() - span, 2 * span, 2 * span), size * k_)) return;
+    std::vector<TTextCell> cells = TextCells(text, bytes);
+    std::vector<QString> strings = CellStrings(cells, bytes);
+
+    int pixels = std::clamp(static_cast<int>(std::lround(height)), 1, 1 << 16);
+    font_.setPixelSize(pixels);
+    p_.setFont(font_);
+    QFontMetricsF metrics(font_);
+    double emHeight = metrics.ascent() + metrics.descent();
+    double sy = height / emHeight;
+    p_.setPen(PenColorOf(text.Header.PenColor, style_));
+    current_.reset();
+
+    // Is the y axis turned over on its way to the device (as it is for y-up millimetres)?
+    bool flipped = t_.determinant() < 0;
+    QTransform local;
+    local.translate(start.x(), start.y());
+    local.rotate(flipped ? -text.Angle : text.Angle);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      const TTextCell& cell = cells[i];
+      double cellWidth = cell.Width * k_;
+      double nominal = pixels * (cell.Bytes.size() == 2 ? 1.0 : 0.5);
+      double sx = nominal > 0 ? cellWidth / nominal : 1;
+      double advance = cell.Bytes.size() == 2 ? pixels : metrics.horizontalAdvance(strings[i]);
+      double x = cell.Offset * k_ + (cellWidth - advance * sx) / 2;
+      QTransform glyph = QTransform::fromTranslate(x, flipped ? -metrics.descent() * sy : metrics.descent() * sy);
+      glyph.scale(sx, flipped ? sy : -sy);
+      p_.setTransform(glyph * local * textBase_);
+      p_.drawText(QPointF(0, 0), strings[i]);
+    }
+    p_.setTransform(textBase_);
   }
 
  private:
   QPointF Map(double x, double y) const { return t_.map(QPointF(x, y)); }
+
+  // Whether something whose device box is box, give or take reach, may touch the band.
+  bool InBand(const QRectF& box, double reach) const {
+    return !band_ || band_->intersects(box.adjusted(-reach, -reach, reach, reach));
+  }
+
+  // How far a stroke of the pen may reach beyond its way: its width on either side (a miter
+  // join reaches twice its half width) and a pixel of smoothing.
+  double StrokeReach(int pen) const { return 2 * WidthOf(pen) + 1; }
+
+  // Ends the kind drawn so far and readies the painter for the next.
+  void Enter(TKind kind) {
+    if (kind == kind_) return;
+    if (kind_ == TKind::Lines) FlushLines();
+    if (kind_ == TKind::Points) p_.setBrush(Qt::NoBrush);
+    kind_ = kind;
+    if (kind == TKind::Points) {
+      pointRadius_ = style_.Scheme == TScheme::Screen ? 1.5 : std::max(0.75, 0.15 * k_);
+      p_.setPen(Qt::NoPen);
+      current_.reset();
+    } else if (kind == TKind::Texts) {
+      font_.setFamilies(JapaneseFontFamilies());
+      font_.setStyleStrategy(QFont::PreferAntialias);
+      textBase_ = p_.transform();
+    }
+  }
+
+  void FlushLines() {
+    if (batch_.empty()) return;
+    Use(batchKey_);
+    p_.drawLines(batch_.data(), static_cast<int>(batch_.size()));
+    batch_.clear();
+  }
 
   double WidthOf(int pen) const {
     if (style_.Scheme == TScheme::Screen) return 1.0;
@@ -124,78 +267,6 @@ class TPainter {
     current_.reset();
   }
 
-  void DrawLines() {
-    std::vector<QLineF> batch;
-    TPenKey batchKey;
-    auto flush = [&] {
-      if (batch.empty()) return;
-      Use(batchKey);
-      p_.drawLines(batch.data(), static_cast<int>(batch.size()));
-      batch.clear();
-    };
-    scene_.Lines.ForEachWhileMaking([&](const TWSen& line) {
-      if (!scene_.Visible(line.Header)) return;
-      QLineF device(Map(line.X1, line.Y1), Map(line.X2, line.Y2));
-      TPenKey key{line.Header.PenColor, line.Header.PenStyle};
-      std::optional<TWave> wave = WaveOf(key.Style);
-      double reach = 1 + (wave ? std::abs(wave->Amplitude) : 0);
-      if (!clip_.intersects(QRectF(device.p1(), device.p2()).normalized().adjusted(-reach, -reach, reach, reach))) return;
-      if (wave) {
-        flush();
-        Use(key);
-        DrawWave(QPolygonF({device.p1(), device.p2()}), *wave);
-        return;
-      }
-      if (!(key == batchKey) || batch.size() >= 4096) {
-        flush();
-        batchKey = key;
-      }
-      batch.push_back(device);
-    });
-    flush();
-  }
-
-  void DrawArcs() {
-    QPolygonF chords;
-    scene_.Arcs.ForEachWhileMaking([&](const TWEnko& arc) {
-      if (!scene_.Visible(arc.Header)) return;
-      double reach = std::abs(arc.Radius) * std::max(1.0, std::abs(arc.Flatness));
-      QPointF centre = Map(arc.CenterX, arc.CenterY);
-      std::optional<TWave> wave = WaveOf(arc.Header.PenStyle);
-      double radius = reach * k_ + (wave ? std::abs(wave->Amplitude) : 0);
-      if (!std::isfinite(radius) || !clip_.intersects(QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius))) {
-        return;
-      }
-      Use({arc.Header.PenColor, arc.Header.PenStyle});
-      auto [start, sweep] = ArcSweep(arc);
-      int n = ArcChords(arc, k_, kChordError);
-      chords.resize(n + 1);
-      for (int i = 0; i <= n; ++i) {
-        TPointMm point = ArcPoint(arc, start + sweep * i / n);
-        chords[i] = Map(point.X, point.Y);
-      }
-      if (wave) {
-        DrawWave(chords, *wave);
-      } else {
-        p_.drawPolyline(chords);
-      }
-    });
-  }
-
-  void DrawPoints() {
-    double radius = style_.Scheme == TScheme::Screen ? 1.5 : std::max(0.75, 0.15 * k_);
-    p_.setPen(Qt::NoPen);
-    current_.reset();
-    scene_.Points.ForEachWhileMaking([&](const TWTen& point) {
-      if (point.Virtual != 0 || !scene_.Visible(point.Header)) return;
-      QPointF centre = Map(point.X, point.Y);
-      if (!clip_.contains(centre)) return;
-      p_.setBrush(PenColorOf(point.Header.PenColor, style_));
-      p_.drawEllipse(centre, radius, radius);
-    });
-    p_.setBrush(Qt::NoBrush);
-  }
-
   // The characters of the cells as Unicode, one string per cell.
   static std::vector<QString> CellStrings(const std::vector<TTextCell>& cells, std::string_view cp932) {
     std::vector<QString> strings;
@@ -207,61 +278,31 @@ class TPainter {
     return strings;
   }
 
-  void DrawTexts() {
-    QFont font;
-    font.setFamilies(JapaneseFontFamilies());
-    font.setStyleStrategy(QFont::PreferAntialias);
-    QTransform base = p_.transform();
-    // Is the y axis turned over on its way to the device (as it is for y-up millimetres)?
-    bool flipped = t_.determinant() < 0;
-    scene_.Texts.ForEachWhileMaking([&](const TWMoji& text) {
-      if (!scene_.Visible(text.Header)) return;
-      double height = text.SizeY * k_;
-      if (!(height >= kMinTextHeight) || height > 1e6) return;
-      std::string_view bytes = scene_.TextOf(text);
-      if (bytes.empty()) return;
-      QPointF start = Map(text.X1, text.Y1);
-      double reach = (text.SizeX + text.Spacing + text.SizeY) * k_ * static_cast<double>(bytes.size());
-      if (!clip_.intersects(QRectF(start.x() - reach, start.y() - reach, 2 * reach, 2 * reach))) return;
-      std::vector<TTextCell> cells = TextCells(text, bytes);
-      std::vector<QString> strings = CellStrings(cells, bytes);
-
-      int pixels = std::clamp(static_cast<int>(std::lround(height)), 1, 1 << 16);
-      font.setPixelSize(pixels);
-      p_.setFont(font);
-      QFontMetricsF metrics(font);
-      double emHeight = metrics.ascent() + metrics.descent();
-      double sy = height / emHeight;
-      p_.setPen(PenColorOf(text.Header.PenColor, style_));
-      current_.reset();
-
-      QTransform local;
-      local.translate(start.x(), start.y());
-      local.rotate(flipped ? -text.Angle : text.Angle);
-      for (std::size_t i = 0; i < cells.size(); ++i) {
-        const TTextCell& cell = cells[i];
-        double cellWidth = cell.Width * k_;
-        double nominal = pixels * (cell.Bytes.size() == 2 ? 1.0 : 0.5);
-        double sx = nominal > 0 ? cellWidth / nominal : 1;
-        double advance = cell.Bytes.size() == 2 ? pixels : metrics.horizontalAdvance(strings[i]);
-        double x = cell.Offset * k_ + (cellWidth - advance * sx) / 2;
-        QTransform glyph = QTransform::fromTranslate(x, flipped ? -metrics.descent() * sy : metrics.descent() * sy);
-        glyph.scale(sx, flipped ? sy : -sy);
-        p_.setTransform(glyph * local * base);
-        p_.drawText(QPointF(0, 0), strings[i]);
-      }
-      p_.setTransform(base);
-    });
-  }
-
   QPainter& p_;
   const TScene& scene_;
   const QTransform& t_;
   const TRenderStyle& style_;
   double k_;
   QRectF clip_;
+  std::optional<QRectF> band_;
+  TKind kind_ = TKind::None;
   std::optional<TPenKey> current_;
+  std::vector<QLineF> batch_;
+  TPenKey batchKey_;
+  QPolygonF chords_;
+  double pointRadius_ = 1;
+  QFont font_;
+  QTransform textBase_;
 };
+
+// Hands visit the scene's records of each kind, in the order they are drawn.
+template <typename Visit>
+void ForEachKind(const TScene& scene, const Visit& visit) {
+  visit(scene.Lines);
+  visit(scene.Arcs);
+  visit(scene.Points);
+  visit(scene.Texts);
+}
 
 }  // namespace
 
@@ -304,7 +345,11 @@ QTransform FitTransform(const TBoxMm& box, const QRectF& device, double margin) 
 }
 
 void RenderScene(QPainter& painter, const TScene& scene, const QTransform& mmToDevice, const TRenderStyle& style) {
-  TPainter(painter, scene, mmToDevice, style).Draw();
+  QRectF window = painter.transform().inverted().mapRect(QRectF(painter.viewport()));
+  TPainter drawer(painter, scene, mmToDevice, style, window, std::nullopt);
+  drawer.Begin();
+  ForEachKind(scene, [&](const auto& runs) { runs.ForEachWhileMaking([&](const auto& record) { drawer.Draw(record); }); });
+  drawer.End();
 }
 
 double PictureMargin(int width) { return std::max(2.0, width * 0.02); }
@@ -317,12 +362,59 @@ QSize PictureSize(const TBoxMm& bounds, int width) {
   return {width, static_cast<int>(std::lround(height))};
 }
 
+namespace {
+
+// A painter of one band of an image: it paints whatever touches the band's rows onto an image of
+// the picture's whole size.
+struct TBand {
+  TBand(QImage& image, const TScene& scene, const QTransform& t, const TRenderStyle& style, const QRect& rows)
+      : painter(&image), drawer(painter, scene, t, style, QRectF(image.rect()), QRectF(rows)) {}
+  QPainter painter;
+  TPainter drawer;
+};
+
+}  // namespace
+
+// The image is painted in two bands at once, its upper and its lower half, each on a core of its
+// own and each onto an image of the whole size: the lower half is then copied over. Each band's
+// painter sees the whole image, as one painter would, and no clip: Qt's raster painter lays out
+// a line it clips from where the clip starts, which would move some pixels of it by a shade.
+// So every pixel comes out as one painter over the whole image paints it.
 QImage RenderImage(const TScene& scene, const TBoxMm& bounds, QSize size, const TRenderStyle& style) {
   QImage image(size, QImage::Format_RGB32);
+  if (image.isNull()) return image;
   image.fill(BackgroundOf(style.Scheme));
-  QPainter painter(&image);
   QTransform t = FitTransform(bounds, QRectF(QPointF(0, 0), QSizeF(size)), PictureMargin(std::max(size.width(), size.height())));
-  RenderScene(painter, scene, t, style);
+  int middle = size.height() / 2;
+  QImage lower = middle > 0 ? image.copy() : QImage();
+  if (lower.isNull()) middle = 0;
+  {
+    std::array<std::optional<TBand>, 2> bands;
+    if (middle > 0) {
+      bands[0].emplace(image, scene, t, style, QRect(0, 0, size.width(), middle));
+      bands[1].emplace(lower, scene, t, style, QRect(0, middle, size.width(), size.height() - middle));
+    } else {
+      bands[1].emplace(image, scene, t, style, image.rect());
+    }
+    for (std::optional<TBand>& band : bands) {
+      if (band) band->drawer.Begin();
+    }
+    ForEachKind(scene, [&](const auto& runs) {
+      runs.ForEachRunOnBothCores([&](const auto& run, int side) {
+        std::optional<TBand>& band = bands[static_cast<std::size_t>(side)];
+        if (!band) return;
+        for (const auto& record : run) band->drawer.Draw(record);
+      });
+    });
+    for (std::optional<TBand>& band : bands) {
+      if (band) band->drawer.End();
+    }
+  }
+  if (middle > 0) {
+    for (int y = middle; y < size.height(); ++y) {
+      std::memcpy(image.scanLine(y), lower.constScanLine(y), static_cast<std::size_t>(image.bytesPerLine()));
+    }
+  }
   return image;
 }
 

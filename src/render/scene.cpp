@@ -6,26 +6,6 @@
 
 namespace torvane {
 
-void TBoxMm::Add(double x, double y) {
-  if (!std::isfinite(x) || !std::isfinite(y)) return;
-  if (Empty) {
-    Left = Right = x;
-    Bottom = Top = y;
-    Empty = false;
-    return;
-  }
-  Left = std::min(Left, x);
-  Right = std::max(Right, x);
-  Bottom = std::min(Bottom, y);
-  Top = std::max(Top, y);
-}
-
-void TBoxMm::Add(const TBoxMm& other) {
-  if (other.Empty) return;
-  Add(other.Left, other.Bottom);
-  Add(other.Right, other.Top);
-}
-
 bool TScene::Visible(const TEntityHeader& header) const {
   // The converters keep layer and group below 16; anything else has no state to hide it.
   if (!Groups || !Layers || header.LayerGroup >= 16 || header.Layer >= 16) return true;
@@ -36,11 +16,26 @@ std::string_view TScene::TextOf(const TWMoji& text) const { return TextPool ? Te
 
 TBoxMm TScene::Extent() const {
   TBoxMm box;
-  Lines.ForEach([&](const TWSen& line) {
-    if (!Visible(line.Header)) return;
-    box.Add(line.X1, line.Y1);
-    box.Add(line.X2, line.Y2);
-  });
+  // Lines are the most of a drawing: their boxes by layer, when the source gives them, spare
+  // making them all.
+  std::optional<TLayerLineBoxes> lineBoxes = Made ? Made->LineBoxes() : std::nullopt;
+  if (lineBoxes) {
+    for (std::size_t layer = 0; layer < lineBoxes->size(); ++layer) {
+      const TBox& lines = (*lineBoxes)[layer];
+      TEntityHeader header;
+      header.Layer = static_cast<uint16_t>(layer & 15);
+      header.LayerGroup = static_cast<uint16_t>(layer >> 4);
+      if (lines.Empty || !Visible(header)) continue;
+      box.Add(lines.Left, lines.Bottom);
+      box.Add(lines.Right, lines.Top);
+    }
+  } else {
+    Lines.ForEach([&](const TWSen& line) {
+      if (!Visible(line.Header)) return;
+      box.Add(line.X1, line.Y1);
+      box.Add(line.X2, line.Y2);
+    });
+  }
   Arcs.ForEach([&](const TWEnko& arc) {
     if (Visible(arc.Header)) box.Add(ArcBox(arc));
   });
@@ -98,6 +93,7 @@ TScene SceneOf(const TMadeJww& drawing) {
   scene.Groups = &document.GLayers;
   scene.Layers = &document.Layers;
   scene.Paper = PaperSizeOf(document.PaperSize);
+  scene.Made = &drawing;
   return scene;
 }
 

@@ -16,6 +16,7 @@
 #include "drawing/jwwtables.h"
 #include "drawing/jwwunit.h"
 #include "shape/jwsunit.h"
+#include "support/box.h"
 #include "support/parallel.h"
 
 namespace torvane {
@@ -24,15 +25,8 @@ struct TPointMm {
   double X = 0, Y = 0;
 };
 
-// A rectangle in millimetres, y upwards; empty until a point is added.
-struct TBoxMm {
-  double Left = 0, Bottom = 0, Right = 0, Top = 0;
-  bool Empty = true;
-  void Add(double x, double y);
-  void Add(const TBoxMm& other);
-  double Width() const { return Right - Left; }
-  double Height() const { return Top - Bottom; }
-};
+// A rectangle in millimetres.
+using TBoxMm = TBox;
 
 // The records of one kind that a picture draws: those a converted document holds, or those a
 // drawing converted on demand makes, a run at a time, so that they never stand in memory whole.
@@ -78,20 +72,51 @@ class TRecordRuns {
       ForEach(visit);
       return;
     }
-    std::vector<Record> run(kRunRecords), next(kRunRecords);
-    std::span<Record> made(run.data(), kRunRecords);
+    ForEachRunMakingTheNext([&](std::span<const Record> run, std::size_t following, std::span<Record> next) {
+      InParallel([&] { for (const Record& record : run) visit(record); },
+                 [&] { if (!next.empty()) maker_->Make(following, next); });
+    });
+  }
+
+  // Calls visit(run, 0) and visit(run, 1) at once on the two cores for every run in order (held
+  // records come as one run); after its visit each core makes half of the next run.
+  template <typename Visit>
+  void ForEachRunOnBothCores(const Visit& visit) const {
+    if (maker_ == nullptr) {
+      if (!stored_.empty()) InParallel([&] { visit(stored_, 0); }, [&] { visit(stored_, 1); });
+      return;
+    }
+    ForEachRunMakingTheNext([&](std::span<const Record> run, std::size_t following, std::span<Record> next) {
+      std::size_t half = next.size() / 2;
+      InParallel([&] {
+        visit(run, 0);
+        if (half > 0) maker_->Make(following, next.first(half));
+      }, [&] {
+        visit(run, 1);
+        if (next.size() > half) maker_->Make(following + half, next.subspan(half));
+      });
+    });
+  }
+
+ private:
+  // Makes the first run on both cores, then calls step(run, following, next) for every made run
+  // in order; step visits run and makes next, the run from record following on (empty after the
+  // last), into the other of two buffers.
+  template <typename Step>
+  void ForEachRunMakingTheNext(const Step& step) const {
+    std::size_t length = std::min(kRunRecords, size_);
+    std::vector<Record> run(length), next(length);
+    std::span<Record> made(run.data(), length);
     ForInHalves(made.size(), [&](std::size_t b, std::size_t e) { maker_->Make(b, made.subspan(b, e - b)); });
-    for (std::size_t begin = 0; begin < size_; begin += kRunRecords) {
-      std::size_t following = begin + kRunRecords;
-      std::span<Record> ahead(next.data(), following < size_ ? std::min(kRunRecords, size_ - following) : 0);
-      InParallel([&] { for (const Record& record : made) visit(record); },
-                 [&] { if (!ahead.empty()) maker_->Make(following, ahead); });
+    for (std::size_t begin = 0; begin < size_; begin += length) {
+      std::size_t following = begin + length;
+      std::span<Record> ahead(next.data(), following < size_ ? std::min(length, size_ - following) : 0);
+      step(std::span<const Record>(made), following, ahead);
       std::swap(run, next);
       made = ahead;
     }
   }
 
- private:
   std::span<const Record> stored_;
   const TRecordMaker<Record>* maker_ = nullptr;
   std::size_t size_ = 0;
@@ -110,6 +135,8 @@ struct TScene {
   const std::array<TWLayer, 256>* Layers = nullptr;
   // The drawing's paper about the origin; nothing for a part or a paper code without a size.
   std::optional<TPaperSize> Paper;
+  // The drawing converted on demand that makes the records, if they are made.
+  const TMadeJww* Made = nullptr;
 
   // False for an entity on a layer or in a layer group marked hidden (state 0).
   bool Visible(const TEntityHeader& header) const;

@@ -11,7 +11,9 @@
 #include "builder/filebuilder.h"
 #include "drawing/jwcunit.h"
 #include "render/painter.h"
+#include "render/png.h"
 #include "render/scene.h"
+#include "test_util.h"
 
 namespace torvane {
 namespace {
@@ -258,6 +260,75 @@ TEST(Render, ADrawingConvertedInRunsDrawsThePictureOfItsConvertedDocument) {
   QImage picture = RenderImage(held, bounds, size, {});
   EXPECT_GT(InkPixels(picture).size(), 10000u);
   EXPECT_TRUE(RenderImage(inRuns, bounds, size, {}) == picture);
+}
+
+// Painted in two bands at once, a picture is the one a single painter paints: lines thick and
+// thin, dashed and random, arcs, points and texts crossing from one band into the other included
+// (a painter clipped to its band lays a thick line out from the clip's edge and shades it
+// otherwise).
+TEST(Render, APictureInBandsIsThePictureOfOnePainter) {
+  test::TJwcBuilder b;
+  uint32_t state = 7;
+  auto next = [&state](uint32_t below) {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<float>((state >> 8) % below);
+  };
+  for (int i = 0; i < 3000; ++i) {
+    float x = next(5180) / 10, y = next(3660) / 10;
+    uint8_t type = static_cast<uint8_t>(i % 10 == 9 ? 11 + i % 5 : 1 + i % 9);
+    b.lines.push_back({x, y, x + next(800) / 10 - 40, y + next(800) / 10 - 40, type, static_cast<uint8_t>(1 + i % 9)});
+  }
+  for (int i = 0; i < 300; ++i) {
+    b.arcs.push_back({next(5180) / 10, next(3660) / 10, 5 + next(100), static_cast<uint16_t>(3000 + next(7000)),
+                      test::Angle(next(360)), test::Angle(next(360)), test::Angle(next(90)),
+                      static_cast<uint8_t>(1 + i % 9), static_cast<uint8_t>(1 + i % 9)});
+    b.points.push_back({next(5180) / 10, next(3660) / 10, 0, static_cast<uint8_t>(1 + i % 9)});
+  }
+  for (int i = 0; i < 200; ++i) {
+    float x = next(5180) / 10, y = next(3660) / 10;
+    b.AddText({x, y, x + next(30), y + next(30) - 15, 0, 0, static_cast<uint8_t>(1 + i % 10)}, "\x8b\x8f\x8a\xd4" "A1");
+  }
+  std::string bytes = b.Build();
+  TJwcData source;
+  ASSERT_TRUE(ReadJwcBytes(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), source));
+  TJwwData whole;
+  ConvertJwcToJww("", true, source, whole);
+  TScene scene = SceneOf(whole);
+  TBoxMm bounds = scene.Bounds();
+  // At 1600 pixels the pens of print widths 5 to 8 are thicker than a pixel.
+  for (auto [width, scheme] : {std::pair(1600, TScheme::Print), std::pair(700, TScheme::Screen)}) {
+    QSize size = PictureSize(bounds, width);
+    TRenderStyle style{scheme};
+    QImage single(size, QImage::Format_RGB32);
+    single.fill(BackgroundOf(scheme));
+    {
+      QPainter painter(&single);
+      QRectF device(QPointF(0, 0), QSizeF(size));
+      RenderScene(painter, scene, FitTransform(bounds, device, PictureMargin(std::max(size.width(), size.height()))), style);
+    }
+    EXPECT_GT(InkPixels(single).size(), 10000u);
+    EXPECT_TRUE(RenderImage(scene, bounds, size, style) == single) << width;
+  }
+}
+
+// A PNG file read back gives the image's pixels, in one deflated part (few rows) or two.
+TEST(Render, PngFilesHoldTheImagesPixels) {
+  uint32_t state = 3;
+  for (QSize size : {QSize(1, 1), QSize(5, 63), QSize(7, 64), QSize(301, 200)}) {
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+      for (int x = 0; x < size.width(); ++x) {
+        state = state * 1664525u + 1013904223u;
+        // Runs of one colour and noise, as pictures have.
+        image.setPixel(x, y, (x / 8 + y) % 3 == 0 ? state | 0xFF000000u : 0xFFFFFFFFu);
+      }
+    }
+    test::TMemorySink sink;
+    WritePng(sink, image);
+    QImage read = QImage::fromData(reinterpret_cast<const uchar*>(sink.bytes.data()), static_cast<int>(sink.bytes.size()), "PNG");
+    ASSERT_FALSE(read.isNull()) << size.width();
+    EXPECT_TRUE(read.convertToFormat(QImage::Format_RGB32) == image) << size.width();
+  }
 }
 
 TEST(Render, ARandomLineInViewWandersAsTheWholeLineDoes) {

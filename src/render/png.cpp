@@ -1,0 +1,132 @@
+#include "render/png.h"
+
+#include <zlib.h>
+
+#include <cerrno>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/ioerror.h"
+#include "support/parallel.h"
+
+namespace torvane {
+namespace {
+
+constexpr std::string_view kSignature("\x89PNG\r\n\x1a\n", 8);
+// The zlib stream's header: deflate with a 32 KiB window, made at the fastest level.
+constexpr std::string_view kZlibHeader("\x78\x01", 2);
+// Fewer rows than this are deflated in one part: a second thread would cost more than it saves.
+constexpr int kRowsForTwoParts = 64;
+
+void PutUint32(std::string& out, uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
+}
+
+// A chunk of type whose data is the pieces one after another.
+void WriteChunk(TByteSink& sink, std::string_view type, std::initializer_list<std::string_view> pieces) {
+  std::size_t length = 0;
+  for (std::string_view piece : pieces) length += piece.size();
+  if (length > 0x7FFFFFFFu) throw TIoError::FromErrno(EFBIG, "");
+  std::string head;
+  PutUint32(head, static_cast<uint32_t>(length));
+  head += type;
+  uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(type.data()), static_cast<uInt>(type.size()));
+  sink.Write(reinterpret_cast<const uint8_t*>(head.data()), head.size());
+  for (std::string_view piece : pieces) {
+    // crc32 takes at most 4 GiB at a time; a chunk holds less than 2 GiB.
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(piece.data()), static_cast<uInt>(piece.size()));
+    sink.Write(reinterpret_cast<const uint8_t*>(piece.data()), piece.size());
+  }
+  std::string tail;
+  PutUint32(tail, static_cast<uint32_t>(crc));
+  sink.Write(reinterpret_cast<const uint8_t*>(tail.data()), tail.size());
+}
+
+// How many bytes the rows take unfiltered: a filter byte and three bytes a pixel each.
+std::size_t RowBytes(const QImage& image) { return 1 + 3 * static_cast<std::size_t>(image.width()); }
+
+// The rows [begin, end) of an RGB32 image unfiltered, raw-deflated: a part of the image's zlib
+// stream. The last part finishes the stream; any other ends with a sync flush, on a whole byte, so
+// that the next part follows it. adler takes in the check value of the unfiltered rows.
+std::string DeflateRows(const QImage& image, int begin, int end, bool last, uLong& adler) {
+  z_stream z{};
+  if (deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    throw TIoError::FromErrno(ENOMEM, "");
+  }
+  std::vector<Bytef> row(RowBytes(image));
+  std::string out(row.size() * static_cast<std::size_t>(end - begin) / 4 + 65536, '\0');
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  int result = Z_OK;
+  for (int y = begin; y < end; ++y) {
+    const QRgb* pixels = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    Bytef* byte = row.data();
+    *byte++ = 0;  // no filter
+    for (int x = 0; x < image.width(); ++x) {
+      *byte++ = static_cast<Bytef>(qRed(pixels[x]));
+      *byte++ = static_cast<Bytef>(qGreen(pixels[x]));
+      *byte++ = static_cast<Bytef>(qBlue(pixels[x]));
+    }
+    adler = adler32(adler, row.data(), static_cast<uInt>(row.size()));
+    z.next_in = row.data();
+    z.avail_in = static_cast<uInt>(row.size());
+    int flush = y + 1 < end ? Z_NO_FLUSH : last ? Z_FINISH : Z_SYNC_FLUSH;
+    // Until the row is taken in and, at the end, everything is out.
+    do {
+      if (z.avail_out == 0) {
+        std::size_t used = out.size();
+        out.resize(2 * used);
+        z.next_out = reinterpret_cast<Bytef*>(out.data()) + used;
+        z.avail_out = static_cast<uInt>(out.size() - used);
+      }
+      result = deflate(&z, flush);
+    } while (result != Z_STREAM_ERROR && result != Z_STREAM_END && (z.avail_in > 0 || z.avail_out == 0));
+    if (result == Z_STREAM_ERROR) break;
+  }
+  out.resize(out.size() - z.avail_out);
+  deflateEnd(&z);
+  if (result == Z_STREAM_ERROR || (last && result != Z_STREAM_END)) throw TIoError::FromErrno(ENOMEM, "");
+  return out;
+}
+
+}  // namespace
+
+void WritePng(TByteSink& sink, const QImage& picture) {
+  const QImage image = picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
+  if (image.isNull()) throw TIoError::FromErrno(ENOMEM, "");
+  int height = image.height();
+  int middle = height >= kRowsForTwoParts ? height / 2 : height;
+  std::string upper, lower;
+  uLong upperAdler = adler32(0L, nullptr, 0), lowerAdler = upperAdler;
+  if (middle == height) {
+    upper = DeflateRows(image, 0, height, true, upperAdler);
+  } else {
+    InParallel([&] { upper = DeflateRows(image, 0, middle, false, upperAdler); },
+               [&] { lower = DeflateRows(image, middle, height, true, lowerAdler); });
+  }
+  uLong adler = middle == height ? upperAdler
+                                 : adler32_combine(upperAdler, lowerAdler,
+                                                   static_cast<z_off_t>(RowBytes(image) * static_cast<std::size_t>(height - middle)));
+
+  sink.Write(reinterpret_cast<const uint8_t*>(kSignature.data()), kSignature.size());
+  std::string header;
+  PutUint32(header, static_cast<uint32_t>(image.width()));
+  PutUint32(header, static_cast<uint32_t>(height));
+  header += std::string_view("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no filter choice, not interlaced
+  WriteChunk(sink, "IHDR", {header});
+  if (image.dotsPerMeterX() > 0 && image.dotsPerMeterY() > 0) {
+    std::string resolution;
+    PutUint32(resolution, static_cast<uint32_t>(image.dotsPerMeterX()));
+    PutUint32(resolution, static_cast<uint32_t>(image.dotsPerMeterY()));
+    resolution.push_back(1);  // per metre
+    WriteChunk(sink, "pHYs", {resolution});
+  }
+  std::string check;
+  PutUint32(check, static_cast<uint32_t>(adler));
+  WriteChunk(sink, "IDAT", {kZlibHeader, upper, lower, check});
+  WriteChunk(sink, "IEND", {});
+}
+
+}  // namespace torvane

@@ -1,0 +1,15 @@
+// Writes pictures as PNG files with zlib: 8-bit RGB, every row unfiltered and deflated at zlib's
+// fastest level, the upper and the lower half of the rows at once on two cores.
+#pragma once
+
+#include <QImage>
+
+#include "support/outputfile.h"
+
+namespace torvane {
+
+// Writes image (any format; its colours without alpha) to sink with its resolution. Raises
+// TIoError when zlib cannot work or the sink fails.
+void WritePng(TByteSink& sink, const QImage& image);
+
+}  // namespace torvane
