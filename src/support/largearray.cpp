@@ -82,10 +82,17 @@ TKeptBlocks& KeptBlocks() {
   return kept;
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+// Under the address sanitizer every block comes from the ordinary allocator, which guards its ends.
+constexpr bool kOwnBlocks = false;
+#else
+constexpr bool kOwnBlocks = true;
+#endif
+
 }  // namespace
 
 void* AllocateLarge(std::size_t bytes) {
-  if (bytes < kLargeBlock) return ::operator new(bytes);
+  if (!kOwnBlocks || bytes < kLargeBlock) return ::operator new(bytes);
   if (bytes > SIZE_MAX - 2 * kHugePage) throw std::bad_alloc();
   std::size_t rounded = HugeRounded(bytes);
   if (std::byte* kept = KeptBlocks().Take(rounded)) return kept;
@@ -93,7 +100,7 @@ void* AllocateLarge(std::size_t bytes) {
 }
 
 void FreeLarge(void* memory, std::size_t bytes) noexcept {
-  if (bytes < kLargeBlock) {
+  if (!kOwnBlocks || bytes < kLargeBlock) {
     ::operator delete(memory);
     return;
   }
