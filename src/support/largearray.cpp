@@ -109,7 +109,7 @@ void FreeLarge(void* memory, std::size_t bytes) noexcept {
 }
 
 void ReturnLarge(void* memory, std::size_t bytes) noexcept {
-  if (bytes < kLargeBlock) {
+  if (!kOwnBlocks || bytes < kLargeBlock) {
     ::operator delete(memory);
     return;
   }
