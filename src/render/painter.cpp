@@ -7,10 +7,12 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <new>
 #include <numbers>
 #include <optional>
 
 #include "support/cp932.h"
+#include "support/largearray.h"
 
 namespace torvane {
 namespace {
@@ -56,9 +58,17 @@ class TPainter {
     p_.save();
     p_.setRenderHint(QPainter::Antialiasing, true);
     p_.setRenderHint(QPainter::TextAntialiasing, true);
-    DrawPaper();
   }
 
+  void DrawPaper() {
+    if (!scene_.Paper) return;
+    QColor color = style_.Scheme == TScheme::Screen ? QColor(90, 90, 90) : QColor(190, 190, 190);
+    p_.setPen(QPen(color, std::max(1.0, kFrameWidthMm * k_)));
+    p_.setBrush(Qt::NoBrush);
+    double w = scene_.Paper->Width / 2, h = scene_.Paper->Height / 2;
+    p_.drawPolygon(QPolygonF({Map(-w, -h), Map(w, -h), Map(w, h), Map(-w, h)}));
+    current_.reset();
+  }
   void End() {
     Enter(TKind::None);
     p_.restore();
@@ -257,15 +267,7 @@ class TPainter {
     p_.setPen(PenOf(key));
   }
 
-  void DrawPaper() {
-    if (!scene_.Paper) return;
-    QColor color = style_.Scheme == TScheme::Screen ? QColor(90, 90, 90) : QColor(190, 190, 190);
-    p_.setPen(QPen(color, std::max(1.0, kFrameWidthMm * k_)));
-    p_.setBrush(Qt::NoBrush);
-    double w = scene_.Paper->Width / 2, h = scene_.Paper->Height / 2;
-    p_.drawPolygon(QPolygonF({Map(-w, -h), Map(w, -h), Map(w, h), Map(-w, h)}));
-    current_.reset();
-  }
+
 
   // The characters of the cells as Unicode, one string per cell.
   static std::vector<QString> CellStrings(const std::vector<TTextCell>& cells, std::string_view cp932) {
@@ -295,14 +297,6 @@ class TPainter {
   QTransform textBase_;
 };
 
-// Hands visit the scene's records of each kind, in the order they are drawn.
-template <typename Visit>
-void ForEachKind(const TScene& scene, const Visit& visit) {
-  visit(scene.Lines);
-  visit(scene.Arcs);
-  visit(scene.Points);
-  visit(scene.Texts);
-}
 
 }  // namespace
 
@@ -348,7 +342,12 @@ void RenderScene(QPainter& painter, const TScene& scene, const QTransform& mmToD
   QRectF window = painter.transform().inverted().mapRect(QRectF(painter.viewport()));
   TPainter drawer(painter, scene, mmToDevice, style, window, std::nullopt);
   drawer.Begin();
-  ForEachKind(scene, [&](const auto& runs) { runs.ForEachWhileMaking([&](const auto& record) { drawer.Draw(record); }); });
+  drawer.DrawPaper();
+  auto draw = [&](const auto& runs) { runs.ForEachWhileMaking([&](const auto& record) { drawer.Draw(record); }); };
+  draw(scene.Lines);
+  draw(scene.Arcs);
+  draw(scene.Points);
+  draw(scene.Texts);
   drawer.End();
 }
 
@@ -364,57 +363,114 @@ QSize PictureSize(const TBoxMm& bounds, int width) {
 
 namespace {
 
-// A painter of one band of an image: it paints whatever touches the band's rows onto an image of
-// the picture's whole size.
+// An image of the scheme's background whose pixels lie in a large block (support/largearray), so
+// that memory the conversion has freed (the input's bytes) holds it rather than memory fresh from
+// the system; a null image when there is no memory for it. A passing image gives its memory back
+// to the system when it goes, rather than keeping it for later blocks.
+QImage LargeImage(QSize size, const QColor& background, bool passing) {
+  struct TBlock {
+    void* memory;
+    std::size_t bytes;
+    bool passing;
+  };
+  if (size.isEmpty()) return {};
+  qsizetype perLine = 4 * static_cast<qsizetype>(size.width());
+  auto* block = new (std::nothrow)
+      TBlock{nullptr, static_cast<std::size_t>(perLine) * static_cast<std::size_t>(size.height()), passing};
+  if (block == nullptr) return {};
+  try {
+    block->memory = AllocateLarge(block->bytes);
+  } catch (const std::bad_alloc&) {
+    delete block;
+    return {};
+  }
+  QImage image(
+      static_cast<uchar*>(block->memory), size.width(), size.height(), perLine, QImage::Format_RGB32,
+      [](void* info) {
+        auto* freed = static_cast<TBlock*>(info);
+        if (freed->passing) {
+          ReturnLarge(freed->memory, freed->bytes);
+        } else {
+          FreeLarge(freed->memory, freed->bytes);
+        }
+        delete freed;
+      },
+      block);
+  image.fill(background);
+  return image;
+}
+
+// A painter of one band of an image: it paints whatever touches the band's rows, clipped to them
+// or not.
 struct TBand {
-  TBand(QImage& image, const TScene& scene, const QTransform& t, const TRenderStyle& style, const QRect& rows)
-      : painter(&image), drawer(painter, scene, t, style, QRectF(image.rect()), QRectF(rows)) {}
+  TBand(QImage& image, const TScene& scene, const QTransform& t, const TRenderStyle& style, const QRect& rows,
+        bool clipped)
+      : painter(&image), drawer(painter, scene, t, style, QRectF(image.rect()), QRectF(rows)) {
+    if (clipped) painter.setClipRect(rows);
+  }
   QPainter painter;
   TPainter drawer;
 };
 
+// Paints the records of the kinds that kinds(visit) hands to visit in two bands at once, the rows
+// above middle onto upper and the others onto lower, each band on a core of its own; with paper,
+// the paper's frame first.
+template <typename Kinds>
+void PaintInBands(QImage& upper, QImage& lower, int middle, bool clipped, bool paper, const TScene& scene,
+                  const QTransform& t, const TRenderStyle& style, const Kinds& kinds) {
+  QSize size = upper.size();
+  std::array<std::optional<TBand>, 2> bands;
+  if (middle > 0) bands[0].emplace(upper, scene, t, style, QRect(0, 0, size.width(), middle), clipped);
+  bands[1].emplace(lower, scene, t, style, QRect(0, middle, size.width(), size.height() - middle), clipped);
+  for (std::optional<TBand>& band : bands) {
+    if (!band) continue;
+    band->drawer.Begin();
+    if (paper) band->drawer.DrawPaper();
+  }
+  kinds([&](const auto& runs) {
+    runs.ForEachRunOnBothCores([&](const auto& run, int side) {
+      std::optional<TBand>& band = bands[static_cast<std::size_t>(side)];
+      if (!band) return;
+      for (const auto& record : run) band->drawer.Draw(record);
+    });
+  });
+  for (std::optional<TBand>& band : bands) {
+    if (band) band->drawer.End();
+  }
+}
+
 }  // namespace
 
 // The image is painted in two bands at once, its upper and its lower half, each on a core of its
-// own and each onto an image of the whole size: the lower half is then copied over. Each band's
-// painter sees the whole image, as one painter would, and no clip: Qt's raster painter lays out
-// a line it clips from where the clip starts, which would move some pixels of it by a shade.
-// So every pixel comes out as one painter over the whole image paints it.
+// own; every pixel comes out as one painter over the whole image paints it. Qt's raster painter
+// lays arcs, points and texts out against the whole image whatever the clip, which then only
+// decides the pixels written: their bands' painters share the image, each clipped to its rows. A
+// thick line, though, it lays out from where the clip starts, shading it otherwise: the lines'
+// painters paint without a clip, each onto an image of the whole size of its own, and the lower
+// half is copied over. Texts come last, so they may be drawn over lines alone.
 QImage RenderImage(const TScene& scene, const TBoxMm& bounds, QSize size, const TRenderStyle& style) {
-  QImage image(size, QImage::Format_RGB32);
+  QImage image = LargeImage(size, BackgroundOf(style.Scheme), false);
   if (image.isNull()) return image;
-  image.fill(BackgroundOf(style.Scheme));
   QTransform t = FitTransform(bounds, QRectF(QPointF(0, 0), QSizeF(size)), PictureMargin(std::max(size.width(), size.height())));
   int middle = size.height() / 2;
-  QImage lower = middle > 0 ? image.copy() : QImage();
-  if (lower.isNull()) middle = 0;
   {
-    std::array<std::optional<TBand>, 2> bands;
-    if (middle > 0) {
-      bands[0].emplace(image, scene, t, style, QRect(0, 0, size.width(), middle));
-      bands[1].emplace(lower, scene, t, style, QRect(0, middle, size.width(), size.height() - middle));
-    } else {
-      bands[1].emplace(image, scene, t, style, image.rect());
-    }
-    for (std::optional<TBand>& band : bands) {
-      if (band) band->drawer.Begin();
-    }
-    ForEachKind(scene, [&](const auto& runs) {
-      runs.ForEachRunOnBothCores([&](const auto& run, int side) {
-        std::optional<TBand>& band = bands[static_cast<std::size_t>(side)];
-        if (!band) return;
-        for (const auto& record : run) band->drawer.Draw(record);
-      });
-    });
-    for (std::optional<TBand>& band : bands) {
-      if (band) band->drawer.End();
-    }
-  }
-  if (middle > 0) {
-    for (int y = middle; y < size.height(); ++y) {
+    // Gone, and its memory back to the system, before the texts' painters take theirs.
+    QImage lower = middle > 0 ? LargeImage(size, BackgroundOf(style.Scheme), true) : QImage();
+    if (lower.isNull()) middle = 0;
+    PaintInBands(image, middle > 0 ? lower : image, middle, false, true, scene, t, style,
+                 [&](const auto& visit) { visit(scene.Lines); });
+    for (int y = middle; middle > 0 && y < size.height(); ++y) {
       std::memcpy(image.scanLine(y), lower.constScanLine(y), static_cast<std::size_t>(image.bytesPerLine()));
     }
   }
+  // Two painters cannot share one QImage: each takes a view of the same pixels.
+  QImage upperView(image.bits(), size.width(), size.height(), image.bytesPerLine(), image.format());
+  QImage lowerView(image.bits(), size.width(), size.height(), image.bytesPerLine(), image.format());
+  PaintInBands(upperView, lowerView, middle, true, false, scene, t, style, [&](const auto& visit) {
+    visit(scene.Arcs);
+    visit(scene.Points);
+    visit(scene.Texts);
+  });
   return image;
 }
 

@@ -47,24 +47,39 @@ void WriteChunk(TByteSink& sink, std::string_view type, std::initializer_list<st
 // How many bytes the rows take unfiltered: a filter byte and three bytes a pixel each.
 std::size_t RowBytes(const QImage& image) { return 1 + 3 * static_cast<std::size_t>(image.width()); }
 
-// The rows [begin, end) of an RGB32 image unfiltered, raw-deflated: a part of the image's zlib
-// stream. The last part finishes the stream; any other ends with a sync flush, on a whole byte, so
-// that the next part follows it. adler takes in the check value of the unfiltered rows.
-std::string DeflateRows(const QImage& image, int begin, int end, bool last, uLong& adler) {
+// Deflated bytes are handed on in blocks of this size: small beside the picture, large enough that
+// the chunks' framing costs nothing.
+constexpr std::size_t kBlockBytes = std::size_t{256} << 10;
+
+// Deflates the rows [begin, end) of an RGB32 image unfiltered, raw: a part of the image's zlib
+// stream, handed to take(bytes) a block at a time. The last part finishes the stream; any other
+// ends with a sync flush, on a whole byte, so that the next part follows it. adler takes in the
+// check value of the unfiltered rows.
+template <typename Take>
+void DeflateRows(const QImage& image, int begin, int end, bool last, uLong& adler, const Take& take) {
   z_stream z{};
   if (deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
     throw TIoError::FromErrno(ENOMEM, "");
   }
+  struct TEnd {
+    z_stream& z;
+    ~TEnd() { deflateEnd(&z); }
+  } ending{z};
   std::vector<Bytef> row(RowBytes(image));
-  std::string out(row.size() * static_cast<std::size_t>(end - begin) / 4 + 65536, '\0');
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
+  const int width = image.width();
+  std::string block(kBlockBytes, '\0');
+  auto hand = [&](std::size_t size) {
+    if (size > 0) take(std::string_view(block.data(), size));
+    z.next_out = reinterpret_cast<Bytef*>(block.data());
+    z.avail_out = static_cast<uInt>(block.size());
+  };
+  hand(0);
   int result = Z_OK;
   for (int y = begin; y < end; ++y) {
     const QRgb* pixels = reinterpret_cast<const QRgb*>(image.constScanLine(y));
     Bytef* byte = row.data();
     *byte++ = 0;  // no filter
-    for (int x = 0; x < image.width(); ++x) {
+    for (int x = 0; x < width; ++x) {
       *byte++ = static_cast<Bytef>(qRed(pixels[x]));
       *byte++ = static_cast<Bytef>(qGreen(pixels[x]));
       *byte++ = static_cast<Bytef>(qBlue(pixels[x]));
@@ -75,40 +90,24 @@ std::string DeflateRows(const QImage& image, int begin, int end, bool last, uLon
     int flush = y + 1 < end ? Z_NO_FLUSH : last ? Z_FINISH : Z_SYNC_FLUSH;
     // Until the row is taken in and, at the end, everything is out.
     do {
-      if (z.avail_out == 0) {
-        std::size_t used = out.size();
-        out.resize(2 * used);
-        z.next_out = reinterpret_cast<Bytef*>(out.data()) + used;
-        z.avail_out = static_cast<uInt>(out.size() - used);
-      }
+      if (z.avail_out == 0) hand(block.size());
       result = deflate(&z, flush);
-    } while (result != Z_STREAM_ERROR && result != Z_STREAM_END && (z.avail_in > 0 || z.avail_out == 0));
-    if (result == Z_STREAM_ERROR) break;
+      if (result == Z_STREAM_ERROR) throw TIoError::FromErrno(ENOMEM, "");
+    } while (result != Z_STREAM_END && (z.avail_in > 0 || z.avail_out == 0));
   }
-  out.resize(out.size() - z.avail_out);
-  deflateEnd(&z);
-  if (result == Z_STREAM_ERROR || (last && result != Z_STREAM_END)) throw TIoError::FromErrno(ENOMEM, "");
-  return out;
+  if (last && result != Z_STREAM_END) throw TIoError::FromErrno(ENOMEM, "");
+  hand(block.size() - z.avail_out);
 }
 
 }  // namespace
 
+// The upper half is deflated here and written as it comes; the lower half, deflated at the same
+// time on the other core, is held until then, a megabyte or two.
 void WritePng(TByteSink& sink, const QImage& picture) {
   const QImage image = picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
   if (image.isNull()) throw TIoError::FromErrno(ENOMEM, "");
   int height = image.height();
   int middle = height >= kRowsForTwoParts ? height / 2 : height;
-  std::string upper, lower;
-  uLong upperAdler = adler32(0L, nullptr, 0), lowerAdler = upperAdler;
-  if (middle == height) {
-    upper = DeflateRows(image, 0, height, true, upperAdler);
-  } else {
-    InParallel([&] { upper = DeflateRows(image, 0, middle, false, upperAdler); },
-               [&] { lower = DeflateRows(image, middle, height, true, lowerAdler); });
-  }
-  uLong adler = middle == height ? upperAdler
-                                 : adler32_combine(upperAdler, lowerAdler,
-                                                   static_cast<z_off_t>(RowBytes(image) * static_cast<std::size_t>(height - middle)));
 
   sink.Write(reinterpret_cast<const uint8_t*>(kSignature.data()), kSignature.size());
   std::string header;
@@ -123,9 +122,27 @@ void WritePng(TByteSink& sink, const QImage& picture) {
     resolution.push_back(1);  // per metre
     WriteChunk(sink, "pHYs", {resolution});
   }
+  WriteChunk(sink, "IDAT", {kZlibHeader});
+
+  auto write = [&sink](std::string_view bytes) { WriteChunk(sink, "IDAT", {bytes}); };
+  uLong upperAdler = adler32(0L, nullptr, 0), lowerAdler = upperAdler;
+  std::vector<std::string> lower;
+  if (middle == height) {
+    DeflateRows(image, 0, height, true, upperAdler, write);
+  } else {
+    InParallel([&] { DeflateRows(image, 0, middle, false, upperAdler, write); },
+               [&] {
+                 DeflateRows(image, middle, height, true, lowerAdler,
+                             [&lower](std::string_view bytes) { lower.emplace_back(bytes); });
+               });
+  }
+  for (const std::string& bytes : lower) write(bytes);
+  uLong adler = middle == height ? upperAdler
+                                 : adler32_combine(upperAdler, lowerAdler,
+                                                   static_cast<z_off_t>(RowBytes(image) * static_cast<std::size_t>(height - middle)));
   std::string check;
   PutUint32(check, static_cast<uint32_t>(adler));
-  WriteChunk(sink, "IDAT", {kZlibHeader, upper, lower, check});
+  WriteChunk(sink, "IDAT", {check});
   WriteChunk(sink, "IEND", {});
 }
 

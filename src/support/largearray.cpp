@@ -119,4 +119,12 @@ void FreeLarge(void* memory, std::size_t bytes) noexcept {
   if (!KeptBlocks().Keep(static_cast<std::byte*>(memory), rounded)) munmap(memory, rounded);
 }
 
+void ReturnLarge(void* memory, std::size_t bytes) noexcept {
+  if (!kOwnBlocks || bytes < kLargeBlock) {
+    ::operator delete(memory);
+    return;
+  }
+  munmap(memory, HugeRounded(bytes));
+}
+
 }  // namespace torvane

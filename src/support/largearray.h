@@ -16,6 +16,8 @@ namespace torvane {
 void* AllocateLarge(std::size_t bytes);
 // Frees what AllocateLarge(bytes) gave.
 void FreeLarge(void* memory, std::size_t bytes) noexcept;
+// Frees it back to the system at once: its pages are not kept for later blocks.
+void ReturnLarge(void* memory, std::size_t bytes) noexcept;
 
 // Frees a block of AllocateLarge for a unique_ptr.
 struct TLargeRelease {
