@@ -394,7 +394,11 @@ void TConverter::Prepare() {
 // Converts [0, count) of one kind into records, in two halves at once when there are many.
 template <typename Record, typename Convert>
 void ConvertAll(TLargeVector<Record>& records, std::size_t count, const Convert& convert) {
-  records.resize(count);
+  {
+    // The converters fill every field of every record, as they fill the made runs' buffers.
+    TSizingForOverwrite overwritten;
+    records.resize(count);
+  }
   ForInHalves(count, [&](std::size_t begin, std::size_t end) {
     convert(begin, std::span<Record>(records).subspan(begin, end - begin));
   });
