@@ -347,6 +347,46 @@ TEST(JwcToJww, LargeDrawingsConvertAsEachRecordAlone) {
   }
 }
 
+// A drawing large enough to be registered in pieces on two threads widens its extent by every
+// record, wherever the record lies among the pieces: a far coordinate in a line, an arc, a point or
+// a text at any place gives the same places (and so the same conversion of a nearby line) as the
+// same far coordinate at the very start.
+TEST(JwcToJww, EveryRecordWidensTheExtentWhereverItLies) {
+  constexpr float kFar = 90000;
+  auto drawing = [](int kind, int at) {
+    TJwcBuilder b;
+    for (int i = 0; i < 3000; ++i) {
+      float x = 12.34567f + static_cast<float>(i % 80);
+      b.lines.push_back({x, 3.5f, x + 1, 4.5f});
+    }
+    for (int i = 0; i < 1500; ++i) {
+      b.arcs.push_back({static_cast<float>(20 + i % 60), 30, 2.5f, 10000, Angle(i % 90 + 1), Angle(i % 90 + 200), 0});
+    }
+    for (int i = 0; i < 300; ++i) {
+      b.points.push_back({static_cast<float>(i % 70), 8});
+      b.AddText({static_cast<float>(i % 50), 5, static_cast<float>(i % 50) + 3, 9, 0, 0, 1}, "A");
+    }
+    auto index = static_cast<std::size_t>(at);
+    switch (kind) {
+      case 0: b.lines[0].x2 = kFar; break;  // the reference: far in the drawing's very first record
+      case 1: b.lines[index].x1 = kFar; break;
+      case 2: b.arcs[index].cx = kFar; break;
+      case 3: b.points[index].x = kFar; break;
+      default: b.texts[index].x1 = kFar; break;
+    }
+    return b;
+  };
+  // The first line's start (the scale's first point) and another line's, both rounded to the places.
+  auto probe = [](const TConverted& c) { return std::pair(c.target.Sens[0].X1, c.target.Sens[7].X1); };
+  const auto expected = probe(Convert(drawing(0, 0), true));
+  const int counts[] = {0, 3000, 1500, 300, 300};
+  for (int kind = 1; kind <= 4; ++kind) {
+    for (int at = 8; at < counts[kind]; at += counts[kind] / 23) {
+      EXPECT_EQ(probe(Convert(drawing(kind, at), true)), expected) << kind << " at " << at;
+    }
+  }
+}
+
 // Written while converting, on two threads or on one, a drawing gives the very bytes of its
 // converted document written whole; runs of records start inside curves and the points end with
 // virtual ones. A sink that fails midway ends the writing with its error, on either path.

@@ -1,6 +1,8 @@
 #include "drawing/jwc2jww.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -84,7 +86,10 @@ class TConverter {
   // rounding too.
   bool KeepsOrder(const TPlace& p) const;
   void Register();
-  void RegisterRange(TScales& table, std::size_t begin, std::size_t end) const;
+  // Registration runs in pieces of about equal work; the bounds of piece k are [k], [k + 1].
+  static constexpr std::size_t kRegistrationPieces = 16;
+  std::array<std::size_t, kRegistrationPieces + 1> RegistrationPieces() const;
+  void RegisterRange(TScales& table, TSineCosineMemo& turns, std::size_t begin, std::size_t end) const;
   void RegisterArc(TScales& table, TSineCosineMemo& turns, const TEnko2& arc) const;
   void ConvertLayers();
   void ConvertHeader();
@@ -146,13 +151,12 @@ void TConverter::RegisterArc(TScales& table, TSineCosineMemo& turns, const TEnko
 }
 
 // Registers the entities [begin, end) of the sequence lines, arcs, real points, texts.
-void TConverter::RegisterRange(TScales& table, std::size_t begin, std::size_t end) const {
+void TConverter::RegisterRange(TScales& table, TSineCosineMemo& turns, std::size_t begin, std::size_t end) const {
   auto part = [&](std::size_t& offset, std::size_t count, const auto& add) {
     for (std::size_t i = std::max(begin, offset); i < std::min(end, offset + count); ++i) add(i - offset);
     offset += count;
   };
   std::size_t offset = 0;
-  TSineCosineMemo turns;
   part(offset, src_.Sen.size(), [&](std::size_t i) {
     const TSen2& line = src_.Sen[i];
     table.AddPoint(ScaleOf(line.Layer), line.X1, line.Y1);
@@ -170,39 +174,62 @@ void TConverter::RegisterRange(TScales& table, std::size_t begin, std::size_t en
   });
 }
 
+// How much registering an arc costs, counted in points: a whole one two, one whose ends are turned
+// about sixteen (its angles mostly found in the memo; an angle turned anew costs some fifty).
+std::size_t ArcRegistrationWork(const TEnko2& arc) { return RegistersWhole(arc) ? 2 : 16; }
+
+std::array<std::size_t, TConverter::kRegistrationPieces + 1> TConverter::RegistrationPieces() const {
+  const std::size_t lines = src_.Sen.size(), arcs = src_.Enko.size(), points = src_.Ten.size();
+  std::size_t arcsWork = 0;
+  for (const TEnko2& arc : src_.Enko) arcsWork += ArcRegistrationWork(arc);
+  // A line or a text is two points.
+  const std::size_t lineWork = 2 * lines, pointWork = points;
+  const std::size_t totalWork = lineWork + arcsWork + pointWork + 2 * src_.Moji.size();
+  std::array<std::size_t, kRegistrationPieces + 1> bounds{};
+  bounds[kRegistrationPieces] = lines + arcs + points + src_.Moji.size();
+  std::size_t arc = 0, arcDone = 0;
+  for (std::size_t k = 1; k < kRegistrationPieces; ++k) {
+    const std::size_t target = totalWork * k / kRegistrationPieces;
+    std::size_t bound = 0;
+    if (target < lineWork) {
+      bound = target / 2;
+    } else if (target < lineWork + arcsWork) {
+      for (; arc < arcs && lineWork + arcDone + ArcRegistrationWork(src_.Enko[arc]) <= target; ++arc) {
+        arcDone += ArcRegistrationWork(src_.Enko[arc]);
+      }
+      bound = lines + arc;
+    } else if (target < lineWork + arcsWork + pointWork) {
+      bound = lines + arcs + (target - lineWork - arcsWork);
+    } else {
+      bound = lines + arcs + points + (target - lineWork - arcsWork - pointWork) / 2;
+    }
+    bounds[k] = std::clamp(bound, bounds[k - 1], bounds[kRegistrationPieces]);
+  }
+  return bounds;
+}
+
 void TConverter::Register() {
   std::size_t total = src_.Sen.size() + src_.Enko.size() + src_.Ten.size() + src_.Moji.size();
   if (total < kParallelMinimum) {
-    RegisterRange(scales_, 0, total);
+    TSineCosineMemo turns;
+    RegisterRange(scales_, turns, 0, total);
     return;
   }
   // The extents do not depend on the order of the points, and each scale keeps the first point the
-  // earlier half gives it: two halves registered at once and merged make the same table as one
-  // pass. The split balances the work, counted in points: a line or a text is two, a whole arc two,
-  // an arc whose ends are turned about sixteen (its angles mostly found in the memo; an angle turned
-  // anew costs some fifty).
-  auto arcWork = [](const TEnko2& arc) -> std::size_t { return RegistersWhole(arc) ? 2 : 16; };
-  std::size_t arcsWork = 0;
-  for (const TEnko2& arc : src_.Enko) arcsWork += arcWork(arc);
-  const std::size_t lineWork = 2 * src_.Sen.size();
-  const std::size_t half = (lineWork + arcsWork + src_.Ten.size() + 2 * src_.Moji.size()) / 2;
-  std::size_t middle = 0;
-  if (half < lineWork) {
-    middle = half / 2;
-  } else if (half < lineWork + arcsWork) {
-    middle = src_.Sen.size();
-    for (std::size_t done = lineWork; done + arcWork(src_.Enko[middle - src_.Sen.size()]) <= half;) {
-      done += arcWork(src_.Enko[middle - src_.Sen.size()]);
-      ++middle;
+  // earliest piece gives it: pieces registered apart and appended in their order make the same
+  // table as one pass. Both threads take the next piece until none is left, so that neither waits
+  // long for the other whatever mix of records the drawing has.
+  const std::array<std::size_t, kRegistrationPieces + 1> bounds = RegistrationPieces();
+  std::array<TScales, kRegistrationPieces> tables;
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    TSineCosineMemo turns;
+    for (std::size_t piece = next++; piece < kRegistrationPieces; piece = next++) {
+      RegisterRange(tables[piece], turns, bounds[piece], bounds[piece + 1]);
     }
-  } else {
-    std::size_t rest = half - lineWork - arcsWork;
-    middle = src_.Sen.size() + src_.Enko.size() +
-             (rest < src_.Ten.size() ? rest : src_.Ten.size() + (rest - src_.Ten.size()) / 2);
-  }
-  TScales later;
-  InParallel([&] { RegisterRange(scales_, 0, middle); }, [&] { RegisterRange(later, middle, total); });
-  scales_.Append(later);
+  };
+  InParallel(work, work);
+  for (const TScales& table : tables) scales_.Append(table);
 }
 
 // (State1 AND 6) = 2 protects one way, = 6 the other.
