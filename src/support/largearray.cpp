@@ -53,6 +53,14 @@ class TKeptBlocks {
     return start;
   }
 
+  // Gives every kept block back to the system.
+  void Release() noexcept {
+    std::lock_guard guard(mutex_);
+    for (const TBlock& block : blocks_) munmap(block.Start, block.Bytes);
+    blocks_.clear();
+    kept_ = 0;
+  }
+
   // Keeps a freed block; false when that would keep too much.
   bool Keep(std::byte* start, std::size_t bytes) noexcept {
     std::lock_guard guard(mutex_);
@@ -96,6 +104,9 @@ void* AllocateLarge(std::size_t bytes) {
   if (bytes > SIZE_MAX - 2 * kHugePage) throw std::bad_alloc();
   std::size_t rounded = HugeRounded(bytes);
   if (std::byte* kept = KeptBlocks().Take(rounded)) return kept;
+  // Blocks too small for this one would only stay beside it (a drawing's input bytes while its
+  // larger converted arrays are made): they go before fresh memory is mapped.
+  KeptBlocks().Release();
   return MapHugePages(rounded);
 }
 
