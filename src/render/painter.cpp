@@ -150,8 +150,8 @@ class TPainter {
     int pixels = std::clamp(static_cast<int>(std::lround(height)), 1, 1 << 16);
     font_.setPixelSize(pixels);
     p_.setFont(font_);
-    QFontMetricsF metrics(font_);
-    double emHeight = metrics.ascent() + metrics.descent();
+    TFontSize& metrics = FontSize(pixels);
+    double emHeight = metrics.Ascent + metrics.Descent;
     double sy = height / emHeight;
     p_.setPen(PenColorOf(text.Header.PenColor, style_));
     current_.reset();
@@ -166,9 +166,9 @@ class TPainter {
       double cellWidth = cell.Width * k_;
       double nominal = pixels * (cell.Bytes.size() == 2 ? 1.0 : 0.5);
       double sx = nominal > 0 ? cellWidth / nominal : 1;
-      double advance = cell.Bytes.size() == 2 ? pixels : metrics.horizontalAdvance(strings[i]);
+      double advance = cell.Bytes.size() == 2 ? pixels : metrics.Advance(strings[i]);
       double x = cell.Offset * k_ + (cellWidth - advance * sx) / 2;
-      QTransform glyph = QTransform::fromTranslate(x, flipped ? -metrics.descent() * sy : metrics.descent() * sy);
+      QTransform glyph = QTransform::fromTranslate(x, flipped ? -metrics.Descent * sy : metrics.Descent * sy);
       glyph.scale(sx, flipped ? sy : -sy);
       p_.setTransform(glyph * local * textBase_);
       p_.drawText(QPointF(0, 0), strings[i]);
@@ -177,6 +177,25 @@ class TPainter {
   }
 
  private:
+  // The window font's metrics at a pixel size, looked up once: a drawing's texts come in a few
+  // sizes, and each lookup resolves the font anew.
+  struct TFontSize {
+    explicit TFontSize(const QFont& font) : Metrics(font), Ascent(Metrics.ascent()), Descent(Metrics.descent()) {}
+    double Advance(const QString& character) {
+      auto [at, added] = Advances.try_emplace(character, 0.0);
+      if (added) at->second = Metrics.horizontalAdvance(character);
+      return at->second;
+    }
+    QFontMetricsF Metrics;
+    double Ascent, Descent;
+    std::map<QString, double> Advances;
+  };
+  TFontSize& FontSize(int pixels) {
+    auto at = fontSizes_.find(pixels);
+    if (at == fontSizes_.end()) at = fontSizes_.try_emplace(pixels, font_).first;
+    return at->second;
+  }
+
   QPointF Map(double x, double y) const { return t_.map(QPointF(x, y)); }
 
   // Whether something whose device box is box, give or take reach, may touch the band.
@@ -294,6 +313,7 @@ class TPainter {
   QPolygonF chords_;
   double pointRadius_ = 1;
   QFont font_;
+  std::map<int, TFontSize> fontSizes_;
   QTransform textBase_;
 };
 

@@ -15,38 +15,37 @@ bool TScene::Visible(const TEntityHeader& header) const {
 std::string_view TScene::TextOf(const TWMoji& text) const { return TextPool ? TextPool->Of(text.Text) : ""; }
 
 TBoxMm TScene::Extent() const {
-  TBoxMm box;
+  // A box for each core, joined at the end: a box does not depend on the order of its points.
+  std::array<TBoxMm, 2> boxes;
   // Lines are the most of a drawing: their boxes by layer, when the source gives them, spare
   // making them all.
   std::optional<TLayerLineBoxes> lineBoxes = Made ? Made->LineBoxes() : std::nullopt;
   if (lineBoxes) {
     for (std::size_t layer = 0; layer < lineBoxes->size(); ++layer) {
-      const TBox& lines = (*lineBoxes)[layer];
       TEntityHeader header;
       header.Layer = static_cast<uint16_t>(layer & 15);
       header.LayerGroup = static_cast<uint16_t>(layer >> 4);
-      if (lines.Empty || !Visible(header)) continue;
-      box.Add(lines.Left, lines.Bottom);
-      box.Add(lines.Right, lines.Top);
+      if (Visible(header)) boxes[0].Add((*lineBoxes)[layer]);
     }
   } else {
-    Lines.ForEach([&](const TWSen& line) {
+    Lines.ForEachOnBothCores([&](const TWSen& line, int side) {
       if (!Visible(line.Header)) return;
-      box.Add(line.X1, line.Y1);
-      box.Add(line.X2, line.Y2);
+      boxes[side].Add(line.X1, line.Y1);
+      boxes[side].Add(line.X2, line.Y2);
     });
   }
-  Arcs.ForEach([&](const TWEnko& arc) {
-    if (Visible(arc.Header)) box.Add(ArcBox(arc));
+  Arcs.ForEachOnBothCores([&](const TWEnko& arc, int side) {
+    if (Visible(arc.Header)) boxes[side].Add(ArcBox(arc));
   });
-  Points.ForEach([&](const TWTen& point) {
-    if (Visible(point.Header) && point.Virtual == 0) box.Add(point.X, point.Y);
+  Points.ForEachOnBothCores([&](const TWTen& point, int side) {
+    if (Visible(point.Header) && point.Virtual == 0) boxes[side].Add(point.X, point.Y);
   });
-  Texts.ForEach([&](const TWMoji& text) {
+  Texts.ForEachOnBothCores([&](const TWMoji& text, int side) {
     if (!Visible(text.Header)) return;
-    for (const TPointMm& corner : TextBox(text, TextOf(text))) box.Add(corner.X, corner.Y);
+    for (const TPointMm& corner : TextBox(text, TextOf(text))) boxes[side].Add(corner.X, corner.Y);
   });
-  return box;
+  boxes[0].Add(boxes[1]);
+  return boxes[0];
 }
 
 TBoxMm TScene::Bounds() const {

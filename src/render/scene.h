@@ -64,6 +64,27 @@ class TRecordRuns {
     }
   }
 
+  // Calls visit(record, side) for every record, in no particular order: the records are split
+  // between the two cores, side 0 and side 1, which also make them.
+  template <typename Visit>
+  void ForEachOnBothCores(const Visit& visit) const {
+    auto visitHalf = [&](std::span<const Record> records, std::size_t begin) {
+      for (const Record& record : records) visit(record, begin == 0 ? 0 : 1);
+    };
+    if (maker_ == nullptr) {
+      ForInHalves(stored_.size(), [&](std::size_t b, std::size_t e) { visitHalf(stored_.subspan(b, e - b), b); });
+      return;
+    }
+    std::vector<Record> run(std::min(kRunRecords, size_));
+    for (std::size_t begin = 0; begin < size_; begin += run.size()) {
+      std::span<Record> made(run.data(), std::min(run.size(), size_ - begin));
+      ForInHalves(made.size(), [&](std::size_t b, std::size_t e) {
+        maker_->Make(begin + b, made.subspan(b, e - b));
+        visitHalf(made.subspan(b, e - b), b);
+      });
+    }
+  }
+
   // The same for a visit that costs about as much as making the record (painting it): while one
   // run is visited here, the next is made on the other core.
   template <typename Visit>
