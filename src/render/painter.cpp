@@ -28,6 +28,9 @@ constexpr double kChordError = 0.25;
 // A segment of a random line takes at most this many steps in view; a longer one (only at a vast
 // resolution) is drawn straight.
 constexpr std::size_t kMaxWaveSteps = 1 << 16;
+// The lines of a picture up to this size are painted in two bands, onto a second image of the
+// whole size for the lower one (some 12 MB at 2000 pixels across).
+constexpr qsizetype kMostSecondImageBytes = qsizetype{128} << 20;
 // Texts lower than this (device units) show no glyphs.
 constexpr double kMinTextHeight = 1.5;
 
@@ -474,12 +477,14 @@ QImage RenderImage(const TScene& scene, const TBoxMm& bounds, QSize size, const 
   QTransform t = FitTransform(bounds, QRectF(QPointF(0, 0), QSizeF(size)), PictureMargin(std::max(size.width(), size.height())));
   int middle = size.height() / 2;
   {
-    // Gone, and its memory back to the system, before the texts' painters take theirs.
-    QImage lower = middle > 0 ? LargeImage(size, BackgroundOf(style.Scheme), true) : QImage();
-    if (lower.isNull()) middle = 0;
-    PaintInBands(image, middle > 0 ? lower : image, middle, false, true, scene, t, style,
+    // Gone, and its memory back to the system, before the texts' painters take theirs. A vast
+    // picture's lines are painted by one painter rather than take twice its memory.
+    bool second = middle > 0 && image.sizeInBytes() <= kMostSecondImageBytes;
+    QImage lower = second ? LargeImage(size, BackgroundOf(style.Scheme), true) : QImage();
+    int linesMiddle = lower.isNull() ? 0 : middle;
+    PaintInBands(image, lower.isNull() ? image : lower, linesMiddle, false, true, scene, t, style,
                  [&](const auto& visit) { visit(scene.Lines); });
-    for (int y = middle; middle > 0 && y < size.height(); ++y) {
+    for (int y = linesMiddle; linesMiddle > 0 && y < size.height(); ++y) {
       std::memcpy(image.scanLine(y), lower.constScanLine(y), static_cast<std::size_t>(image.bytesPerLine()));
     }
   }
