@@ -52,8 +52,9 @@ inline long double TruncatedAsInteger(long double value) {
 }
 
 // fisttp (SSE3) stores an extended value as a 64-bit integer truncated toward zero whatever the
-// rounding mode. The rare x86-64 processors without it truncate with TruncatedAsInteger; read
-// before this is set (a static initialiser elsewhere), it is false, which gives the same values.
+// rounding mode. Processors without it (made before about 2005) truncate with TruncatedAsInteger;
+// read before this is set (a static initialiser elsewhere), it is false, which gives the same
+// values.
 inline const bool kHasTruncatingStore = (__builtin_cpu_init(), __builtin_cpu_supports("sse3"));
 
 // value truncated toward zero; only where kHasTruncatingStore and |value| < 2^63.
