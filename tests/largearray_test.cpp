@@ -42,7 +42,9 @@ TEST(LargeBlocks, BlocksTakenAgainNeverOverlapHeldOnes) {
   FreeLarge(held[2].Start, held[2].Bytes);
   held.erase(held.begin() + 2);
   held.erase(held.begin());
-  for (std::size_t bytes : {kMiB, 2 * kMiB, 512 * kKiB, 7 * kMiB, 3 * kMiB}) held.push_back(Take(bytes, std::byte{mark++}));
+  for (std::size_t bytes : {kMiB, 2 * kMiB, 512 * kKiB, 7 * kMiB, 3 * kMiB}) {
+    held.push_back(Take(bytes, std::byte{mark++}));
+  }
   for (const TBlock& block : held) EXPECT_TRUE(Intact(block)) << block.Bytes;
   for (const TBlock& block : held) FreeLarge(block.Start, block.Bytes);
 }

@@ -29,7 +29,9 @@ std::byte* MapHugePages(std::size_t bytes) {
   auto start = reinterpret_cast<std::uintptr_t>(mapped);
   std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
   if (aligned > start) munmap(mapped, aligned - start);
-  if (std::size_t after = start + kHugePage - aligned; after > 0) munmap(reinterpret_cast<void*>(aligned + bytes), after);
+  if (std::size_t after = start + kHugePage - aligned; after > 0) {
+    munmap(reinterpret_cast<void*>(aligned + bytes), after);
+  }
   // Only advice: where huge pages are not to be had, the block works as any other.
   madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
   return reinterpret_cast<std::byte*>(aligned);
@@ -111,12 +113,9 @@ void* AllocateLarge(std::size_t bytes) {
 }
 
 void FreeLarge(void* memory, std::size_t bytes) noexcept {
-  if (!kOwnBlocks || bytes < kLargeBlock) {
-    ::operator delete(memory);
-    return;
-  }
-  std::size_t rounded = HugeRounded(bytes);
-  if (!KeptBlocks().Keep(static_cast<std::byte*>(memory), rounded)) munmap(memory, rounded);
+  bool kept = kOwnBlocks && bytes >= kLargeBlock &&
+              KeptBlocks().Keep(static_cast<std::byte*>(memory), HugeRounded(bytes));
+  if (!kept) ReturnLarge(memory, bytes);
 }
 
 void ReturnLarge(void* memory, std::size_t bytes) noexcept {
