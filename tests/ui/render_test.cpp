@@ -7,6 +7,7 @@
 #include <cmath>
 #include <functional>
 #include <numbers>
+#include <optional>
 
 #include "builder/filebuilder.h"
 #include "drawing/jwcunit.h"
@@ -311,23 +312,37 @@ TEST(Render, APictureInBandsIsThePictureOfOnePainter) {
   }
 }
 
-// A PNG file read back gives the image's pixels, in one deflated part (few rows) or two.
+// A PNG file read back gives the image's pixels, in one deflated part (few rows) or two; an image
+// of grays only is written with one channel, any other colour anywhere keeps three.
 TEST(Render, PngFilesHoldTheImagesPixels) {
+  struct TCase {
+    QSize size;
+    bool gray;
+    std::optional<QPoint> colouredPixel;  // a single pixel of colour in a picture of grays
+  };
+  const TCase cases[] = {{QSize(1, 1), false, {}},        {QSize(5, 63), false, {}},
+                         {QSize(7, 64), false, {}},       {QSize(301, 200), false, {}},
+                         {QSize(1, 1), true, {}},         {QSize(301, 200), true, {}},
+                         {QSize(301, 200), true, QPoint(300, 199)}, {QSize(7, 64), true, QPoint(0, 0)}};
   uint32_t state = 3;
-  for (QSize size : {QSize(1, 1), QSize(5, 63), QSize(7, 64), QSize(301, 200)}) {
-    QImage image(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y) {
-      for (int x = 0; x < size.width(); ++x) {
+  for (const TCase& c : cases) {
+    QImage image(c.size, QImage::Format_RGB32);
+    for (int y = 0; y < c.size.height(); ++y) {
+      for (int x = 0; x < c.size.width(); ++x) {
         state = state * 1664525u + 1013904223u;
+        QRgb noise = c.gray ? qRgb(state & 0xFF, state & 0xFF, state & 0xFF) : state | 0xFF000000u;
         // Runs of one colour and noise, as pictures have.
-        image.setPixel(x, y, (x / 8 + y) % 3 == 0 ? state | 0xFF000000u : 0xFFFFFFFFu);
+        image.setPixel(x, y, (x / 8 + y) % 3 == 0 ? noise : 0xFFFFFFFFu);
       }
     }
+    if (c.colouredPixel) image.setPixel(*c.colouredPixel, qRgb(10, 10, 11));
     test::TMemorySink sink;
     WritePng(sink, image);
     QImage read = QImage::fromData(reinterpret_cast<const uchar*>(sink.bytes.data()), static_cast<int>(sink.bytes.size()), "PNG");
-    ASSERT_FALSE(read.isNull()) << size.width();
-    EXPECT_TRUE(read.convertToFormat(QImage::Format_RGB32) == image) << size.width();
+    ASSERT_FALSE(read.isNull()) << c.size.width();
+    EXPECT_TRUE(read.convertToFormat(QImage::Format_RGB32) == image) << c.size.width();
+    const uint8_t colourType = sink.bytes.at(25);  // in IHDR after the signature, length, type, size and depth
+    EXPECT_EQ(colourType, c.gray && !c.colouredPixel ? 0 : 2) << c.size.width();
   }
 }
 
