@@ -192,6 +192,7 @@ struct TTextCell {
 std::vector<TTextCell> TextCells(const TWMoji& text, std::string_view cp932);
 // The length of the text along its base line: its cells without the spacing after the last.
 double TextLength(const std::vector<TTextCell>& cells);
+double TextLength(const TWMoji& text, std::string_view cp932);
 // The corners of the text's box: bottom-left (the start point), bottom-right, top-right, top-left.
 std::array<TPointMm, 4> TextBox(const TWMoji& text, std::string_view cp932);
 

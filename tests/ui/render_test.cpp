@@ -263,6 +263,45 @@ TEST(Render, ADrawingConvertedInRunsDrawsThePictureOfItsConvertedDocument) {
   EXPECT_TRUE(RenderImage(inRuns, bounds, size, {}) == picture);
 }
 
+// The extent takes in every visible entity's box whatever their order: an arc or a text that
+// seems to lie within the box so far still widens it where it reaches beyond (ellipses flatter
+// than round, negative radii and sizes, far and non-finite coordinates).
+TEST(Render, TheExtentTakesInEveryVisibleEntity) {
+  uint32_t state = 11;
+  auto next = [&state](double from, double to) {
+    state = state * 1664525u + 1013904223u;
+    return from + (to - from) * static_cast<double>(state >> 8) / static_cast<double>(1u << 24);
+  };
+  TJwwData d = Drawing();
+  for (int i = 0; i < 3000; ++i) {
+    double cx = next(0, 500), cy = next(0, 300), far = i % 500 == 7 ? 1e30 : 1;
+    AddArc(d, Arc(cx * far, cy, next(-60, 60), next(-7, 7), next(-7, 7), next(0, 7), next(-3, 3), i % 3 == 0));
+    // The arcs make the extent's left and right, the texts its bottom and top.
+    d.Mojis.push_back({Pen(1, 1, 0, static_cast<uint16_t>(i % 2)), next(0, 500), next(-150, 450) * far, 0, 0, 1,
+                       next(-9, 9), next(-9, 9),
+                       next(-2, 2), next(0, 360), d.Texts.Add(i % 2 ? "\x8b\x8f\x8a\xd4" : "A1b")});
+    d.Tens.push_back({Pen(1), next(0, 500), next(0, 300) * far, 0});
+  }
+  AddArc(d, Arc(NAN, 0, 1, 0, 1, 0, 1, false));
+  d.MojiCount = static_cast<int32_t>(d.Mojis.size());
+  d.TenCount = static_cast<int32_t>(d.Tens.size());
+  d.Layers[1].State = 0;  // the texts of layer 1 hidden
+  TScene scene = SceneOf(d);
+
+  TBoxMm expected;
+  for (const TWEnko& arc : d.Enkos) expected.Add(ArcBox(arc));
+  for (const TWTen& point : d.Tens) expected.Add(point.X, point.Y);
+  for (const TWMoji& text : d.Mojis) {
+    if (text.Header.Layer == 1) continue;
+    for (const TPointMm& corner : TextBox(text, scene.TextOf(text))) expected.Add(corner.X, corner.Y);
+  }
+  TBoxMm extent = scene.Extent();
+  EXPECT_EQ(extent.Left, expected.Left);
+  EXPECT_EQ(extent.Bottom, expected.Bottom);
+  EXPECT_EQ(extent.Right, expected.Right);
+  EXPECT_EQ(extent.Top, expected.Top);
+}
+
 // Painted in two bands at once, a picture is the one a single painter paints: lines thick and
 // thin, dashed and random, arcs, points and texts crossing from one band into the other included
 // (a painter clipped to its band lays a thick line out from the clip's edge and shades it
