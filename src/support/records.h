@@ -39,7 +39,9 @@ class TTextPool {
   std::size_t Size() const { return bytes_ ? bytes_->size() : 0; }
 
  private:
-  std::shared_ptr<const std::string> bytes_;
+  // A large drawing's pool is held in huge pages, as its records are.
+  using TBytes = std::basic_string<char, std::char_traits<char>, TLargeAllocator<char>>;
+  std::shared_ptr<const TBytes> bytes_;
 };
 
 // ---- DOS-edition records ----
