@@ -116,6 +116,18 @@ TScene SceneOf(const TMadeJww& drawing) {
   scene.Layers = &document.Layers;
   scene.Paper = PaperSizeOf(document.PaperSize);
   scene.Made = &drawing;
+  // What lies on hidden layers is never made.
+  std::array<bool, 256> shown{};
+  for (std::size_t layer = 0; layer < shown.size(); ++layer) {
+    TEntityHeader header;
+    header.Layer = static_cast<uint16_t>(layer & 15);
+    header.LayerGroup = static_cast<uint16_t>(layer >> 4);
+    shown[layer] = scene.Visible(header);
+  }
+  scene.Lines.ShowOnly(shown);
+  scene.Arcs.ShowOnly(shown);
+  scene.Points.ShowOnly(shown);
+  scene.Texts.ShowOnly(shown);
   return scene;
 }
 

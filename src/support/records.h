@@ -166,6 +166,9 @@ struct TRecordMaker {
   int32_t Count = 0;          // the count the list states
   std::size_t Available = 0;  // how many records Make can give
   std::function<void(std::size_t begin, std::span<Record> out)> Make;
+  // The layer byte of record i (its group in the high four bits, its layer in the low four),
+  // known without making it, for readers that leave out what lies on hidden layers; may be null.
+  std::function<uint8_t(std::size_t i)> LayerOf;
 };
 struct TMadeEntities {
   int32_t TotalCount = 0;
