@@ -12,6 +12,7 @@ namespace torvane {
 namespace {
 
 using test::TJwcBuilder;
+using test::TTempDir;
 using test::Why;
 
 std::span<const uint8_t> AsBytes(const std::string& bytes) {
@@ -297,6 +298,48 @@ TEST(JwcReader, ACutFileReadOverAnotherLeavesNothingOfIt) {
   }
   EXPECT_EQ(doc.Ten[0].X, 0.0f);  // never reached
   EXPECT_EQ(doc.Ten[0].Y, 0.0f);
+}
+
+// A file is read a window of a few megabytes at a time: records that straddle a window's edge, a
+// file cut anywhere, and memory kept from a larger or smaller file before read as the same bytes
+// in memory do.
+TEST(JwcReader, AFileReadsAsItsBytesInMemory) {
+  TJwcBuilder b;
+  for (int i = 0; i < 200000; ++i) b.lines.push_back({float(i), float(-i), float(i) / 8, 1, 1, 1, static_cast<uint8_t>(i % 256)});
+  b.arcs.push_back({1, 2, 3});
+  b.points.push_back({5, 6});
+  b.AddText({1, 2, 3, 4}, "abc");
+  b.layerNames[0] = "wall";
+  const std::string full = b.Build();
+  const std::size_t window = std::size_t{4} << 20;
+  ASSERT_GT(full.size(), window + 4000);
+  TTempDir folder;
+  const std::string path = folder.File("d.jwc");
+  TFileBytes kept;
+  for (std::size_t size : {full.size(), window, window + 11, full.size() - 300, std::size_t{3000}, full.size()}) {
+    test::WriteFile(path, full.substr(0, size));
+    TJwcData fromFile, fromMemory;
+    TReadFailure fileFailure, memoryFailure;
+    TInputFile file(path);
+    bool fileComplete = ReadJwc(file, kept, fromFile, &fileFailure);
+    EXPECT_EQ(fileComplete, Read(full.substr(0, size), fromMemory, &memoryFailure)) << size;
+    EXPECT_EQ(Why(fileFailure), Why(memoryFailure)) << size;
+    EXPECT_EQ(fileFailure.Offset, memoryFailure.Offset) << size;
+    ASSERT_EQ(fromFile.Sen.size(), fromMemory.Sen.size()) << size;
+    for (std::size_t i = 0; i < fromFile.Sen.size(); ++i) {
+      const TSen2 &a = fromFile.Sen[i], &m = fromMemory.Sen[i];
+      ASSERT_TRUE(a.X1 == m.X1 && a.Y1 == m.Y1 && a.X2 == m.X2 && a.Y2 == m.Y2 && a.Layer == m.Layer) << size << " " << i;
+    }
+    ASSERT_EQ(fromFile.Ten.size(), fromMemory.Ten.size()) << size;
+    if (!fromFile.Ten.empty()) {
+      EXPECT_EQ(fromFile.Ten[0].X, fromMemory.Ten[0].X) << size;
+    }
+    EXPECT_EQ(fromFile.Layers[0].Name, fromMemory.Layers[0].Name) << size;
+    if (size == full.size()) {
+      EXPECT_TRUE(fileComplete);
+      EXPECT_EQ(fromFile.Texts.Of(fromFile.Moji.at(0).Text), "abc");
+    }
+  }
 }
 
 TEST(JwcReader, EveryReadStartsFromTheDefaults) {

@@ -17,6 +17,7 @@ namespace {
 
 using test::Angle;
 using test::TJwkBuilder;
+using test::TTempDir;
 using test::Why;
 
 bool Read(const std::string& bytes, TJwkData& doc, TReadFailure* failure = nullptr) {
@@ -153,6 +154,31 @@ TEST(JwkReader, TextsAreTakenFromThePoolByOffset) {
   b.poolSize = 0;
   ASSERT_TRUE(Read(b.Build(), doc));
   for (const TMoji2& text : doc.Moji) EXPECT_EQ(doc.Texts.Of(text.Text), "");
+}
+
+// A file is read a window at a time; a pool larger than the window widens it and reads whole.
+TEST(JwkReader, APoolWiderThanTheReadingWindowReadsFromAFile) {
+  TJwkBuilder b;
+  b.pool = std::string("AB\0", 3) + std::string(std::size_t{5} << 20, 'x');
+  b.texts.push_back({0, 0, 0, 0, 0, 0, 1});
+  b.texts.push_back({0, 0, 0, 0, 3, 0, 1});
+  const std::string full = b.Build();
+  TTempDir folder;
+  const std::string path = folder.File("p.jwk");
+  struct Case {
+    std::size_t size;
+    const char* why;
+  } cases[] = {{full.size(), ""}, {full.size() - 100, "the file ends inside the text pool"}};
+  for (const Case& c : cases) {
+    test::WriteFile(path, full.substr(0, c.size));
+    TJwkData doc;
+    TReadFailure failure;
+    EXPECT_EQ(ReadJwk(path, doc, &failure), c.size == full.size());
+    EXPECT_EQ(Why(failure), c.why);
+    ASSERT_EQ(doc.Moji.size(), 2u);
+    EXPECT_EQ(doc.Texts.Of(doc.Moji[0].Text), c.size == full.size() ? "AB" : "");
+    EXPECT_EQ(doc.Texts.Of(doc.Moji[1].Text).size(), c.size == full.size() ? std::size_t{5} << 20 : 0);
+  }
 }
 
 TEST(JwkHeader, ItemsAreConvertedStrictlyInListOrder) {

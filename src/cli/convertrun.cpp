@@ -120,7 +120,7 @@ constexpr std::size_t kKeptInputBytes = std::size_t{1} << 20;
 // What each worker keeps from file to file.
 struct TWorker {
   TOwnedDocuments Documents;
-  TFileBytes Bytes;  // the input's bytes
+  TFileBytes Bytes;  // the memory its inputs are read into
   // The output folder last made (or found), so that the files of one folder ask only once.
   std::string MadeFolder;
 };
@@ -275,7 +275,7 @@ TPrepared Prepare(const TJob& job, const TShared& shared, TWorker& worker) {
   // converted records of a large drawing, take that memory instead.
   bool nativeOnly = std::all_of(options.Kinds.begin(), options.Kinds.end(),
                                 [](const TOutputKind* kind) { return kind == &NativeOutput(); });
-  if (!nativeOnly || worker.Bytes.size > kKeptInputBytes) worker.Bytes = TFileBytes{};
+  if (!nativeOnly || worker.Bytes.Capacity() > kKeptInputBytes) worker.Bytes = TFileBytes{};
   TWriteOutcome refusal;
   TConverted converted;
   bool whileWriting = std::all_of(options.Kinds.begin(), options.Kinds.end(),

@@ -482,11 +482,17 @@ std::optional<TLayerLineBoxes> TConverter::LineBoxes() const {
 TMadeEntities TConverter::Entities() const {
   TMadeEntities made;
   made.TotalCount = dst_.TotalCount;
-  made.Sens = {dst_.SenCount, src_.Sen.size(), [this](std::size_t b, std::span<TWSen> o) { ConvertLines(b, o); }};
-  made.Enkos = {dst_.EnkoCount, src_.Enko.size(), [this](std::size_t b, std::span<TWEnko> o) { ConvertArcs(b, o); }};
+  made.Sens = {dst_.SenCount, src_.Sen.size(), [this](std::size_t b, std::span<TWSen> o) { ConvertLines(b, o); },
+               [this](std::size_t i) { return src_.Sen[i].Layer; }};
+  made.Enkos = {dst_.EnkoCount, src_.Enko.size(), [this](std::size_t b, std::span<TWEnko> o) { ConvertArcs(b, o); },
+                [this](std::size_t i) { return src_.Enko[i].Layer; }};
   made.Tens = {dst_.TenCount, src_.Ten.size() + kasoTenCount_,
-               [this](std::size_t b, std::span<TWTen> o) { ConvertPoints(b, o); }};
-  made.Mojis = {dst_.MojiCount, src_.Moji.size(), [this](std::size_t b, std::span<TWMoji> o) { ConvertTexts(b, o); }};
+               [this](std::size_t b, std::span<TWTen> o) { ConvertPoints(b, o); },
+               [this](std::size_t i) {
+                 return i < src_.Ten.size() ? src_.Ten[i].Layer : src_.KasoTen[i - src_.Ten.size()].Layer;
+               }};
+  made.Mojis = {dst_.MojiCount, src_.Moji.size(), [this](std::size_t b, std::span<TWMoji> o) { ConvertTexts(b, o); },
+                [this](std::size_t i) { return src_.Moji[i].Layer; }};
   made.FontName = dst_.FontName;
   made.Texts = &dst_.Texts;
   return made;

@@ -39,8 +39,8 @@ std::vector<std::string> ParseList(const std::string& block, std::array<TItem, N
 
 class TJwcReader : TSectionReader {
  public:
-  TJwcReader(std::span<const uint8_t> bytes, TJwcData& document, TReadFailure* failure)
-      : TSectionReader(bytes, failure), body_(bytes.size() > 800 ? bytes.size() - 800 : 0), doc_(document) {}
+  TJwcReader(TByteReader in, TJwcData& document, TReadFailure* failure)
+      : TSectionReader(in, failure), body_(in.Remaining() > 800 ? in.Remaining() - 800 : 0), doc_(document) {}
 
   bool Read();
 
@@ -177,24 +177,32 @@ void ParseJwcHeader(TJwcData& document) {
   h.List3[1].Int = PoolAddressItem(list3[1]);
 }
 
-bool ReadJwcBytes(std::span<const uint8_t> bytes, TJwcData& document, TReadFailure* failure) {
+namespace {
+
+bool ReadJwcFrom(TByteReader in, TJwcData& document, TReadFailure* failure) {
   // A worker reading file after file allocates the record arrays once.
   ResetKeepingArrays(document, &TJwcData::Sen, &TJwcData::Enko, &TJwcData::Moji, &TJwcData::Ten);
   if (failure != nullptr) *failure = TReadFailure{};
   try {
-    return TJwcReader(bytes, document, failure).Read();
+    return TJwcReader(in, document, failure).Read();
   } catch (const std::bad_alloc&) {
     if (failure != nullptr) failure->Reason = TReadReason::NoMemory;
     return false;
   }
 }
 
+}  // namespace
+
+bool ReadJwcBytes(std::span<const uint8_t> bytes, TJwcData& document, TReadFailure* failure) {
+  return ReadJwcFrom(TByteReader(bytes), document, failure);
+}
+
 bool ReadJwc(const std::string& path, TJwcData& document, TReadFailure* failure) {
-  return ReadFileWith(path, document, failure, &ReadJwcBytes, &ResetJwc);
+  return ReadFileWith(path, document, failure, &ReadJwcFrom, &ResetJwc);
 }
 
 bool ReadJwc(TInputFile& file, TFileBytes& bytes, TJwcData& document, TReadFailure* failure) {
-  return ReadFileWith(file, bytes, document, failure, &ReadJwcBytes, &ResetJwc);
+  return ReadFileWith(file, bytes, document, failure, &ReadJwcFrom, &ResetJwc);
 }
 
 TLoadSummary JwcSummary(const std::string& path, const TJwcData& document) {

@@ -100,10 +100,11 @@ void WritePdfOutput(TByteSink& sink, const TConverted& converted, const TConvers
 
 }  // namespace
 
-void RegisterPictureOutputs() {
-  SetOutputWriter("svg", WriteSvgOutput);
-  SetOutputWriter("png", WritePngOutput);
-  SetOutputWriter("pdf", WritePdfOutput);
+TOutputWriter PictureWriter(std::string_view kind) {
+  if (kind == "svg") return WriteSvgOutput;
+  if (kind == "png") return WritePngOutput;
+  if (kind == "pdf") return WritePdfOutput;
+  return nullptr;
 }
 
 bool ArgumentsPaint(const std::vector<std::string>& args) {

@@ -1,20 +1,25 @@
 // What the picture module, torvane-convert's picture writers in a library of their own, gives the
-// program that loads it. The module resolves the conversion service's functions in that program,
-// and so registers its writers in the program's own table of output kinds.
+// program that loads it. The module resolves the conversion service's functions in that program.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "convert/outputkinds.h"
 
 namespace torvane {
 
-// Registers the picture writers; when the arguments ask for PNG or PDF, also makes the
-// QGuiApplication they paint with (on the offscreen platform), answered for TStopPictures to end.
-// argc and argv are the program's, and must outlive the application.
+// When the arguments ask for PNG or PDF, makes the QGuiApplication they paint with (the program has
+// chosen the offscreen platform) and answers it for TStopPictures to end, on the same thread;
+// nothing otherwise. argc and argv are the program's, and must outlive the application.
 using TStartPictures = void* (*)(int& argc, char** argv, const std::vector<std::string>& args);
 using TStopPictures = void (*)(void* application);
+// The module's writer of a picture kind ("svg", "png", "pdf"); null for any other.
+using TPictureWriterOf = TOutputWriter (*)(std::string_view kind);
 
 inline constexpr const char* kStartPicturesSymbol = "torvane_start_pictures";
 inline constexpr const char* kStopPicturesSymbol = "torvane_stop_pictures";
+inline constexpr const char* kPictureWriterSymbol = "torvane_picture_writer";
 
 }  // namespace torvane

@@ -1,5 +1,6 @@
-// Writes pictures as PNG files with zlib: 8-bit RGB, every row unfiltered and deflated at zlib's
-// fastest level, the upper and the lower half of the rows at once on two cores.
+// Writes pictures as PNG files with zlib: 8-bit gray when every pixel is a gray, else 8-bit RGB,
+// every row unfiltered and deflated fast (gray as runs of one byte, RGB at zlib's fastest level),
+// the upper and the lower half of the rows at once on two cores.
 #pragma once
 
 #include <QImage>

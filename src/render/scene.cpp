@@ -14,6 +14,20 @@ bool TScene::Visible(const TEntityHeader& header) const {
 
 std::string_view TScene::TextOf(const TWMoji& text) const { return TextPool ? TextPool->Of(text.Text) : ""; }
 
+namespace {
+
+// Whether box holds every point within reach of (x, y) already, with room to spare for the
+// rounding of points computed about (x, y): then such points cannot widen it.
+bool Holds(const TBoxMm& box, double x, double y, double reach) {
+  if (box.Empty || !std::isfinite(x) || !std::isfinite(y) || !std::isfinite(reach)) return false;
+  double r = reach + 1e-9 * (std::abs(x) + std::abs(y) + reach);
+  return box.Left <= x - r && x + r <= box.Right && box.Bottom <= y - r && y + r <= box.Top;
+}
+
+std::array<TPointMm, 4> TextCorners(const TWMoji& text, double length);
+
+}  // namespace
+
 TBoxMm TScene::Extent() const {
   // A box for each core, joined at the end: a box does not depend on the order of its points.
   std::array<TBoxMm, 2> boxes;
@@ -27,6 +41,8 @@ TBoxMm TScene::Extent() const {
       header.LayerGroup = static_cast<uint16_t>(layer >> 4);
       if (Visible(header)) boxes[0].Add((*lineBoxes)[layer]);
     }
+    // In both boxes, so that each core may leave out what lies within the lines' box.
+    boxes[1] = boxes[0];
   } else {
     Lines.ForEachOnBothCores([&](const TWSen& line, int side) {
       if (!Visible(line.Header)) return;
@@ -34,15 +50,22 @@ TBoxMm TScene::Extent() const {
       boxes[side].Add(line.X2, line.Y2);
     });
   }
+  // An arc or a text that lies within its core's box so far is not looked at closely: the arc
+  // within its radius (the greater of its axes) of its centre, a text within its length and height
+  // of its start.
   Arcs.ForEachOnBothCores([&](const TWEnko& arc, int side) {
-    if (Visible(arc.Header)) boxes[side].Add(ArcBox(arc));
+    if (!Visible(arc.Header)) return;
+    double reach = std::abs(arc.Radius) * std::max(1.0, std::abs(arc.Flatness));
+    if (!Holds(boxes[side], arc.CenterX, arc.CenterY, reach)) boxes[side].Add(ArcBox(arc));
   });
   Points.ForEachOnBothCores([&](const TWTen& point, int side) {
     if (Visible(point.Header) && point.Virtual == 0) boxes[side].Add(point.X, point.Y);
   });
   Texts.ForEachOnBothCores([&](const TWMoji& text, int side) {
     if (!Visible(text.Header)) return;
-    for (const TPointMm& corner : TextBox(text, TextOf(text))) boxes[side].Add(corner.X, corner.Y);
+    double length = TextLength(text, TextOf(text));
+    if (Holds(boxes[side], text.X1, text.Y1, std::abs(length) + std::abs(text.SizeY))) return;
+    for (const TPointMm& corner : TextCorners(text, length)) boxes[side].Add(corner.X, corner.Y);
   });
   boxes[0].Add(boxes[1]);
   return boxes[0];
@@ -93,6 +116,18 @@ TScene SceneOf(const TMadeJww& drawing) {
   scene.Layers = &document.Layers;
   scene.Paper = PaperSizeOf(document.PaperSize);
   scene.Made = &drawing;
+  // What lies on hidden layers is never made.
+  std::array<bool, 256> shown{};
+  for (std::size_t layer = 0; layer < shown.size(); ++layer) {
+    TEntityHeader header;
+    header.Layer = static_cast<uint16_t>(layer & 15);
+    header.LayerGroup = static_cast<uint16_t>(layer >> 4);
+    shown[layer] = scene.Visible(header);
+  }
+  scene.Lines.ShowOnly(shown);
+  scene.Arcs.ShowOnly(shown);
+  scene.Points.ShowOnly(shown);
+  scene.Texts.ShowOnly(shown);
   return scene;
 }
 
@@ -154,25 +189,22 @@ bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0
 
 }  // namespace
 
-std::vector<TTextCell> TextCells(const TWMoji& text, std::string_view cp932) {
-  std::vector<TTextCell> cells;
+namespace {
+
+// Calls visit(bytes, offset, width) for the cells of the text in order.
+template <typename Visit>
+void ForEachCell(const TWMoji& text, std::string_view cp932, const Visit& visit) {
   double offset = 0;
   for (std::size_t i = 0; i < cp932.size();) {
     bool wide = IsLeadByte(static_cast<unsigned char>(cp932[i])) && i + 1 < cp932.size();
     double share = wide ? 1.0 : 0.5;
-    cells.push_back({cp932.substr(i, wide ? 2 : 1), offset, text.SizeX * share});
+    visit(cp932.substr(i, wide ? 2 : 1), offset, text.SizeX * share);
     offset += (text.SizeX + text.Spacing) * share;
     i += wide ? 2 : 1;
   }
-  return cells;
 }
 
-double TextLength(const std::vector<TTextCell>& cells) {
-  return cells.empty() ? 0 : cells.back().Offset + cells.back().Width;
-}
-
-std::array<TPointMm, 4> TextBox(const TWMoji& text, std::string_view cp932) {
-  double length = TextLength(TextCells(text, cp932));
+std::array<TPointMm, 4> TextCorners(const TWMoji& text, double length) {
   double angle = text.Angle * std::numbers::pi / 180;
   double ux = std::cos(angle), uy = std::sin(angle);
   TPointMm start{text.X1, text.Y1};
@@ -180,6 +212,30 @@ std::array<TPointMm, 4> TextBox(const TWMoji& text, std::string_view cp932) {
     return TPointMm{start.X + along * ux - up * uy, start.Y + along * uy + up * ux};
   };
   return {at(0, 0), at(length, 0), at(length, text.SizeY), at(0, text.SizeY)};
+}
+
+}  // namespace
+
+std::vector<TTextCell> TextCells(const TWMoji& text, std::string_view cp932) {
+  std::vector<TTextCell> cells;
+  ForEachCell(text, cp932, [&](std::string_view bytes, double offset, double width) {
+    cells.push_back({bytes, offset, width});
+  });
+  return cells;
+}
+
+double TextLength(const std::vector<TTextCell>& cells) {
+  return cells.empty() ? 0 : cells.back().Offset + cells.back().Width;
+}
+
+double TextLength(const TWMoji& text, std::string_view cp932) {
+  double length = 0;
+  ForEachCell(text, cp932, [&](std::string_view, double offset, double width) { length = offset + width; });
+  return length;
+}
+
+std::array<TPointMm, 4> TextBox(const TWMoji& text, std::string_view cp932) {
+  return TextCorners(text, TextLength(text, cp932));
 }
 
 const TJwwLineType* LineTypeOf(uint8_t penStyle) {

@@ -42,6 +42,31 @@ class TRecordRuns {
   explicit TRecordRuns(const TRecordMaker<Record>& maker)
       : maker_(&maker), size_(std::min(static_cast<std::size_t>(std::max(maker.Count, 0)), maker.Available)) {}
 
+  // From now on only the made records on a layer whose byte has shown set are made and visited;
+  // the others never are (all stay when the maker cannot tell a record's layer). A picture leaves
+  // out what lies on hidden layers, often most of a drawing.
+  void ShowOnly(const std::array<bool, 256>& shown) {
+    if (maker_ == nullptr || !maker_->LayerOf) return;
+    std::array<std::vector<TStretch>, 2> halves;
+    ForInHalves(size_, [&](std::size_t begin, std::size_t end) {
+      std::vector<TStretch>& found = halves[begin == 0 ? 0 : 1];
+      for (std::size_t i = begin; i < end; ++i) {
+        if (!shown[maker_->LayerOf(i)]) continue;
+        if (found.empty() || found.back().End != i) found.push_back({i, i, 0});
+        found.back().End = i + 1;
+      }
+    });
+    stretches_ = std::move(halves[0]);
+    stretches_.insert(stretches_.end(), halves[1].begin(), halves[1].end());
+    size_ = 0;
+    for (TStretch& stretch : stretches_) {
+      stretch.Before = size_;
+      size_ += stretch.End - stretch.Begin;
+    }
+    some_ = true;
+  }
+
+  // How many records a visit visits.
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
   // The records when a converted document holds them; nothing when they are made in runs, which
@@ -59,7 +84,7 @@ class TRecordRuns {
     std::vector<Record> run(std::min(kRunRecords, size_));
     for (std::size_t begin = 0; begin < size_; begin += run.size()) {
       std::span<Record> made(run.data(), std::min(run.size(), size_ - begin));
-      ForInHalves(made.size(), [&](std::size_t b, std::size_t e) { maker_->Make(begin + b, made.subspan(b, e - b)); });
+      ForInHalves(made.size(), [&](std::size_t b, std::size_t e) { Make(begin + b, made.subspan(b, e - b)); });
       for (const Record& record : made) visit(record);
     }
   }
@@ -79,7 +104,7 @@ class TRecordRuns {
     for (std::size_t begin = 0; begin < size_; begin += run.size()) {
       std::span<Record> made(run.data(), std::min(run.size(), size_ - begin));
       ForInHalves(made.size(), [&](std::size_t b, std::size_t e) {
-        maker_->Make(begin + b, made.subspan(b, e - b));
+        Make(begin + b, made.subspan(b, e - b));
         visitHalf(made.subspan(b, e - b), b);
       });
     }
@@ -95,7 +120,7 @@ class TRecordRuns {
     }
     ForEachRunMakingTheNext([&](std::span<const Record> run, std::size_t following, std::span<Record> next) {
       InParallel([&] { for (const Record& record : run) visit(record); },
-                 [&] { if (!next.empty()) maker_->Make(following, next); });
+                 [&] { if (!next.empty()) Make(following, next); });
     });
   }
 
@@ -111,10 +136,10 @@ class TRecordRuns {
       std::size_t half = next.size() / 2;
       InParallel([&] {
         visit(run, 0);
-        if (half > 0) maker_->Make(following, next.first(half));
+        if (half > 0) Make(following, next.first(half));
       }, [&] {
         visit(run, 1);
-        if (next.size() > half) maker_->Make(following + half, next.subspan(half));
+        if (next.size() > half) Make(following + half, next.subspan(half));
       });
     });
   }
@@ -128,7 +153,7 @@ class TRecordRuns {
     std::size_t length = std::min(kRunRecords, size_);
     std::vector<Record> run(length), next(length);
     std::span<Record> made(run.data(), length);
-    ForInHalves(made.size(), [&](std::size_t b, std::size_t e) { maker_->Make(b, made.subspan(b, e - b)); });
+    ForInHalves(made.size(), [&](std::size_t b, std::size_t e) { Make(b, made.subspan(b, e - b)); });
     for (std::size_t begin = 0; begin < size_; begin += length) {
       std::size_t following = begin + length;
       std::span<Record> ahead(next.data(), following < size_ ? std::min(length, size_ - following) : 0);
@@ -138,9 +163,36 @@ class TRecordRuns {
     }
   }
 
+  // Makes the visited records from the one at position at on into out.
+  void Make(std::size_t at, std::span<Record> out) const {
+    if (!some_) {
+      maker_->Make(at, out);
+      return;
+    }
+    if (out.empty()) return;
+    // The stretch that holds position at: the last that begins at or before it.
+    auto stretch = std::upper_bound(stretches_.begin(), stretches_.end(), at,
+                                    [](std::size_t position, const TStretch& s) { return position < s.Before; }) - 1;
+    while (!out.empty()) {
+      std::size_t from = stretch->Begin + (at - stretch->Before);
+      std::size_t count = std::min(out.size(), stretch->End - from);
+      maker_->Make(from, out.first(count));
+      out = out.subspan(count);
+      at += count;
+      ++stretch;
+    }
+  }
+
+  // Made records [Begin, End) that are visited, with Before visited ahead of them.
+  struct TStretch {
+    std::size_t Begin, End, Before;
+  };
+
   std::span<const Record> stored_;
   const TRecordMaker<Record>* maker_ = nullptr;
   std::size_t size_ = 0;
+  std::vector<TStretch> stretches_;
+  bool some_ = false;  // only the records of stretches_ are visited
 };
 
 // A converted document as pictures see it. The document must outlive the scene.
@@ -192,6 +244,7 @@ struct TTextCell {
 std::vector<TTextCell> TextCells(const TWMoji& text, std::string_view cp932);
 // The length of the text along its base line: its cells without the spacing after the last.
 double TextLength(const std::vector<TTextCell>& cells);
+double TextLength(const TWMoji& text, std::string_view cp932);
 // The corners of the text's box: bottom-left (the start point), bottom-right, top-right, top-left.
 std::array<TPointMm, 4> TextBox(const TWMoji& text, std::string_view cp932);
 

@@ -44,8 +44,7 @@ std::string Slice(std::string_view block, std::size_t position, std::size_t leng
 
 class TJwkReader : TSectionReader {
  public:
-  TJwkReader(std::span<const uint8_t> bytes, TJwkData& document, TReadFailure* failure)
-      : TSectionReader(bytes, failure), doc_(document) {}
+  TJwkReader(TByteReader in, TJwkData& document, TReadFailure* failure) : TSectionReader(in, failure), doc_(document) {}
 
   bool Read();
 
@@ -124,23 +123,31 @@ bool ParseJwkHeader(TJwkData& document, TReadFailure* failure) {
   return true;
 }
 
-bool ReadJwkBytes(std::span<const uint8_t> bytes, TJwkData& document, TReadFailure* failure) {
+namespace {
+
+bool ReadJwkFrom(TByteReader in, TJwkData& document, TReadFailure* failure) {
   // A worker reading file after file allocates the record arrays once.
   ResetKeepingArrays(document, &TJwkData::Sen, &TJwkData::Enko, &TJwkData::Ten, &TJwkData::Moji);
   if (failure != nullptr) *failure = TReadFailure{};
   try {
-    return TJwkReader(bytes, document, failure).Read();
+    return TJwkReader(in, document, failure).Read();
   } catch (const std::bad_alloc&) {
     return Fail(failure, TReadReason::NoMemory);
   }
 }
 
+}  // namespace
+
+bool ReadJwkBytes(std::span<const uint8_t> bytes, TJwkData& document, TReadFailure* failure) {
+  return ReadJwkFrom(TByteReader(bytes), document, failure);
+}
+
 bool ReadJwk(const std::string& path, TJwkData& document, TReadFailure* failure) {
-  return ReadFileWith(path, document, failure, &ReadJwkBytes, &ResetJwk);
+  return ReadFileWith(path, document, failure, &ReadJwkFrom, &ResetJwk);
 }
 
 bool ReadJwk(TInputFile& file, TFileBytes& bytes, TJwkData& document, TReadFailure* failure) {
-  return ReadFileWith(file, bytes, document, failure, &ReadJwkBytes, &ResetJwk);
+  return ReadFileWith(file, bytes, document, failure, &ReadJwkFrom, &ResetJwk);
 }
 
 TLoadSummary JwkSummary(const std::string& path, const TJwkData& document) {

@@ -5,16 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cerrno>
 #include <new>
 
-#include "support/parallel.h"
 
 namespace torvane {
 namespace {
-
-// Below this a second thread costs more than it saves.
-constexpr std::size_t kParallelReadBytes = std::size_t{4} << 20;
 
 bool Failed(int* error, int value) {
   if (error != nullptr) *error = value;
@@ -63,43 +60,43 @@ ssize_t TInputFile::ReadAt(uint8_t* data, std::size_t n, off_t offset, int& erro
   return static_cast<ssize_t>(done);
 }
 
-bool ReadWhole(TInputFile& file, TFileBytes& out, int* error) {
-  out.size = 0;
-  if (!file.IsRegular()) return Failed(error, file.Error());
-  std::size_t size = static_cast<std::size_t>(file.Size());
-  std::size_t capacity = size > 0 ? size : 1;
-  if (!out.data || out.data.get_deleter().capacity < capacity) {
-    out.data.reset();
+bool TFileWindow::Hold(uint64_t offset, std::size_t n, std::span<const uint8_t>& held) {
+  if (error_ != 0) return false;
+  // What is held from offset on moves to the front: a piece that ended inside the last read.
+  std::size_t kept = offset < start_ + held_ ? static_cast<std::size_t>(start_ + held_ - offset) : 0;
+  uint8_t* data = memory_.data.get();
+  if (kept > 0 && offset > start_) std::memmove(data, data + (offset - start_), kept);
+  start_ = offset;
+  held_ = kept;
+  if (offset > size_) return false;
+  // A small file is read whole into memory of its size, a large one a window at a time.
+  std::size_t wanted = std::max<std::size_t>(n, static_cast<std::size_t>(std::min<uint64_t>(kWindowBytes, size_ - offset)));
+  if (wanted == 0) wanted = 1;
+  if (memory_.Capacity() < wanted) {
     try {
-      out.data = {static_cast<uint8_t*>(AllocateLarge(capacity)), TLargeRelease{capacity}};
+      TFileBytes wider{{static_cast<uint8_t*>(AllocateLarge(wanted)), TLargeRelease{wanted}}};
+      if (kept > 0) std::memcpy(wider.data.get(), data, kept);
+      memory_ = std::move(wider);
     } catch (const std::bad_alloc&) {
-      return Failed(error, ENOMEM);
+      error_ = ENOMEM;
+      return false;
     }
+    data = memory_.data.get();
   }
-  uint8_t* data = out.data.get();
-  // A large file is read in two halves at once: the kernel clears and fills the fresh pages of
-  // each on its own core. A file cut meanwhile ends where its first half ends short.
-  int firstError = 0, secondError = 0;
-  ssize_t first = 0, second = 0;
-  std::size_t middle = size;
-  if (size < kParallelReadBytes) {
-    first = file.ReadAt(data, size, 0, firstError);
-  } else {
-    middle = size / 2;
-    InParallel([&] { first = file.ReadAt(data, middle, 0, firstError); },
-               [&] { second = file.ReadAt(data + middle, size - middle, static_cast<off_t>(middle), secondError); });
+  std::size_t room = std::min<uint64_t>(memory_.Capacity() - held_, size_ - (start_ + held_));
+  if (room > 0) {
+    int readError = 0;
+    ssize_t got = file_.ReadAt(data + held_, room, static_cast<off_t>(start_ + held_), readError);
+    if (got < 0) {
+      error_ = readError;
+      return false;
+    }
+    held_ += static_cast<std::size_t>(got);
+    // Fewer bytes than the size promised: the file was cut meanwhile and ends here.
+    if (static_cast<std::size_t>(got) < room) size_ = start_ + held_;
   }
-  if (first < 0) return Failed(error, firstError);
-  if (second < 0) return Failed(error, secondError);
-  out.size = static_cast<std::size_t>(first) < middle ? static_cast<std::size_t>(first)
-                                                      : middle + static_cast<std::size_t>(second);
-  return true;
-}
-
-bool LoadFileBytes(const std::string& path, TFileBytes& out, int* error) {
-  out = TFileBytes{};
-  TInputFile file(path);
-  return ReadWhole(file, out, error);
+  held = {data, held_};
+  return held_ >= n;
 }
 
 bool LoadSmallFile(const std::string& path, std::size_t maxBytes, std::string& out, int* error) {

@@ -20,11 +20,10 @@
 
 namespace torvane {
 
-// The bytes of a whole file.
+// Memory a file is read into, kept from file to file.
 struct TFileBytes {
   std::unique_ptr<uint8_t, TLargeRelease> data;
-  std::size_t size = 0;
-  std::span<const uint8_t> Span() const { return {data.get(), size}; }
+  std::size_t Capacity() const { return data ? data.get_deleter().capacity : 0; }
 };
 
 // A file opened once for reading: asked once what it is, then read from that one descriptor.
@@ -54,12 +53,34 @@ class TInputFile {
   uint64_t size_ = 0;
 };
 
-// Reads the whole of a regular file into out, in the memory out already holds when it is large
-// enough; false with the errno in error when given (those of TInputFile, ENOMEM).
-bool ReadWhole(TInputFile& file, TFileBytes& out, int* error = nullptr);
-// Reads the whole file; false when it cannot be opened or read, with the errno in error when given
-// (EISDIR for a folder, EINVAL for anything else that is not a regular file, ENOMEM).
-bool LoadFileBytes(const std::string& path, TFileBytes& out, int* error = nullptr);
+// A regular file read through a window of memory that moves on as its bytes are taken: a large
+// file is never held whole, only the largest piece asked for at once, and the window's memory,
+// touched once, serves every piece.
+class TFileWindow {
+ public:
+  // The window's usual size; a larger piece (a long text pool) widens it.
+  static constexpr std::size_t kWindowBytes = std::size_t{4} << 20;
+
+  // file must be regular (IsRegular asked); memory is used and kept when large enough.
+  TFileWindow(const TInputFile& file, TFileBytes& memory) : file_(file), memory_(memory), size_(file.Size()) {}
+
+  // The bytes from offset on, at least n of them, read as far as they are not held yet; the held
+  // bytes before offset are let go (offset never goes back). False when the file ends first or a
+  // read fails (Error); then nothing more is read.
+  bool Hold(uint64_t offset, std::size_t n, std::span<const uint8_t>& held);
+  // The file's size, or where a read found it ending (a file cut while it is read).
+  uint64_t Size() const { return size_; }
+  // The errno of a failed read or allocation (ENOMEM), or 0.
+  int Error() const { return error_; }
+
+ private:
+  const TInputFile& file_;
+  TFileBytes& memory_;
+  uint64_t size_;
+  uint64_t start_ = 0;     // the file offset of the first held byte
+  std::size_t held_ = 0;   // bytes held from start_ on
+  int error_ = 0;
+};
 // Reads the whole of a file that is small by nature (a settings or environment file); false when it
 // cannot be opened or read, with the errno in error when given (EISDIR for a folder, EINVAL for
 // anything else that is not a regular file, EFBIG for one of more than maxBytes, of which no more
@@ -105,17 +126,29 @@ class TRecordBytes {
   std::array<uint8_t, N> bytes_{};
 };
 
+// Reads bytes held in memory, or a file through its window.
 class TByteReader {
  public:
-  explicit TByteReader(std::span<const uint8_t> data) : data_(data) {}
+  explicit TByteReader(std::span<const uint8_t> data) : held_(data) {}
+  explicit TByteReader(TFileWindow& window) : window_(&window) {}
 
   std::size_t Position() const { return position_; }
-  std::size_t Remaining() const { return data_.size() - position_; }
+  std::size_t Remaining() const {
+    return window_ == nullptr ? held_.size() - position_ : static_cast<std::size_t>(window_->Size() - position_);
+  }
+  // The most bytes one Take should ask for: a file's window holds that much without widening.
+  std::size_t PieceBytes() const { return window_ == nullptr ? held_.size() : TFileWindow::kWindowBytes; }
 
-  // The next n bytes, consumed; false (nothing consumed) when fewer remain.
+  // The next n bytes, consumed; false (nothing consumed) when fewer remain. They stay valid until
+  // the next Take.
   bool Take(std::size_t n, std::span<const uint8_t>& out) {
-    if (n > Remaining()) return false;
-    out = data_.subspan(position_, n);
+    std::size_t offset = position_ - heldStart_;
+    if (n > held_.size() - offset) {
+      if (window_ == nullptr || n > Remaining() || !window_->Hold(position_, n, held_)) return false;
+      heldStart_ = position_;
+      offset = 0;
+    }
+    out = held_.subspan(offset, n);
     position_ += n;
     return true;
   }
@@ -148,8 +181,9 @@ class TByteReader {
     return true;
   }
 
-  std::span<const uint8_t> data_;
-  std::size_t position_ = 0;
+  TFileWindow* window_ = nullptr;
+  std::span<const uint8_t> held_;  // the bytes from heldStart_ on
+  std::size_t heldStart_ = 0, position_ = 0;
 };
 
 }  // namespace torvane

@@ -23,7 +23,7 @@ namespace {
 // Records are made and formatted this many at a time.
 constexpr std::size_t kRun = 8192;
 // Blocks formatted ahead of the one being written.
-constexpr std::size_t kSlots = 8;
+constexpr std::size_t kSlots = 4;
 // Below this many records one thread formats the list into the writer's buffer: the second
 // thread's wake-ups and the blocks' own writes would cost more than they save.
 constexpr std::size_t kParallelRecords = 4 * kRun;
@@ -142,21 +142,29 @@ class TBlock {
   std::size_t size_ = 0, capacity_ = 0;
 };
 
-// Room for n records that a maker then fills whole: one buffer for every class on each thread,
-// never cleared, and from the first on a huge page (the records are plain aggregates, which the
-// memory holds as soon as it is written).
-template <typename Record>
-Record* MadeRecordsBuffer(std::size_t n) {
-  static_assert(std::is_aggregate_v<Record> && std::is_trivially_copyable_v<Record>);
+// Room for bytes of made records: one buffer on each thread, which the classes use in turn (a
+// thread makes and formats one run at a time), never cleared, and from the first on a huge page.
+std::byte* RunBuffer(std::size_t bytes) {
   constexpr std::size_t kFirstBytes = std::size_t{2} << 20;
   thread_local std::unique_ptr<std::byte, TLargeRelease> buffer;
   thread_local std::size_t capacity = 0;
-  if (n * sizeof(Record) > capacity) {
-    std::size_t bytes = std::max(n * sizeof(Record), kFirstBytes);
-    buffer = {static_cast<std::byte*>(AllocateLarge(bytes)), TLargeRelease{bytes}};
-    capacity = bytes;
+  if (bytes > capacity) {
+    std::size_t wanted = std::max(bytes, kFirstBytes);
+    buffer.reset();
+    capacity = 0;
+    buffer = {static_cast<std::byte*>(AllocateLarge(wanted)), TLargeRelease{wanted}};
+    capacity = wanted;
   }
-  return reinterpret_cast<Record*>(buffer.get());
+  return buffer.get();
+}
+
+// Room for n records that a maker then fills whole (they are plain aggregates, which the memory
+// holds as soon as it is written).
+template <typename Record>
+Record* MadeRecordsBuffer(std::size_t n) {
+  static_assert(std::is_aggregate_v<Record> && std::is_trivially_copyable_v<Record>);
+  static_assert(alignof(Record) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+  return reinterpret_cast<Record*>(RunBuffer(n * sizeof(Record)));
 }
 
 // Where the records of a class come from: a stored array, or a maker that fills a buffer.

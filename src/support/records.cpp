@@ -52,7 +52,7 @@ TMoji2 DecodeMoji2(const TRecordBytes<kMojiRecordSize>& r, TPoolAddressing addre
 }
 
 TTextRef TTextPool::Add(std::string_view text) {
-  auto bytes = std::make_shared<std::string>(bytes_ ? *bytes_ : std::string());
+  auto bytes = std::make_shared<TBytes>(bytes_ ? *bytes_ : TBytes());
   TTextRef ref{static_cast<uint32_t>(bytes->size()), static_cast<uint32_t>(text.size())};
   bytes->append(text);
   bytes_ = std::move(bytes);
@@ -60,7 +60,7 @@ TTextRef TTextPool::Add(std::string_view text) {
 }
 
 void TTextPool::Assign(std::span<const uint8_t> bytes) {
-  bytes_ = std::make_shared<const std::string>(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  bytes_ = std::make_shared<const TBytes>(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 namespace {

@@ -39,7 +39,9 @@ class TTextPool {
   std::size_t Size() const { return bytes_ ? bytes_->size() : 0; }
 
  private:
-  std::shared_ptr<const std::string> bytes_;
+  // A large drawing's pool is held in huge pages, as its records are.
+  using TBytes = std::basic_string<char, std::char_traits<char>, TLargeAllocator<char>>;
+  std::shared_ptr<const TBytes> bytes_;
 };
 
 // ---- DOS-edition records ----
@@ -164,6 +166,9 @@ struct TRecordMaker {
   int32_t Count = 0;          // the count the list states
   std::size_t Available = 0;  // how many records Make can give
   std::function<void(std::size_t begin, std::span<Record> out)> Make;
+  // The layer byte of record i (its group in the high four bits, its layer in the low four),
+  // known without making it, for readers that leave out what lies on hidden layers; may be null.
+  std::function<uint8_t(std::size_t i)> LayerOf;
 };
 struct TMadeEntities {
   int32_t TotalCount = 0;

@@ -20,7 +20,7 @@ namespace torvane {
 
 class TSectionReader {
  public:
-  TSectionReader(std::span<const uint8_t> bytes, TReadFailure* failure) : in_(bytes), failure_(failure) {}
+  TSectionReader(TByteReader in, TReadFailure* failure) : in_(in), failure_(failure) {}
   // Arrays sized but never read, as when the file ends before them, hold zero records.
   ~TSectionReader() {
     for (std::span<std::byte> bytes : unread_) std::memset(bytes.data(), 0, bytes.size());
@@ -63,17 +63,22 @@ class TSectionReader {
   }
 
   // Fills records from the file, each from its whole record; records the file ends before stay
-  // zero. A long section is decoded in two halves at once.
+  // zero. A file's records are taken a window at a time, each decoded in two halves at once when
+  // there are many.
   template <std::size_t N, typename Records, typename Decode>
   bool ReadRecords(Records& records, Decode decode, TReadWord section) {
-    std::size_t complete = std::min(records.size(), in_.Remaining() / N);
-    std::span<const uint8_t> bytes;
-    if (!in_.Take(complete * N, bytes)) return EndsIn(section);
-    ForInHalves(complete, [&](std::size_t begin, std::size_t end) {
-      for (std::size_t i = begin; i < end; ++i) {
-        records[i] = decode(TRecordBytes<N>(bytes.subspan(i * N).template first<N>()));
-      }
-    });
+    const std::size_t piece = std::max<std::size_t>(1, in_.PieceBytes() / N);
+    std::size_t complete = 0;
+    for (std::size_t n = 0; complete < records.size(); complete += n) {
+      n = std::min({records.size() - complete, piece, in_.Remaining() / N});
+      std::span<const uint8_t> bytes;
+      if (n == 0 || !in_.Take(n * N, bytes)) break;
+      ForInHalves(n, [&, first = complete](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+          records[first + i] = decode(TRecordBytes<N>(bytes.subspan(i * N).template first<N>()));
+        }
+      });
+    }
     std::fill(records.begin() + static_cast<std::ptrdiff_t>(complete), records.end(),
               typename Records::value_type{});
     const auto* filled = reinterpret_cast<const std::byte*>(records.data());
@@ -93,30 +98,33 @@ class TSectionReader {
   bool CountFits(int32_t count, std::size_t recordSize, std::size_t available, TReadWord section);
 };
 
-// Reads the whole of an open file into bytes (whose memory is reused) and hands them to readBytes;
-// a file that cannot be read leaves the document reset and fails.
+// Reads an open file through a window in bytes' memory (kept for the next file) with read; a file
+// that cannot be read leaves the document reset and fails.
 template <typename Document>
 bool ReadFileWith(TInputFile& file, TFileBytes& bytes, Document& document, TReadFailure* failure,
-                  bool (*readBytes)(std::span<const uint8_t>, Document&, TReadFailure*), void (*reset)(Document&)) {
-  int error = 0;
-  if (!ReadWhole(file, bytes, &error)) {
-    reset(document);
-    if (failure != nullptr) {
-      *failure = TReadFailure{};
-      failure->Reason = TReadReason::CannotOpen;
-      failure->OpenError = error;
-    }
-    return false;
+                  bool (*read)(TByteReader, Document&, TReadFailure*), void (*reset)(Document&)) {
+  int error = file.IsRegular() ? 0 : file.Error();
+  if (error == 0) {
+    TFileWindow window(file, bytes);
+    bool complete = read(TByteReader(window), document, failure);
+    if (window.Error() == 0) return complete;
+    error = window.Error();
   }
-  return readBytes(bytes.Span(), document, failure);
+  reset(document);
+  if (failure != nullptr) {
+    *failure = TReadFailure{};
+    failure->Reason = TReadReason::CannotOpen;
+    failure->OpenError = error;
+  }
+  return false;
 }
 
 template <typename Document>
 bool ReadFileWith(const std::string& path, Document& document, TReadFailure* failure,
-                  bool (*readBytes)(std::span<const uint8_t>, Document&, TReadFailure*), void (*reset)(Document&)) {
+                  bool (*read)(TByteReader, Document&, TReadFailure*), void (*reset)(Document&)) {
   TInputFile file(path);
   TFileBytes bytes;
-  return ReadFileWith(file, bytes, document, failure, readBytes, reset);
+  return ReadFileWith(file, bytes, document, failure, read, reset);
 }
 
 }  // namespace torvane

@@ -1,12 +1,16 @@
 #include "support/sinecosine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace torvane {
 namespace {
 
-constexpr std::size_t kFirstSlots = 64, kMostSlots = std::size_t{1} << 17;
+// A drawing with more turned angles than a few dozen has thousands: past its first slots the table
+// takes a huge page's worth at once, instead of growing through small blocks whose every page is
+// touched fresh and which are rehashed each time.
+constexpr std::size_t kFirstSlots = 64, kSecondSlots = std::size_t{1} << 14, kMostSlots = std::size_t{1} << 17;
 
 std::size_t HomeOf(uint64_t mantissa, uint16_t signExponent, std::size_t slots) {
   uint64_t mixed = (mantissa ^ (uint64_t{signExponent} << 48)) * 0x9E3779B97F4A7C15ULL;
@@ -16,7 +20,7 @@ std::size_t HomeOf(uint64_t mantissa, uint16_t signExponent, std::size_t slots) 
 }  // namespace
 
 void TSineCosineMemo::Grow() {
-  TLargeVector<TSlot> old(slots_.empty() ? kFirstSlots : 2 * slots_.size());
+  TLargeVector<TSlot> old(slots_.empty() ? kFirstSlots : std::max(2 * slots_.size(), kSecondSlots));
   old.swap(slots_);
   for (const TSlot& slot : old) {
     if (!slot.Used) continue;

@@ -74,6 +74,21 @@ TEST(Pictures, ThePngIsAsWideAsAskedInEitherScheme) {
   }
 }
 
+// The picture module is loaded while the input is read; a program without it beside refuses each
+// picture with the loader's reason, writes none, and leaves nothing behind.
+TEST(Pictures, WithoutTheirModuleNoPictureIsWrittenAndTheRunSaysWhy) {
+  test::TTempDir dir;
+  test::WriteFile(dir.File("plan.jwc"), test::SamplePlanJwc());
+  std::filesystem::create_directory(dir.File("bin"));
+  std::filesystem::copy_file(TORVANE_CONVERT, dir.File("bin/torvane-convert"));
+  std::filesystem::create_directory(dir.File("out"));
+  test::TShellRun run = test::RunShell("'" + dir.File("bin/torvane-convert") + "' --quiet --to png --to pdf -o '" +
+                                       dir.File("out") + "' '" + dir.File("plan.jwc") + "' 2>&1");
+  EXPECT_NE(run.Status, 0);
+  EXPECT_NE(run.Output.find("torvane-pictures"), std::string::npos) << run.Output;
+  EXPECT_TRUE(std::filesystem::is_empty(dir.File("out"))) << run.Output;
+}
+
 TEST(Pictures, TheScreenSchemeTakesThePenColoursOfTheNamedSettings) {
   test::TTempDir dir;
   test::WriteFile(dir.File("plan.jwc"), test::SamplePlanJwc());
