@@ -1,6 +1,9 @@
 #include "render/painter.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QPaintEngine>
+#include <QRawFont>
 #include <QPolygonF>
 #include <algorithm>
 #include <array>
@@ -174,7 +177,15 @@ class TPainter {
       QTransform glyph = QTransform::fromTranslate(x, flipped ? -metrics.Descent * sy : metrics.Descent * sy);
       glyph.scale(sx, flipped ? sy : -sy);
       p_.setTransform(glyph * local * textBase_);
-      p_.drawText(QPointF(0, 0), strings[i]);
+      if (quint32 index = glyphRuns_ ? metrics.Glyph(strings[i]) : 0) {
+        QGlyphRun run;
+        run.setRawFont(metrics.Raw);
+        run.setGlyphIndexes({index});
+        run.setPositions({QPointF(0, 0)});
+        p_.drawGlyphRun(QPointF(0, 0), run);
+      } else {
+        p_.drawText(QPointF(0, 0), strings[i]);
+      }
     }
     p_.setTransform(textBase_);
   }
@@ -183,7 +194,17 @@ class TPainter {
   // The window font's metrics at a pixel size, looked up once: a drawing's texts come in a few
   // sizes, and each lookup resolves the font anew.
   struct TFontSize {
-    explicit TFontSize(const QFont& font) : Metrics(font), Ascent(Metrics.ascent()), Descent(Metrics.descent()) {}
+    explicit TFontSize(const QFont& font)
+        : Metrics(font), Ascent(Metrics.ascent()), Descent(Metrics.descent()), Raw(QRawFont::fromFont(font)) {}
+    // The glyph of a character in the font itself; 0 for one it lacks (a fallback font draws it).
+    quint32 Glyph(const QString& character) {
+      auto [at, added] = Glyphs.try_emplace(character, 0u);
+      if (added) {
+        QList<quint32> indexes = Raw.glyphIndexesForString(character);
+        at->second = indexes.size() == 1 ? indexes.front() : 0;
+      }
+      return at->second;
+    }
     double Advance(const QString& character) {
       auto [at, added] = Advances.try_emplace(character, 0.0);
       if (added) at->second = Metrics.horizontalAdvance(character);
@@ -192,6 +213,8 @@ class TPainter {
     QFontMetricsF Metrics;
     double Ascent, Descent;
     std::map<QString, double> Advances;
+    QRawFont Raw;
+    std::map<QString, quint32> Glyphs;
   };
   TFontSize& FontSize(int pixels) {
     auto at = fontSizes_.find(pixels);
@@ -224,6 +247,10 @@ class TPainter {
       font_.setFamilies(JapaneseFontFamilies());
       font_.setStyleStrategy(QFont::PreferAntialias);
       textBase_ = p_.transform();
+      // On an image a character the font has is drawn as its glyph, with the pixels drawText
+      // gives it but without shaping a text of one character anew each time (a third of a
+      // text's cost). Other devices keep drawText: a PDF takes the characters from it.
+      glyphRuns_ = p_.paintEngine() != nullptr && p_.paintEngine()->type() == QPaintEngine::Raster;
     }
   }
 
@@ -318,6 +345,7 @@ class TPainter {
   QFont font_;
   std::map<int, TFontSize> fontSizes_;
   QTransform textBase_;
+  bool glyphRuns_ = false;
 };
 
 
@@ -470,7 +498,8 @@ void PaintInBands(QImage& upper, QImage& lower, int middle, bool clipped, bool p
 // decides the pixels written: their bands' painters share the image, each clipped to its rows. A
 // thick line, though, it lays out from where the clip starts, shading it otherwise: the lines'
 // painters paint without a clip, each onto an image of the whole size of its own, and the lower
-// half is copied over. Texts come last, so they may be drawn over lines alone.
+// half is copied over. Texts come last, painted by one painter while the other core makes them:
+// in two bands each core would load the fonts and render the same glyphs again, for no gain.
 QImage RenderImage(const TScene& scene, const TBoxMm& bounds, QSize size, const TRenderStyle& style) {
   QImage image = LargeImage(size, BackgroundOf(style.Scheme), false);
   if (image.isNull()) return image;
@@ -494,8 +523,8 @@ QImage RenderImage(const TScene& scene, const TBoxMm& bounds, QSize size, const 
   PaintInBands(upperView, lowerView, middle, true, false, scene, t, style, [&](const auto& visit) {
     visit(scene.Arcs);
     visit(scene.Points);
-    visit(scene.Texts);
   });
+  PaintInBands(upperView, lowerView, 0, false, false, scene, t, style, [&](const auto& visit) { visit(scene.Texts); });
   return image;
 }
 
