@@ -35,4 +35,6 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$lines_only" -DTORVANE_TSAN=ON \
   -DTORVANE_GUI=OFF -DTORVANE_BENCH=OFF >/dev/null
 build build/tsan
-tests/under_tsan.sh ctest --test-dir build/tsan --output-on-failure -j "$jobs"
+# Each run of torvane-convert under ThreadSanitizer waits a second at its exit (the sanitizer's look at
+# the threads still running then), idle: twice as many tests as cores keep the cores busy.
+tests/under_tsan.sh ctest --test-dir build/tsan --output-on-failure -j "$((2 * jobs))"
