@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -18,14 +18,18 @@ struct TBlock {
   std::byte Mark;
 };
 
+// Filled and compared with memset and memcmp, which the sanitizers check per call rather than per
+// byte: the threads' test stays quick under them.
 TBlock Take(std::size_t bytes, std::byte mark) {
   auto* start = static_cast<std::byte*>(AllocateLarge(bytes));
-  std::fill(start, start + bytes, mark);
+  std::memset(start, std::to_integer<int>(mark), bytes);
   return TBlock{start, bytes, mark};
 }
 
+// Every byte is the mark: the first is, and each equals the next.
 bool Intact(const TBlock& block) {
-  return std::all_of(block.Start, block.Start + block.Bytes, [&](std::byte b) { return b == block.Mark; });
+  return block.Bytes == 0 ||
+         (block.Start[0] == block.Mark && std::memcmp(block.Start, block.Start + 1, block.Bytes - 1) == 0);
 }
 
 // Blocks freed and taken again, whole or in pieces, never overlap a block still held: every held
