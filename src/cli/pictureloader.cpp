@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <span>
 #include <stdexcept>
@@ -87,6 +88,7 @@ bool TPictureLoader::LoadFor(const std::vector<std::string>& args, int& argc, ch
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   EnsureRuntimeFolder();
   theLoader = this;
+  caller_ = std::this_thread::get_id();
   try {
     thread_ = std::thread([this, path, &argc, argv, args] { Load(path, argc, argv, args); });
   } catch (const std::system_error& e) {
@@ -145,7 +147,28 @@ void TPictureLoader::Write(std::string_view kind, TByteSink& sink, const TConver
       throw std::runtime_error(Tr("the picture writers cannot be loaded: %1", {failure_.empty() ? std::string(kind) : failure_}));
     }
   }
-  writer(sink, converted, options);
+  if (std::this_thread::get_id() != caller_) {
+    writer(sink, converted, options);
+    return;
+  }
+  // Qt frees what a thread painted with (its fonts) when the thread ends, or for its main thread
+  // when the application ends. The program's own thread is not Qt's main thread (the loading
+  // thread is) and ends only with the process, which would leave all that behind: it paints on a
+  // thread of its own that ends here (on itself if none can be had).
+  std::exception_ptr failure;
+  try {
+    std::thread painting([&] {
+      try {
+        writer(sink, converted, options);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+    });
+    painting.join();
+  } catch (const std::system_error&) {
+    writer(sink, converted, options);
+  }
+  if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace torvane

@@ -44,6 +44,7 @@ class TPictureLoader {
   bool loaded_ = false, ending_ = false, ended_ = false;
   std::string failure_;  // why the module could not be loaded, once loaded_
   TPictureWriterOf writerOf_ = nullptr;
+  std::thread::id caller_;  // the thread that asked for the module: the program's own
   std::thread thread_;
 };
 
