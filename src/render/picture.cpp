@@ -8,6 +8,19 @@ TPicture::TPicture(THold hold) : hold_(hold), documents_(std::make_unique<TOwned
 
 TPicture::~TPicture() = default;
 
+namespace {
+
+// Whether the scene holds an entity that can be drawn: the virtual points a header counts are
+// never drawn, and are there even when nothing of the file could be read.
+bool HoldsDrawable(const TScene& scene) {
+  if (!scene.Lines.empty() || !scene.Arcs.empty() || !scene.Texts.empty()) return true;
+  bool real = false;
+  scene.Points.ForEach([&real](const TWTen& point) { real = real || point.Virtual == 0; });
+  return real;
+}
+
+}  // namespace
+
 bool TPicture::Load(const std::string& path, const TConversionOptions& options, std::string& failure) {
   kind_ = TFileKind::None;
   made_.reset();
@@ -39,9 +52,7 @@ bool TPicture::Load(const std::string& path, const TConversionOptions& options, 
     ResetJwk(documents_->Jwk);
   }
   kind_ = check.Kind;
-  TScene scene = Scene();
-  bool anything = !scene.Lines.empty() || !scene.Arcs.empty() || !scene.Points.empty() || !scene.Texts.empty();
-  if (!load_.Complete && !load_.Failure.MissingNameTables() && !anything) {
+  if (!load_.Complete && !load_.Failure.MissingNameTables() && !HoldsDrawable(Scene())) {
     kind_ = TFileKind::None;
     failure = "it ends before anything that can be drawn";
     return false;

@@ -71,11 +71,18 @@ TEST(Thumbnailer, RefusesWhatItCannotShowInOneLine) {
   test::WriteFile(dir.File("text.jwc"), "not a drawing at all, only text\n");
   test::WriteFile(dir.File("head.jwk"), test::SamplePartJwk().substr(0, 100));
   test::WriteFile(dir.File("notes.txt"), test::SamplePlanJwc());
+  // Its counts need more bytes than it holds: nothing is read, though its header counts virtual
+  // points, which are never drawn.
+  test::TJwcBuilder counts;
+  counts.virtualPoints = {{1, 2}, {3, 4}};
+  counts.senCount = 100000;
+  test::WriteFile(dir.File("counts.jwc"), counts.Build());
   struct {
     std::string size, input;
   } cases[] = {
       {"128", dir.File("text.jwc")},     {"128", dir.File("head.jwk")}, {"128", dir.File("notes.txt")},
       {"128", dir.File("missing.jwc")},  {"0", dir.File("text.jwc")},   {"big", dir.File("text.jwc")},
+      {"128", dir.File("counts.jwc")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input + " at " + c.size);
