@@ -9,6 +9,7 @@
 //
 // usage: torvane_bench_convert [SCALE]   SCALE multiplies the entity counts (default 1).
 //        torvane_bench_convert --make FILE [SCALE]   writes the generated drawing only.
+//        torvane_bench_convert --make-shown FILE     the same with every layer group and layer shown.
 //        torvane_bench_convert --sparse FILE   writes the forged drawing of empty texts only.
 //        torvane_bench_convert --floor INPUT OUTPUT SIZE   the I/O floor in a process of its own.
 
@@ -221,7 +222,9 @@ void AppendTexts(TBytes& records, std::string& pool, TRandom& random, std::size_
 
 // The builder lays out the header, the tables and the name tables; the records, too many for its
 // vectors to hold cheaply, are appended in between, in the file's order.
-std::string MakeDrawing(const TCounts& n) {
+// Only the write layer of the write group is shown unless shown asks for every one, as a working
+// drawing has them.
+std::string MakeDrawing(const TCounts& n, bool shown = false) {
   TRandom random(0x2545F4914F6CDD1DULL);
   TBytes texts;
   std::string pool;
@@ -244,6 +247,10 @@ std::string MakeDrawing(const TCounts& n) {
     b.groupNames[g] = groupNames[g];
     b.groupWriteLayer[g] = static_cast<uint8_t>(g * 16);
     for (std::size_t l = 0; l < 16; ++l) b.layerNames[g * 16 + l] = "L" + std::to_string(g * 16 + l);
+  }
+  if (shown) {
+    for (uint8_t& state : b.groupState2) state = 2;
+    for (uint8_t& state : b.layerState2) state = 2;
   }
   for (std::size_t k = 0; k < n.virtualPoints; ++k) {
     b.virtualPoints.push_back({random.Uniform(0, kWidth), random.Uniform(0, kHeight), RandomLayer(random)});
@@ -577,10 +584,12 @@ int main(int argc, char** argv) {
       return 0;
     }
     // The generated drawing alone, for profiling or for comparing the outputs of two builds.
-    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--make") == 0) {
+    bool shown = argc == 3 && std::strcmp(argv[1], "--make-shown") == 0;
+    if (shown || ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--make") == 0)) {
       double scale = argc == 4 ? std::strtod(argv[3], nullptr) : 1.0;
       auto scaled = [scale](double n) { return static_cast<std::size_t>(n * scale + 0.5); };
-      WriteFile(argv[2], MakeDrawing({scaled(1'000'000), scaled(200'000), scaled(100'000), scaled(100'000), 60}));
+      WriteFile(argv[2],
+                MakeDrawing({scaled(1'000'000), scaled(200'000), scaled(100'000), scaled(100'000), 60}, shown));
       return 0;
     }
     double scale = argc > 1 ? std::strtod(argv[1], nullptr) : 1.0;
