@@ -5,10 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cerrno>
+#include <cstring>
 #include <new>
-
 
 namespace torvane {
 namespace {

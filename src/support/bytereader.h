@@ -81,6 +81,7 @@ class TFileWindow {
   std::size_t held_ = 0;   // bytes held from start_ on
   int error_ = 0;
 };
+
 // Reads the whole of a file that is small by nature (a settings or environment file); false when it
 // cannot be opened or read, with the errno in error when given (EISDIR for a folder, EINVAL for
 // anything else that is not a regular file, EFBIG for one of more than maxBytes, of which no more
@@ -144,9 +145,14 @@ class TByteReader {
   bool Take(std::size_t n, std::span<const uint8_t>& out) {
     std::size_t offset = position_ - heldStart_;
     if (n > held_.size() - offset) {
-      if (window_ == nullptr || n > Remaining() || !window_->Hold(position_, n, held_)) return false;
+      if (window_ == nullptr || n > Remaining()) return false;
+      // The window now holds the bytes from here on, or nothing that may be read again.
       heldStart_ = position_;
       offset = 0;
+      if (!window_->Hold(position_, n, held_)) {
+        held_ = {};
+        return false;
+      }
     }
     out = held_.subspan(offset, n);
     position_ += n;
