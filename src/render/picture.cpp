@@ -1,7 +1,5 @@
 #include "render/picture.h"
 
-#include <cstring>
-
 namespace torvane {
 
 TPicture::TPicture(THold hold) : hold_(hold), documents_(std::make_unique<TOwnedDocuments>()) {}
@@ -21,28 +19,28 @@ bool HoldsDrawable(const TScene& scene) {
 
 }  // namespace
 
-bool TPicture::Load(const std::string& path, const TConversionOptions& options, std::string& failure) {
+bool TPicture::Load(const std::string& path, const TConversionOptions& options, TPictureRefusal& refusal) {
+  using TReason = TPictureRefusal::TReason;
   kind_ = TFileKind::None;
   made_.reset();
+  refusal = TPictureRefusal{};
+  auto refuse = [&refusal](TReason reason, int error = 0) {
+    refusal = TPictureRefusal{reason, error};
+    return false;
+  };
   TFileCheck check = CheckFile(path);
   switch (check.Result) {
     case TCheckResult::Accepted: break;
-    case TCheckResult::NotJwcJwk: failure = "not a .jwc drawing or .jwk part"; return false;
-    case TCheckResult::NoSignature:
-      failure = check.Kind == TFileKind::Drawing ? "not a JW_CAD drawing" : "not a JW_CAD part";
-      return false;
-    case TCheckResult::Unreadable: failure = std::strerror(check.Error); return false;
+    case TCheckResult::NotJwcJwk: return refuse(TReason::NotJwcJwk);
+    case TCheckResult::NoSignature: return refuse(check.Kind == TFileKind::Drawing ? TReason::NotDrawing : TReason::NotPart);
+    case TCheckResult::Unreadable: return refuse(TReason::Unreadable, check.Error);
   }
   load_ = LoadDocument(path, check.Kind, documents_->Refs(), path);
-  if (!load_.Opened()) {
-    failure = std::strerror(load_.Failure.OpenError);
-    return false;
-  }
-  TWriteOutcome refusal;
+  if (!load_.Opened()) return refuse(TReason::Unreadable, load_.Failure.OpenError);
+  TWriteOutcome notConverted;
   TConverted converted;
-  if (!ConvertDocument(check.Kind, options, documents_->Refs(), hold_ == THold::Source, converted, refusal)) {
-    failure = "too large to convert";
-    return false;
+  if (!ConvertDocument(check.Kind, options, documents_->Refs(), hold_ == THold::Source, converted, notConverted)) {
+    return refuse(TReason::TooLarge);
   }
   if (converted.DrawingSource != nullptr) {
     made_ = std::make_unique<TMadeJww>(options.FontName, options.NumericCorrection, *converted.DrawingSource);
@@ -54,8 +52,7 @@ bool TPicture::Load(const std::string& path, const TConversionOptions& options, 
   kind_ = check.Kind;
   if (!load_.Complete && !load_.Failure.MissingNameTables() && !HoldsDrawable(Scene())) {
     kind_ = TFileKind::None;
-    failure = "it ends before anything that can be drawn";
-    return false;
+    return refuse(TReason::NothingDrawable);
   }
   return true;
 }

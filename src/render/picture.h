@@ -11,6 +11,21 @@
 
 namespace torvane {
 
+// Why no picture can be made of a file; each front end words it in its own language.
+struct TPictureRefusal {
+  enum class TReason {
+    None,
+    NotJwcJwk,        // the name is no .jwc or .jwk
+    NotDrawing,       // a .jwc without the drawing's signature
+    NotPart,          // a .jwk without the part's signature
+    Unreadable,       // Error holds the errno
+    TooLarge,         // the conversion refuses it
+    NothingDrawable,  // the read stopped before anything that can be drawn
+  };
+  TReason Reason = TReason::None;
+  int Error = 0;
+};
+
 class TPicture {
  public:
   // What a loaded picture holds: the converted document, for a view drawn again and again (the
@@ -20,9 +35,9 @@ class TPicture {
 
   explicit TPicture(THold hold = THold::Converted);
   ~TPicture();
-  // Reads and converts the file; false, with the reason in failure, when it is no drawing or part
+  // Reads and converts the file; false, with the reason in refusal, when it is no drawing or part
   // or nothing of it could be read. A read that stopped inside the records keeps what was read.
-  bool Load(const std::string& path, const TConversionOptions& options, std::string& failure);
+  bool Load(const std::string& path, const TConversionOptions& options, TPictureRefusal& refusal);
 
   TFileKind Kind() const { return kind_; }
   const TLoadOutcome& LoadOutcome() const { return load_; }

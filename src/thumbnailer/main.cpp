@@ -4,6 +4,7 @@
 #include <QSaveFile>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "render/painter.h"
@@ -17,6 +18,21 @@ constexpr int kMaxSize = 4096;
 int Fail(const std::string& message) {
   std::fprintf(stderr, "torvane-thumbnailer: %s\n", message.c_str());
   return 1;
+}
+
+// Why no picture can be made, in the English of the command line.
+std::string RefusalText(const torvane::TPictureRefusal& refusal) {
+  using TReason = torvane::TPictureRefusal::TReason;
+  switch (refusal.Reason) {
+    case TReason::NotJwcJwk: return "not a .jwc drawing or .jwk part";
+    case TReason::NotDrawing: return "not a JW_CAD drawing";
+    case TReason::NotPart: return "not a JW_CAD part";
+    case TReason::Unreadable: return std::strerror(refusal.Error);
+    case TReason::TooLarge: return "too large to convert";
+    case TReason::NothingDrawable: return "it ends before anything that can be drawn";
+    case TReason::None: break;
+  }
+  return "";
 }
 
 int Usage() {
@@ -45,8 +61,8 @@ int main(int argc, char** argv) {
   QGuiApplication app(qtArgc, argv);
 
   torvane::TPicture picture(torvane::TPicture::THold::Source);
-  std::string failure;
-  if (!picture.Load(input, torvane::TConversionOptions{}, failure)) return Fail(input + ": " + failure);
+  torvane::TPictureRefusal refusal;
+  if (!picture.Load(input, torvane::TConversionOptions{}, refusal)) return Fail(input + ": " + RefusalText(refusal));
   torvane::TScene scene = picture.Scene();
   torvane::TBoxMm bounds = scene.Bounds();
   QSize along = torvane::PictureSize(bounds, static_cast<int>(size));

@@ -10,6 +10,8 @@
 #include <filesystem>
 
 #include "support/cp932.h"
+#include "support/ioerror.h"
+#include "ui/readwords.h"
 
 namespace torvane {
 
@@ -24,6 +26,21 @@ QString NameOf(const std::string& path) {
   std::string name = std::filesystem::path(path).filename().string();
   QString text = QString::fromUtf8(name);
   return text.contains(QChar::ReplacementCharacter) ? QString::fromStdString(Cp932ToUtf8(name)) : text;
+}
+
+// Why no picture can be shown, as the window says it.
+std::string RefusalText(const TPictureRefusal& refusal) {
+  using TReason = TPictureRefusal::TReason;
+  switch (refusal.Reason) {
+    case TReason::NotJwcJwk: return "jwc/jwkファイルではありません。";
+    case TReason::NotDrawing: return kNotDrawing;
+    case TReason::NotPart: return kNotPart;
+    case TReason::Unreadable: return TIoError::FromErrno(refusal.Error, "").Text();
+    case TReason::TooLarge: return "大きすぎて変換できません。";
+    case TReason::NothingDrawable: return "図形を読み込む前にファイルが終わっています。";
+    case TReason::None: break;
+  }
+  return "";
 }
 
 }  // namespace
@@ -137,14 +154,14 @@ void TPreviewForm::ShowCurrent() {
     if (files_.size() > 1) caption += QString(" (%1 / %2)").arg(index_ + 1).arg(files_.size());
     setWindowTitle(caption);
     auto picture = std::make_unique<TPicture>();
-    std::string failure;
-    if (picture->Load(path, options_, failure)) {
+    TPictureRefusal refusal;
+    if (picture->Load(path, options_, refusal)) {
       bool whole = picture->LoadOutcome().Complete || picture->LoadOutcome().Failure.MissingNameTables();
       fileNote_ = whole ? QString() : "ファイルの途中までを表示しています。";
       picture_ = std::move(picture);
       canvas_->scene = picture_->Scene();
     } else {
-      fileNote_ = "表示できません: " + QString::fromStdString(failure);
+      fileNote_ = "表示できません: " + QString::fromStdString(RefusalText(refusal));
     }
   }
   status_->setText(fileNote_);

@@ -45,8 +45,6 @@ namespace {
 
 constexpr char kWarningCaption[] = "警告";
 constexpr char kBatchHeading[] = "【複数ファイル一括変換モード】\r\n";
-constexpr char kNotDrawing[] = "JW-CAD図面ファイルではありません。";
-constexpr char kNotPart[] = "JWK部品ファイルではありません。";
 constexpr char kNothingLoaded[] = "jwc/jwkファイルを先に開いてください";
 constexpr char kExists[] = "ファイルはすでに存在します。\r\n上書きしますか？";
 constexpr char kSaved[] = "ファイルの保存が終了しました";

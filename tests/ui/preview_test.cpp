@@ -138,5 +138,24 @@ TEST_F(Preview, StepsThroughABatchAndFollowsNewLoads) {
   EXPECT_FALSE(preview.StatusText().isEmpty());
 }
 
+// A file it cannot show is named with why, in the window's words.
+TEST_F(Preview, SaysInJapaneseWhyAFileCannotBeShown) {
+  test::TJwcBuilder counts;  // its counts need more bytes than it holds; only virtual points counted
+  counts.virtualPoints = {{1, 2}};
+  counts.senCount = 100000;
+  struct {
+    std::string name, bytes, note;
+  } cases[] = {
+      {"text.jwc", "not a drawing, only text", "表示できません: JW-CAD図面ファイルではありません。"},
+      {"text.jwk", "not a part, only text", "表示できません: JWK部品ファイルではありません。"},
+      {"counts.jwc", counts.Build(), "表示できません: 図形を読み込む前にファイルが終わっています。"},
+  };
+  for (const auto& c : cases) {
+    TPreviewForm preview(nullptr);
+    preview.ShowFiles({Write(c.name, c.bytes)}, 0, TConversionOptions{}, TRenderStyle{});
+    EXPECT_EQ(preview.StatusText().toStdString(), c.note) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace torvane
