@@ -223,6 +223,44 @@ TEST(Scales, AppendingALaterTableEqualsOnePass) {
   }
 }
 
+// Records at one scale are registered as their first point and the range of the other values:
+// the table must be the one their points make added one by one, bit for bit (zeros of both signs
+// and NaNs among them), however the points fall into stretches.
+TEST(Scales, AStretchAddedAsItsRangeEqualsItsPointsAddedOneByOne) {
+  struct Point {
+    float scale, x, y;
+  };
+  const std::vector<Point> points = {
+      {1, 5, 5},        {1, NAN, 2},   {1, 0.1f, 9},   {2, -3, 8},         {2, 40, -1},   {2, -0.0f, 0.0f},
+      {2, 0.0f, -0.0f}, {3, NAN, NAN}, {3, INFINITY, 7}, {3, -INFINITY, NAN}, {1, -2, 3}, {1, 100, -100},
+      {4, 0.0f, 0.0f},  {4, -0.0f, -0.0f}, {3, -7, 0.5f}, {5, 1, -1}, {5, 0.0f, -0.0f}, {5, -0.0f, 0.0f},
+      {6, -9, 9}, {6, -5, 5}, {6, -0.0f, 0.0f}, {6, 0.0f, -0.0f},
+  };
+  for (std::size_t longest = 1; longest <= points.size(); ++longest) {
+    TScales single, ranged;
+    for (const Point& p : points) single.AddPoint(p.scale, p.x, p.y);
+    for (std::size_t i = 0; i < points.size();) {
+      std::size_t end = i + 1;
+      TValueRange xs, ys;
+      for (; end < points.size() && end - i < longest && points[end].scale == points[i].scale; ++end) {
+        xs.Add(points[end].x);
+        ys.Add(points[end].y);
+      }
+      ranged.AddPoints(points[i].scale, points[i].x, points[i].y, xs, ys);
+      i = end;
+    }
+    ASSERT_EQ(ranged.Count(), single.Count());
+    for (std::size_t e = 0; e < single.Entries().size(); ++e) {
+      const TScaleEntry& a = single.Entries()[e];
+      const TScaleEntry& b = ranged.Entries()[e];
+      for (auto field : {&TScaleEntry::Scale, &TScaleEntry::BaseX, &TScaleEntry::BaseY, &TScaleEntry::MinX,
+                         &TScaleEntry::MaxX, &TScaleEntry::MinY, &TScaleEntry::MaxY}) {
+        EXPECT_EQ(std::bit_cast<uint32_t>(a.*field), std::bit_cast<uint32_t>(b.*field)) << longest << " " << e;
+      }
+    }
+  }
+}
+
 TEST(Scales, ANanFirstPointLeavesNoPlacesButLaterNansAreIgnored) {
   TScales table;
   table.AddPoint(1.0f, NAN, 0);

@@ -34,7 +34,8 @@ class TCurveIndex {
   int32_t At(std::size_t index) const;
 
  private:
-  static constexpr std::size_t kStride = 4096;
+  // Small enough that a run of a few hundred lines made anywhere counts few lines from its mark.
+  static constexpr std::size_t kStride = 256;
   std::span<const TSen2> lines_;
   std::vector<int32_t> marks_;  // the number at line k × kStride
 };

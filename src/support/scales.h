@@ -113,6 +113,17 @@ class TFrozenScales {
   bool roundOffsets_ = false;
 };
 
+// The least and the greatest of the values given that are numbers; of equal values (zeros of both
+// signs) the first given is kept, as the table keeps it.
+struct TValueRange {
+  float Min = INFINITY, Max = -INFINITY;
+  void Add(float value) {
+    Min = value < Min ? value : Min;
+    Max = value > Max ? value : Max;
+  }
+  bool Empty() const { return !(Min <= Max); }
+};
+
 class TScales {
  public:
   bool RoundOffsets = false;
@@ -127,6 +138,20 @@ class TScales {
       return;
     }
     AddPointAtAnotherScale(scale, x, y);
+  }
+  // Adds a point and then points at the same scale whose coordinates are the values of xs and ys:
+  // the same as adding each of them.
+  void AddPoints(float scale, long double firstX, long double firstY, const TValueRange& xs, const TValueRange& ys) {
+    AddPoint(scale, firstX, firstY);
+    TScaleEntry& entry = entries_[lastAdded_];
+    if (!xs.Empty()) {
+      Widen(entry.MinX, entry.MaxX, xs.Min);
+      Widen(entry.MinX, entry.MaxX, xs.Max);
+    }
+    if (!ys.Empty()) {
+      Widen(entry.MinY, entry.MaxY, ys.Min);
+      Widen(entry.MinY, entry.MaxY, ys.Max);
+    }
   }
   // Adds the points of a table filled after this one: the result equals one table that was given
   // this table's points and then the later one's.
