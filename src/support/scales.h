@@ -68,15 +68,14 @@ inline int64_t TruncatedByStore(long double value) {
 // +0.0); nothing when |value| is 2^63 or more or not finite.
 inline bool RoundHalfAway(long double value, long double& rounded) {
   constexpr long double kLimit = 9223372036854775808.0L;  // 2^63
-  if (!std::isfinite(value) || std::fabs(value) >= kLimit) return false;
   if (kHasTruncatingStore && std::fabs(value) < kLimit - 0.5L) {
-    // Both shifts truncated and the one for value's sign picked without a branch: the sign of a
-    // coordinate's offset is a coin toss, and a mispredicted branch costs more than all of this.
-    int64_t up = TruncatedByStore(value + 0.5L), down = TruncatedByStore(value - 0.5L);
-    int64_t negative = -static_cast<int64_t>(value < 0);
-    rounded = static_cast<long double>((up & ~negative) | (down & negative));
+    // The half for value's sign is picked without a branch: the sign of a coordinate's offset is
+    // a coin toss, and a mispredicted branch costs more than all of this.
+    static constexpr float kHalves[2] = {0.5f, -0.5f};
+    rounded = static_cast<long double>(TruncatedByStore(value + kHalves[value < 0]));
     return true;
   }
+  if (!std::isfinite(value) || std::fabs(value) >= kLimit) return false;
   long double shifted = value >= 0 ? value + 0.5L : value - 0.5L;
   if (std::fabs(shifted) >= kLimit) return false;
   rounded = TruncatedAsInteger(shifted);
