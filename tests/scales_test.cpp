@@ -1,4 +1,5 @@
 #include "support/scales.h"
+#include "support/entityrules.h"
 #include "support/sinecosine.h"
 
 #include <gtest/gtest.h>
@@ -118,6 +119,24 @@ TEST(SineCosineMemo, AnswersExactlyWhatSincoslGives) {
       sincosl(a, &expectedSine, &expectedCosine);
       ASSERT_EQ(BitsOf(sine), BitsOf(expectedSine)) << static_cast<double>(a);
       ASSERT_EQ(BitsOf(cosine), BitsOf(expectedCosine)) << static_cast<double>(a);
+    }
+  }
+}
+
+// A text's angle is atan2l's, bit for bit, also where it is taken without atan2l: along the axes,
+// with zeros of both signs, infinities and NaNs.
+TEST(TextAngle, AnswersExactlyWhatAtan2lGives) {
+  const std::vector<float> values{0.0f, -0.0f, 1.0f, -1.0f, 2.5f, -1e-30f, 3e30f, INFINITY, -INFINITY, NAN, 7.25f};
+  for (float x1 : values) {
+    for (float y1 : values) {
+      for (float x2 : values) {
+        for (float y2 : values) {
+          const long double rise = static_cast<long double>(y2) - y1, run = static_cast<long double>(x2) - x1;
+          const double expected = static_cast<double>(atan2l(rise, run) * 180 / kPi);
+          ASSERT_EQ(std::bit_cast<uint64_t>(TextAngle(x1, y1, x2, y2)), std::bit_cast<uint64_t>(expected))
+              << x1 << " " << y1 << " " << x2 << " " << y2;
+        }
+      }
     }
   }
 }

@@ -423,8 +423,7 @@ void TConverter::ConvertTexts(std::size_t begin, std::span<TWMoji> out) const {
     o.SizeX = type.Width;
     o.SizeY = type.Height;
     o.Spacing = type.Spacing;
-    o.Angle = static_cast<double>(
-        atan2l(static_cast<long double>(text.Y2) - text.Y1, static_cast<long double>(text.X2) - text.X1) * 180 / kPi);
+    o.Angle = TextAngle(text.X1, text.Y1, text.X2, text.Y2);
     o.Text = text.Text;
   }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 
 namespace torvane {
 
@@ -25,6 +26,24 @@ int32_t TCurveIndex::At(std::size_t index) const {
     if (ClosesCurve(lines_[i])) ++current;
   }
   return current;
+}
+
+double TextAngle(float x1, float y1, float x2, float y2) {
+  const long double rise = static_cast<long double>(y2) - y1, run = static_cast<long double>(x2) - x1;
+  // Most texts run along an axis, where atan2l answers by the direction alone (a zero rise to the
+  // right keeps its sign): those answers are taken once.
+  static const long double kUp = atan2l(1.0L, 0.0L), kDown = atan2l(-1.0L, 0.0L);
+  long double angle = 0;
+  if (rise == 0 && run > 0) {
+    angle = rise;
+  } else if (run == 0 && rise > 0) {
+    angle = kUp;
+  } else if (run == 0 && rise < 0) {
+    angle = kDown;
+  } else {
+    angle = atan2l(rise, run);
+  }
+  return static_cast<double>(angle * 180 / kPi);
 }
 
 TArcEnds WholeArcEnds(const TEnko2& arc) {

@@ -76,6 +76,10 @@ inline TEntityHeader TextHeader(const TMoji2& text, uint16_t pen) {
 // Virtual points of drawings: pen colour 2, no flags.
 inline TEntityHeader VirtualPointHeader(uint8_t layer) { return HeaderOf(1, 2, layer, 0); }
 
+// The angle of a text's baseline from (x1, y1) to (x2, y2) in degrees, from atan2l in the extended
+// type.
+double TextAngle(float x1, float y1, float x2, float y2);
+
 // The start and end angles an arc is judged whole by: an angle of exactly 360 counts as 0, as the
 // conversions always had it. The record itself keeps its angles.
 struct TArcEnds {
