@@ -101,24 +101,29 @@ TEST(RoundHalfAway, MatchesTheShiftedIntegerConversionBitForBit) {
   }
 }
 
-// The memo answers sincosl bit for bit: signed zeros and NaNs apart, angles asked again in any
-// order, and more distinct angles than it remembers.
+// The memo answers sincosl bit for bit: signed zeros and NaNs apart, pairs asked again in any
+// order, pairs of one sum, and more distinct pairs than it remembers.
 TEST(SineCosineMemo, AnswersExactlyWhatSincoslGives) {
-  std::vector<long double> angles{0.0L, -0.0L, std::nanl("1"), -std::nanl("2"), 1e-4000L, -1e-4000L,
-                                  3.14159265358979323846L, std::nextafterl(1.0L, 2.0L), 1.0L, 1e300L};
+  struct Pair {
+    float degrees, tilt;
+  };
+  std::vector<Pair> pairs{{0.0f, 0.0f},   {-0.0f, 0.0f},     {0.0f, -0.0f},  {std::nanf("1"), 0},  {-std::nanf("2"), 0},
+                          {30, std::nanf("3")}, {1e-40f, 0}, {-1e-40f, 0}, {180, 0}, {90, 90}, {120, 60},
+                          {std::nextafterf(1.0f, 2.0f), 0}, {1.0f, 0}, {3e38f, 3e38f}, {INFINITY, 0}};
   uint64_t state = 12345;
   for (int i = 0; i < 100000; ++i) {
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-    angles.push_back(static_cast<long double>(static_cast<int32_t>(state >> 40) % 1000000) / 7 * (i % 2 ? 1 : -1));
+    pairs.push_back({static_cast<float>(static_cast<int32_t>(state >> 40) % 5760) / 16 * (i % 2 ? 1 : -1),
+                     static_cast<float>((state >> 20) % 720) / 4 * (i % 3 == 0 ? 1 : 0)});
   }
   TSineCosineMemo memo;
   for (int pass = 0; pass < 2; ++pass) {
-    for (long double a : angles) {
+    for (const Pair& p : pairs) {
       long double sine = 0, cosine = 0, expectedSine = 0, expectedCosine = 0;
-      memo.Of(a, sine, cosine);
-      sincosl(a, &expectedSine, &expectedCosine);
-      ASSERT_EQ(BitsOf(sine), BitsOf(expectedSine)) << static_cast<double>(a);
-      ASSERT_EQ(BitsOf(cosine), BitsOf(expectedCosine)) << static_cast<double>(a);
+      memo.Of(p.degrees, p.tilt, sine, cosine);
+      sincosl((static_cast<long double>(p.degrees) + p.tilt) * kPi / 180, &expectedSine, &expectedCosine);
+      ASSERT_EQ(BitsOf(sine), BitsOf(expectedSine)) << p.degrees << " " << p.tilt;
+      ASSERT_EQ(BitsOf(cosine), BitsOf(expectedCosine)) << p.degrees << " " << p.tilt;
     }
   }
 }

@@ -145,9 +145,8 @@ void TConverter::RegisterArc(TScales& table, TSineCosineMemo& turns, const TEnko
     return;
   }
   for (float angle : {arc.StartAngle, arc.EndAngle}) {
-    long double a = (static_cast<long double>(angle) + arc.Tilt) * kPi / 180;
     long double sine = 0, cosine = 0;
-    turns.Of(a, sine, cosine);
+    turns.Of(angle, arc.Tilt, sine, cosine);
     table.AddPoint(s, arc.CX + arc.Radius * cosine, arc.CY + static_cast<long double>(arc.Radius) * arc.Flatness * sine);
   }
 }
