@@ -370,7 +370,7 @@ void TConverter::ConvertArcs(std::size_t begin, std::span<TWEnko> out) const {
     TPlace p = PlaceOf(arc.Layer);
     o.CenterX = X(p, arc.CX);
     o.CenterY = Y(p, arc.CY);
-    o.Radius = static_cast<double>(Converted(p, &TFrozenScale::X, arc.Radius) / p.Scale);
+    o.Radius = static_cast<double>(OverScale(Converted(p, &TFrozenScale::X, arc.Radius), p.Scale));
     o.StartAngle = static_cast<double>(kPi * arc.StartAngle / 180);
     o.TiltAngle = static_cast<double>(kPi * arc.Tilt / 180);
     o.Flatness = arc.Flatness;
