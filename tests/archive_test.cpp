@@ -97,7 +97,7 @@ TEST(EntityList, TagsFollowTheReferenceCounter) {
 
 TEST(EntityList, RecordsHaveTheirFieldWidths) {
   TWMoji text;
-  text.Header = TEntityHeader{-2, 1, 0x0102, 3, 4, 0x8050};
+  text.Header = TEntityHeader{.Group = -2, .PenStyle = 1, .PenColor = 0x0102, .Layer = 3, .LayerGroup = 4, .Flags = 0x8050};
   text.X1 = 1.0;
   text.MojiType = 7;
   TTextPool pool;

@@ -174,7 +174,7 @@ TEST(JwkToJws, ArcsTurnIntoRadiansAndWholeCircles) {
     EXPECT_EQ(arc.CenterX, 10.0);
     EXPECT_EQ(arc.CenterY, 20.0);
     EXPECT_EQ(arc.Radius, 100.0);
-    const TEntityHeader expected{0, 2, 7, 1, 3, 0x30};
+    const TEntityHeader expected{.PenStyle = 2, .PenColor = 7, .Layer = 1, .LayerGroup = 3, .Flags = 0x30};
     EXPECT_EQ(arc.Header.Group, expected.Group);
     EXPECT_EQ(arc.Header.PenStyle, expected.PenStyle);
     EXPECT_EQ(arc.Header.PenColor, expected.PenColor);  // arcs keep colour 7

@@ -77,7 +77,8 @@ TEST(JwsWriter, HeaderNumbersFollowTheLeadBlockInOrder) {
 TEST(JwsWriter, OneLineOnly) {
   TJwsData doc;
   doc.Sen.resize(1);
-  doc.Sen[0] = TSSen{{3, 2, 0x0107, 4, 5, 0x40C0}, 1.0, -2.0, 0.5, 0};
+  doc.Sen[0] = TSSen{{.Group = 3, .PenStyle = 2, .PenColor = 0x0107, .Layer = 4, .LayerGroup = 5, .Flags = 0x40C0},
+                     1.0, -2.0, 0.5, 0};
   doc.SenCount = doc.TotalCount = 1;
   std::string bytes = Written(doc);
   ASSERT_EQ(bytes.size(), 452u + 2 + 6 + 8 + 45 + 2);
@@ -89,11 +90,11 @@ TEST(JwsWriter, OneLineOnly) {
 TEST(JwsWriter, PointsAndATextTakeTheirClassIndexes) {
   TJwsData doc;
   doc.Ten.resize(2);
-  doc.Ten[0] = TSTen{{0, 1, 9, 1, 2, 0x90}, 1.5, 2.5, 0};
-  doc.Ten[1] = TSTen{{0, 1, 8, 0, 0, 0}, -1, 0, 1};
+  doc.Ten[0] = TSTen{{.PenStyle = 1, .PenColor = 9, .Layer = 1, .LayerGroup = 2, .Flags = 0x90}, 1.5, 2.5, 0};
+  doc.Ten[1] = TSTen{{.PenStyle = 1, .PenColor = 8}, -1, 0, 1};
   doc.Moji.resize(1);
   TSMoji& text = doc.Moji[0];
-  text.Header = {0, 1, 2, 3, 4, 0x8130};
+  text.Header = {.PenStyle = 1, .PenColor = 2, .Layer = 3, .LayerGroup = 4, .Flags = 0x8130};
   text.X2 = 10;
   text.MojiType = 11;
   text.SizeX = text.SizeY = 3;

@@ -1,4 +1,5 @@
 #include "support/scales.h"
+#include "support/entityrules.h"
 #include "support/sinecosine.h"
 
 #include <gtest/gtest.h>
@@ -100,24 +101,47 @@ TEST(RoundHalfAway, MatchesTheShiftedIntegerConversionBitForBit) {
   }
 }
 
-// The memo answers sincosl bit for bit: signed zeros and NaNs apart, angles asked again in any
-// order, and more distinct angles than it remembers.
+// The memo answers sincosl bit for bit: signed zeros and NaNs apart, pairs asked again in any
+// order, pairs of one sum, and more distinct pairs than it remembers.
 TEST(SineCosineMemo, AnswersExactlyWhatSincoslGives) {
-  std::vector<long double> angles{0.0L, -0.0L, std::nanl("1"), -std::nanl("2"), 1e-4000L, -1e-4000L,
-                                  3.14159265358979323846L, std::nextafterl(1.0L, 2.0L), 1.0L, 1e300L};
+  struct Pair {
+    float degrees, tilt;
+  };
+  std::vector<Pair> pairs{{0.0f, 0.0f},   {-0.0f, 0.0f},     {0.0f, -0.0f},  {std::nanf("1"), 0},  {-std::nanf("2"), 0},
+                          {30, std::nanf("3")}, {1e-40f, 0}, {-1e-40f, 0}, {180, 0}, {90, 90}, {120, 60},
+                          {std::nextafterf(1.0f, 2.0f), 0}, {1.0f, 0}, {3e38f, 3e38f}, {INFINITY, 0}};
   uint64_t state = 12345;
   for (int i = 0; i < 100000; ++i) {
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-    angles.push_back(static_cast<long double>(static_cast<int32_t>(state >> 40) % 1000000) / 7 * (i % 2 ? 1 : -1));
+    pairs.push_back({static_cast<float>(static_cast<int32_t>(state >> 40) % 5760) / 16 * (i % 2 ? 1 : -1),
+                     static_cast<float>((state >> 20) % 720) / 4 * (i % 3 == 0 ? 1 : 0)});
   }
   TSineCosineMemo memo;
   for (int pass = 0; pass < 2; ++pass) {
-    for (long double a : angles) {
+    for (const Pair& p : pairs) {
       long double sine = 0, cosine = 0, expectedSine = 0, expectedCosine = 0;
-      memo.Of(a, sine, cosine);
-      sincosl(a, &expectedSine, &expectedCosine);
-      ASSERT_EQ(BitsOf(sine), BitsOf(expectedSine)) << static_cast<double>(a);
-      ASSERT_EQ(BitsOf(cosine), BitsOf(expectedCosine)) << static_cast<double>(a);
+      memo.Of(p.degrees, p.tilt, sine, cosine);
+      sincosl((static_cast<long double>(p.degrees) + p.tilt) * kPi / 180, &expectedSine, &expectedCosine);
+      ASSERT_EQ(BitsOf(sine), BitsOf(expectedSine)) << p.degrees << " " << p.tilt;
+      ASSERT_EQ(BitsOf(cosine), BitsOf(expectedCosine)) << p.degrees << " " << p.tilt;
+    }
+  }
+}
+
+// A text's angle is atan2l's, bit for bit, also where it is taken without atan2l: along the axes,
+// with zeros of both signs, infinities and NaNs.
+TEST(TextAngle, AnswersExactlyWhatAtan2lGives) {
+  const std::vector<float> values{0.0f, -0.0f, 1.0f, -1.0f, 2.5f, -1e-30f, 3e30f, INFINITY, -INFINITY, NAN, 7.25f};
+  for (float x1 : values) {
+    for (float y1 : values) {
+      for (float x2 : values) {
+        for (float y2 : values) {
+          const long double rise = static_cast<long double>(y2) - y1, run = static_cast<long double>(x2) - x1;
+          const double expected = static_cast<double>(atan2l(rise, run) * 180 / kPi);
+          ASSERT_EQ(std::bit_cast<uint64_t>(TextAngle(x1, y1, x2, y2)), std::bit_cast<uint64_t>(expected))
+              << x1 << " " << y1 << " " << x2 << " " << y2;
+        }
+      }
     }
   }
 }
@@ -219,6 +243,44 @@ TEST(Scales, AppendingALaterTableEqualsOnePass) {
       EXPECT_EQ(a.MaxY, b.MaxY) << split;
       EXPECT_EQ(a.DigitsX, b.DigitsX) << split;
       EXPECT_EQ(a.DigitsY, b.DigitsY) << split;
+    }
+  }
+}
+
+// Records at one scale are registered as their first point and the range of the other values:
+// the table must be the one their points make added one by one, bit for bit (zeros of both signs
+// and NaNs among them), however the points fall into stretches.
+TEST(Scales, AStretchAddedAsItsRangeEqualsItsPointsAddedOneByOne) {
+  struct Point {
+    float scale, x, y;
+  };
+  const std::vector<Point> points = {
+      {1, 5, 5},        {1, NAN, 2},   {1, 0.1f, 9},   {2, -3, 8},         {2, 40, -1},   {2, -0.0f, 0.0f},
+      {2, 0.0f, -0.0f}, {3, NAN, NAN}, {3, INFINITY, 7}, {3, -INFINITY, NAN}, {1, -2, 3}, {1, 100, -100},
+      {4, 0.0f, 0.0f},  {4, -0.0f, -0.0f}, {3, -7, 0.5f}, {5, 1, -1}, {5, 0.0f, -0.0f}, {5, -0.0f, 0.0f},
+      {6, -9, 9}, {6, -5, 5}, {6, -0.0f, 0.0f}, {6, 0.0f, -0.0f},
+  };
+  for (std::size_t longest = 1; longest <= points.size(); ++longest) {
+    TScales single, ranged;
+    for (const Point& p : points) single.AddPoint(p.scale, p.x, p.y);
+    for (std::size_t i = 0; i < points.size();) {
+      std::size_t end = i + 1;
+      TValueRange xs, ys;
+      for (; end < points.size() && end - i < longest && points[end].scale == points[i].scale; ++end) {
+        xs.Add(points[end].x);
+        ys.Add(points[end].y);
+      }
+      ranged.AddPoints(points[i].scale, points[i].x, points[i].y, xs, ys);
+      i = end;
+    }
+    ASSERT_EQ(ranged.Count(), single.Count());
+    for (std::size_t e = 0; e < single.Entries().size(); ++e) {
+      const TScaleEntry& a = single.Entries()[e];
+      const TScaleEntry& b = ranged.Entries()[e];
+      for (auto field : {&TScaleEntry::Scale, &TScaleEntry::BaseX, &TScaleEntry::BaseY, &TScaleEntry::MinX,
+                         &TScaleEntry::MaxX, &TScaleEntry::MinY, &TScaleEntry::MaxY}) {
+        EXPECT_EQ(std::bit_cast<uint32_t>(a.*field), std::bit_cast<uint32_t>(b.*field)) << longest << " " << e;
+      }
     }
   }
 }

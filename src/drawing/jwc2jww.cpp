@@ -90,6 +90,8 @@ class TConverter {
   static constexpr std::size_t kRegistrationPieces = 16;
   std::array<std::size_t, kRegistrationPieces + 1> RegistrationPieces() const;
   void RegisterRange(TScales& table, TSineCosineMemo& turns, std::size_t begin, std::size_t end) const;
+  template <typename Record, typename Points>
+  void RegisterStretches(TScales& table, std::span<const Record> records, const Points& points) const;
   void RegisterArc(TScales& table, TSineCosineMemo& turns, const TEnko2& arc) const;
   void ConvertLayers();
   void ConvertHeader();
@@ -143,35 +145,56 @@ void TConverter::RegisterArc(TScales& table, TSineCosineMemo& turns, const TEnko
     return;
   }
   for (float angle : {arc.StartAngle, arc.EndAngle}) {
-    long double a = (static_cast<long double>(angle) + arc.Tilt) * kPi / 180;
     long double sine = 0, cosine = 0;
-    turns.Of(a, sine, cosine);
+    turns.Of(angle, arc.Tilt, sine, cosine);
     table.AddPoint(s, arc.CX + arc.Radius * cosine, arc.CY + static_cast<long double>(arc.Radius) * arc.Flatness * sine);
+  }
+}
+
+// Registers records whose points are their file coordinates: a stretch of records at one scale
+// goes in as its first point and the range of the other points' values.
+template <typename Record, typename Points>
+void TConverter::RegisterStretches(TScales& table, std::span<const Record> records, const Points& points) const {
+  for (std::size_t i = 0; i < records.size();) {
+    const float scale = ScaleOf(records[i].Layer);
+    float firstX = 0, firstY = 0;
+    bool first = true;
+    TValueRange xs, ys;
+    auto add = [&](float x, float y) {
+      if (first) {
+        firstX = x;
+        firstY = y;
+        first = false;
+        return;
+      }
+      xs.Add(x);
+      ys.Add(y);
+    };
+    points(records[i], add);
+    for (++i; i < records.size() && ScaleOf(records[i].Layer) == scale; ++i) points(records[i], add);
+    table.AddPoints(scale, firstX, firstY, xs, ys);
   }
 }
 
 // Registers the entities [begin, end) of the sequence lines, arcs, real points, texts.
 void TConverter::RegisterRange(TScales& table, TSineCosineMemo& turns, std::size_t begin, std::size_t end) const {
-  auto part = [&](std::size_t& offset, std::size_t count, const auto& add) {
-    for (std::size_t i = std::max(begin, offset); i < std::min(end, offset + count); ++i) add(i - offset);
-    offset += count;
-  };
   std::size_t offset = 0;
-  part(offset, src_.Sen.size(), [&](std::size_t i) {
-    const TSen2& line = src_.Sen[i];
-    table.AddPoint(ScaleOf(line.Layer), line.X1, line.Y1);
-    table.AddPoint(ScaleOf(line.Layer), line.X2, line.Y2);
-  });
-  part(offset, src_.Enko.size(), [&](std::size_t i) { RegisterArc(table, turns, src_.Enko[i]); });
-  part(offset, src_.Ten.size(), [&](std::size_t i) {
-    const TTen2& point = src_.Ten[i];
-    table.AddPoint(ScaleOf(point.Layer), point.X, point.Y);
-  });
-  part(offset, src_.Moji.size(), [&](std::size_t i) {
-    const TMoji2& text = src_.Moji[i];
-    table.AddPoint(ScaleOf(text.Layer), text.X1, text.Y1);
-    table.AddPoint(ScaleOf(text.Layer), text.X2, text.Y2);
-  });
+  // The records of one kind that fall within [begin, end).
+  auto part = [&](const auto& records) {
+    const std::size_t from = std::clamp(begin, offset, offset + records.size());
+    const std::size_t to = std::clamp(end, from, offset + records.size());
+    const std::size_t first = from - offset;
+    offset += records.size();
+    return std::span(records).subspan(first, to - from);
+  };
+  auto ends = [](const auto& record, const auto& add) {
+    add(record.X1, record.Y1);
+    add(record.X2, record.Y2);
+  };
+  RegisterStretches(table, part(src_.Sen), ends);
+  for (const TEnko2& arc : part(src_.Enko)) RegisterArc(table, turns, arc);
+  RegisterStretches(table, part(src_.Ten), [](const TTen2& point, const auto& add) { add(point.X, point.Y); });
+  RegisterStretches(table, part(src_.Moji), ends);
 }
 
 // How much registering an arc costs, counted in points: a whole one two, one whose ends are turned
@@ -399,8 +422,7 @@ void TConverter::ConvertTexts(std::size_t begin, std::span<TWMoji> out) const {
     o.SizeX = type.Width;
     o.SizeY = type.Height;
     o.Spacing = type.Spacing;
-    o.Angle = static_cast<double>(
-        atan2l(static_cast<long double>(text.Y2) - text.Y1, static_cast<long double>(text.X2) - text.X1) * 180 / kPi);
+    o.Angle = TextAngle(text.X1, text.Y1, text.X2, text.Y2);
     o.Text = text.Text;
   }
 }

@@ -138,8 +138,7 @@ void TConverter::ConvertTexts() {
     out.SizeX = static_cast<double>(setting.Wide / 10.0L);
     out.SizeY = static_cast<double>(setting.High / 10.0L);
     out.Spacing = static_cast<double>(setting.Dist / 10.0L);
-    out.Angle = static_cast<double>(
-        atan2l(static_cast<long double>(y2) - y1, static_cast<long double>(x2) - x1) * 180 / kPi);
+    out.Angle = TextAngle(x1, y1, x2, y2);
     out.Text = text.Text;
     extent_.Add(x1, y1);
     extent_.Add(x2, y2);

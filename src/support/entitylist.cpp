@@ -22,6 +22,8 @@ namespace {
 
 // Records are made and formatted this many at a time.
 constexpr std::size_t kRun = 8192;
+// Made records are formatted this many at a time (some 25 KB of the largest).
+constexpr std::size_t kMadeAtOnce = 256;
 // Blocks formatted ahead of the one being written.
 constexpr std::size_t kSlots = 4;
 // Below this many records one thread formats the list into the writer's buffer: the second
@@ -142,31 +144,6 @@ class TBlock {
   std::size_t size_ = 0, capacity_ = 0;
 };
 
-// Room for bytes of made records: one buffer on each thread, which the classes use in turn (a
-// thread makes and formats one run at a time), never cleared, and from the first on a huge page.
-std::byte* RunBuffer(std::size_t bytes) {
-  constexpr std::size_t kFirstBytes = std::size_t{2} << 20;
-  thread_local std::unique_ptr<std::byte, TLargeRelease> buffer;
-  thread_local std::size_t capacity = 0;
-  if (bytes > capacity) {
-    std::size_t wanted = std::max(bytes, kFirstBytes);
-    buffer.reset();
-    capacity = 0;
-    buffer = {static_cast<std::byte*>(AllocateLarge(wanted)), TLargeRelease{wanted}};
-    capacity = wanted;
-  }
-  return buffer.get();
-}
-
-// Room for n records that a maker then fills whole (they are plain aggregates, which the memory
-// holds as soon as it is written).
-template <typename Record>
-Record* MadeRecordsBuffer(std::size_t n) {
-  static_assert(std::is_aggregate_v<Record> && std::is_trivially_copyable_v<Record>);
-  static_assert(alignof(Record) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
-  return reinterpret_cast<Record*>(RunBuffer(n * sizeof(Record)));
-}
-
 // Where the records of a class come from: a stored array, or a maker that fills a buffer.
 template <typename Record>
 struct TClassSource {
@@ -175,11 +152,10 @@ struct TClassSource {
   std::span<const Record> Stored;
   const std::function<void(std::size_t, std::span<Record>)>* Make = nullptr;
 
-  // Records [begin, begin + n): from the array, or made into this thread's buffer, which each
-  // thread keeps for the lists after.
-  std::span<const Record> Run(std::size_t begin, std::size_t n) const {
+  // Records [begin, begin + n): from the array, or made into room for n records.
+  std::span<const Record> Run(std::size_t begin, std::size_t n, Record* room) const {
     if (Make == nullptr) return Stored.subspan(begin, n);
-    std::span<Record> out(MadeRecordsBuffer<Record>(n), n);
+    std::span<Record> out(room, n);
     (*Make)(begin, out);
     return out;
   }
@@ -229,9 +205,17 @@ class TListWriter {
  private:
   template <typename Out, typename Record>
   void FormatRecords(Out& out, const TRun& r, const TClassSource<Record>& source) const {
-    std::span<const Record> records = source.Run(r.Begin, r.End - r.Begin);
-    for (std::size_t k = 0; k < records.size(); ++k) {
-      Format(out, TTag{r.Begin + k == 0, source.Name, r.Index}, records[k], context_);
+    // Made records are formatted a few at a time, while the cache still holds them; a maker fills
+    // every field of the records it is given, which are plain aggregates.
+    static_assert(std::is_aggregate_v<Record> && std::is_trivially_copyable_v<Record>);
+    alignas(Record) std::byte room[kMadeAtOnce * sizeof(Record)];
+    const std::size_t step = source.Make == nullptr ? r.End - r.Begin : kMadeAtOnce;
+    for (std::size_t begin = r.Begin; begin < r.End; begin += step) {
+      std::span<const Record> records =
+          source.Run(begin, std::min(step, r.End - begin), reinterpret_cast<Record*>(room));
+      for (std::size_t k = 0; k < records.size(); ++k) {
+        Format(out, TTag{begin + k == 0, source.Name, r.Index}, records[k], context_);
+      }
     }
   }
 

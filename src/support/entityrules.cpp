@@ -2,32 +2,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 
 namespace torvane {
 
 const double kFullSweep = std::bit_cast<double>(uint64_t{0x401921FB54442D18});
-
-namespace {
-
-// The layer byte holds the layer group in its high four bits and the layer in its low four.
-TEntityHeader HeaderOf(uint8_t penStyle, uint16_t penColor, uint8_t layer, uint16_t flags) {
-  return TEntityHeader{0, penStyle, penColor, static_cast<uint16_t>(layer & 15), static_cast<uint16_t>(layer >> 4),
-                       flags};
-}
-
-bool ClosesCurve(const TSen2& line) { return (line.Attr2 & 0xC0) == 0xC0; }
-
-uint16_t PointOrTextPen(uint16_t pen) { return pen == 7 ? 9 : pen; }
-
-}  // namespace
-
-TEntityHeader TCurveNumbering::LineHeader(const TSen2& line) {
-  uint16_t flags = static_cast<uint16_t>(((line.Attr1 & 0xC0) << 8) + (line.Attr2 & 0xE0));
-  TEntityHeader header = HeaderOf(line.LineType, line.PenColor, line.Layer, flags);
-  header.Group = (line.Attr2 & 0xC0) != 0 ? current_ : 0;
-  if (ClosesCurve(line)) ++current_;
-  return header;
-}
 
 TCurveIndex::TCurveIndex(std::span<const TSen2> lines) : lines_(lines) {
   marks_.reserve(lines.size() / kStride + 1);
@@ -49,20 +28,23 @@ int32_t TCurveIndex::At(std::size_t index) const {
   return current;
 }
 
-TEntityHeader ArcHeader(const TEnko2& arc) {
-  return HeaderOf(arc.LineType, arc.PenColor, arc.Layer, static_cast<uint16_t>(arc.Attr & 0xF0));
+double TextAngle(float x1, float y1, float x2, float y2) {
+  const long double rise = static_cast<long double>(y2) - y1, run = static_cast<long double>(x2) - x1;
+  // Most texts run along an axis, where atan2l answers by the direction alone (a zero rise to the
+  // right keeps its sign): those answers are taken once.
+  static const long double kUp = atan2l(1.0L, 0.0L), kDown = atan2l(-1.0L, 0.0L);
+  long double angle = 0;
+  if (rise == 0 && run > 0) {
+    angle = rise;
+  } else if (run == 0 && rise > 0) {
+    angle = kUp;
+  } else if (run == 0 && rise < 0) {
+    angle = kDown;
+  } else {
+    angle = atan2l(rise, run);
+  }
+  return static_cast<double>(angle * 180 / kPi);
 }
-
-TEntityHeader PointHeader(const TTen2& point) {
-  return HeaderOf(1, PointOrTextPen(point.PenColor), point.Layer, static_cast<uint16_t>(point.Attr & 0xF0));
-}
-
-TEntityHeader TextHeader(const TMoji2& text, uint16_t pen) {
-  uint16_t flags = static_cast<uint16_t>((text.Attr2 << 8) + (text.Attr1 & 0xF0));
-  return HeaderOf(1, PointOrTextPen(pen), text.Layer, flags);
-}
-
-TEntityHeader VirtualPointHeader(uint8_t layer) { return HeaderOf(1, 2, layer, 0); }
 
 TArcEnds WholeArcEnds(const TEnko2& arc) {
   return TArcEnds{arc.StartAngle == 360 ? 0 : arc.StartAngle, arc.EndAngle == 360 ? 0 : arc.EndAngle};

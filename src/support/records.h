@@ -98,14 +98,19 @@ TReadReason ResolvePoolTexts(std::span<const uint8_t> pool, std::span<TMoji2> te
 
 // ---- Windows-edition records ----
 
+// Every byte is a member, none padding: a header is then copied as two words rather than in
+// overlapping pieces through memory, which stalled each record.
 struct TEntityHeader {
   int32_t Group = 0;  // curve number; 0 for none
   uint8_t PenStyle = 0;
+  uint8_t Unused1 = 0;
   uint16_t PenColor = 0;
   uint16_t Layer = 0;
   uint16_t LayerGroup = 0;
   uint16_t Flags = 0;
+  uint16_t Unused2 = 0;
 };
+static_assert(sizeof(TEntityHeader) == 16);
 
 struct TWSen {
   TEntityHeader Header;

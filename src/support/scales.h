@@ -68,15 +68,14 @@ inline int64_t TruncatedByStore(long double value) {
 // +0.0); nothing when |value| is 2^63 or more or not finite.
 inline bool RoundHalfAway(long double value, long double& rounded) {
   constexpr long double kLimit = 9223372036854775808.0L;  // 2^63
-  if (!std::isfinite(value) || std::fabs(value) >= kLimit) return false;
   if (kHasTruncatingStore && std::fabs(value) < kLimit - 0.5L) {
-    // Both shifts truncated and the one for value's sign picked without a branch: the sign of a
-    // coordinate's offset is a coin toss, and a mispredicted branch costs more than all of this.
-    int64_t up = TruncatedByStore(value + 0.5L), down = TruncatedByStore(value - 0.5L);
-    int64_t negative = -static_cast<int64_t>(value < 0);
-    rounded = static_cast<long double>((up & ~negative) | (down & negative));
+    // The half for value's sign is picked without a branch: the sign of a coordinate's offset is
+    // a coin toss, and a mispredicted branch costs more than all of this.
+    static constexpr float kHalves[2] = {0.5f, -0.5f};
+    rounded = static_cast<long double>(TruncatedByStore(value + kHalves[value < 0]));
     return true;
   }
+  if (!std::isfinite(value) || std::fabs(value) >= kLimit) return false;
   long double shifted = value >= 0 ? value + 0.5L : value - 0.5L;
   if (std::fabs(shifted) >= kLimit) return false;
   rounded = TruncatedAsInteger(shifted);
@@ -113,6 +112,17 @@ class TFrozenScales {
   bool roundOffsets_ = false;
 };
 
+// The least and the greatest of the values given that are numbers; of equal values (zeros of both
+// signs) the first given is kept, as the table keeps it.
+struct TValueRange {
+  float Min = INFINITY, Max = -INFINITY;
+  void Add(float value) {
+    Min = value < Min ? value : Min;
+    Max = value > Max ? value : Max;
+  }
+  bool Empty() const { return !(Min <= Max); }
+};
+
 class TScales {
  public:
   bool RoundOffsets = false;
@@ -127,6 +137,20 @@ class TScales {
       return;
     }
     AddPointAtAnotherScale(scale, x, y);
+  }
+  // Adds a point and then points at the same scale whose coordinates are the values of xs and ys:
+  // the same as adding each of them.
+  void AddPoints(float scale, long double firstX, long double firstY, const TValueRange& xs, const TValueRange& ys) {
+    AddPoint(scale, firstX, firstY);
+    TScaleEntry& entry = entries_[lastAdded_];
+    if (!xs.Empty()) {
+      Widen(entry.MinX, entry.MaxX, xs.Min);
+      Widen(entry.MinX, entry.MaxX, xs.Max);
+    }
+    if (!ys.Empty()) {
+      Widen(entry.MinY, entry.MaxY, ys.Min);
+      Widen(entry.MinY, entry.MaxY, ys.Max);
+    }
   }
   // Adds the points of a table filled after this one: the result equals one table that was given
   // this table's points and then the later one's.

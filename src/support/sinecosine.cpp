@@ -1,8 +1,11 @@
 #include "support/sinecosine.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
+
+#include "support/entityrules.h"
 
 namespace torvane {
 namespace {
@@ -12,9 +15,8 @@ namespace {
 // touched fresh and which are rehashed each time.
 constexpr std::size_t kFirstSlots = 64, kSecondSlots = std::size_t{1} << 14, kMostSlots = std::size_t{1} << 17;
 
-std::size_t HomeOf(uint64_t mantissa, uint16_t signExponent, std::size_t slots) {
-  uint64_t mixed = (mantissa ^ (uint64_t{signExponent} << 48)) * 0x9E3779B97F4A7C15ULL;
-  return static_cast<std::size_t>(mixed >> 40) & (slots - 1);
+std::size_t HomeOf(uint64_t key, std::size_t slots) {
+  return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> 40) & (slots - 1);
 }
 
 }  // namespace
@@ -24,31 +26,27 @@ void TSineCosineMemo::Grow() {
   old.swap(slots_);
   for (const TSlot& slot : old) {
     if (!slot.Used) continue;
-    std::size_t at = HomeOf(slot.Mantissa, slot.SignExponent, slots_.size());
+    std::size_t at = HomeOf(slot.Key, slots_.size());
     while (slots_[at].Used) at = (at + 1) & (slots_.size() - 1);
     slots_[at] = slot;
   }
 }
 
-void TSineCosineMemo::Of(long double angle, long double& sine, long double& cosine) {
-  // The x87 extended type: 64 bits of mantissa, then 16 of sign and exponent; the rest is padding.
-  uint64_t mantissa = 0;
-  uint16_t signExponent = 0;
-  std::memcpy(&mantissa, &angle, sizeof mantissa);
-  std::memcpy(&signExponent, reinterpret_cast<const unsigned char*>(&angle) + sizeof mantissa, sizeof signExponent);
+void TSineCosineMemo::Of(float degrees, float tilt, long double& sine, long double& cosine) {
+  const uint64_t key = (uint64_t{std::bit_cast<uint32_t>(degrees)} << 32) | std::bit_cast<uint32_t>(tilt);
   if (2 * (used_ + 1) > slots_.size() && slots_.size() < kMostSlots) Grow();
-  std::size_t at = HomeOf(mantissa, signExponent, slots_.size());
+  std::size_t at = HomeOf(key, slots_.size());
   for (; slots_[at].Used; at = (at + 1) & (slots_.size() - 1)) {
-    if (slots_[at].Mantissa == mantissa && slots_[at].SignExponent == signExponent) {
+    if (slots_[at].Key == key) {
       std::memcpy(&sine, slots_[at].Sine, sizeof slots_[at].Sine);
       std::memcpy(&cosine, slots_[at].Cosine, sizeof slots_[at].Cosine);
       return;
     }
   }
-  sincosl(angle, &sine, &cosine);
+  sincosl((static_cast<long double>(degrees) + tilt) * kPi / 180, &sine, &cosine);
   if (2 * (used_ + 1) > slots_.size()) return;
   TSlot& slot = slots_[at];
-  slot = TSlot{mantissa, signExponent, true};
+  slot = TSlot{key, true};
   std::memcpy(slot.Sine, &sine, sizeof slot.Sine);
   std::memcpy(slot.Cosine, &cosine, sizeof slot.Cosine);
   ++used_;

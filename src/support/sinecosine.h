@@ -1,4 +1,4 @@
-// The extended sine and cosine of angles met before, remembered. The arcs of a drawing turn few
+// The extended sine and cosine of arc angles met before, remembered. The arcs of a drawing turn few
 // distinct angles, and one extended sincosl costs as much as converting dozens of points.
 #pragma once
 
@@ -12,15 +12,16 @@ namespace torvane {
 
 class TSineCosineMemo {
  public:
-  // Exactly sincosl(angle): an angle is found again only by all of its bits, so -0 and +0 or
-  // two NaNs of other payloads never stand for each other.
-  void Of(long double angle, long double& sine, long double& cosine);
+  // Exactly sincosl of the angle degrees + tilt in radians, (degrees + tilt) × π / 180 in the
+  // extended type. A pair is found again only by all of its bits, so -0 and +0 or two NaNs of
+  // other payloads never stand for each other; it is remembered as the file gives it, so that
+  // finding it again costs no arithmetic.
+  void Of(float degrees, float tilt, long double& sine, long double& cosine);
 
  private:
   // 32 bytes: the extended values without their padding.
   struct TSlot {
-    uint64_t Mantissa = 0;
-    uint16_t SignExponent = 0;
+    uint64_t Key = 0;
     bool Used = false;
     unsigned char Sine[10] = {}, Cosine[10] = {};
   };
