@@ -14,6 +14,7 @@
 #include <numbers>
 #include <optional>
 
+#include "render/strokes.h"
 #include "support/cp932.h"
 #include "support/largearray.h"
 
@@ -31,9 +32,6 @@ constexpr double kChordError = 0.25;
 // A segment of a random line takes at most this many steps in view; a longer one (only at a vast
 // resolution) is drawn straight.
 constexpr std::size_t kMaxWaveSteps = 1 << 16;
-// The lines of a picture up to this size are painted in two bands, onto a second image of the
-// whole size for the lower one (some 12 MB at 2000 pixels across).
-constexpr qsizetype kMostSecondImageBytes = qsizetype{128} << 20;
 // Texts lower than this (device units) show no glyphs.
 constexpr double kMinTextHeight = 1.5;
 
@@ -44,6 +42,7 @@ struct TPenKey {
   int Pen = 0;
   int Style = 0;
   bool operator==(const TPenKey&) const = default;
+  auto operator<=>(const TPenKey&) const = default;
 };
 
 // The kinds of records, in the order a picture draws them.
@@ -61,6 +60,15 @@ class TPainter {
         band_(band) {}
 
   void Begin() {
+    // Lines and arcs on an image are written into its pixels by a raster of their own, unless
+    // the painter maps or clips them in ways the raster does not know.
+    if (p_.device() != nullptr && p_.device()->devType() == QInternal::Image && p_.deviceTransform().isIdentity()) {
+      auto* image = static_cast<QImage*>(p_.device());
+      if (TStrokeRaster::Paints(*image) && (band_ || !p_.hasClipping())) {
+        QRectF rows = band_.value_or(QRectF(image->rect()));
+        raster_.emplace(*image, static_cast<int>(std::lround(rows.top())), static_cast<int>(std::lround(rows.bottom())));
+      }
+    }
     p_.save();
     p_.setRenderHint(QPainter::Antialiasing, true);
     p_.setRenderHint(QPainter::TextAntialiasing, true);
@@ -69,10 +77,25 @@ class TPainter {
   void DrawPaper() {
     if (!scene_.Paper) return;
     QColor color = style_.Scheme == TScheme::Screen ? QColor(90, 90, 90) : QColor(190, 190, 190);
-    p_.setPen(QPen(color, std::max(1.0, kFrameWidthMm * k_)));
-    p_.setBrush(Qt::NoBrush);
+    double width = std::max(1.0, kFrameWidthMm * k_);
     double w = scene_.Paper->Width / 2, h = scene_.Paper->Height / 2;
-    p_.drawPolygon(QPolygonF({Map(-w, -h), Map(w, -h), Map(w, h), Map(-w, h)}));
+    std::array<QPointF, 4> corners{Map(-w, -h), Map(w, -h), Map(w, h), Map(-w, h)};
+    if (raster_) {
+      // Each side reaches half the width past its corners, which come out square as Qt's miter
+      // joins make them.
+      TStroke stroke{color.rgb(), width, {}, 0};
+      for (std::size_t i = 0; i < corners.size(); ++i) {
+        QLineF side(corners[i], corners[(i + 1) % corners.size()]);
+        if (side.length() <= 0) continue;
+        QPointF reach = (side.p2() - side.p1()) * (width / 2 / side.length());
+        std::array<QPointF, 2> ends{side.p1() - reach, side.p2() + reach};
+        raster_->Polyline(ends, stroke);
+      }
+      return;
+    }
+    p_.setPen(QPen(color, width));
+    p_.setBrush(Qt::NoBrush);
+    p_.drawPolygon(QPolygonF(QList<QPointF>(corners.begin(), corners.end())));
     current_.reset();
   }
   void End() {
@@ -93,6 +116,11 @@ class TPainter {
       FlushLines();
       Use(key);
       DrawWave(QPolygonF({device.p1(), device.p2()}), *wave);
+      return;
+    }
+    if (raster_) {
+      std::array<QPointF, 2> ends{device.p1(), device.p2()};
+      raster_->Polyline(ends, StrokeOf(key));
       return;
     }
     if (!(key == batchKey_) || batch_.size() >= 4096) {
@@ -122,7 +150,7 @@ class TPainter {
     if (wave) {
       DrawWave(chords_, *wave);
     } else {
-      p_.drawPolyline(chords_);
+      Stroke(chords_);
     }
   }
 
@@ -131,7 +159,10 @@ class TPainter {
     if (point.Virtual != 0 || !scene_.Visible(point.Header)) return;
     QPointF centre = Map(point.X, point.Y);
     if (!clip_.contains(centre) || !InBand(QRectF(centre, centre), pointRadius_ + 1)) return;
-    p_.setBrush(PenColorOf(point.Header.PenColor, style_));
+    QColor color = PenColorOf(point.Header.PenColor, style_);
+    QRectF box = QRectF(centre, centre).adjusted(-pointRadius_ - 1, -pointRadius_ - 1, pointRadius_ + 1, pointRadius_ + 1);
+    if (!PaintsOver(box, color)) return;
+    p_.setBrush(color);
     p_.drawEllipse(centre, pointRadius_, pointRadius_);
   }
 
@@ -149,7 +180,10 @@ class TPainter {
     // of the start; a glyph may stray from its cell by a cell's width and height more.
     double size = std::abs(text.SizeX) + std::abs(text.SizeY);
     double span = (static_cast<double>(bytes.size()) * (std::abs(text.SizeX) + std::abs(text.Spacing)) / 2 + size) * k_;
-    if (!InBand(QRectF(start.x() - span, start.y() - span, 2 * span, 2 * span), size * k_)) return;
+    QRectF box = QRectF(start.x() - span, start.y() - span, 2 * span, 2 * span).adjusted(-size * k_, -size * k_, size * k_, size * k_);
+    if (!InBand(box, 0)) return;
+    QColor color = PenColorOf(text.Header.PenColor, style_);
+    if (!PaintsOver(box, color)) return;
     std::vector<TTextCell> cells = TextCells(text, bytes);
     std::vector<QString> strings = CellStrings(cells, bytes);
 
@@ -159,7 +193,7 @@ class TPainter {
     TFontSize& metrics = FontSize(pixels);
     double emHeight = metrics.Ascent + metrics.Descent;
     double sy = height / emHeight;
-    p_.setPen(PenColorOf(text.Header.PenColor, style_));
+    p_.setPen(color);
     current_.reset();
 
     // Is the y axis turned over on its way to the device (as it is for y-up millimetres)?
@@ -224,6 +258,14 @@ class TPainter {
 
   QPointF Map(double x, double y) const { return t_.map(QPointF(x, y)); }
 
+  // Whether Qt's ink of color in box may change a pixel; if so the raster is told it will be there.
+  bool PaintsOver(const QRectF& box, const QColor& color) {
+    if (!raster_) return true;
+    if (raster_->Covered(box, color.rgb())) return false;
+    raster_->Inked(box, color.rgb());
+    return true;
+  }
+
   // Whether something whose device box is box, give or take reach, may touch the band.
   bool InBand(const QRectF& box, double reach) const {
     return !band_ || band_->intersects(box.adjusted(-reach, -reach, reach, reach));
@@ -251,6 +293,7 @@ class TPainter {
       // gives it but without shaping a text of one character anew each time (a third of a
       // text's cost). Other devices keep drawText: a PDF takes the characters from it.
       glyphRuns_ = p_.paintEngine() != nullptr && p_.paintEngine()->type() == QPaintEngine::Raster;
+      if (raster_) raster_->FindCoveredTiles();
     }
   }
 
@@ -267,20 +310,30 @@ class TPainter {
     return std::max(1.0, printWidth * kPrintWidthUnitMm * k_);
   }
 
-  QPen PenOf(const TPenKey& key) const {
-    double width = WidthOf(key.Pen);
-    QPen pen(PenColorOf(key.Pen, style_), width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+  // The pen's colour, width and dashes in device units, made once for each pen and line type.
+  const TStroke& StrokeOf(const TPenKey& key) {
+    auto [at, added] = strokes_.try_emplace(key);
+    TStroke& stroke = at->second;
+    if (!added) return stroke;
+    stroke.Color = PenColorOf(key.Pen, style_).rgb();
+    stroke.Width = WidthOf(key.Pen);
     if (const TJwwLineType* type = LineTypeOf(static_cast<uint8_t>(key.Style))) {
       TDashRuns dashes = DashRuns(*type);
-      if (!dashes.Runs.empty()) {
-        double bit = std::max(type->PrintPitch * 0.1 * k_, type->Pitch * kDotsPerPitch) / width;
-        QList<qreal> pattern;
-        for (double run : dashes.Runs) pattern << run * bit;
-        pen.setDashPattern(pattern);
-        pen.setDashOffset(dashes.Offset * bit);
-      }
+      double bit = std::max(type->PrintPitch * 0.1 * k_, type->Pitch * kDotsPerPitch);
+      double end = 0;
+      for (double run : dashes.Runs) stroke.Ends.push_back(end += run * bit);
+      stroke.Offset = dashes.Offset * bit;
     }
-    return pen;
+    return stroke;
+  }
+
+  // A polyline in the pen last used.
+  void Stroke(std::span<const QPointF> points) {
+    if (raster_) {
+      raster_->Polyline(points, StrokeOf(*current_));
+    } else {
+      p_.drawPolyline(points.data(), static_cast<int>(points.size()));
+    }
   }
 
   // The wave of a random line type in device units, scaled as the dashes are; nothing for a style
@@ -306,14 +359,14 @@ class TPainter {
     for (const std::vector<TPointMm>& wavePiece : WavePieces(points, wave, &view, kMaxWaveSteps)) {
       piece.clear();
       for (const TPointMm& p : wavePiece) piece << QPointF(p.X, p.Y);
-      p_.drawPolyline(piece);
+      Stroke(piece);
     }
   }
 
   void Use(const TPenKey& key) {
     if (current_ && *current_ == key) return;
     current_ = key;
-    p_.setPen(PenOf(key));
+    if (!raster_) p_.setPen(QtPenOf(StrokeOf(key)));
   }
 
 
@@ -338,6 +391,8 @@ class TPainter {
   std::optional<QRectF> band_;
   TKind kind_ = TKind::None;
   std::optional<TPenKey> current_;
+  std::optional<TStrokeRaster> raster_;
+  std::map<TPenKey, TStroke> strokes_;
   std::vector<QLineF> batch_;
   TPenKey batchKey_;
   QPolygonF chords_;
@@ -416,18 +471,16 @@ namespace {
 
 // An image of the scheme's background whose pixels lie in a large block (support/largearray), so
 // that memory the conversion has freed (the input's bytes) holds it rather than memory fresh from
-// the system; a null image when there is no memory for it. A passing image gives its memory back
-// to the system when it goes, rather than keeping it for later blocks.
-QImage LargeImage(QSize size, const QColor& background, bool passing) {
+// the system; a null image when there is no memory for it.
+QImage LargeImage(QSize size, const QColor& background) {
   struct TBlock {
     void* memory;
     std::size_t bytes;
-    bool passing;
   };
   if (size.isEmpty()) return {};
   qsizetype perLine = 4 * static_cast<qsizetype>(size.width());
-  auto* block = new (std::nothrow)
-      TBlock{nullptr, static_cast<std::size_t>(perLine) * static_cast<std::size_t>(size.height()), passing};
+  auto* block =
+      new (std::nothrow) TBlock{nullptr, static_cast<std::size_t>(perLine) * static_cast<std::size_t>(size.height())};
   if (block == nullptr) return {};
   try {
     block->memory = AllocateLarge(block->bytes);
@@ -439,11 +492,7 @@ QImage LargeImage(QSize size, const QColor& background, bool passing) {
       static_cast<uchar*>(block->memory), size.width(), size.height(), perLine, QImage::Format_RGB32,
       [](void* info) {
         auto* freed = static_cast<TBlock*>(info);
-        if (freed->passing) {
-          ReturnLarge(freed->memory, freed->bytes);
-        } else {
-          FreeLarge(freed->memory, freed->bytes);
-        }
+        FreeLarge(freed->memory, freed->bytes);
         delete freed;
       },
       block);
@@ -451,13 +500,11 @@ QImage LargeImage(QSize size, const QColor& background, bool passing) {
   return image;
 }
 
-// A painter of one band of an image: it paints whatever touches the band's rows, clipped to them
-// or not.
+// A painter of one band of an image: it paints whatever touches the band's rows, clipped to them.
 struct TBand {
-  TBand(QImage& image, const TScene& scene, const QTransform& t, const TRenderStyle& style, const QRect& rows,
-        bool clipped)
+  TBand(QImage& image, const TScene& scene, const QTransform& t, const TRenderStyle& style, const QRect& rows)
       : painter(&image), drawer(painter, scene, t, style, QRectF(image.rect()), QRectF(rows)) {
-    if (clipped) painter.setClipRect(rows);
+    painter.setClipRect(rows);
   }
   QPainter painter;
   TPainter drawer;
@@ -467,12 +514,12 @@ struct TBand {
 // above middle onto upper and the others onto lower, each band on a core of its own; with paper,
 // the paper's frame first.
 template <typename Kinds>
-void PaintInBands(QImage& upper, QImage& lower, int middle, bool clipped, bool paper, const TScene& scene,
-                  const QTransform& t, const TRenderStyle& style, const Kinds& kinds) {
+void PaintInBands(QImage& upper, QImage& lower, int middle, bool paper, const TScene& scene, const QTransform& t,
+                  const TRenderStyle& style, const Kinds& kinds) {
   QSize size = upper.size();
   std::array<std::optional<TBand>, 2> bands;
-  if (middle > 0) bands[0].emplace(upper, scene, t, style, QRect(0, 0, size.width(), middle), clipped);
-  bands[1].emplace(lower, scene, t, style, QRect(0, middle, size.width(), size.height() - middle), clipped);
+  if (middle > 0) bands[0].emplace(upper, scene, t, style, QRect(0, 0, size.width(), middle));
+  bands[1].emplace(lower, scene, t, style, QRect(0, middle, size.width(), size.height() - middle));
   for (std::optional<TBand>& band : bands) {
     if (!band) continue;
     band->drawer.Begin();
@@ -493,38 +540,25 @@ void PaintInBands(QImage& upper, QImage& lower, int middle, bool clipped, bool p
 }  // namespace
 
 // The image is painted in two bands at once, its upper and its lower half, each on a core of its
-// own; every pixel comes out as one painter over the whole image paints it. Qt's raster painter
-// lays arcs, points and texts out against the whole image whatever the clip, which then only
-// decides the pixels written: their bands' painters share the image, each clipped to its rows. A
-// thick line, though, it lays out from where the clip starts, shading it otherwise: the lines'
-// painters paint without a clip, each onto an image of the whole size of its own, and the lower
-// half is copied over. Texts come last, painted by one painter while the other core makes them:
-// in two bands each core would load the fonts and render the same glyphs again, for no gain.
+// own; every pixel comes out as one painter over the whole image paints it. Lines and arcs are
+// written by rasters that ink a pixel by its distance from the stroke alone; Qt's raster painter
+// lays points out against the whole image whatever the clip, which then only decides the pixels
+// written: the bands' painters share the image, each clipped to its rows. Texts come last,
+// painted by one painter while the other core makes them: in two bands each core would load the
+// fonts and render the same glyphs again, for no gain.
 QImage RenderImage(const TScene& scene, const TBoxMm& bounds, QSize size, const TRenderStyle& style) {
-  QImage image = LargeImage(size, BackgroundOf(style.Scheme), false);
+  QImage image = LargeImage(size, BackgroundOf(style.Scheme));
   if (image.isNull()) return image;
   QTransform t = FitTransform(bounds, QRectF(QPointF(0, 0), QSizeF(size)), PictureMargin(std::max(size.width(), size.height())));
-  int middle = size.height() / 2;
-  {
-    // Gone, and its memory back to the system, before the texts' painters take theirs. A vast
-    // picture's lines are painted by one painter rather than take twice its memory.
-    bool second = middle > 0 && image.sizeInBytes() <= kMostSecondImageBytes;
-    QImage lower = second ? LargeImage(size, BackgroundOf(style.Scheme), true) : QImage();
-    int linesMiddle = lower.isNull() ? 0 : middle;
-    PaintInBands(image, lower.isNull() ? image : lower, linesMiddle, false, true, scene, t, style,
-                 [&](const auto& visit) { visit(scene.Lines); });
-    for (int y = linesMiddle; linesMiddle > 0 && y < size.height(); ++y) {
-      std::memcpy(image.scanLine(y), lower.constScanLine(y), static_cast<std::size_t>(image.bytesPerLine()));
-    }
-  }
   // Two painters cannot share one QImage: each takes a view of the same pixels.
   QImage upperView(image.bits(), size.width(), size.height(), image.bytesPerLine(), image.format());
   QImage lowerView(image.bits(), size.width(), size.height(), image.bytesPerLine(), image.format());
-  PaintInBands(upperView, lowerView, middle, true, false, scene, t, style, [&](const auto& visit) {
+  PaintInBands(upperView, lowerView, size.height() / 2, true, scene, t, style, [&](const auto& visit) {
+    visit(scene.Lines);
     visit(scene.Arcs);
     visit(scene.Points);
   });
-  PaintInBands(upperView, lowerView, 0, false, false, scene, t, style, [&](const auto& visit) { visit(scene.Texts); });
+  PaintInBands(upperView, lowerView, 0, false, scene, t, style, [&](const auto& visit) { visit(scene.Texts); });
   return image;
 }
 

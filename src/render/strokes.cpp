@@ -1,0 +1,219 @@
+#include "render/strokes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace torvane {
+
+// One segment of a polyline in the coordinates of its major axis u (along which it runs further)
+// and its minor axis v.
+struct TStrokeRaster::TSegment {
+  double U0, V0, U1, V1;
+  double Along;                  // how far the polyline has come where the segment starts
+  bool FreeStart, FreeEnd;       // a flat end of the polyline rather than a corner
+  std::span<const double> Ends;  // where each dash or gap of the repeating unit ends
+};
+
+namespace {
+
+// The pixel c over d at a coverage of 0 to 256.
+inline void Blend(uint32_t& d, uint32_t c, uint32_t a) {
+  uint32_t rb = (((c & 0xFF00FFu) * a + (d & 0xFF00FFu) * (256 - a)) >> 8) & 0xFF00FFu;
+  uint32_t g = (((c & 0x00FF00u) * a + (d & 0x00FF00u) * (256 - a)) >> 8) & 0x00FF00u;
+  d = 0xFF000000u | rb | g;
+}
+
+// The first index of the pixels whose centres lie at or after x, within [0, limit].
+int FirstAtOrAfter(double x, int limit) { return static_cast<int>(std::clamp(std::ceil(x - 0.5), 0.0, double(limit))); }
+
+}  // namespace
+
+QPen QtPenOf(const TStroke& stroke) {
+  QPen pen(QColor(stroke.Color), stroke.Width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+  if (!stroke.Ends.empty()) {
+    QList<qreal> pattern;
+    double last = 0;
+    for (double end : stroke.Ends) {
+      pattern << (end - last) / stroke.Width;
+      last = end;
+    }
+    pen.setDashPattern(pattern);
+    pen.setDashOffset(stroke.Offset / stroke.Width);
+  }
+  return pen;
+}
+
+TStrokeRaster::TStrokeRaster(QImage& image, int firstRow, int endRow)
+    : bits_(image.bits()), bytesPerLine_(image.bytesPerLine()), width_(image.width()),
+      firstRow_(std::clamp(firstRow, 0, image.height())), endRow_(std::clamp(endRow, firstRow_, image.height())),
+      across_((width_ + (1 << kTileShift) - 1) >> kTileShift),
+      down_((endRow_ - firstRow_ + (1 << kTileShift) - 1) >> kTileShift),
+      tiles_(static_cast<std::size_t>(across_) * static_cast<std::size_t>(down_), 0u) {}
+
+bool TStrokeRaster::Paints(const QImage& image) { return image.format() == QImage::Format_RGB32 && !image.isNull(); }
+
+void TStrokeRaster::Polyline(std::span<const QPointF> points, const TStroke& stroke) {
+  if (points.size() < 2 || !(stroke.Width > 0) || !std::isfinite(stroke.Width)) return;
+  uint32_t color = stroke.Color | 0xFF000000u;
+  double left = points[0].x(), right = left, top = points[0].y(), bottom = top;
+  for (const QPointF& p : points) {
+    left = std::min(left, p.x());
+    right = std::max(right, p.x());
+    top = std::min(top, p.y());
+    bottom = std::max(bottom, p.y());
+  }
+  double reach = stroke.Width / 2 + 1;
+  if (Covered(QRectF(QPointF(left - reach, top - reach), QPointF(right + reach, bottom + reach)), color)) return;
+  // Looked for again once about as many pixels as the rows hold have been inked.
+  if (inked_ > tiles_.size() << (2 * kTileShift)) FindCoveredTiles();
+  std::span<const double> ends = stroke.Ends;
+  double unit = ends.empty() ? 0 : ends.back();
+  if (!(unit > 0 && std::isfinite(unit))) ends = {};
+  double along = 0;
+  for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+    QPointF a = points[i], b = points[i + 1];
+    double length = std::hypot(b.x() - a.x(), b.y() - a.y());
+    if (!(length > 0) || !std::isfinite(length)) continue;
+    // Dashes go on from where the last segment left them, within one repeating unit.
+    double phase = ends.empty() ? 0 : std::fmod(along + stroke.Offset, unit);
+    bool freeStart = i == 0, freeEnd = i + 2 == points.size();
+    if (std::abs(b.x() - a.x()) >= std::abs(b.y() - a.y())) {
+      Draw<true>({a.x(), a.y(), b.x(), b.y(), phase, freeStart, freeEnd, ends}, stroke);
+    } else {
+      Draw<false>({a.y(), a.x(), b.y(), b.x(), phase, freeStart, freeEnd, ends}, stroke);
+    }
+    along += length;
+  }
+}
+
+// Every pixel within half the width and half a pixel of the segment's line takes ink by its
+// distance from the line: all of it from half a pixel inside the edge, none from half a pixel
+// outside. The segment owns the pixels whose centres lie in [its lesser u, its greater u), so the
+// segments of a polyline that runs on along one axis share none; at a flat end the pixels reach as
+// far as the end's edge does, inked by their distance past it.
+template <bool XMajor>
+void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke) {
+  double du = s.U1 - s.U0, dv = s.V1 - s.V0;
+  double length = std::hypot(du, dv);
+  double cu = du / length, cv = dv / length;  // the direction
+  double across = std::abs(cu);               // a pixel's distance from the line per unit of v
+  double half = stroke.Width / 2;
+  // How far from the line's v at a pixel's u its pixels take ink.
+  double reach = (half + 0.5) / across;
+  double slope = dv / du;
+  double capReach = half * std::abs(cv) + 0.5;
+  double low = std::min(s.U0, s.U1), high = std::max(s.U0, s.U1);
+  bool lowFree = s.U0 <= s.U1 ? s.FreeStart : s.FreeEnd, highFree = s.U0 <= s.U1 ? s.FreeEnd : s.FreeStart;
+  int uLimit = XMajor ? width_ : endRow_, uFloor = XMajor ? 0 : firstRow_;
+  int vFloor = XMajor ? firstRow_ : 0, vLimit = XMajor ? endRow_ : width_;
+  int uBegin = std::max(uFloor, FirstAtOrAfter(lowFree ? low - capReach : low, uLimit));
+  int uEnd = FirstAtOrAfter(highFree ? high + capReach : high, uLimit);
+  std::span<const double> ends = s.Ends;
+  double unit = ends.empty() ? 0 : ends.back();
+  uint32_t color = stroke.Color | 0xFF000000u;
+  for (int u = uBegin; u < uEnd; ++u) {
+    double uc = u + 0.5;
+    double vLine = s.V0 + (uc - s.U0) * slope;
+    int vBegin = std::max(vFloor, FirstAtOrAfter(vLine - reach, vLimit));
+    int vEnd = FirstAtOrAfter(vLine + reach, vLimit);
+    double alongColumn = (uc - s.U0) * cu + (vLine - s.V0) * cv;
+    // A pixel lies at most half + 0.5 further along than its column's centre on the line.
+    bool nearEnd = (s.FreeStart && alongColumn < half + 1) || (s.FreeEnd && alongColumn > length - half - 1);
+    double phaseColumn = 0;
+    if (unit > 0) {
+      phaseColumn = s.Along + alongColumn;
+      phaseColumn -= std::floor(phaseColumn / unit) * unit;
+    }
+    for (int v = vBegin; v < vEnd; ++v) {
+      double offset = v + 0.5 - vLine;
+      double ink = std::min(1.0, half + 0.5 - std::abs(offset) * across);
+      if (ink <= 0) continue;
+      int x = XMajor ? u : v, y = XMajor ? v : u;
+      uint32_t& tile = TileOf(x, y);
+      if (tile == color) continue;
+      if (nearEnd) {
+        double along = alongColumn + offset * cv;
+        if (s.FreeStart) ink *= std::clamp(along + 0.5, 0.0, 1.0);
+        if (s.FreeEnd) ink *= std::clamp(length - along + 0.5, 0.0, 1.0);
+        if (ink <= 0) continue;
+      }
+      if (unit > 0) {
+        double phase = phaseColumn + offset * cv;
+        while (phase < 0) phase += unit;
+        while (phase >= unit) phase -= unit;
+        std::size_t run = 0;
+        while (run + 1 < ends.size() && ends[run] <= phase) ++run;
+        if (run % 2 == 1) continue;  // in a gap
+      }
+      tile = 0;
+      auto* pixel = reinterpret_cast<uint32_t*>(bits_ + y * bytesPerLine_) + x;
+      Blend(*pixel, color, static_cast<uint32_t>(ink * 256 + 0.5));
+      ++inked_;
+    }
+  }
+}
+
+template void TStrokeRaster::Draw<true>(const TSegment&, const TStroke&);
+template void TStrokeRaster::Draw<false>(const TSegment&, const TStroke&);
+
+TStrokeRaster::TTileSpan TStrokeRaster::TilesOf(const QRectF& box) const {
+  if (width_ == 0 || endRow_ == firstRow_) return {};
+  QRectF b = box.normalized();
+  double left = std::floor(b.left()), right = std::floor(b.right()), top = std::floor(b.top()), bottom = std::floor(b.bottom());
+  // A box of no finite size takes every tile.
+  if (!(std::isfinite(left) && std::isfinite(right) && std::isfinite(top) && std::isfinite(bottom))) {
+    return {0, across_, 0, down_};
+  }
+  if (right < 0 || left >= width_ || bottom < firstRow_ || top >= endRow_) return {};
+  auto column = [this](double x) { return static_cast<int>(std::clamp(x, 0.0, width_ - 1.0)) >> kTileShift; };
+  auto row = [this](double y) {
+    return (static_cast<int>(std::clamp(y, double(firstRow_), endRow_ - 1.0)) - firstRow_) >> kTileShift;
+  };
+  return {column(left), column(right) + 1, row(top), row(bottom) + 1};
+}
+
+bool TStrokeRaster::Covered(const QRectF& box, QRgb color) const {
+  TTileSpan span = TilesOf(box);
+  uint32_t tag = color | 0xFF000000u;
+  for (int ty = span.Top; ty < span.Bottom; ++ty) {
+    const uint32_t* row = tiles_.data() + static_cast<std::size_t>(ty) * static_cast<std::size_t>(across_);
+    for (int tx = span.Left; tx < span.Right; ++tx) {
+      if (row[tx] != tag) return false;
+    }
+  }
+  return true;
+}
+
+void TStrokeRaster::Inked(const QRectF& box, QRgb color) {
+  TTileSpan span = TilesOf(box);
+  uint32_t tag = color | 0xFF000000u;
+  for (int ty = span.Top; ty < span.Bottom; ++ty) {
+    uint32_t* row = tiles_.data() + static_cast<std::size_t>(ty) * static_cast<std::size_t>(across_);
+    for (int tx = span.Left; tx < span.Right; ++tx) {
+      if (row[tx] != tag) row[tx] = 0;
+    }
+  }
+  inked_ += static_cast<std::size_t>(std::max(0.0, box.width() * box.height()));
+}
+
+void TStrokeRaster::FindCoveredTiles() {
+  inked_ = 0;
+  for (int ty = 0; ty < down_; ++ty) {
+    int top = firstRow_ + (ty << kTileShift), bottom = std::min(endRow_, top + (1 << kTileShift));
+    for (int tx = 0; tx < across_; ++tx) {
+      uint32_t& tile = tiles_[static_cast<std::size_t>(ty) * static_cast<std::size_t>(across_) + static_cast<std::size_t>(tx)];
+      if (tile != 0) continue;
+      int left = tx << kTileShift, right = std::min(width_, left + (1 << kTileShift));
+      uint32_t first = reinterpret_cast<const uint32_t*>(bits_ + top * bytesPerLine_)[left] | 0xFF000000u;
+      bool one = true;
+      for (int y = top; y < bottom && one; ++y) {
+        const uint32_t* line = reinterpret_cast<const uint32_t*>(bits_ + y * bytesPerLine_);
+        for (int x = left; x < right; ++x) one = one && (line[x] | 0xFF000000u) == first;
+      }
+      if (one) tile = first;
+    }
+  }
+}
+
+}  // namespace torvane

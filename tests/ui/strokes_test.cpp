@@ -1,0 +1,129 @@
+// The stroke raster against Qt's own stroker, and its tiles of one colour against none.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+#include <numbers>
+#include <utility>
+#include <vector>
+
+#include "render/strokes.h"
+
+namespace torvane {
+namespace {
+
+constexpr QSize kStrokeImage(160, 120);
+
+QImage White() {
+  QImage image(kStrokeImage, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  return image;
+}
+
+// The stroke as Qt's antialiased painter draws it.
+QImage ByQt(const std::vector<QPointF>& points, const TStroke& stroke) {
+  QImage image = White();
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.setPen(QtPenOf(stroke));
+  painter.drawPolyline(points.data(), static_cast<int>(points.size()));
+  return image;
+}
+
+QImage ByRaster(const std::vector<QPointF>& points, const TStroke& stroke) {
+  QImage image = White();
+  TStrokeRaster(image, 0, image.height()).Polyline(points, stroke);
+  return image;
+}
+
+std::vector<QPointF> ArcPoints(QPointF centre, double radius, double from, double to, int chords) {
+  std::vector<QPointF> points;
+  for (int i = 0; i <= chords; ++i) {
+    double t = from + (to - from) * i / chords;
+    points.emplace_back(centre.x() + radius * std::cos(t), centre.y() - radius * std::sin(t));
+  }
+  return points;
+}
+
+TEST(Strokes, InkWhereQtsStrokerPutsIt) {
+  struct TCase {
+    const char* name;
+    std::vector<QPointF> points;
+    TStroke stroke;
+  };
+  const double pi = std::numbers::pi;
+  const TCase cases[] = {
+      {"across, thin", {{10.3, 20.5}, {150.2, 20.5}}, {0xFF000000u, 1, {}, 0}},
+      {"down, thin", {{80.5, 5}, {80.5, 110}}, {0xFF000000u, 1, {}, 0}},
+      {"steep, wide", {{20, 110}, {60.7, 8.2}}, {0xFF000000u, 3.5, {}, 0}},
+      {"shallow backwards, 1.8", {{150, 90}, {12.4, 60.1}}, {0xFF000000u, 1.8, {}, 0}},
+      {"diagonal, wide", {{10, 10}, {110, 110}}, {0xFF000000u, 6, {}, 0}},
+      {"dashed across", {{5, 50.5}, {155, 50.5}}, {0xFF000000u, 1, {8, 12, 14, 20}, 3}},
+      {"dashed, wide, leaning", {{10, 100}, {150, 30}}, {0xFF000000u, 2.5, {10, 16}, 4}},
+      {"arc, thin", ArcPoints({80, 60}, 45, 0.2, 2.9, 40), {0xFF000000u, 1, {}, 0}},
+      {"ellipse-like arc, wide, dashed", ArcPoints({80, 70}, 40, -pi / 3, 1.4 * pi, 64), {0xFF000000u, 2, {9, 15}, 0}},
+      {"coloured", {{10, 30}, {150, 100}}, {0xFF2080C0u, 1.4, {}, 0}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    QImage qt = ByQt(c.points, c.stroke), raster = ByRaster(c.points, c.stroke);
+    double qtInk = 0, rasterInk = 0;
+    int far = 0;  // pixels whose ink differs by more than a third
+    for (int y = 0; y < qt.height(); ++y) {
+      for (int x = 0; x < qt.width(); ++x) {
+        QRgb a = qt.pixel(x, y), b = raster.pixel(x, y);
+        qtInk += 255 - qGray(a);
+        rasterInk += 255 - qGray(b);
+        int diff = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+        if (diff > 96) ++far;
+      }
+    }
+    // Qt inks a thin slanting stroke a little lighter (a pixel's worth per column, not per unit
+    // of length) and rounds the ends of dashes; a stroke a pixel off, twice as wide or without its
+    // gaps is far beyond either bound.
+    EXPECT_NEAR(rasterInk / qtInk, 1, 0.2);
+    EXPECT_LE(far, 25);
+  }
+}
+
+// Strokes that pass over tiles already of their colour leave out only what would not change: the
+// picture is the one drawn without looking for such tiles, also where another painter inked a
+// covered tile in another colour and strokes of a third colour cross it.
+TEST(Strokes, TilesOfOneColourChangeNoPixel) {
+  uint32_t state = 5;
+  auto next = [&state](double below) {
+    state = state * 1664525u + 1013904223u;
+    return below * static_cast<double>(state >> 8) / static_cast<double>(1u << 24);
+  };
+  std::vector<std::pair<std::vector<QPointF>, TStroke>> strokes;
+  // Thick black rows make tiles of black, then strokes of all kinds cross them.
+  for (int y = 0; y < 80; y += 4) strokes.push_back({{{-5, y + 0.3}, {170, y + 0.3}}, {0xFF000000u, 6, {}, 0}});
+  const std::size_t rows = strokes.size();
+  const QRgb colours[] = {0xFF000000u, 0xFF000000u, 0xFFFF0000u, 0xFF00FFFFu};
+  for (int i = 0; i < 300; ++i) {
+    QPointF from(next(170) - 5, next(130) - 5);
+    TStroke stroke{colours[i % 4], 1 + next(3), {}, 0};
+    if (i % 3 == 0) stroke.Ends = {4, 7};
+    strokes.push_back({{from, from + QPointF(next(80) - 40, next(80) - 40)}, stroke});
+  }
+  const QRectF painted(30, 20, 40, 30);  // inked red by another painter once the rows are drawn
+
+  QImage expected = White(), image = White();
+  TStrokeRaster raster(image, 0, image.height());
+  for (std::size_t i = 0; i < strokes.size(); ++i) {
+    if (i == rows) {
+      raster.FindCoveredTiles();
+      EXPECT_TRUE(raster.Covered(painted, 0xFF000000u));
+      for (QImage* target : {&expected, &image}) QPainter(target).fillRect(painted, QColor(Qt::red));
+      raster.Inked(painted, 0xFFFF0000u);
+    }
+    TStrokeRaster(expected, 0, expected.height()).Polyline(strokes[i].first, strokes[i].second);
+    raster.Polyline(strokes[i].first, strokes[i].second);
+    if (i % 10 == 0) raster.FindCoveredTiles();
+  }
+  EXPECT_TRUE(image == expected);
+}
+
+}  // namespace
+}  // namespace torvane
