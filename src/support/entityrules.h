@@ -15,8 +15,7 @@ inline constexpr long double kPi = 3.14159265358979323846264338327950288L;
 // 2π as the files carry it for a whole circle or ellipse.
 extern const double kFullSweep;
 
-// Lines number their curves: a line whose Attr2 has bit 6 or 7 set belongs to the current curve,
-// and one with both set is the curve's last line.
+// Headers are made inline, so that a maker stores a record's header straight from registers.
 // The layer byte holds the layer group in its high four bits and the layer in its low four.
 inline TEntityHeader HeaderOf(uint8_t penStyle, uint16_t penColor, uint8_t layer, uint16_t flags) {
   return TEntityHeader{.PenStyle = penStyle,
@@ -26,6 +25,8 @@ inline TEntityHeader HeaderOf(uint8_t penStyle, uint16_t penColor, uint8_t layer
                        .Flags = flags};
 }
 
+// Lines number their curves: a line whose Attr2 has bit 6 or 7 set belongs to the current curve,
+// and one with both set is the curve's last line.
 inline bool ClosesCurve(const TSen2& line) { return (line.Attr2 & 0xC0) == 0xC0; }
 
 class TCurveNumbering {
