@@ -126,7 +126,7 @@ class TBlock {
  private:
   uint8_t* Extend(std::size_t size) {
     if (size > capacity_ - size_) {
-      // A run of the fixed-size records fits the first 2 MB, taken in a huge page.
+      // A run of records fits the first megabyte: two blocks share a huge page.
       std::size_t capacity = std::max({size_ + size, 2 * capacity_, kFirstBlockBytes});
       std::unique_ptr<uint8_t, TLargeRelease> grown(static_cast<uint8_t*>(AllocateLarge(capacity)),
                                                     TLargeRelease{capacity});
@@ -139,7 +139,7 @@ class TBlock {
     return at;
   }
 
-  static constexpr std::size_t kFirstBlockBytes = std::size_t{2} << 20;
+  static constexpr std::size_t kFirstBlockBytes = std::size_t{1} << 20;
   std::unique_ptr<uint8_t, TLargeRelease> data_;
   std::size_t size_ = 0, capacity_ = 0;
 };

@@ -21,6 +21,11 @@ constexpr std::size_t kLargeBlock = std::size_t{512} << 10;
 constexpr std::size_t kMostKept = std::size_t{64} << 20;
 
 std::size_t HugeRounded(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
+// A block under a huge page is a whole multiple of kLargeBlock, so that up to four share one; a
+// larger block is whole huge pages.
+std::size_t BlockRounded(std::size_t bytes) {
+  return bytes < kHugePage ? (bytes + kLargeBlock - 1) / kLargeBlock * kLargeBlock : HugeRounded(bytes);
+}
 
 // Whole huge pages, aligned to them.
 std::byte* MapHugePages(std::size_t bytes) {
@@ -55,12 +60,16 @@ class TKeptBlocks {
     return start;
   }
 
-  // Gives every kept block back to the system.
+  // Gives the kept blocks of whole huge pages back to the system. A part of a huge page stays
+  // kept: the rest of that page may be in use, and giving part of it back would split it.
   void Release() noexcept {
     std::lock_guard guard(mutex_);
-    for (const TBlock& block : blocks_) munmap(block.Start, block.Bytes);
-    blocks_.clear();
-    kept_ = 0;
+    std::erase_if(blocks_, [this](const TBlock& block) {
+      if (reinterpret_cast<std::uintptr_t>(block.Start) % kHugePage != 0 || block.Bytes % kHugePage != 0) return false;
+      munmap(block.Start, block.Bytes);
+      kept_ -= block.Bytes;
+      return true;
+    });
   }
 
   // Keeps a freed block; false when that would keep too much.
@@ -104,17 +113,23 @@ constexpr bool kOwnBlocks = true;
 void* AllocateLarge(std::size_t bytes) {
   if (!kOwnBlocks || bytes < kLargeBlock) return ::operator new(bytes);
   if (bytes > SIZE_MAX - 2 * kHugePage) throw std::bad_alloc();
-  std::size_t rounded = HugeRounded(bytes);
+  const std::size_t rounded = BlockRounded(bytes);
   if (std::byte* kept = KeptBlocks().Take(rounded)) return kept;
   // Blocks too small for this one would only stay beside it (a drawing's input bytes while its
   // larger converted arrays are made): they go before fresh memory is mapped.
   KeptBlocks().Release();
-  return MapHugePages(rounded);
+  const std::size_t mapped = HugeRounded(rounded);
+  std::byte* start = MapHugePages(mapped);
+  // The rest of the last huge page is kept for the next block, which then costs no fresh page.
+  if (mapped > rounded && !KeptBlocks().Keep(start + rounded, mapped - rounded)) {
+    munmap(start + rounded, mapped - rounded);
+  }
+  return start;
 }
 
 void FreeLarge(void* memory, std::size_t bytes) noexcept {
   bool kept = kOwnBlocks && bytes >= kLargeBlock &&
-              KeptBlocks().Keep(static_cast<std::byte*>(memory), HugeRounded(bytes));
+              KeptBlocks().Keep(static_cast<std::byte*>(memory), BlockRounded(bytes));
   if (!kept) ReturnLarge(memory, bytes);
 }
 
@@ -123,7 +138,7 @@ void ReturnLarge(void* memory, std::size_t bytes) noexcept {
     ::operator delete(memory);
     return;
   }
-  munmap(memory, HugeRounded(bytes));
+  munmap(memory, BlockRounded(bytes));
 }
 
 }  // namespace torvane
