@@ -1,7 +1,7 @@
 // Storage for the large record arrays of drawings and parts. Blocks of 512 KB and more are taken in
 // huge pages where the system offers them (first touching a large drawing's memory in 4 KB pages
-// costs about a fifth of its whole conversion), and freed ones are used again before fresh memory
-// is asked for.
+// costs about a fifth of its whole conversion), blocks under a huge page share one, and freed ones
+// are used again before fresh memory is asked for.
 #pragma once
 
 #include <cstddef>
