@@ -139,7 +139,14 @@ class TPainter {
     double radius = reach * k_ + (wave ? std::abs(wave->Amplitude) : 0);
     QRectF box(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
     if (!std::isfinite(radius) || !clip_.intersects(box) || !InBand(box, StrokeReach(arc.Header.PenColor))) return;
-    Use({arc.Header.PenColor, arc.Header.PenStyle});
+    TPenKey key{arc.Header.PenColor, arc.Header.PenStyle};
+    // No chords for an arc that would change no pixel.
+    if (raster_ && raster_->Covered(box.adjusted(-StrokeReach(key.Pen), -StrokeReach(key.Pen), StrokeReach(key.Pen),
+                                                 StrokeReach(key.Pen)),
+                                    StrokeOf(key).Color)) {
+      return;
+    }
+    Use(key);
     auto [start, sweep] = ArcSweep(arc);
     int n = ArcChords(arc, k_, kChordError);
     chords_.resize(n + 1);

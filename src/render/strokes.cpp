@@ -65,8 +65,8 @@ void TStrokeRaster::Polyline(std::span<const QPointF> points, const TStroke& str
   }
   double reach = stroke.Width / 2 + 1;
   if (Covered(QRectF(QPointF(left - reach, top - reach), QPointF(right + reach, bottom + reach)), color)) return;
-  // Looked for again once about as many pixels as the rows hold have been inked.
-  if (inked_ > tiles_.size() << (2 * kTileShift)) FindCoveredTiles();
+  // Looked for again once a quarter as many pixels as the rows hold have been inked.
+  if (inked_ > tiles_.size() << (2 * kTileShift - 2)) FindCoveredTiles();
   std::span<const double> ends = stroke.Ends;
   double unit = ends.empty() ? 0 : ends.back();
   if (!(unit > 0 && std::isfinite(unit))) ends = {};
@@ -112,7 +112,20 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke) {
   std::span<const double> ends = s.Ends;
   double unit = ends.empty() ? 0 : ends.back();
   uint32_t color = stroke.Color | 0xFF000000u;
+  // Along u the tiles begin at uOrigin; a stretch of the segment over one tile's width whose
+  // pixels all lie in covered tiles is passed over whole.
+  int uOrigin = XMajor ? 0 : firstRow_;
   for (int u = uBegin; u < uEnd; ++u) {
+    if (u == uBegin || ((u - uOrigin) & ((1 << kTileShift) - 1)) == 0) {
+      int stretchEnd = std::min(uEnd, uOrigin + ((((u - uOrigin) >> kTileShift) + 1) << kTileShift));
+      double first = s.V0 + (u + 0.5 - s.U0) * slope, last = s.V0 + (stretchEnd - 0.5 - s.U0) * slope;
+      double vLow = std::min(first, last) - reach - 0.5, vHigh = std::max(first, last) + reach;
+      TTileSpan tiles = XMajor ? TilesOf(u, vLow, stretchEnd - 1, vHigh) : TilesOf(vLow, u, vHigh, stretchEnd - 1);
+      if (AllOf(tiles, color)) {
+        u = stretchEnd - 1;
+        continue;
+      }
+    }
     double uc = u + 0.5;
     double vLine = s.V0 + (uc - s.U0) * slope;
     int vBegin = std::max(vFloor, FirstAtOrAfter(vLine - reach, vLimit));
@@ -157,10 +170,9 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke) {
 template void TStrokeRaster::Draw<true>(const TSegment&, const TStroke&);
 template void TStrokeRaster::Draw<false>(const TSegment&, const TStroke&);
 
-TStrokeRaster::TTileSpan TStrokeRaster::TilesOf(const QRectF& box) const {
+TStrokeRaster::TTileSpan TStrokeRaster::TilesOf(double left, double top, double right, double bottom) const {
   if (width_ == 0 || endRow_ == firstRow_) return {};
-  QRectF b = box.normalized();
-  double left = std::floor(b.left()), right = std::floor(b.right()), top = std::floor(b.top()), bottom = std::floor(b.bottom());
+  left = std::floor(left), right = std::floor(right), top = std::floor(top), bottom = std::floor(bottom);
   // A box of no finite size takes every tile.
   if (!(std::isfinite(left) && std::isfinite(right) && std::isfinite(top) && std::isfinite(bottom))) {
     return {0, across_, 0, down_};
@@ -173,9 +185,12 @@ TStrokeRaster::TTileSpan TStrokeRaster::TilesOf(const QRectF& box) const {
   return {column(left), column(right) + 1, row(top), row(bottom) + 1};
 }
 
-bool TStrokeRaster::Covered(const QRectF& box, QRgb color) const {
-  TTileSpan span = TilesOf(box);
-  uint32_t tag = color | 0xFF000000u;
+TStrokeRaster::TTileSpan TStrokeRaster::TilesOf(const QRectF& box) const {
+  QRectF b = box.normalized();
+  return TilesOf(b.left(), b.top(), b.right(), b.bottom());
+}
+
+bool TStrokeRaster::AllOf(const TTileSpan& span, uint32_t tag) const {
   for (int ty = span.Top; ty < span.Bottom; ++ty) {
     const uint32_t* row = tiles_.data() + static_cast<std::size_t>(ty) * static_cast<std::size_t>(across_);
     for (int tx = span.Left; tx < span.Right; ++tx) {
@@ -184,6 +199,8 @@ bool TStrokeRaster::Covered(const QRectF& box, QRgb color) const {
   }
   return true;
 }
+
+bool TStrokeRaster::Covered(const QRectF& box, QRgb color) const { return AllOf(TilesOf(box), color | 0xFF000000u); }
 
 void TStrokeRaster::Inked(const QRectF& box, QRgb color) {
   TTileSpan span = TilesOf(box);
