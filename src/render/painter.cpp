@@ -190,7 +190,12 @@ class TPainter {
     QRectF box = QRectF(start.x() - span, start.y() - span, 2 * span, 2 * span).adjusted(-size * k_, -size * k_, size * k_, size * k_);
     if (!InBand(box, 0)) return;
     QColor color = PenColorOf(text.Header.PenColor, style_);
-    if (!PaintsOver(box, color)) return;
+    if (raster_) {
+      // Its glyphs lie in its box, give or take a cell's width and height.
+      QPolygonF corners;
+      for (const TPointMm& corner : TextBox(text, bytes)) corners << Map(corner.X, corner.Y);
+      if (!PaintsOver(corners.boundingRect().adjusted(-size * k_, -size * k_, size * k_, size * k_), color)) return;
+    }
     std::vector<TTextCell> cells = TextCells(text, bytes);
     std::vector<QString> strings = CellStrings(cells, bytes);
 

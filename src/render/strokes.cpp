@@ -24,6 +24,16 @@ inline void Blend(uint32_t& d, uint32_t c, uint32_t a) {
   d = 0xFF000000u | rb | g;
 }
 
+// The run of the repeating unit whose runs end at ends (dash, gap, dash, ...) that a phase lies
+// in, the phase taken round the unit first.
+std::size_t RunAt(std::span<const double> ends, double phase) {
+  double unit = ends.back();
+  phase -= std::floor(phase / unit) * unit;
+  std::size_t run = 0;
+  while (run + 1 < ends.size() && ends[run] <= phase) ++run;
+  return run;
+}
+
 // The first index of the pixels whose centres lie at or after x, within [0, limit].
 int FirstAtOrAfter(double x, int limit) { return static_cast<int>(std::clamp(std::ceil(x - 0.5), 0.0, double(limit))); }
 
@@ -133,11 +143,18 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke) {
     double alongColumn = (uc - s.U0) * cu + (vLine - s.V0) * cv;
     // A pixel lies at most half + 0.5 further along than its column's centre on the line.
     bool nearEnd = (s.FreeStart && alongColumn < half + 1) || (s.FreeEnd && alongColumn > length - half - 1);
-    double phaseColumn = 0;
+    // The run the column's centre lies in, [runFrom, runTo) along the unit: its pixels mostly
+    // lie in it too.
+    double phaseColumn = s.Along + alongColumn, runFrom = 0, runTo = 0;
+    bool dashColumn = true;
     if (unit > 0) {
-      phaseColumn = s.Along + alongColumn;
       phaseColumn -= std::floor(phaseColumn / unit) * unit;
+      std::size_t run = RunAt(ends, phaseColumn);
+      runFrom = run == 0 ? 0 : ends[run - 1];
+      runTo = ends[run];
+      dashColumn = run % 2 == 0;
     }
+    std::size_t inked = 0;
     for (int v = vBegin; v < vEnd; ++v) {
       double offset = v + 0.5 - vLine;
       double ink = std::min(1.0, half + 0.5 - std::abs(offset) * across);
@@ -153,17 +170,15 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke) {
       }
       if (unit > 0) {
         double phase = phaseColumn + offset * cv;
-        while (phase < 0) phase += unit;
-        while (phase >= unit) phase -= unit;
-        std::size_t run = 0;
-        while (run + 1 < ends.size() && ends[run] <= phase) ++run;
-        if (run % 2 == 1) continue;  // in a gap
+        bool dash = phase >= runFrom && phase < runTo ? dashColumn : RunAt(ends, phase) % 2 == 0;
+        if (!dash) continue;
       }
-      tile = 0;
+      if (tile != 0) tile = 0;
       auto* pixel = reinterpret_cast<uint32_t*>(bits_ + y * bytesPerLine_) + x;
       Blend(*pixel, color, static_cast<uint32_t>(ink * 256 + 0.5));
-      ++inked_;
+      ++inked;
     }
+    inked_ += inked;
   }
 }
 
