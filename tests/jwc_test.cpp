@@ -1,6 +1,7 @@
 #include "drawing/jwcunit.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <span>
 #include <string>
@@ -338,6 +339,44 @@ TEST(JwcReader, AFileReadsAsItsBytesInMemory) {
     if (size == full.size()) {
       EXPECT_TRUE(fileComplete);
       EXPECT_EQ(fromFile.Texts.Of(fromFile.Moji.at(0).Text), "abc");
+    }
+  }
+}
+
+// A file cut after it was opened, its size already taken, ends where the read finds its end:
+// the records read before stay, the rest are zero; also where the cut falls within either half of
+// a window read in two halves at once.
+TEST(JwcReader, AFileCutWhileItIsReadKeepsWhatWasRead) {
+  TJwcBuilder b;
+  for (int i = 0; i < 200000; ++i) b.lines.push_back({float(i), float(-i), float(i) / 8, 1, 1, 1, static_cast<uint8_t>(i % 256)});
+  const std::string full = b.Build();
+  TJwcData whole;
+  ASSERT_TRUE(Read(full, whole));
+  // Line 1 is the floats 1, -1, 0.125 at the start of the second record.
+  const float second[3] = {1.0f, -1.0f, 0.125f};
+  const std::size_t linesStart = full.find(std::string(reinterpret_cast<const char*>(second), sizeof second)) - 22;
+  TTempDir folder;
+  const std::string path = folder.File("d.jwc");
+  TFileBytes kept;
+  const std::size_t megabyte = std::size_t{1} << 20;
+  for (std::size_t size : {megabyte + 7, 3 * megabyte + 5, (std::size_t{4} << 20) + 11}) {
+    test::WriteFile(path, full);
+    TInputFile file(path);
+    ASSERT_TRUE(file.IsRegular());
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);
+    TJwcData doc;
+    TReadFailure failure;
+    EXPECT_FALSE(ReadJwc(file, kept, doc, &failure)) << size;
+    EXPECT_EQ(Why(failure), "the file ends inside the line records") << size;
+    ASSERT_EQ(doc.Sen.size(), whole.Sen.size()) << size;
+    const std::size_t read = (size - linesStart) / 22;
+    for (std::size_t i = 0; i < doc.Sen.size(); ++i) {
+      const TSen2 &a = doc.Sen[i], &w = whole.Sen[i];
+      if (i < read) {
+        ASSERT_TRUE(a.X1 == w.X1 && a.Y1 == w.Y1 && a.X2 == w.X2 && a.Layer == w.Layer) << size << " " << i;
+      } else {
+        ASSERT_TRUE(a.X1 == 0 && a.Y1 == 0 && a.X2 == 0 && a.Layer == 0) << size << " " << i;
+      }
     }
   }
 }

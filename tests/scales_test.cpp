@@ -109,7 +109,7 @@ TEST(SineCosineMemo, AnswersExactlyWhatSincoslGives) {
   };
   std::vector<Pair> pairs{{0.0f, 0.0f},   {-0.0f, 0.0f},     {0.0f, -0.0f},  {std::nanf("1"), 0},  {-std::nanf("2"), 0},
                           {30, std::nanf("3")}, {1e-40f, 0}, {-1e-40f, 0}, {180, 0}, {90, 90}, {120, 60},
-                          {std::nextafterf(1.0f, 2.0f), 0}, {1.0f, 0}, {3e38f, 3e38f}, {INFINITY, 0}};
+                          {std::nextafterf(1.0f, 2.0f), 0}, {1.0f, 0}, {3e38f, 3e38f}, {INFINITY, 0}, {30, -0.0f}, {-0.0f, -0.0f}};
   uint64_t state = 12345;
   for (int i = 0; i < 100000; ++i) {
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;

@@ -109,11 +109,14 @@ class TConverter {
   long double Converted(const TPlace& p, const TScaleAxis TFrozenScale::*axis, float value) const {
     return p.Entry == nullptr ? 0.0L : frozen_.Convert(*p.Entry, p.Entry->*axis, value);
   }
+  // A value over a scale of 1 is the value itself (no arithmetic result is a signalling NaN),
+  // and the division is the dearest step of a coordinate.
+  static long double OverScale(long double value, float scale) { return scale == 1 ? value : value / scale; }
   double X(const TPlace& p, float value) const {
-    return static_cast<double>(Converted(p, &TFrozenScale::X, value) / p.Scale - originX_);
+    return static_cast<double>(OverScale(Converted(p, &TFrozenScale::X, value), p.Scale) - originX_);
   }
   double Y(const TPlace& p, float value) const {
-    return static_cast<double>(Converted(p, &TFrozenScale::Y, value) / p.Scale - originY_);
+    return static_cast<double>(OverScale(Converted(p, &TFrozenScale::Y, value), p.Scale) - originY_);
   }
 
   const std::string& font_;
@@ -367,7 +370,7 @@ void TConverter::ConvertArcs(std::size_t begin, std::span<TWEnko> out) const {
     TPlace p = PlaceOf(arc.Layer);
     o.CenterX = X(p, arc.CX);
     o.CenterY = Y(p, arc.CY);
-    o.Radius = static_cast<double>(Converted(p, &TFrozenScale::X, arc.Radius) / p.Scale);
+    o.Radius = static_cast<double>(OverScale(Converted(p, &TFrozenScale::X, arc.Radius), p.Scale));
     o.StartAngle = static_cast<double>(kPi * arc.StartAngle / 180);
     o.TiltAngle = static_cast<double>(kPi * arc.Tilt / 180);
     o.Flatness = arc.Flatness;

@@ -147,10 +147,10 @@ bool TJwcReader::Read() {
   auto decodeText = [](const TRecordBytes<kMojiRecordSize>& r) {
     return DecodeMoji2(r, TPoolAddressing::SegmentOffset);
   };
-  return ReadTables() && ReadRecords<kSenRecordSize>(doc_.Sen, DecodeSen2, TReadWord::LineRecords) &&
-         ReadRecords<kEnkoRecordSize>(doc_.Enko, DecodeEnko2, TReadWord::ArcRecords) &&
+  return ReadTables() && ReadRecords<kSenRecordSize>(doc_.Sen, Inlined<DecodeSen2>, TReadWord::LineRecords) &&
+         ReadRecords<kEnkoRecordSize>(doc_.Enko, Inlined<DecodeEnko2>, TReadWord::ArcRecords) &&
          ReadRecords<kMojiRecordSize>(doc_.Moji, decodeText, TReadWord::TextRecords) && ReadPool() &&
-         ReadRecords<kTenRecordSize>(doc_.Ten, DecodeTen2, TReadWord::RealPointRecords) && ReadNames();
+         ReadRecords<kTenRecordSize>(doc_.Ten, Inlined<DecodeTen2>, TReadWord::RealPointRecords) && ReadNames();
 }
 
 }  // namespace

@@ -77,9 +77,9 @@ bool TJwkReader::Read() {
   }
 
   auto decodeText = [](const TRecordBytes<kMojiRecordSize>& r) { return DecodeMoji2(r, TPoolAddressing::Offset); };
-  return ReadRecords<kSenRecordSize>(doc_.Sen, DecodeSen2, TReadWord::LineRecords) &&
-         ReadRecords<kEnkoRecordSize>(doc_.Enko, DecodeEnko2, TReadWord::ArcRecords) &&
-         ReadRecords<kTenRecordSize>(doc_.Ten, DecodeTen2, TReadWord::PointRecords) &&
+  return ReadRecords<kSenRecordSize>(doc_.Sen, Inlined<DecodeSen2>, TReadWord::LineRecords) &&
+         ReadRecords<kEnkoRecordSize>(doc_.Enko, Inlined<DecodeEnko2>, TReadWord::ArcRecords) &&
+         ReadRecords<kTenRecordSize>(doc_.Ten, Inlined<DecodeTen2>, TReadWord::PointRecords) &&
          ReadRecords<kMojiRecordSize>(doc_.Moji, decodeText, TReadWord::TextRecords) && ReadPool();
 }
 

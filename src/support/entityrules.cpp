@@ -3,18 +3,31 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <utility>
+
+#include "support/parallel.h"
 
 namespace torvane {
 
 const double kFullSweep = std::bit_cast<double>(uint64_t{0x401921FB54442D18});
 
 TCurveIndex::TCurveIndex(std::span<const TSen2> lines) : lines_(lines) {
-  marks_.reserve(lines.size() / kStride + 1);
-  int32_t current = 1;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i % kStride == 0) marks_.push_back(current);
-    if (ClosesCurve(lines[i])) ++current;
+  // The curves each stride closes, counted on both cores, then summed up into the marks.
+  marks_.assign((lines.size() + kStride - 1) / kStride, 0);
+  auto count = [&](std::size_t begin, std::size_t end) {
+    for (std::size_t k = begin; k < end; ++k) {
+      const std::size_t last = std::min(lines.size(), (k + 1) * kStride);
+      for (std::size_t i = k * kStride; i < last; ++i) marks_[k] += ClosesCurve(lines[i]) ? 1 : 0;
+    }
+  };
+  if (lines.size() < kParallelMinimum) {
+    count(0, marks_.size());
+  } else {
+    const std::size_t middle = marks_.size() / 2;
+    InParallel([&] { count(0, middle); }, [&] { count(middle, marks_.size()); });
   }
+  int32_t current = 1;
+  for (int32_t& mark : marks_) current += std::exchange(mark, current);
 }
 
 int32_t TCurveIndex::At(std::size_t index) const {

@@ -8,49 +8,6 @@
 
 namespace torvane {
 
-TSen2 DecodeSen2(const TRecordBytes<kSenRecordSize>& r) {
-  return TSen2{r.F32<0>(),  r.F32<4>(),  r.F32<8>(),  r.F32<12>(), r.U8<16>(),
-               r.U8<17>(),  r.U8<18>(),  r.U8<19>(),  r.U8<20>(),  r.U8<21>()};
-}
-
-TEnko2 DecodeEnko2(const TRecordBytes<kEnkoRecordSize>& r) {
-  TEnko2 arc;
-  arc.CX = r.F32<0>();
-  arc.CY = r.F32<4>();
-  arc.Radius = r.F32<8>();
-  arc.Flatness = static_cast<float>(r.U16<12>()) / 10000.0f;
-  arc.StartAngle = static_cast<float>(r.S32<14>()) / 65536.0f;
-  arc.EndAngle = static_cast<float>(r.S32<18>()) / 65536.0f;
-  arc.Tilt = static_cast<float>(r.S32<22>()) / 65536.0f;
-  arc.LineType = r.U8<26>();
-  arc.PenColor = r.U8<27>();
-  arc.Layer = r.U8<28>();
-  arc.Spare1 = r.U8<29>();
-  arc.Attr = r.U8<30>();
-  arc.Spare2 = r.U8<31>();
-  return arc;
-}
-
-TTen2 DecodeTen2(const TRecordBytes<kTenRecordSize>& r) {
-  return TTen2{r.F32<0>(), r.F32<4>(), r.U8<8>(), r.U8<9>(), r.U8<10>(), r.U8<11>()};
-}
-
-TMoji2 DecodeMoji2(const TRecordBytes<kMojiRecordSize>& r, TPoolAddressing addressing) {
-  TMoji2 text;
-  text.X1 = r.F32<0>();
-  text.Y1 = r.F32<4>();
-  text.X2 = r.F32<8>();
-  text.Y2 = r.F32<12>();
-  text.PoolAddress = addressing == TPoolAddressing::SegmentOffset
-                         ? int32_t{r.U16<18>()} * 16 + int32_t{r.U16<16>()}
-                         : int32_t{r.U16<16>()};
-  text.MojiShuNo = r.U8<20>();
-  text.Layer = r.U8<21>();
-  text.Attr1 = r.U8<22>();
-  text.Attr2 = r.U8<23>();
-  return text;
-}
-
 TTextRef TTextPool::Add(std::string_view text) {
   auto bytes = std::make_shared<TBytes>(bytes_ ? *bytes_ : TBytes());
   TTextRef ref{static_cast<uint32_t>(bytes->size()), static_cast<uint32_t>(text.size())};

@@ -77,14 +77,53 @@ struct TMoji2 {
   TTextRef Text;
 };
 
-TSen2 DecodeSen2(const TRecordBytes<kSenRecordSize>& record);
+// Decoders are inline: a reader decodes millions of records, each through them.
+inline TSen2 DecodeSen2(const TRecordBytes<kSenRecordSize>& r) {
+  return TSen2{r.F32<0>(),  r.F32<4>(),  r.F32<8>(),  r.F32<12>(), r.U8<16>(),
+               r.U8<17>(),  r.U8<18>(),  r.U8<19>(),  r.U8<20>(),  r.U8<21>()};
+}
+
 // Flatness is stored × 10,000 and angles × 65,536; each is made a float, then divided in float.
-TEnko2 DecodeEnko2(const TRecordBytes<kEnkoRecordSize>& record);
-TTen2 DecodeTen2(const TRecordBytes<kTenRecordSize>& record);
+inline TEnko2 DecodeEnko2(const TRecordBytes<kEnkoRecordSize>& r) {
+  TEnko2 arc;
+  arc.CX = r.F32<0>();
+  arc.CY = r.F32<4>();
+  arc.Radius = r.F32<8>();
+  arc.Flatness = static_cast<float>(r.U16<12>()) / 10000.0f;
+  arc.StartAngle = static_cast<float>(r.S32<14>()) / 65536.0f;
+  arc.EndAngle = static_cast<float>(r.S32<18>()) / 65536.0f;
+  arc.Tilt = static_cast<float>(r.S32<22>()) / 65536.0f;
+  arc.LineType = r.U8<26>();
+  arc.PenColor = r.U8<27>();
+  arc.Layer = r.U8<28>();
+  arc.Spare1 = r.U8<29>();
+  arc.Attr = r.U8<30>();
+  arc.Spare2 = r.U8<31>();
+  return arc;
+}
+
+inline TTen2 DecodeTen2(const TRecordBytes<kTenRecordSize>& r) {
+  return TTen2{r.F32<0>(), r.F32<4>(), r.U8<8>(), r.U8<9>(), r.U8<10>(), r.U8<11>()};
+}
+
 // Drawings address texts by segment (bytes 18-19) and offset (bytes 16-17); parts by the offset
 // alone.
 enum class TPoolAddressing { SegmentOffset, Offset };
-TMoji2 DecodeMoji2(const TRecordBytes<kMojiRecordSize>& record, TPoolAddressing addressing);
+inline TMoji2 DecodeMoji2(const TRecordBytes<kMojiRecordSize>& r, TPoolAddressing addressing) {
+  TMoji2 text;
+  text.X1 = r.F32<0>();
+  text.Y1 = r.F32<4>();
+  text.X2 = r.F32<8>();
+  text.Y2 = r.F32<12>();
+  text.PoolAddress = addressing == TPoolAddressing::SegmentOffset
+                         ? int32_t{r.U16<18>()} * 16 + int32_t{r.U16<16>()}
+                         : int32_t{r.U16<16>()};
+  text.MojiShuNo = r.U8<20>();
+  text.Layer = r.U8<21>();
+  text.Attr1 = r.U8<22>();
+  text.Attr2 = r.U8<23>();
+  return text;
+}
 
 // The texts of a pool, kept in store: each text's bytes run from its offset (offsetOf(text)) to the
 // first zero byte or the pool's end; an offset outside the pool gives an empty text. Many texts

@@ -13,16 +13,19 @@ namespace torvane {
 class TSineCosineMemo {
  public:
   // Exactly sincosl of the angle degrees + tilt in radians, (degrees + tilt) × π / 180 in the
-  // extended type. A pair is found again only by all of its bits, so -0 and +0 or two NaNs of
-  // other payloads never stand for each other; it is remembered as the file gives it, so that
-  // finding it again costs no arithmetic.
+  // extended type. An untilted angle is found again by the bits of its degrees, which costs no
+  // arithmetic; a tilted one by the bits of its radians, since tilted angles of one sum are many
+  // pairs of few sums. Keys match only by all their bits, so -0 and +0 or two NaNs of other
+  // payloads never stand for each other.
   void Of(float degrees, float tilt, long double& sine, long double& cosine);
 
  private:
+  enum class TKind : uint8_t { Empty, Degrees, Radians };
   // 32 bytes: the extended values without their padding.
   struct TSlot {
-    uint64_t Key = 0;
-    bool Used = false;
+    uint64_t Key = 0;      // the degrees' bits, or the radians' mantissa
+    uint16_t KeyHigh = 0;  // the radians' sign and exponent
+    TKind Kind = TKind::Empty;
     unsigned char Sine[10] = {}, Cosine[10] = {};
   };
   void Grow();
