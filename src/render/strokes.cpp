@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 namespace torvane {
 
@@ -10,9 +11,14 @@ namespace torvane {
 // and its minor axis v.
 struct TStrokeRaster::TSegment {
   double U0, V0, U1, V1;
-  double Along;                  // how far the polyline has come where the segment starts
-  bool FreeStart, FreeEnd;       // a flat end of the polyline rather than a corner
-  std::span<const double> Ends;  // where each dash or gap of the repeating unit ends
+  double Along;  // how far the polyline has come where the segment starts
+  // At a corner, the pixels on the far side of the line through it along the corner's normal
+  // (the sum of the two segments' directions) belong to the next segment; a flat end of the
+  // polyline has none.
+  bool FreeStart, FreeEnd;
+  double StartU, StartV, EndU, EndV;  // the corners' normals
+  double StartTurn, EndTurn;          // the tangent of half the angle each corner turns by
+  std::span<const double> Ends;       // where each dash or gap of the repeating unit ends
 };
 
 namespace {
@@ -80,28 +86,59 @@ void TStrokeRaster::Polyline(std::span<const QPointF> points, const TStroke& str
   std::span<const double> ends = stroke.Ends;
   double unit = ends.empty() ? 0 : ends.back();
   if (!(unit > 0 && std::isfinite(unit))) ends = {};
-  double along = 0;
-  for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+  // The segments of some length, each drawn once the next is known: its end's corner needs it.
+  auto direction = [&](std::size_t i) {
+    QPointF d = points[i + 1] - points[i];
+    double length = std::hypot(d.x(), d.y());
+    return length > 0 && std::isfinite(length) ? std::optional<QPointF>(d / length) : std::nullopt;
+  };
+  struct TCorner {
+    QPointF Normal;
+    double Turn;
+  };
+  auto draw = [&](std::size_t i, const QPointF& d, double along, const std::optional<TCorner>& start,
+                  const std::optional<TCorner>& end) {
     QPointF a = points[i], b = points[i + 1];
-    double length = std::hypot(b.x() - a.x(), b.y() - a.y());
-    if (!(length > 0) || !std::isfinite(length)) continue;
     // Dashes go on from where the last segment left them, within one repeating unit.
     double phase = ends.empty() ? 0 : std::fmod(along + stroke.Offset, unit);
-    bool freeStart = i == 0, freeEnd = i + 2 == points.size();
-    if (std::abs(b.x() - a.x()) >= std::abs(b.y() - a.y())) {
-      Draw<true>({a.x(), a.y(), b.x(), b.y(), phase, freeStart, freeEnd, ends}, stroke);
+    QPointF n0 = start ? start->Normal : d, n1 = end ? end->Normal : d;
+    double t0 = start ? start->Turn : 0, t1 = end ? end->Turn : 0;
+    if (std::abs(d.x()) >= std::abs(d.y())) {
+      Draw<true>({a.x(), a.y(), b.x(), b.y(), phase, !start, !end, n0.x(), n0.y(), n1.x(), n1.y(), t0, t1, ends}, stroke);
     } else {
-      Draw<false>({a.y(), a.x(), b.y(), b.x(), phase, freeStart, freeEnd, ends}, stroke);
+      Draw<false>({a.y(), a.x(), b.y(), b.x(), phase, !start, !end, n0.y(), n0.x(), n1.y(), n1.x(), t0, t1, ends}, stroke);
     }
-    along += length;
+  };
+  std::size_t last = points.size();  // the segment waiting to be drawn
+  QPointF lastDirection;
+  std::optional<TCorner> lastStart;
+  double along = 0, lastAlong = 0;
+  for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+    std::optional<QPointF> d = direction(i);
+    if (!d) continue;
+    std::optional<TCorner> corner;
+    if (last < points.size()) {
+      // Segments that turn straight back meet at flat ends.
+      QPointF normal = lastDirection + *d;
+      double turned = std::abs(lastDirection.x() * d->y() - lastDirection.y() * d->x());
+      double ahead = 1 + lastDirection.x() * d->x() + lastDirection.y() * d->y();
+      if (ahead > 1e-9) corner = TCorner{normal, turned / ahead};
+      draw(last, lastDirection, lastAlong, lastStart, corner);
+    }
+    last = i;
+    lastDirection = *d;
+    lastStart = corner;
+    lastAlong = along;
+    along += std::hypot(points[i + 1].x() - points[i].x(), points[i + 1].y() - points[i].y());
   }
+  if (last < points.size()) draw(last, lastDirection, lastAlong, lastStart, std::nullopt);
 }
 
 // Every pixel within half the width and half a pixel of the segment's line takes ink by its
 // distance from the line: all of it from half a pixel inside the edge, none from half a pixel
-// outside. The segment owns the pixels whose centres lie in [its lesser u, its greater u), so the
-// segments of a polyline that runs on along one axis share none; at a flat end the pixels reach as
-// far as the end's edge does, inked by their distance past it.
+// outside. At a flat end the pixels reach as far as the end's edge does, inked by their distance
+// past it; at a corner the line along its normal splits the pixels between the two segments, so
+// none is inked twice or left out, as far as twice the half width from the corner.
 template <bool XMajor>
 void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke) {
   double du = s.U1 - s.U0, dv = s.V1 - s.V0;
@@ -112,13 +149,20 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke) {
   // How far from the line's v at a pixel's u its pixels take ink.
   double reach = (half + 0.5) / across;
   double slope = dv / du;
+  // How far along u the pixels of a flat end and of a corner reach past the segment's end point:
+  // the corner's line leans by the turn's half angle, cut off at twice the half width.
   double capReach = half * std::abs(cv) + 0.5;
-  double low = std::min(s.U0, s.U1), high = std::max(s.U0, s.U1);
-  bool lowFree = s.U0 <= s.U1 ? s.FreeStart : s.FreeEnd, highFree = s.U0 <= s.U1 ? s.FreeEnd : s.FreeStart;
+  auto cornerReach = [&](double turn) { return std::min((half + 0.5) * (std::abs(cv) + turn), 2 * half + 1) + 1; };
+  double startReach = s.FreeStart ? capReach : cornerReach(s.StartTurn);
+  double endReach = s.FreeEnd ? capReach : cornerReach(s.EndTurn);
+  bool forward = s.U0 <= s.U1;
+  double low = forward ? s.U0 - startReach : s.U1 - endReach, high = forward ? s.U1 + endReach : s.U0 + startReach;
   int uLimit = XMajor ? width_ : endRow_, uFloor = XMajor ? 0 : firstRow_;
   int vFloor = XMajor ? firstRow_ : 0, vLimit = XMajor ? endRow_ : width_;
-  int uBegin = std::max(uFloor, FirstAtOrAfter(lowFree ? low - capReach : low, uLimit));
-  int uEnd = FirstAtOrAfter(highFree ? high + capReach : high, uLimit);
+  int uBegin = std::max(uFloor, FirstAtOrAfter(low, uLimit));
+  int uEnd = FirstAtOrAfter(high, uLimit);
+  // A pixel lies at most half + 0.5 further along than its column's centre on the line.
+  double zone = std::max(startReach, endReach) + half + 1;
   std::span<const double> ends = s.Ends;
   double unit = ends.empty() ? 0 : ends.back();
   uint32_t color = stroke.Color | 0xFF000000u;
@@ -141,8 +185,7 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke) {
     int vBegin = std::max(vFloor, FirstAtOrAfter(vLine - reach, vLimit));
     int vEnd = FirstAtOrAfter(vLine + reach, vLimit);
     double alongColumn = (uc - s.U0) * cu + (vLine - s.V0) * cv;
-    // A pixel lies at most half + 0.5 further along than its column's centre on the line.
-    bool nearEnd = (s.FreeStart && alongColumn < half + 1) || (s.FreeEnd && alongColumn > length - half - 1);
+    bool nearStart = alongColumn < zone, nearEnd = alongColumn > length - zone;
     // The run the column's centre lies in, [runFrom, runTo) along the unit: its pixels mostly
     // lie in it too.
     double phaseColumn = s.Along + alongColumn, runFrom = 0, runTo = 0;
@@ -162,12 +205,22 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke) {
       int x = XMajor ? u : v, y = XMajor ? v : u;
       uint32_t& tile = TileOf(x, y);
       if (tile == color) continue;
-      if (nearEnd) {
-        double along = alongColumn + offset * cv;
-        if (s.FreeStart) ink *= std::clamp(along + 0.5, 0.0, 1.0);
-        if (s.FreeEnd) ink *= std::clamp(length - along + 0.5, 0.0, 1.0);
-        if (ink <= 0) continue;
+      double vc = v + 0.5;
+      if (nearStart) {
+        if (s.FreeStart) {
+          ink *= std::clamp(alongColumn + offset * cv + 0.5, 0.0, 1.0);
+        } else if ((uc - s.U0) * s.StartU + (vc - s.V0) * s.StartV < 0) {
+          continue;
+        }
       }
+      if (nearEnd) {
+        if (s.FreeEnd) {
+          ink *= std::clamp(length - alongColumn - offset * cv + 0.5, 0.0, 1.0);
+        } else if ((uc - s.U1) * s.EndU + (vc - s.V1) * s.EndV >= 0) {
+          continue;
+        }
+      }
+      if (ink <= 0) continue;
       if (unit > 0) {
         double phase = phaseColumn + offset * cv;
         bool dash = phase >= runFrom && phase < runTo ? dashColumn : RunAt(ends, phase) % 2 == 0;
