@@ -11,9 +11,10 @@ namespace torvane {
 namespace {
 
 // A drawing with more turned angles than a few dozen has thousands: past its first slots the table
-// takes a huge page's worth at once, instead of growing through small blocks whose every page is
-// touched fresh and which are rehashed each time.
-constexpr std::size_t kFirstSlots = 64, kSecondSlots = std::size_t{1} << 14, kMostSlots = std::size_t{1} << 17;
+// takes a whole huge page at once (a smaller block is cleared as a whole huge page all the same),
+// instead of growing through blocks whose every page is touched fresh and which are rehashed each
+// time.
+constexpr std::size_t kFirstSlots = 64, kSecondSlots = std::size_t{1} << 16, kMostSlots = std::size_t{1} << 17;
 
 // Every bit of the key counts: the degrees of a drawing are floats with few bits below their
 // units, so their keys end in runs of zeros (the mix is SplitMix64's).
@@ -27,6 +28,7 @@ std::size_t HomeOf(uint64_t key, uint16_t high, std::size_t slots) {
 }  // namespace
 
 void TSineCosineMemo::Grow() {
+  static_assert(sizeof(TSlot) * kSecondSlots == std::size_t{2} << 20, "the second table is one huge page");
   TLargeVector<TSlot> old(slots_.empty() ? kFirstSlots : std::max(2 * slots_.size(), kSecondSlots));
   old.swap(slots_);
   for (const TSlot& slot : old) {
