@@ -196,6 +196,9 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke) {
       runFrom = run == 0 ? 0 : ends[run - 1];
       runTo = ends[run];
       dashColumn = run % 2 == 0;
+      // A column whose every pixel lies in the gap of its centre takes no ink.
+      double spread = reach * std::abs(cv);
+      if (!dashColumn && phaseColumn - spread >= runFrom && phaseColumn + spread < runTo) continue;
     }
     std::size_t inked = 0;
     for (int v = vBegin; v < vEnd; ++v) {
