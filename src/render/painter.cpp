@@ -139,7 +139,14 @@ class TPainter {
     double radius = reach * k_ + (wave ? std::abs(wave->Amplitude) : 0);
     QRectF box(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
     if (!std::isfinite(radius) || !clip_.intersects(box) || !InBand(box, StrokeReach(arc.Header.PenColor))) return;
-    Use({arc.Header.PenColor, arc.Header.PenStyle});
+    TPenKey key{arc.Header.PenColor, arc.Header.PenStyle};
+    // No chords for an arc that would change no pixel.
+    if (raster_ && raster_->Covered(box.adjusted(-StrokeReach(key.Pen), -StrokeReach(key.Pen), StrokeReach(key.Pen),
+                                                 StrokeReach(key.Pen)),
+                                    StrokeOf(key).Color)) {
+      return;
+    }
+    Use(key);
     auto [start, sweep] = ArcSweep(arc);
     int n = ArcChords(arc, k_, kChordError);
     chords_.resize(n + 1);
@@ -183,7 +190,12 @@ class TPainter {
     QRectF box = QRectF(start.x() - span, start.y() - span, 2 * span, 2 * span).adjusted(-size * k_, -size * k_, size * k_, size * k_);
     if (!InBand(box, 0)) return;
     QColor color = PenColorOf(text.Header.PenColor, style_);
-    if (!PaintsOver(box, color)) return;
+    if (raster_) {
+      // Its glyphs lie in its box, give or take a cell's width and height.
+      QPolygonF corners;
+      for (const TPointMm& corner : TextBox(text, bytes)) corners << Map(corner.X, corner.Y);
+      if (!PaintsOver(corners.boundingRect().adjusted(-size * k_, -size * k_, size * k_, size * k_), color)) return;
+    }
     std::vector<TTextCell> cells = TextCells(text, bytes);
     std::vector<QString> strings = CellStrings(cells, bytes);
 

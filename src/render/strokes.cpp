@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 namespace torvane {
 
@@ -10,9 +11,14 @@ namespace torvane {
 // and its minor axis v.
 struct TStrokeRaster::TSegment {
   double U0, V0, U1, V1;
-  double Along;                  // how far the polyline has come where the segment starts
-  bool FreeStart, FreeEnd;       // a flat end of the polyline rather than a corner
-  std::span<const double> Ends;  // where each dash or gap of the repeating unit ends
+  double Along;  // how far the polyline has come where the segment starts
+  // At a corner, the pixels on the far side of the line through it along the corner's normal
+  // (the sum of the two segments' directions) belong to the next segment; a flat end of the
+  // polyline has none.
+  bool FreeStart, FreeEnd;
+  double StartU, StartV, EndU, EndV;  // the corners' normals
+  double StartTurn, EndTurn;          // the tangent of half the angle each corner turns by
+  std::span<const double> Ends;       // where each dash or gap of the repeating unit ends
 };
 
 namespace {
@@ -22,6 +28,16 @@ inline void Blend(uint32_t& d, uint32_t c, uint32_t a) {
   uint32_t rb = (((c & 0xFF00FFu) * a + (d & 0xFF00FFu) * (256 - a)) >> 8) & 0xFF00FFu;
   uint32_t g = (((c & 0x00FF00u) * a + (d & 0x00FF00u) * (256 - a)) >> 8) & 0x00FF00u;
   d = 0xFF000000u | rb | g;
+}
+
+// The run of the repeating unit whose runs end at ends (dash, gap, dash, ...) that a phase lies
+// in, the phase taken round the unit first.
+std::size_t RunAt(std::span<const double> ends, double phase) {
+  double unit = ends.back();
+  phase -= std::floor(phase / unit) * unit;
+  std::size_t run = 0;
+  while (run + 1 < ends.size() && ends[run] <= phase) ++run;
+  return run;
 }
 
 // The first index of the pixels whose centres lie at or after x, within [0, limit].
@@ -65,33 +81,64 @@ void TStrokeRaster::Polyline(std::span<const QPointF> points, const TStroke& str
   }
   double reach = stroke.Width / 2 + 1;
   if (Covered(QRectF(QPointF(left - reach, top - reach), QPointF(right + reach, bottom + reach)), color)) return;
-  // Looked for again once about as many pixels as the rows hold have been inked.
-  if (inked_ > tiles_.size() << (2 * kTileShift)) FindCoveredTiles();
+  // Looked for again once a quarter as many pixels as the rows hold have been inked.
+  if (inked_ > tiles_.size() << (2 * kTileShift - 2)) FindCoveredTiles();
   std::span<const double> ends = stroke.Ends;
   double unit = ends.empty() ? 0 : ends.back();
   if (!(unit > 0 && std::isfinite(unit))) ends = {};
-  double along = 0;
-  for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+  // The segments of some length, each drawn once the next is known: its end's corner needs it.
+  auto direction = [&](std::size_t i) {
+    QPointF d = points[i + 1] - points[i];
+    double length = std::hypot(d.x(), d.y());
+    return length > 0 && std::isfinite(length) ? std::optional<QPointF>(d / length) : std::nullopt;
+  };
+  struct TCorner {
+    QPointF Normal;
+    double Turn;
+  };
+  auto draw = [&](std::size_t i, const QPointF& d, double along, const std::optional<TCorner>& start,
+                  const std::optional<TCorner>& end) {
     QPointF a = points[i], b = points[i + 1];
-    double length = std::hypot(b.x() - a.x(), b.y() - a.y());
-    if (!(length > 0) || !std::isfinite(length)) continue;
     // Dashes go on from where the last segment left them, within one repeating unit.
     double phase = ends.empty() ? 0 : std::fmod(along + stroke.Offset, unit);
-    bool freeStart = i == 0, freeEnd = i + 2 == points.size();
-    if (std::abs(b.x() - a.x()) >= std::abs(b.y() - a.y())) {
-      Draw<true>({a.x(), a.y(), b.x(), b.y(), phase, freeStart, freeEnd, ends}, stroke);
+    QPointF n0 = start ? start->Normal : d, n1 = end ? end->Normal : d;
+    double t0 = start ? start->Turn : 0, t1 = end ? end->Turn : 0;
+    if (std::abs(d.x()) >= std::abs(d.y())) {
+      Draw<true>({a.x(), a.y(), b.x(), b.y(), phase, !start, !end, n0.x(), n0.y(), n1.x(), n1.y(), t0, t1, ends}, stroke);
     } else {
-      Draw<false>({a.y(), a.x(), b.y(), b.x(), phase, freeStart, freeEnd, ends}, stroke);
+      Draw<false>({a.y(), a.x(), b.y(), b.x(), phase, !start, !end, n0.y(), n0.x(), n1.y(), n1.x(), t0, t1, ends}, stroke);
     }
-    along += length;
+  };
+  std::size_t last = points.size();  // the segment waiting to be drawn
+  QPointF lastDirection;
+  std::optional<TCorner> lastStart;
+  double along = 0, lastAlong = 0;
+  for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+    std::optional<QPointF> d = direction(i);
+    if (!d) continue;
+    std::optional<TCorner> corner;
+    if (last < points.size()) {
+      // Segments that turn straight back meet at flat ends.
+      QPointF normal = lastDirection + *d;
+      double turned = std::abs(lastDirection.x() * d->y() - lastDirection.y() * d->x());
+      double ahead = 1 + lastDirection.x() * d->x() + lastDirection.y() * d->y();
+      if (ahead > 1e-9) corner = TCorner{normal, turned / ahead};
+      draw(last, lastDirection, lastAlong, lastStart, corner);
+    }
+    last = i;
+    lastDirection = *d;
+    lastStart = corner;
+    lastAlong = along;
+    along += std::hypot(points[i + 1].x() - points[i].x(), points[i + 1].y() - points[i].y());
   }
+  if (last < points.size()) draw(last, lastDirection, lastAlong, lastStart, std::nullopt);
 }
 
 // Every pixel within half the width and half a pixel of the segment's line takes ink by its
 // distance from the line: all of it from half a pixel inside the edge, none from half a pixel
-// outside. The segment owns the pixels whose centres lie in [its lesser u, its greater u), so the
-// segments of a polyline that runs on along one axis share none; at a flat end the pixels reach as
-// far as the end's edge does, inked by their distance past it.
+// outside. At a flat end the pixels reach as far as the end's edge does, inked by their distance
+// past it; at a corner the line along its normal splits the pixels between the two segments, so
+// none is inked twice or left out, as far as twice the half width from the corner.
 template <bool XMajor>
 void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke) {
   double du = s.U1 - s.U0, dv = s.V1 - s.V0;
@@ -102,29 +149,58 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke) {
   // How far from the line's v at a pixel's u its pixels take ink.
   double reach = (half + 0.5) / across;
   double slope = dv / du;
+  // How far along u the pixels of a flat end and of a corner reach past the segment's end point:
+  // the corner's line leans by the turn's half angle, cut off at twice the half width.
   double capReach = half * std::abs(cv) + 0.5;
-  double low = std::min(s.U0, s.U1), high = std::max(s.U0, s.U1);
-  bool lowFree = s.U0 <= s.U1 ? s.FreeStart : s.FreeEnd, highFree = s.U0 <= s.U1 ? s.FreeEnd : s.FreeStart;
+  auto cornerReach = [&](double turn) { return std::min((half + 0.5) * (std::abs(cv) + turn), 2 * half + 1) + 1; };
+  double startReach = s.FreeStart ? capReach : cornerReach(s.StartTurn);
+  double endReach = s.FreeEnd ? capReach : cornerReach(s.EndTurn);
+  bool forward = s.U0 <= s.U1;
+  double low = forward ? s.U0 - startReach : s.U1 - endReach, high = forward ? s.U1 + endReach : s.U0 + startReach;
   int uLimit = XMajor ? width_ : endRow_, uFloor = XMajor ? 0 : firstRow_;
   int vFloor = XMajor ? firstRow_ : 0, vLimit = XMajor ? endRow_ : width_;
-  int uBegin = std::max(uFloor, FirstAtOrAfter(lowFree ? low - capReach : low, uLimit));
-  int uEnd = FirstAtOrAfter(highFree ? high + capReach : high, uLimit);
+  int uBegin = std::max(uFloor, FirstAtOrAfter(low, uLimit));
+  int uEnd = FirstAtOrAfter(high, uLimit);
+  // A pixel lies at most half + 0.5 further along than its column's centre on the line.
+  double zone = std::max(startReach, endReach) + half + 1;
   std::span<const double> ends = s.Ends;
   double unit = ends.empty() ? 0 : ends.back();
   uint32_t color = stroke.Color | 0xFF000000u;
+  // Along u the tiles begin at uOrigin; a stretch of the segment over one tile's width whose
+  // pixels all lie in covered tiles is passed over whole.
+  int uOrigin = XMajor ? 0 : firstRow_;
   for (int u = uBegin; u < uEnd; ++u) {
+    if (u == uBegin || ((u - uOrigin) & ((1 << kTileShift) - 1)) == 0) {
+      int stretchEnd = std::min(uEnd, uOrigin + ((((u - uOrigin) >> kTileShift) + 1) << kTileShift));
+      double first = s.V0 + (u + 0.5 - s.U0) * slope, last = s.V0 + (stretchEnd - 0.5 - s.U0) * slope;
+      double vLow = std::min(first, last) - reach - 0.5, vHigh = std::max(first, last) + reach;
+      TTileSpan tiles = XMajor ? TilesOf(u, vLow, stretchEnd - 1, vHigh) : TilesOf(vLow, u, vHigh, stretchEnd - 1);
+      if (AllOf(tiles, color)) {
+        u = stretchEnd - 1;
+        continue;
+      }
+    }
     double uc = u + 0.5;
     double vLine = s.V0 + (uc - s.U0) * slope;
     int vBegin = std::max(vFloor, FirstAtOrAfter(vLine - reach, vLimit));
     int vEnd = FirstAtOrAfter(vLine + reach, vLimit);
     double alongColumn = (uc - s.U0) * cu + (vLine - s.V0) * cv;
-    // A pixel lies at most half + 0.5 further along than its column's centre on the line.
-    bool nearEnd = (s.FreeStart && alongColumn < half + 1) || (s.FreeEnd && alongColumn > length - half - 1);
-    double phaseColumn = 0;
+    bool nearStart = alongColumn < zone, nearEnd = alongColumn > length - zone;
+    // The run the column's centre lies in, [runFrom, runTo) along the unit: its pixels mostly
+    // lie in it too.
+    double phaseColumn = s.Along + alongColumn, runFrom = 0, runTo = 0;
+    bool dashColumn = true;
     if (unit > 0) {
-      phaseColumn = s.Along + alongColumn;
       phaseColumn -= std::floor(phaseColumn / unit) * unit;
+      std::size_t run = RunAt(ends, phaseColumn);
+      runFrom = run == 0 ? 0 : ends[run - 1];
+      runTo = ends[run];
+      dashColumn = run % 2 == 0;
+      // A column whose every pixel lies in the gap of its centre takes no ink.
+      double spread = reach * std::abs(cv);
+      if (!dashColumn && phaseColumn - spread >= runFrom && phaseColumn + spread < runTo) continue;
     }
+    std::size_t inked = 0;
     for (int v = vBegin; v < vEnd; ++v) {
       double offset = v + 0.5 - vLine;
       double ink = std::min(1.0, half + 0.5 - std::abs(offset) * across);
@@ -132,35 +208,42 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke) {
       int x = XMajor ? u : v, y = XMajor ? v : u;
       uint32_t& tile = TileOf(x, y);
       if (tile == color) continue;
-      if (nearEnd) {
-        double along = alongColumn + offset * cv;
-        if (s.FreeStart) ink *= std::clamp(along + 0.5, 0.0, 1.0);
-        if (s.FreeEnd) ink *= std::clamp(length - along + 0.5, 0.0, 1.0);
-        if (ink <= 0) continue;
+      double vc = v + 0.5;
+      if (nearStart) {
+        if (s.FreeStart) {
+          ink *= std::clamp(alongColumn + offset * cv + 0.5, 0.0, 1.0);
+        } else if ((uc - s.U0) * s.StartU + (vc - s.V0) * s.StartV < 0) {
+          continue;
+        }
       }
+      if (nearEnd) {
+        if (s.FreeEnd) {
+          ink *= std::clamp(length - alongColumn - offset * cv + 0.5, 0.0, 1.0);
+        } else if ((uc - s.U1) * s.EndU + (vc - s.V1) * s.EndV >= 0) {
+          continue;
+        }
+      }
+      if (ink <= 0) continue;
       if (unit > 0) {
         double phase = phaseColumn + offset * cv;
-        while (phase < 0) phase += unit;
-        while (phase >= unit) phase -= unit;
-        std::size_t run = 0;
-        while (run + 1 < ends.size() && ends[run] <= phase) ++run;
-        if (run % 2 == 1) continue;  // in a gap
+        bool dash = phase >= runFrom && phase < runTo ? dashColumn : RunAt(ends, phase) % 2 == 0;
+        if (!dash) continue;
       }
-      tile = 0;
+      if (tile != 0) tile = 0;
       auto* pixel = reinterpret_cast<uint32_t*>(bits_ + y * bytesPerLine_) + x;
       Blend(*pixel, color, static_cast<uint32_t>(ink * 256 + 0.5));
-      ++inked_;
+      ++inked;
     }
+    inked_ += inked;
   }
 }
 
 template void TStrokeRaster::Draw<true>(const TSegment&, const TStroke&);
 template void TStrokeRaster::Draw<false>(const TSegment&, const TStroke&);
 
-TStrokeRaster::TTileSpan TStrokeRaster::TilesOf(const QRectF& box) const {
+TStrokeRaster::TTileSpan TStrokeRaster::TilesOf(double left, double top, double right, double bottom) const {
   if (width_ == 0 || endRow_ == firstRow_) return {};
-  QRectF b = box.normalized();
-  double left = std::floor(b.left()), right = std::floor(b.right()), top = std::floor(b.top()), bottom = std::floor(b.bottom());
+  left = std::floor(left), right = std::floor(right), top = std::floor(top), bottom = std::floor(bottom);
   // A box of no finite size takes every tile.
   if (!(std::isfinite(left) && std::isfinite(right) && std::isfinite(top) && std::isfinite(bottom))) {
     return {0, across_, 0, down_};
@@ -173,9 +256,12 @@ TStrokeRaster::TTileSpan TStrokeRaster::TilesOf(const QRectF& box) const {
   return {column(left), column(right) + 1, row(top), row(bottom) + 1};
 }
 
-bool TStrokeRaster::Covered(const QRectF& box, QRgb color) const {
-  TTileSpan span = TilesOf(box);
-  uint32_t tag = color | 0xFF000000u;
+TStrokeRaster::TTileSpan TStrokeRaster::TilesOf(const QRectF& box) const {
+  QRectF b = box.normalized();
+  return TilesOf(b.left(), b.top(), b.right(), b.bottom());
+}
+
+bool TStrokeRaster::AllOf(const TTileSpan& span, uint32_t tag) const {
   for (int ty = span.Top; ty < span.Bottom; ++ty) {
     const uint32_t* row = tiles_.data() + static_cast<std::size_t>(ty) * static_cast<std::size_t>(across_);
     for (int tx = span.Left; tx < span.Right; ++tx) {
@@ -184,6 +270,8 @@ bool TStrokeRaster::Covered(const QRectF& box, QRgb color) const {
   }
   return true;
 }
+
+bool TStrokeRaster::Covered(const QRectF& box, QRgb color) const { return AllOf(TilesOf(box), color | 0xFF000000u); }
 
 void TStrokeRaster::Inked(const QRectF& box, QRgb color) {
   TTileSpan span = TilesOf(box);

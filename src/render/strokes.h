@@ -56,11 +56,15 @@ class TStrokeRaster {
   struct TSegment;
   template <bool XMajor>
   void Draw(const TSegment& segment, const TStroke& stroke);
-  // The tiles of box within the rows: [left, right) × [top, bottom); empty when it lies beyond.
+  // The tiles of box within the rows: [Left, Right) × [Top, Bottom); empty when it lies beyond.
   struct TTileSpan {
     int Left = 0, Right = 0, Top = 0, Bottom = 0;
   };
   TTileSpan TilesOf(const QRectF& box) const;
+  // The same for the pixels [left, right] × [top, bottom], their indices rounded down.
+  TTileSpan TilesOf(double left, double top, double right, double bottom) const;
+  // Whether every tile of the span is of the colour tag.
+  bool AllOf(const TTileSpan& span, uint32_t tag) const;
   uint32_t& TileOf(int x, int y) { return tiles_[static_cast<std::size_t>(((y - firstRow_) >> kTileShift) * across_ + (x >> kTileShift))]; }
 
   static constexpr int kTileShift = 4;

@@ -274,6 +274,35 @@ TEST(Render, ADrawingConvertedInRunsDrawsThePictureOfItsConvertedDocument) {
   EXPECT_TRUE(RenderImage(inRuns, bounds, size, {}) == picture);
 }
 
+// A text over tiles that the lines have inked whole in its colour is left out only where it would
+// change no pixel: the picture is that of the lines with the texts painted over it by Qt alone.
+TEST(Render, TextsLeftOutOverInkedTilesWouldChangeNoPixel) {
+  TJwwData both = Drawing();
+  for (int i = 0; i <= 300; ++i) AddLine(both, Pen(5), 0, i * 0.1, 60, i * 0.1);  // 60 × 30 mm of black
+  for (int i = 0; i < 40; ++i) {
+    double size = 2 + i % 5;
+    both.Mojis.push_back({Pen(1), (i % 8) * 9.0 + 2, (i / 8) * 8.0 - 2, 0, 0, 1, size, size, 0.5, (i * 37) % 360 * 1.0,
+                          both.Texts.Add("\x8b\x8f\x8a\xd4" "A1")});
+  }
+  both.MojiCount = static_cast<int32_t>(both.Mojis.size());
+  TJwwData lines = both, texts = both;
+  lines.Mojis.clear();
+  lines.MojiCount = 0;
+  texts.Sens.clear();
+  texts.SenCount = 0;
+
+  TBoxMm bounds = SceneOf(both).Bounds();
+  QSize size = PictureSize(bounds, 800);
+  QImage expected = RenderImage(SceneOf(lines), bounds, size, {});
+  {
+    QPainter painter(&expected);
+    painter.setClipRect(expected.rect());  // a clipped painter paints with Qt alone
+    QRectF device(QPointF(0, 0), QSizeF(size));
+    RenderScene(painter, SceneOf(texts), FitTransform(bounds, device, PictureMargin(std::max(size.width(), size.height()))), {});
+  }
+  EXPECT_TRUE(RenderImage(SceneOf(both), bounds, size, {}) == expected);
+}
+
 // The extent takes in every visible entity's box whatever their order: an arc or a text that
 // seems to lie within the box so far still widens it where it reaches beyond (ellipses flatter
 // than round, negative radii and sizes, far and non-finite coordinates).

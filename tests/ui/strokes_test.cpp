@@ -64,6 +64,8 @@ TEST(Strokes, InkWhereQtsStrokerPutsIt) {
       {"arc, thin", ArcPoints({80, 60}, 45, 0.2, 2.9, 40), {0xFF000000u, 1, {}, 0}},
       {"ellipse-like arc, wide, dashed", ArcPoints({80, 70}, 40, -pi / 3, 1.4 * pi, 64), {0xFF000000u, 2, {9, 15}, 0}},
       {"coloured", {{10, 30}, {150, 100}}, {0xFF2080C0u, 1.4, {}, 0}},
+      // Its chords turn from running across to running down and back: the corners stay whole.
+      {"circle, wide", ArcPoints({80, 60}, 40, 0, 2 * pi, 48), {0xFF000000u, 8, {}, 0}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.name);
