@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPainter>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <utility>
 #include <vector>
@@ -125,6 +126,30 @@ TEST(Strokes, TilesOfOneColourChangeNoPixel) {
     if (i % 10 == 0) raster.FindCoveredTiles();
   }
   EXPECT_TRUE(image == expected);
+}
+
+// A raster writes its own rows only, whatever the points: far beyond the image, not finite, all
+// in one place, or turning straight back, thin or vastly wide.
+TEST(Strokes, NoPixelBeyondTheRows) {
+  const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+  const std::vector<std::vector<QPointF>> polylines = {
+      {{-1e12, 60}, {1e12, 61}},  {{80, -1e15}, {81, 1e15}},   {{nan, 10}, {50, 50}},
+      {{10, 10}, {inf, 50}},      {{20, 60}, {20, 60}, {20, 60}}, {{10, 50}, {150, 70}, {10, 50}, {150, 70}},
+      {{-5, -5}, {165, 125}},     {{0, 40}, {159, 40}},        {{0, 79.9}, {159, 80.1}},
+  };
+  for (double width : {1.0, 3.0, 1e9}) {
+    QImage image = White();
+    TStrokeRaster raster(image, 40, 80);
+    for (const std::vector<QPointF>& points : polylines) {
+      raster.Polyline(points, {0xFF000000u, width, {3, 5}, 1});
+      raster.Polyline(points, {0xFFFF0000u, width, {}, 0});
+    }
+    for (int y = 0; y < image.height(); ++y) {
+      bool inked = false;
+      for (int x = 0; x < image.width(); ++x) inked = inked || image.pixel(x, y) != 0xFFFFFFFFu;
+      EXPECT_EQ(inked, y >= 40 && y < 80) << "width " << width << ", row " << y;
+    }
+  }
 }
 
 }  // namespace
