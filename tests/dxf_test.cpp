@@ -280,6 +280,50 @@ TEST(Dxf, EntitiesOfManyPiecesKeepTheirOrderAndHandles) {
 // The quick way for short decimals must give std::to_chars's very characters: where the fixed and
 // exponent forms trade places, at the ends of its range, next to the decimals it finds, and for
 // the values of every other kind that it must hand on.
+// A drawing written from its source (its lines made while they are written) gives the very bytes
+// of the drawing converted first: over several pieces, lines on layers of other scales, lines with
+// coordinates that are no numbers (not drawn), with and without correction; and a drawing whose
+// first point is no number, whose lines cannot be surveyed from the source and are converted.
+TEST(Dxf, ADrawingWrittenFromItsSourceEqualsItsConversion) {
+  for (bool nanFirst : {false, true}) {
+    test::TJwcBuilder b;
+    for (std::size_t g = 0; g < 4; ++g) b.groupScales[g] = std::array<float, 4>{1, 20, 50, 100}[g];
+    std::mt19937 random(nanFirst ? 5 : 3);
+    auto real = [&](double lo, double hi) { return static_cast<float>(std::uniform_real_distribution<>(lo, hi)(random)); };
+    for (int i = 0; i < 20000; ++i) {
+      test::TLineRec line{real(-300, 300), real(-200, 200), real(-300, 300), real(-200, 200)};
+      line.layer = static_cast<uint8_t>((i / 700 % 4) * 16 + i % 16);
+      line.penColor = static_cast<uint8_t>(1 + i % 9);
+      line.lineType = static_cast<uint8_t>(1 + i % 9);
+      if (i % 997 == 5) line.x2 = NAN;
+      if (i % 1499 == 7) line.y1 = INFINITY;
+      if (i == 0 && nanFirst) line.x1 = NAN;
+      b.lines.push_back(line);
+    }
+    for (int i = 0; i < 300; ++i) {
+      test::TArcRec arc{real(-100, 100), real(-100, 100), real(1, 40)};
+      arc.start = i * 65536 / 4, arc.end = (i * 7 % 360) * 65536, arc.layer = static_cast<uint8_t>(i % 64);
+      b.arcs.push_back(arc);
+    }
+    for (int i = 0; i < 50; ++i) b.points.push_back({real(-9, 9), real(-9, 9), static_cast<uint8_t>(i % 64)});
+    b.virtualPoints.push_back({1, 2, 3});
+    b.AddText({1, 2, 30, 2}, "\x98\x61\x8e\xba");
+    const std::string bytes = b.Build();
+    TJwcData source;
+    ASSERT_TRUE(ReadJwcBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, source));
+    for (bool correction : {true, false}) {
+      TJwwData converted;
+      ConvertJwcToJww("font", correction, source, converted);
+      test::TMemorySink fromSource;
+      TConverted made;
+      made.Kind = TFileKind::Drawing;
+      made.DrawingSource = &source;
+      WriteDxf(fromSource, made, "font", correction);
+      EXPECT_TRUE(fromSource.bytes == DxfOf(converted)) << nanFirst << " " << correction;
+    }
+  }
+}
+
 TEST(Dxf, NumbersAreTheShortestDecimalsOfToChars) {
   std::vector<double> values = {0.0,    -0.0,   1.0,    -1.0,   0.1,         0.0001,       0.00001,   1.5e-5,
                                 1e-7,   123456, 1e5,    1e6,    1.5e6,       1e15,         1e16,      1e20,

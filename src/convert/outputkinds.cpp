@@ -19,14 +19,14 @@ void WriteNative(TByteSink& sink, const TConverted& converted, const TConversion
   }
 }
 
-void WriteDxfOutput(TByteSink& sink, const TConverted& converted, const TConversionOptions&) {
-  WriteDxf(sink, converted);
+void WriteDxfOutput(TByteSink& sink, const TConverted& converted, const TConversionOptions& options) {
+  WriteDxf(sink, converted, options.FontName, options.NumericCorrection);
 }
 
 std::array<TOutputKind, 5>& Kinds() {
   static std::array<TOutputKind, 5> kinds{{
       {"jww", "", WriteNative, true},
-      {"dxf", ".dxf", WriteDxfOutput, false},
+      {"dxf", ".dxf", WriteDxfOutput, true},
       // An SVG groups the records by layer, and so wants them all at hand.
       {"svg", ".svg", nullptr, false},
       {"png", ".png", nullptr, true},

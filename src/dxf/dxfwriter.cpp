@@ -72,27 +72,55 @@ std::vector<double> DashPattern(const TJwwLineType& type) {
 // The LTYPE names of the line types 2 to 9.
 constexpr const char* kLineTypeNames[kDashedTypes] = {"JW2", "JW3", "JW4", "JW5", "JW6", "JW7", "JW8", "JW9"};
 
+// Lines a drawing's source makes while they are written: the largest part of a drawing never
+// stands in memory converted. Their boxes by layer are known from the source, and a line is drawn
+// exactly where its source coordinates are finite numbers, since the conversion keeps the order of
+// values and turns finite ones into finite ones (otherwise the lines are converted and stored).
+struct TMadeLines {
+  const TRecordMaker<TWSen>* Maker = nullptr;
+  std::span<const TSen2> Source;
+  TLayerLineBoxes Boxes;
+};
+
 // What every entity of a document needs to be written.
 struct TSource {
-  std::span<const TWSen> Lines;
+  std::span<const TWSen> Lines;  // when they are not made
   std::span<const TWEnko> Arcs;
   std::span<const TWTen> Points;
   std::span<const TWMoji> Texts;
   const TTextPool* Pool = nullptr;
   std::string FontName;
   const TJwwData* Drawing = nullptr;  // layer names and states, paper; none for a part
+  std::optional<TMadeLines> Made;
+
+  std::size_t LineCount() const { return Made ? Made->Source.size() : Lines.size(); }
 };
 
 TSource SourceOf(const TConverted& converted) {
   TSource source;
   if (converted.Drawing != nullptr) {
     const TJwwData& d = *converted.Drawing;
-    source = {d.Sens, d.Enkos, d.Tens, d.Mojis, &d.Texts, d.FontName, &d};
+    source = {d.Sens, d.Enkos, d.Tens, d.Mojis, &d.Texts, d.FontName, &d, std::nullopt};
   } else if (converted.Part != nullptr) {
     const TJwsData& p = *converted.Part;
-    source = {p.Sen, p.Enko, p.Ten, p.Moji, &p.Texts, p.FontName, nullptr};
+    source = {p.Sen, p.Enko, p.Ten, p.Moji, &p.Texts, p.FontName, nullptr, std::nullopt};
   }
   return source;
+}
+
+// The records a maker makes, in two halves at once when there are many.
+template <typename Record>
+TLargeVector<Record> MadeRecords(const TRecordMaker<Record>& maker) {
+  TLargeVector<Record> records;
+  {
+    // The maker fills every field of every record.
+    TSizingForOverwrite overwritten;
+    records.resize(std::min(static_cast<std::size_t>(std::max(maker.Count, 0)), maker.Available));
+  }
+  ForInHalves(records.size(), [&](std::size_t begin, std::size_t end) {
+    maker.Make(begin, std::span<Record>(records).subspan(begin, end - begin));
+  });
+  return records;
 }
 
 std::size_t LayerIndex(const TEntityHeader& h) { return (h.LayerGroup & 15u) * 16u + (h.Layer & 15u); }
@@ -115,7 +143,21 @@ void ForEachRecord(const TSource& source, std::size_t begin, std::size_t end, co
     begin -= std::min(begin, records.size());
     end -= std::min(end, records.size());
   };
-  part(source.Lines);
+  if (source.Made) {
+    // Made a few at a time, while the cache holds them.
+    constexpr std::size_t kMadeAtOnce = 256;
+    const std::size_t lines = source.Made->Source.size();
+    TWSen room[kMadeAtOnce];
+    for (std::size_t first = begin; first < std::min(end, lines); first += kMadeAtOnce) {
+      const std::size_t n = std::min({kMadeAtOnce, end - first, lines - first});
+      source.Made->Maker->Make(first, std::span<TWSen>(room, n));
+      for (std::size_t k = 0; k < n; ++k) visit(room[k]);
+    }
+    begin -= std::min(begin, lines);
+    end -= std::min(end, lines);
+  } else {
+    part(source.Lines);
+  }
   part(source.Arcs);
   part(source.Points);
   part(source.Texts);
@@ -219,6 +261,17 @@ void TDxfWriter::Survey() {
     if (record++ % kPieceRecords == 0) pieceHandles_.push_back(handle);
     handle += drawn ? 1 : 0;
   };
+  if (src_.Made) {
+    for (const TSen2& l : src_.Made->Source) {
+      count(std::isfinite(l.X1) && std::isfinite(l.Y1) && std::isfinite(l.X2) && std::isfinite(l.Y2));
+      used_[l.Layer] = true;
+    }
+    for (const TBox& box : src_.Made->Boxes) {
+      if (box.Empty) continue;
+      extent_.Add(box.Left, box.Bottom);
+      extent_.Add(box.Right, box.Top);
+    }
+  }
   for (const TWSen& l : src_.Lines) {
     count(Drawn(l));
     use(l.Header);
@@ -275,7 +328,7 @@ void TDxfWriter::Survey() {
     }
   }
   layerNames_ = DxfLayerNames(groups, layers, used_);
-  entityCount_ = src_.Lines.size() + src_.Arcs.size() + src_.Texts.size() +
+  entityCount_ = src_.LineCount() + src_.Arcs.size() + src_.Texts.size() +
                  static_cast<std::size_t>(std::count_if(src_.Points.begin(), src_.Points.end(),
                                                         [](const TWTen& p) { return p.Virtual == 0; }));
 }
@@ -793,8 +846,25 @@ std::array<std::string, 256> DxfLayerNames(const std::array<std::string, 16>& gr
   return names;
 }
 
-void WriteDxf(TByteSink& sink, const TConverted& converted) {
-  TSource source = SourceOf(converted);
+void WriteDxf(TByteSink& sink, const TConverted& converted, const std::string& fontName, bool numericCorrection) {
+  if (converted.DrawingSource == nullptr) {
+    TSource source = SourceOf(converted);
+    TDxfWriter(sink, source).Write();
+    return;
+  }
+  // A drawing's source: its arcs, points and texts are converted and stored, its lines made while
+  // they are written where their boxes can be known without them.
+  TMadeJww made(fontName, numericCorrection, *converted.DrawingSource);
+  const TMadeEntities& entities = made.Entities();
+  const TJwwData& d = made.Document();
+  std::optional<TLayerLineBoxes> boxes = made.LineBoxes();
+  TLargeVector<TWSen> lines;
+  if (!boxes) lines = MadeRecords(entities.Sens);
+  const TLargeVector<TWEnko> arcs = MadeRecords(entities.Enkos);
+  const TLargeVector<TWTen> points = MadeRecords(entities.Tens);
+  const TLargeVector<TWMoji> texts = MadeRecords(entities.Mojis);
+  TSource source{lines, arcs, points, texts, &d.Texts, d.FontName, &d, std::nullopt};
+  if (boxes) source.Made = TMadeLines{&entities.Sens, converted.DrawingSource->Sen, *boxes};
   TDxfWriter(sink, source).Write();
 }
 

@@ -14,7 +14,10 @@
 
 namespace torvane {
 
-void WriteDxf(TByteSink& sink, const TConverted& converted);
+// A drawing that comes as its source is converted here with the font name and numeric correction
+// given, its lines while they are written.
+void WriteDxf(TByteSink& sink, const TConverted& converted, const std::string& fontName = {},
+              bool numericCorrection = true);
 
 // The AutoCAD colour index (ACI) of a pen, by a fixed table: pens 1 to 6 take the DOS edition's
 // default reference colours (1 cyan 4, 2 white 7, 3 green 3, 4 yellow 2, 5 magenta 6, 6 blue 5),
