@@ -443,25 +443,13 @@ void TConverter::Prepare() {
   ConvertHeader();
 }
 
-// Converts [0, count) of one kind into records, in two halves at once when there are many.
-template <typename Record, typename Convert>
-void ConvertAll(TLargeVector<Record>& records, std::size_t count, const Convert& convert) {
-  {
-    // The converters fill every field of every record, as they fill the made runs' buffers.
-    TSizingForOverwrite overwritten;
-    records.resize(count);
-  }
-  ForInHalves(count, [&](std::size_t begin, std::size_t end) {
-    convert(begin, std::span<Record>(records).subspan(begin, end - begin));
-  });
-}
-
 void TConverter::ConvertRecords() {
-  ConvertAll(dst_.Sens, src_.Sen.size(), [this](std::size_t b, std::span<TWSen> o) { ConvertLines(b, o); });
-  ConvertAll(dst_.Enkos, src_.Enko.size(), [this](std::size_t b, std::span<TWEnko> o) { ConvertArcs(b, o); });
-  ConvertAll(dst_.Tens, src_.Ten.size() + kasoTenCount_,
-             [this](std::size_t b, std::span<TWTen> o) { ConvertPoints(b, o); });
-  ConvertAll(dst_.Mojis, src_.Moji.size(), [this](std::size_t b, std::span<TWMoji> o) { ConvertTexts(b, o); });
+  // The converters fill every field of every record.
+  FillRecords(dst_.Sens, src_.Sen.size(), [this](std::size_t b, std::span<TWSen> o) { ConvertLines(b, o); });
+  FillRecords(dst_.Enkos, src_.Enko.size(), [this](std::size_t b, std::span<TWEnko> o) { ConvertArcs(b, o); });
+  FillRecords(dst_.Tens, src_.Ten.size() + kasoTenCount_,
+              [this](std::size_t b, std::span<TWTen> o) { ConvertPoints(b, o); });
+  FillRecords(dst_.Mojis, src_.Moji.size(), [this](std::size_t b, std::span<TWMoji> o) { ConvertTexts(b, o); });
 }
 
 bool TConverter::KeepsOrder(const TPlace& p) const {

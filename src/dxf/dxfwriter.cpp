@@ -108,18 +108,11 @@ TSource SourceOf(const TConverted& converted) {
   return source;
 }
 
-// The records a maker makes, in two halves at once when there are many.
+// The records a maker makes, which fill every field of them.
 template <typename Record>
 TLargeVector<Record> MadeRecords(const TRecordMaker<Record>& maker) {
   TLargeVector<Record> records;
-  {
-    // The maker fills every field of every record.
-    TSizingForOverwrite overwritten;
-    records.resize(std::min(static_cast<std::size_t>(std::max(maker.Count, 0)), maker.Available));
-  }
-  ForInHalves(records.size(), [&](std::size_t begin, std::size_t end) {
-    maker.Make(begin, std::span<Record>(records).subspan(begin, end - begin));
-  });
+  FillRecords(records, std::min(static_cast<std::size_t>(std::max(maker.Count, 0)), maker.Available), maker.Make);
   return records;
 }
 

@@ -12,6 +12,8 @@
 
 #include "support/archive.h"
 #include "support/bytereader.h"
+#include "support/largearray.h"
+#include "support/parallel.h"
 
 namespace torvane {
 
@@ -223,6 +225,19 @@ struct TMadeEntities {
   std::string_view FontName;
   const TTextPool* Texts = nullptr;
 };
+// Sizes records to count and has fill(begin, records) fill every field of the records from begin
+// on (they are not zeroed first), in two halves at once when there are many.
+template <typename Record, typename Fill>
+void FillRecords(TLargeVector<Record>& records, std::size_t count, const Fill& fill) {
+  {
+    TSizingForOverwrite overwritten;
+    records.resize(count);
+  }
+  ForInHalves(count, [&](std::size_t begin, std::size_t end) {
+    fill(begin, std::span<Record>(records).subspan(begin, end - begin));
+  });
+}
+
 // The same bytes as WriteEntityList with the made records. A long list is made and formatted on
 // two threads, in runs whose bytes go to the writer's sink in their order.
 void WriteEntityList(TArchiveWriter& writer, const TMadeEntities& entities);
