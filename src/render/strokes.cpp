@@ -282,7 +282,11 @@ void TStrokeRaster::Inked(const QRectF& box, QRgb color) {
       if (row[tx] != tag) row[tx] = 0;
     }
   }
-  inked_ += static_cast<std::size_t>(std::max(0.0, box.width() * box.height()));
+  // At most the rows' pixels count: the box of a text far too large, or of no finite size, would
+  // not fit the count.
+  const double area = box.width() * box.height();
+  const double rows = static_cast<double>(width_) * (endRow_ - firstRow_);
+  inked_ += static_cast<std::size_t>(area > 0 ? std::min(area, rows) : 0.0);
 }
 
 void TStrokeRaster::FindCoveredTiles() {
