@@ -147,6 +147,12 @@ void TConverter::RegisterArc(TScales& table, TSineCosineMemo& turns, const TEnko
                    arc.CY - static_cast<long double>(arc.Radius) * arc.Flatness);
     return;
   }
+  // Its ends lie in its box about the centre, since sines and cosines are within ±1 and each step
+  // below rounds monotonically: where the extent already reaches over the box, they would change
+  // nothing, and their sines are not needed.
+  const long double reachX = std::fabs(static_cast<long double>(arc.Radius));
+  const long double reachY = std::fabs(static_cast<long double>(arc.Radius) * arc.Flatness);
+  if (table.Covers(s, arc.CX - reachX, arc.CX + reachX, arc.CY - reachY, arc.CY + reachY)) return;
   for (float angle : {arc.StartAngle, arc.EndAngle}) {
     long double sine = 0, cosine = 0;
     turns.Of(angle, arc.Tilt, sine, cosine);
