@@ -22,7 +22,8 @@ constexpr std::size_t kMostKept = std::size_t{64} << 20;
 
 std::size_t HugeRounded(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
 // A block is a whole multiple of kLargeBlock: small ones share a huge page, and the rest of a large
-// one's last huge page is left for the next (a drawing's arcs or texts leave room for its points).
+// one's last huge page is left for the next (a drawing's record arrays leave room for its text pool
+// and its sine tables).
 std::size_t BlockRounded(std::size_t bytes) { return (bytes + kLargeBlock - 1) / kLargeBlock * kLargeBlock; }
 
 // Whole huge pages, aligned to them.
