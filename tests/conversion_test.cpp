@@ -109,7 +109,7 @@ TEST(ConversionService, ConvertFileWritesWhatLoadAndSaveWrite) {
                                      documents.Refs(), TWriteMode::NoReplace, true, "a.jwc");
   ASSERT_TRUE(outcome.Load.Complete);
   ASSERT_TRUE(outcome.Write && outcome.Write->Written);
-  EXPECT_EQ(outcome.Load.Summary.front(), "a.jwc");
+  EXPECT_EQ(LoadSummaryLines(outcome.Load.Counts).front(), "a.jwc");
 
   // The same loaded document saved again without replacing: the existing file stays, and the
   // failure says it exists.
@@ -190,7 +190,7 @@ TEST_F(ConversionFiles, OutputsPastTwoGibibytesAreRefusedBeforeConverting) {
                                      TWriteMode::Replace, true, "sparse.jwc");
   EXPECT_TRUE(refused.Load.HeaderOnly);
   EXPECT_FALSE(refused.Load.Truncated());
-  EXPECT_EQ(refused.Load.Summary.at(6), "文字列の数 = 6400000");
+  EXPECT_EQ(LoadSummaryLines(refused.Load.Counts).at(6), "文字列の数 = 6400000");
   ASSERT_TRUE(refused.Write.has_value());
   EXPECT_FALSE(refused.Write->Written);
   EXPECT_EQ(refused.Write->Error, EFBIG);

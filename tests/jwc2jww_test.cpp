@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <utility>
+#include <vector>
 
 #include "builder/filebuilder.h"
 #include "support/ioerror.h"
@@ -384,6 +385,56 @@ TEST(JwcToJww, EveryRecordWidensTheExtentWhereverItLies) {
     for (int at = 8; at < counts[kind]; at += counts[kind] / 23) {
       EXPECT_EQ(probe(Convert(drawing(kind, at), true)), expected) << kind << " at " << at;
     }
+  }
+}
+
+// An arc's ends widen the extent as they always did, whether the extent already reached over much
+// of the drawing when the arc came (from lines, which register before arcs) or not (from points,
+// which register after them).
+TEST(JwcToJww, AnArcWidensTheExtentWhateverCameBeforeIt) {
+  struct Case {
+    test::TArcRec arc;
+    bool widens;  // whether its ends reach past the rest of the drawing, far enough to change places
+  } cases[] = {
+      {{500, 500, -5000, 10000, Angle(10), Angle(20)}, true},               // a negative radius
+      {{500, 500, 400, 65000, Angle(80), Angle(85)}, true},                 // flattened upwards
+      {{500, 500, 400, 65000, Angle(260), Angle(265)}, true},               // and downwards
+      {{500, 500, 5000, 10000, Angle(10), Angle(20), Angle(170)}, true},    // tilted
+      {{500, 500, 300, 10000, Angle(10), Angle(20), Angle(170)}, false},    // tilted, within
+      {{500, 500, 500, 10000, Angle(30), Angle(60)}, false},                // up to the edge
+      {{500, 500, 30, 10000, Angle(30), Angle(60), 0, 1, 1, 0x10}, false},  // the first at its scale
+      {{NAN, 500, 30, 10000, Angle(30), Angle(60)}, false},
+      {{500, 500, INFINITY, 10000, Angle(30), Angle(60)}, true},
+  };
+  enum class TExtent { FromALine, FromPoints };
+  auto drawing = [](const test::TArcRec* arc, TExtent extent) {
+    TJwcBuilder b;
+    b.groupScales[1] = 50;
+    b.lines.push_back({12.345678f, 23.456789f, 34.567891f, 45.678912f});
+    if (extent == TExtent::FromALine) b.lines.push_back({0, 0, 1000, 1000});
+    if (arc != nullptr) b.arcs.push_back(*arc);
+    if (extent == TExtent::FromPoints) b.points = {{0, 0}, {1000, 1000}};
+    return b;
+  };
+  // Bit patterns, since a NaN centre converts into NaN.
+  auto probe = [](const TConverted& c) {
+    const TWSen& line = c.target.Sens.at(0);
+    const TWEnko& arc = c.target.Enkos.at(0);
+    std::vector<uint64_t> bits;
+    for (double value : {line.X1, line.Y1, line.X2, line.Y2, arc.CenterX, arc.CenterY, arc.Radius}) {
+      bits.push_back(std::bit_cast<uint64_t>(value));
+    }
+    return bits;
+  };
+  const TWSen without = Convert(drawing(nullptr, TExtent::FromALine), true).target.Sens.at(0);
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const test::TArcRec* arc = &cases[i].arc;
+    const std::vector<uint64_t> fromLine = probe(Convert(drawing(arc, TExtent::FromALine), true));
+    const std::vector<uint64_t> fromPoints = probe(Convert(drawing(arc, TExtent::FromPoints), true));
+    EXPECT_EQ(fromLine, fromPoints) << i;
+    const bool moved =
+        fromLine[0] != std::bit_cast<uint64_t>(without.X1) || fromLine[1] != std::bit_cast<uint64_t>(without.Y1);
+    EXPECT_EQ(moved, cases[i].widens) << i;
   }
 }
 

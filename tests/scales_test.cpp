@@ -163,6 +163,34 @@ TEST(Scales, EntriesKeepTheirFirstPointAndExtent) {
   EXPECT_EQ(first.MaxY, 30);
 }
 
+// A box is covered only where every point in it would leave the table as it is.
+TEST(Scales, CoversABoxOnlyWithinTheExtentAtItsScale) {
+  TScales table;
+  table.AddPoint(1.0f, NAN, NAN);  // an entry without an extent yet
+  table.AddPoint(2.0f, -0.0L, 0);
+  table.AddPoint(2.0f, 100, 50);
+  struct Case {
+    float scale;
+    long double xLow, xHigh, yLow, yHigh;
+    bool covered;
+  } cases[] = {
+      {2, 10, 90, 10, 40, true},
+      {2, 0, 100, 0, 50, true},  // up to the bounds, +0 against -0 included
+      {2, -1, 90, 10, 40, false},
+      {2, 10, 101, 10, 40, false},
+      {2, 10, 90, -1, 40, false},
+      {2, 10, 90, 10, 51, false},
+      {2, NAN, 90, 10, 40, false},
+      {2, 10, 90, 10, NAN, false},
+      {1, 0, 0, 0, 0, false},    // no extent at the scale yet
+      {3, 10, 90, 10, 40, false},  // no entry at the scale
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(table.Covers(c.scale, c.xLow, c.xHigh, c.yLow, c.yHigh), c.covered)
+        << c.scale << " " << static_cast<double>(c.xLow) << " " << static_cast<double>(c.yHigh);
+  }
+}
+
 TEST(Scales, ComputeDigitsUsesScaleAndFactor) {
   TScales table;
   const long double factor = 420.0L / 518;

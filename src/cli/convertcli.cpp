@@ -30,7 +30,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kDefaultFont[] = "ＭＳ ゴシック";
+// The default font as it is written, CP932: a run that names no font then loads no character-set
+// converter, which costs more than half a millisecond of every start.
+constexpr char kDefaultFontCp932[] = "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e";  // ＭＳ ゴシック
 constexpr std::size_t kMaxFontBytes = 254;
 
 // The usage text, translated as one piece.
@@ -268,7 +270,7 @@ TRunOptions ParseOptions(const std::vector<std::string>& args) {
   if (run.Inputs.empty()) throw TUsageError(Tr("no file to convert"));
   if (run.Kinds.empty()) run.Kinds.push_back(&NativeOutput());
   if (run.Force && run.SkipExisting) throw TUsageError(Tr("--force and --skip-existing exclude each other"));
-  run.Conversion.FontName = FontFromUtf8(font.value_or(kDefaultFont));
+  run.Conversion.FontName = font ? FontFromUtf8(*font) : std::string(kDefaultFontCp932);
   std::string why;
   if (settings && !run.CharacterTypes.NameSettings(*settings, why)) throw TUsageError(why);
   if (settings) run.Conversion.Picture.PenColors = run.CharacterTypes.Pens();

@@ -516,7 +516,7 @@ void TDelivery::Finish(const TJob& job, const std::string& output, const TPrepar
   if (printsErr || (printsOut && outputShared_)) progress_.Clear();
   std::string input = ShownPath(job.Input);
   if (summary && !summaryShown_ && !options_.Quiet) {
-    for (const std::string& line : prepared.Load->Summary) out_ << EscapeControls(line) << "\n";
+    for (const std::string& line : LoadSummaryLines(prepared.Load->Counts)) out_ << EscapeControls(line) << "\n";
   }
   summaryShown_ = summaryShown_ || summary;
   switch (result) {

@@ -98,7 +98,6 @@ void Summarise(TFileKind kind, TDocuments documents, const std::string& summaryP
   if (!outcome.Opened() || kind == TFileKind::None) return;
   outcome.Counts = kind == TFileKind::Drawing ? JwcSummary(summaryPath, documents.Jwc)
                                               : JwkSummary(summaryPath, documents.Jwk);
-  outcome.Summary = LoadSummaryLines(outcome.Counts);
 }
 
 }  // namespace
@@ -259,7 +258,6 @@ uint64_t HeaderFloor(TInputFile& file, TFileKind kind, TDocuments documents, con
                          {h.MojiCount(), kMojiRecordSize}},
                         body, font);
     load.Counts = JwcSummary(summaryPath, doc);
-    load.Summary = LoadSummaryLines(load.Counts);
   } else {
     TJwkData& doc = documents.Jwk;
     ResetJwk(doc);
@@ -271,7 +269,6 @@ uint64_t HeaderFloor(TInputFile& file, TFileKind kind, TDocuments documents, con
                          {h.MojiCount, kMojiRecordSize}},
                         body, font);
     load.Counts = JwkSummary(summaryPath, doc);
-    load.Summary = LoadSummaryLines(load.Counts);
   }
   load.Kind = kind;
   load.HeaderOnly = true;

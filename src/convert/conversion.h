@@ -106,10 +106,8 @@ struct TOwnedDocuments {
 
 struct TLoadOutcome {
   TFileKind Kind = TFileKind::None;
-  // The load summary (UTF-8 lines): the path as given to LoadDocument, an empty line, the memo
-  // lines of a drawing and the counts.
-  std::vector<std::string> Summary;
-  // The path and the values the summary shows.
+  // The path as given to LoadDocument and the values its summary shows (LoadSummaryLines, made
+  // only where it is shown: a drawing's memos must be decoded for it).
   TLoadSummary Counts;
   // True when every section was read.
   bool Complete = false;

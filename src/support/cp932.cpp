@@ -73,7 +73,7 @@ class TCp932Decoder::TConverter : public TIconv {
   TConverter() : TIconv("UTF-8", "CP932") {}
 };
 
-TCp932Decoder::TCp932Decoder() : converter_(std::make_unique<TConverter>()) {}
+TCp932Decoder::TCp932Decoder() = default;
 
 TCp932Decoder::~TCp932Decoder() = default;
 
@@ -82,6 +82,9 @@ std::string TCp932Decoder::Decode(std::string_view cp932) {
   if (std::all_of(cp932.begin(), cp932.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
     return std::string(cp932);
   }
+  // Opened at the first text that needs it: loading the conversion costs more than half a
+  // millisecond, and most drawings' summaries are ASCII.
+  if (converter_ == nullptr) converter_ = std::make_unique<TConverter>();
   std::string result;
   converter_->Convert(cp932, result, [](std::string_view rest, std::string& output) {
     output += "\xEF\xBF\xBD";

@@ -21,11 +21,10 @@ constexpr std::size_t kLargeBlock = std::size_t{512} << 10;
 constexpr std::size_t kMostKept = std::size_t{64} << 20;
 
 std::size_t HugeRounded(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
-// A block under a huge page is a whole multiple of kLargeBlock, so that up to four share one; a
-// larger block is whole huge pages.
-std::size_t BlockRounded(std::size_t bytes) {
-  return bytes < kHugePage ? (bytes + kLargeBlock - 1) / kLargeBlock * kLargeBlock : HugeRounded(bytes);
-}
+// A block is a whole multiple of kLargeBlock: small ones share a huge page, and the rest of a large
+// one's last huge page is left for the next (a drawing's record arrays leave room for its text pool
+// and its sine tables).
+std::size_t BlockRounded(std::size_t bytes) { return (bytes + kLargeBlock - 1) / kLargeBlock * kLargeBlock; }
 
 // Whole huge pages, aligned to them.
 std::byte* MapHugePages(std::size_t bytes) {

@@ -152,6 +152,14 @@ class TScales {
       Widen(entry.MinY, entry.MaxY, ys.Max);
     }
   }
+  // Whether any points at scale within [xLow, xHigh] × [yLow, yHigh] would leave the table as it
+  // is: the scale has its entry and the extent reaches over the box (a NaN bound never does).
+  bool Covers(float scale, long double xLow, long double xHigh, long double yLow, long double yHigh) const {
+    const bool last = lastAdded_ < entries_.size() && entries_[lastAdded_].Scale == scale;
+    const TScaleEntry* entry = last ? &entries_[lastAdded_] : Find(scale);
+    return entry != nullptr && xLow >= entry->MinX && xHigh <= entry->MaxX && yLow >= entry->MinY &&
+           yHigh <= entry->MaxY;
+  }
   // Adds the points of a table filled after this one: the result equals one table that was given
   // this table's points and then the later one's.
   void Append(const TScales& later);

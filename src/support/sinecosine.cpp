@@ -11,10 +11,9 @@ namespace torvane {
 namespace {
 
 // A drawing with more turned angles than a few dozen has thousands: past its first slots the table
-// takes a whole huge page at once (a smaller block is cleared as a whole huge page all the same),
-// instead of growing through blocks whose every page is touched fresh and which are rehashed each
-// time.
-constexpr std::size_t kFirstSlots = 64, kSecondSlots = std::size_t{1} << 16, kMostSlots = std::size_t{1} << 17;
+// takes a large block at once (a part of a huge page, often one already touched), instead of
+// growing through small blocks whose every page is touched fresh and which are rehashed each time.
+constexpr std::size_t kFirstSlots = 64, kSecondSlots = std::size_t{1} << 14, kMostSlots = std::size_t{1} << 17;
 
 // Every bit of the key counts: the degrees of a drawing are floats with few bits below their
 // units, so their keys end in runs of zeros (the mix is SplitMix64's).
@@ -28,7 +27,7 @@ std::size_t HomeOf(uint64_t key, uint16_t high, std::size_t slots) {
 }  // namespace
 
 void TSineCosineMemo::Grow() {
-  static_assert(sizeof(TSlot) * kSecondSlots == std::size_t{2} << 20, "the second table is one huge page");
+  static_assert(sizeof(TSlot) * kSecondSlots == std::size_t{512} << 10, "the second table is one large block");
   TLargeVector<TSlot> old(slots_.empty() ? kFirstSlots : std::max(2 * slots_.size(), kSecondSlots));
   old.swap(slots_);
   for (const TSlot& slot : old) {

@@ -350,7 +350,7 @@ bool TForm1::PrintLoad(const TLoadOutcome& load) {
     ShowError(TIoError::FromErrno(load.Failure.OpenError, "").Text());
     return false;
   }
-  for (const std::string& line : load.Summary) AddLog(line);
+  for (const std::string& line : LoadSummaryLines(load.Counts)) AddLog(line);
   if (load.Truncated()) {
     AddLog(kTruncated);
     AddLog("（" + ReadFailureJapanese(load.Failure) + "）");
