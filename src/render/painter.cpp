@@ -570,7 +570,7 @@ QImage RenderImage(const TScene& scene, const TBoxMm& bounds, QSize size, const 
     visit(scene.Arcs);
     visit(scene.Points);
   });
-  PaintInBands(upperView, lowerView, 0, false, scene, t, style, [&](const auto& visit) { visit(scene.Texts); });
+  PaintInBands(upperView, lowerView, size.height() / 2, false, scene, t, style, [&](const auto& visit) { visit(scene.Texts); });
   return image;
 }
 

@@ -81,13 +81,7 @@ class TStrokeRaster {
   template <typename Pixel>
   void FindTilesIn(const std::vector<Pixel>& pixels);
   // Where the pixel (x, y) of the rows lies among the tiles.
-  std::size_t At(int x, int y) const {
-    int row = y - firstRow_;
-    return ((static_cast<std::size_t>(row >> kTileShift) * static_cast<std::size_t>(across_) +
-             static_cast<std::size_t>(x >> kTileShift))
-            << (2 * kTileShift)) +
-           static_cast<std::size_t>(((row & kTileMask) << kTileShift) + (x & kTileMask));
-  }
+  std::size_t At(int x, int y) const { return rowAt_[static_cast<std::size_t>(y - firstRow_)] + columnAt_[static_cast<std::size_t>(x)]; }
   // The tiles of the pixels [vBegin, vEnd) across the column u (along the minor axis v).
   struct TTileRun {
     uint32_t* First;
@@ -119,6 +113,8 @@ class TStrokeRaster {
   qsizetype bytesPerLine_;
   int width_, firstRow_, endRow_;
   int across_, down_;
+  // Where each row (from firstRow_) and each column begin among the tiles: a pixel lies at the sum.
+  std::vector<std::size_t> rowAt_, columnAt_;
   // The colour of every pixel of a tile (alpha included, so never 0), or 0 when they may differ.
   std::vector<uint32_t> tiles_;
   // Pixels inked since the tiles were last looked at.
