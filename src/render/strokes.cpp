@@ -11,6 +11,7 @@ namespace torvane {
 // and its minor axis v.
 struct TStrokeRaster::TSegment {
   double U0, V0, U1, V1;
+  double Length;
   double Along;  // how far the polyline has come where the segment starts
   // At a corner, the pixels on the far side of the line through it along the corner's normal
   // (the sum of the two segments' directions) belong to the next segment; a flat end of the
@@ -30,18 +31,42 @@ inline void Blend(uint32_t& d, uint32_t c, uint32_t a) {
   d = 0xFF000000u | rb | g;
 }
 
-// The run of the repeating unit whose runs end at ends (dash, gap, dash, ...) that a phase lies
-// in, the phase taken round the unit first.
-std::size_t RunAt(std::span<const double> ends, double phase) {
-  double unit = ends.back();
-  phase -= std::floor(phase / unit) * unit;
+inline void Blend(uint8_t& d, uint8_t c, uint32_t a) { d = static_cast<uint8_t>((c * a + d * (256 - a)) >> 8); }
+
+bool IsGray(uint32_t c) { return (c & 0xFFFFFFu) == (c & 0xFFu) * 0x010101u; }
+
+// std::floor, without the call that the x86-64 baseline makes of it: a double of 2^52 or more is
+// a whole number already.
+inline double Floor(double v) {
+  if (!(std::abs(v) < 0x1p52)) return v;
+  double t = static_cast<double>(static_cast<int64_t>(v));
+  return t > v ? t - 1 : t;
+}
+
+// The run of the repeating unit whose runs end at ends (dash, gap, dash, ...) that a phase within
+// the unit lies in.
+inline std::size_t RunOf(std::span<const double> ends, double phase) {
   std::size_t run = 0;
   while (run + 1 < ends.size() && ends[run] <= phase) ++run;
   return run;
 }
 
+// The run of the repeating unit whose runs end at ends (dash, gap, dash, ...) that a phase lies
+// in, the phase taken round the unit first.
+inline std::size_t RunAt(std::span<const double> ends, double phase) {
+  double unit = ends.back();
+  phase -= Floor(phase / unit) * unit;
+  return RunOf(ends, phase);
+}
+
 // The first index of the pixels whose centres lie at or after x, within [0, limit].
-int FirstAtOrAfter(double x, int limit) { return static_cast<int>(std::clamp(std::ceil(x - 0.5), 0.0, double(limit))); }
+[[gnu::always_inline]] inline int FirstAtOrAfter(double x, int limit) {
+  double at = x - 0.5;
+  // Within [-1, limit] first (not a number is -1), so that the whole number fits an int.
+  at = at > -1 ? (at < limit ? at : limit) : -1;
+  int whole = static_cast<int>(at);
+  return std::max(0, whole < at ? whole + 1 : whole);
+}
 
 }  // namespace
 
@@ -67,6 +92,65 @@ TStrokeRaster::TStrokeRaster(QImage& image, int firstRow, int endRow)
       down_((endRow_ - firstRow_ + (1 << kTileShift) - 1) >> kTileShift),
       tiles_(static_cast<std::size_t>(across_) * static_cast<std::size_t>(down_), 0u) {}
 
+TStrokeRaster::~TStrokeRaster() { Release(); }
+
+void TStrokeRaster::Hold() {
+  if (held_) return;
+  held_ = true;
+  changed_ = false;
+  if (grays_ && HoldAs(gray_)) return;
+  grays_ = false;
+  gray_ = {};
+  HoldAs(colour_);
+}
+
+template <typename Pixel, typename Move>
+bool TStrokeRaster::EachPixel(Pixel* pixels, Move move) {
+  for (int y = firstRow_; y < endRow_; ++y) {
+    auto* line = reinterpret_cast<uint32_t*>(bits_ + y * bytesPerLine_);
+    Pixel* row = pixels + At(0, y);
+    for (int x = 0; x < width_; x += 1 << kTileShift) {
+      Pixel* tile = row + (static_cast<std::size_t>(x) << kTileShift);
+      for (int i = 0, n = std::min(1 << kTileShift, width_ - x); i < n; ++i) {
+        if (!move(line[x + i], tile[i])) return false;
+      }
+    }
+  }
+  return true;
+}
+
+template <typename Pixel>
+bool TStrokeRaster::HoldAs(std::vector<Pixel>& pixels) {
+  pixels.resize(tiles_.size() << (2 * kTileShift));
+  return EachPixel(pixels.data(), [](uint32_t image, Pixel& tiled) {
+    image |= 0xFF000000u;
+    tiled = static_cast<Pixel>(image);
+    return sizeof(Pixel) > 1 || IsGray(image);
+  });
+}
+
+void TStrokeRaster::Release() {
+  if (!held_) return;
+  held_ = false;
+  if (changed_) {
+    if (grays_) {
+      ReleaseFrom(gray_);
+    } else {
+      ReleaseFrom(colour_);
+    }
+  }
+  gray_ = {};
+  colour_ = {};
+}
+
+template <typename Pixel>
+void TStrokeRaster::ReleaseFrom(std::vector<Pixel>& pixels) {
+  EachPixel(pixels.data(), [](uint32_t& image, Pixel tiled) {
+    image = sizeof(Pixel) == 1 ? 0xFF000000u | tiled * 0x010101u : static_cast<uint32_t>(tiled);
+    return true;
+  });
+}
+
 bool TStrokeRaster::Paints(const QImage& image) { return image.format() == QImage::Format_RGB32 && !image.isNull(); }
 
 void TStrokeRaster::Polyline(std::span<const QPointF> points, const TStroke& stroke) {
@@ -81,55 +165,78 @@ void TStrokeRaster::Polyline(std::span<const QPointF> points, const TStroke& str
   }
   double reach = stroke.Width / 2 + 1;
   if (Covered(QRectF(QPointF(left - reach, top - reach), QPointF(right + reach, bottom + reach)), color)) return;
+  if (grays_ && !IsGray(color)) {
+    Release();
+    grays_ = false;
+  }
+  Hold();
   // Looked for again once a quarter as many pixels as the rows hold have been inked.
   if (inked_ > tiles_.size() << (2 * kTileShift - 2)) FindCoveredTiles();
+  changed_ = true;
   std::span<const double> ends = stroke.Ends;
   double unit = ends.empty() ? 0 : ends.back();
   if (!(unit > 0 && std::isfinite(unit))) ends = {};
   // The segments of some length, each drawn once the next is known: its end's corner needs it.
+  struct TDirection {
+    QPointF Unit;
+    double Length;
+  };
   auto direction = [&](std::size_t i) {
     QPointF d = points[i + 1] - points[i];
     double length = std::hypot(d.x(), d.y());
-    return length > 0 && std::isfinite(length) ? std::optional<QPointF>(d / length) : std::nullopt;
+    return length > 0 && std::isfinite(length) ? std::optional<TDirection>({d / length, length}) : std::nullopt;
   };
   struct TCorner {
     QPointF Normal;
     double Turn;
   };
-  auto draw = [&](std::size_t i, const QPointF& d, double along, const std::optional<TCorner>& start,
+  auto draw = [&](std::size_t i, const TDirection& direction, double along, const std::optional<TCorner>& start,
                   const std::optional<TCorner>& end) {
+    const QPointF& d = direction.Unit;
     QPointF a = points[i], b = points[i + 1];
     // Dashes go on from where the last segment left them, within one repeating unit.
     double phase = ends.empty() ? 0 : std::fmod(along + stroke.Offset, unit);
     QPointF n0 = start ? start->Normal : d, n1 = end ? end->Normal : d;
     double t0 = start ? start->Turn : 0, t1 = end ? end->Turn : 0;
-    if (std::abs(d.x()) >= std::abs(d.y())) {
-      Draw<true>({a.x(), a.y(), b.x(), b.y(), phase, !start, !end, n0.x(), n0.y(), n1.x(), n1.y(), t0, t1, ends}, stroke);
+    auto drawIn = [&](auto* pixels, auto ink) {
+      if (std::abs(d.x()) >= std::abs(d.y())) {
+        Draw<true>({a.x(), a.y(), b.x(), b.y(), direction.Length, phase, !start, !end, n0.x(), n0.y(), n1.x(), n1.y(), t0,
+                    t1, ends},
+                   stroke, pixels, ink);
+      } else {
+        Draw<false>({a.y(), a.x(), b.y(), b.x(), direction.Length, phase, !start, !end, n0.y(), n0.x(), n1.y(), n1.x(),
+                     t0, t1, ends},
+                    stroke, pixels, ink);
+      }
+    };
+    if (grays_) {
+      drawIn(gray_.data(), static_cast<uint8_t>(color));
     } else {
-      Draw<false>({a.y(), a.x(), b.y(), b.x(), phase, !start, !end, n0.y(), n0.x(), n1.y(), n1.x(), t0, t1, ends}, stroke);
+      drawIn(colour_.data(), color);
     }
   };
   std::size_t last = points.size();  // the segment waiting to be drawn
-  QPointF lastDirection;
+  TDirection lastDirection;
   std::optional<TCorner> lastStart;
   double along = 0, lastAlong = 0;
   for (std::size_t i = 0; i + 1 < points.size(); ++i) {
-    std::optional<QPointF> d = direction(i);
-    if (!d) continue;
+    std::optional<TDirection> next = direction(i);
+    if (!next) continue;
     std::optional<TCorner> corner;
     if (last < points.size()) {
       // Segments that turn straight back meet at flat ends.
-      QPointF normal = lastDirection + *d;
-      double turned = std::abs(lastDirection.x() * d->y() - lastDirection.y() * d->x());
-      double ahead = 1 + lastDirection.x() * d->x() + lastDirection.y() * d->y();
+      const QPointF &was = lastDirection.Unit, &d = next->Unit;
+      QPointF normal = was + d;
+      double turned = std::abs(was.x() * d.y() - was.y() * d.x());
+      double ahead = 1 + was.x() * d.x() + was.y() * d.y();
       if (ahead > 1e-9) corner = TCorner{normal, turned / ahead};
       draw(last, lastDirection, lastAlong, lastStart, corner);
     }
     last = i;
-    lastDirection = *d;
+    lastDirection = *next;
     lastStart = corner;
     lastAlong = along;
-    along += std::hypot(points[i + 1].x() - points[i].x(), points[i + 1].y() - points[i].y());
+    along += next->Length;
   }
   if (last < points.size()) draw(last, lastDirection, lastAlong, lastStart, std::nullopt);
 }
@@ -139,10 +246,10 @@ void TStrokeRaster::Polyline(std::span<const QPointF> points, const TStroke& str
 // outside. At a flat end the pixels reach as far as the end's edge does, inked by their distance
 // past it; at a corner the line along its normal splits the pixels between the two segments, so
 // none is inked twice or left out, as far as twice the half width from the corner.
-template <bool XMajor>
-void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke) {
+template <bool XMajor, typename Pixel>
+void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke, Pixel* pixels, Pixel ink) {
   double du = s.U1 - s.U0, dv = s.V1 - s.V0;
-  double length = std::hypot(du, dv);
+  double length = s.Length;
   double cu = du / length, cv = dv / length;  // the direction
   double across = std::abs(cu);               // a pixel's distance from the line per unit of v
   double half = stroke.Width / 2;
@@ -166,80 +273,131 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke) {
   std::span<const double> ends = s.Ends;
   double unit = ends.empty() ? 0 : ends.back();
   uint32_t color = stroke.Color | 0xFF000000u;
+  auto pixel = [&](int u, int v) -> Pixel& { return pixels[XMajor ? At(u, v) : At(v, u)]; };
+  // Every column holds at most this many pixels within reach of the line.
+  int span = static_cast<int>(std::min(2 * reach + 1, static_cast<double>(vLimit)));
   // Along u the tiles begin at uOrigin; a stretch of the segment over one tile's width whose
-  // pixels all lie in covered tiles is passed over whole.
+  // pixels all lie in tiles of its colour is passed over whole.
   int uOrigin = XMajor ? 0 : firstRow_;
+  // The run of the repeating unit the last column's centre lay in: [runFrom, runTo) along the unit.
+  std::size_t run = 0;
+  double runFrom = 0, runTo = 0;
+  bool dashColumn = true;
   for (int u = uBegin; u < uEnd; ++u) {
-    if (u == uBegin || ((u - uOrigin) & ((1 << kTileShift) - 1)) == 0) {
+    if (u == uBegin || ((u - uOrigin) & kTileMask) == 0) {
       int stretchEnd = std::min(uEnd, uOrigin + ((((u - uOrigin) >> kTileShift) + 1) << kTileShift));
       double first = s.V0 + (u + 0.5 - s.U0) * slope, last = s.V0 + (stretchEnd - 0.5 - s.U0) * slope;
-      double vLow = std::min(first, last) - reach - 0.5, vHigh = std::max(first, last) + reach;
-      TTileSpan tiles = XMajor ? TilesOf(u, vLow, stretchEnd - 1, vHigh) : TilesOf(vLow, u, vHigh, stretchEnd - 1);
-      if (AllOf(tiles, color)) {
+      int vBegin = std::max(vFloor, FirstAtOrAfter(std::min(first, last) - reach, vLimit));
+      int vEnd = FirstAtOrAfter(std::max(first, last) + reach, vLimit);
+      if (vBegin >= vEnd || StretchCovered<XMajor>(u, vBegin, vEnd, color)) {
         u = stretchEnd - 1;
         continue;
+      }
+      // The next stretch's tiles are most likely those beside these: fetched while these are inked.
+      if (stretchEnd < uEnd) {
+        __builtin_prefetch(&pixel(stretchEnd, vBegin), 1);
+        __builtin_prefetch(&pixel(stretchEnd, vEnd - 1), 1);
       }
     }
     double uc = u + 0.5;
     double vLine = s.V0 + (uc - s.U0) * slope;
     int vBegin = std::max(vFloor, FirstAtOrAfter(vLine - reach, vLimit));
     int vEnd = FirstAtOrAfter(vLine + reach, vLimit);
+    if (vBegin >= vEnd || ColumnCovered<XMajor>(u, vBegin, vEnd, color)) continue;
     double alongColumn = (uc - s.U0) * cu + (vLine - s.V0) * cv;
     bool nearStart = alongColumn < zone, nearEnd = alongColumn > length - zone;
     // The run the column's centre lies in, [runFrom, runTo) along the unit: its pixels mostly
     // lie in it too.
-    double phaseColumn = s.Along + alongColumn, runFrom = 0, runTo = 0;
-    bool dashColumn = true;
+    double phaseColumn = s.Along + alongColumn;
+    bool oneRun = true;
     if (unit > 0) {
-      phaseColumn -= std::floor(phaseColumn / unit) * unit;
-      std::size_t run = RunAt(ends, phaseColumn);
-      runFrom = run == 0 ? 0 : ends[run - 1];
-      runTo = ends[run];
-      dashColumn = run % 2 == 0;
-      // A column whose every pixel lies in the gap of its centre takes no ink.
+      phaseColumn -= Floor(phaseColumn / unit) * unit;
+      // Mostly in the run of the column before.
+      if (!(phaseColumn >= runFrom && phaseColumn < runTo)) {
+        run = RunAt(ends, phaseColumn);
+        runFrom = run == 0 ? 0 : ends[run - 1];
+        runTo = ends[run];
+        dashColumn = run % 2 == 0;
+      }
       double spread = reach * std::abs(cv);
-      if (!dashColumn && phaseColumn - spread >= runFrom && phaseColumn + spread < runTo) continue;
+      oneRun = phaseColumn - spread >= runFrom && phaseColumn + spread < runTo;
+      // A column whose every pixel lies in the gap of its centre takes no ink.
+      if (!dashColumn && oneRun) continue;
+    }
+    if (!nearStart && !nearEnd && oneRun) {
+      // The column's pixels take ink by their distance alone: as many each time, without a
+      // branch on the amount (a pixel beyond reach takes none).
+      int n = std::min(span, vLimit - vBegin);
+      for (int v = vBegin; v < vBegin + n; ++v) {
+        double amount = std::clamp(half + 0.5 - std::abs(v + 0.5 - vLine) * across, 0.0, 1.0);
+        Blend(pixel(u, v), ink, static_cast<uint32_t>(amount * 256 + 0.5));
+      }
+      inked_ += static_cast<std::size_t>(n);
+      continue;
     }
     std::size_t inked = 0;
     for (int v = vBegin; v < vEnd; ++v) {
       double offset = v + 0.5 - vLine;
-      double ink = std::min(1.0, half + 0.5 - std::abs(offset) * across);
-      if (ink <= 0) continue;
-      int x = XMajor ? u : v, y = XMajor ? v : u;
-      uint32_t& tile = TileOf(x, y);
-      if (tile == color) continue;
+      double amount = std::min(1.0, half + 0.5 - std::abs(offset) * across);
+      if (amount <= 0) continue;
       double vc = v + 0.5;
       if (nearStart) {
         if (s.FreeStart) {
-          ink *= std::clamp(alongColumn + offset * cv + 0.5, 0.0, 1.0);
+          amount *= std::clamp(alongColumn + offset * cv + 0.5, 0.0, 1.0);
         } else if ((uc - s.U0) * s.StartU + (vc - s.V0) * s.StartV < 0) {
           continue;
         }
       }
       if (nearEnd) {
         if (s.FreeEnd) {
-          ink *= std::clamp(length - alongColumn - offset * cv + 0.5, 0.0, 1.0);
+          amount *= std::clamp(length - alongColumn - offset * cv + 0.5, 0.0, 1.0);
         } else if ((uc - s.U1) * s.EndU + (vc - s.V1) * s.EndV >= 0) {
           continue;
         }
       }
-      if (ink <= 0) continue;
+      if (amount <= 0) continue;
       if (unit > 0) {
         double phase = phaseColumn + offset * cv;
         bool dash = phase >= runFrom && phase < runTo ? dashColumn : RunAt(ends, phase) % 2 == 0;
         if (!dash) continue;
       }
-      if (tile != 0) tile = 0;
-      auto* pixel = reinterpret_cast<uint32_t*>(bits_ + y * bytesPerLine_) + x;
-      Blend(*pixel, color, static_cast<uint32_t>(ink * 256 + 0.5));
+      Blend(pixel(u, v), ink, static_cast<uint32_t>(amount * 256 + 0.5));
       ++inked;
     }
     inked_ += inked;
   }
 }
 
-template void TStrokeRaster::Draw<true>(const TSegment&, const TStroke&);
-template void TStrokeRaster::Draw<false>(const TSegment&, const TStroke&);
+template <bool XMajor>
+TStrokeRaster::TTileRun TStrokeRaster::TilesAcross(int u, int vBegin, int vEnd) {
+  int vOrigin = XMajor ? firstRow_ : 0, uOrigin = XMajor ? 0 : firstRow_;
+  int first = (vBegin - vOrigin) >> kTileShift, last = (vEnd - 1 - vOrigin) >> kTileShift;
+  auto at = static_cast<std::size_t>((u - uOrigin) >> kTileShift), from = static_cast<std::size_t>(first);
+  auto across = static_cast<std::size_t>(across_);
+  return {tiles_.data() + (XMajor ? from * across + at : at * across + from), last - first + 1, XMajor ? across : 1};
+}
+
+template <bool XMajor>
+bool TStrokeRaster::StretchCovered(int u, int vBegin, int vEnd, uint32_t tag) {
+  TTileRun run = TilesAcross<XMajor>(u, vBegin, vEnd);
+  for (int i = 0; i < run.Count; ++i) {
+    if (run.First[static_cast<std::size_t>(i) * run.Step] != tag) return false;
+  }
+  return true;
+}
+
+template <bool XMajor>
+bool TStrokeRaster::ColumnCovered(int u, int vBegin, int vEnd, uint32_t tag) {
+  TTileRun run = TilesAcross<XMajor>(u, vBegin, vEnd);
+  bool covered = true;
+  for (int i = 0; i < run.Count; ++i) {
+    uint32_t& tile = run.First[static_cast<std::size_t>(i) * run.Step];
+    if (tile == tag) continue;
+    covered = false;
+    tile = 0;
+  }
+  return covered;
+}
 
 TStrokeRaster::TTileSpan TStrokeRaster::TilesOf(double left, double top, double right, double bottom) const {
   if (width_ == 0 || endRow_ == firstRow_) return {};
@@ -274,6 +432,7 @@ bool TStrokeRaster::AllOf(const TTileSpan& span, uint32_t tag) const {
 bool TStrokeRaster::Covered(const QRectF& box, QRgb color) const { return AllOf(TilesOf(box), color | 0xFF000000u); }
 
 void TStrokeRaster::Inked(const QRectF& box, QRgb color) {
+  Release();
   TTileSpan span = TilesOf(box);
   uint32_t tag = color | 0xFF000000u;
   for (int ty = span.Top; ty < span.Bottom; ++ty) {
@@ -291,19 +450,33 @@ void TStrokeRaster::Inked(const QRectF& box, QRgb color) {
 
 void TStrokeRaster::FindCoveredTiles() {
   inked_ = 0;
+  Hold();
+  if (grays_) {
+    FindTilesIn(gray_);
+  } else {
+    FindTilesIn(colour_);
+  }
+}
+
+template <typename Pixel>
+void TStrokeRaster::FindTilesIn(const std::vector<Pixel>& pixels) {
+  constexpr int side = 1 << kTileShift;
   for (int ty = 0; ty < down_; ++ty) {
-    int top = firstRow_ + (ty << kTileShift), bottom = std::min(endRow_, top + (1 << kTileShift));
+    int rows = std::min(side, endRow_ - firstRow_ - (ty << kTileShift));
     for (int tx = 0; tx < across_; ++tx) {
-      uint32_t& tile = tiles_[static_cast<std::size_t>(ty) * static_cast<std::size_t>(across_) + static_cast<std::size_t>(tx)];
-      if (tile != 0) continue;
-      int left = tx << kTileShift, right = std::min(width_, left + (1 << kTileShift));
-      uint32_t first = reinterpret_cast<const uint32_t*>(bits_ + top * bytesPerLine_)[left] | 0xFF000000u;
-      bool one = true;
-      for (int y = top; y < bottom && one; ++y) {
-        const uint32_t* line = reinterpret_cast<const uint32_t*>(bits_ + y * bytesPerLine_);
-        for (int x = left; x < right; ++x) one = one && (line[x] | 0xFF000000u) == first;
+      std::size_t index = static_cast<std::size_t>(ty) * static_cast<std::size_t>(across_) + static_cast<std::size_t>(tx);
+      if (tiles_[index] != 0) continue;
+      int columns = std::min(side, width_ - (tx << kTileShift));
+      const Pixel* tile = pixels.data() + (index << (2 * kTileShift));
+      Pixel first = tile[0], differ = 0;
+      if (rows == side && columns == side) {
+        for (int i = 0; i < side * side; ++i) differ |= static_cast<Pixel>(tile[i] ^ first);
+      } else {
+        for (int y = 0; y < rows; ++y) {
+          for (int x = 0; x < columns; ++x) differ |= static_cast<Pixel>(tile[(y << kTileShift) + x] ^ first);
+        }
       }
-      if (one) tile = first;
+      if (differ == 0) tiles_[index] = sizeof(Pixel) == 1 ? 0xFF000000u | first * 0x010101u : static_cast<uint32_t>(first);
     }
   }
 }

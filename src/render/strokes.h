@@ -3,9 +3,15 @@
 // pen wider than a pixel. Each pixel's ink follows from its distance to the stroke alone, so bands
 // painted on different threads at once make the picture one painter makes.
 //
+// While it strokes, the raster holds its rows in tiles of 8 by 8 pixels, each tile's pixels side
+// by side in memory, and as one byte a pixel while every pixel and ink is a gray (the print
+// scheme): a stroke down the picture then takes a new line of memory every eight rows instead of
+// every row, and the caches hold far more of a band. The image gets its rows back when another
+// painter is to ink them, and when the raster ends.
+//
 // Ink of a pixel's own colour leaves it as it is, so where a dense drawing has inked every pixel
-// of a tile (16 by 16 pixels) in one colour, strokes of that colour pass over the tile untouched:
-// the raster looks for such tiles now and then.
+// of a tile in one colour, strokes of that colour pass over the tile untouched: the raster looks
+// for such tiles now and then.
 #pragma once
 
 #include <QImage>
@@ -34,9 +40,12 @@ QPen QtPenOf(const TStroke& stroke);
 class TStrokeRaster {
  public:
   // Paints the rows [firstRow, endRow) of an image of Format_RGB32; the image must outlive the
-  // raster, and only the raster and painters that tell it what they ink (Inked) may change those
-  // rows while it paints.
+  // raster, and only the raster and painters that tell it first what they will ink (Inked) may
+  // change those rows while it paints.
   TStrokeRaster(QImage& image, int firstRow, int endRow);
+  ~TStrokeRaster();
+  TStrokeRaster(const TStrokeRaster&) = delete;
+  TStrokeRaster& operator=(const TStrokeRaster&) = delete;
 
   // Whether image can be painted by a raster.
   static bool Paints(const QImage& image);
@@ -47,15 +56,52 @@ class TStrokeRaster {
 
   // Whether ink of color anywhere in box (device units) would leave every pixel of the rows as it is.
   bool Covered(const QRectF& box, QRgb color) const;
-  // Something else inked pixels of box in color.
+  // Something else is about to ink pixels of box in color: the image gets its rows back first.
   void Inked(const QRectF& box, QRgb color);
   // Looks for tiles of one colour among those not known to be.
   void FindCoveredTiles();
+  // Writes what the raster holds into the image's rows (the next stroke takes them again).
+  void Release();
 
  private:
   struct TSegment;
+  template <bool XMajor, typename Pixel>
+  void Draw(const TSegment& segment, const TStroke& stroke, Pixel* pixels, Pixel ink);
+  // Takes the rows from the image into tiles: of gray bytes while grays_ and every pixel is a gray.
+  void Hold();
+  // Whether every pixel could be taken as a Pixel.
+  template <typename Pixel>
+  bool HoldAs(std::vector<Pixel>& pixels);
+  template <typename Pixel>
+  void ReleaseFrom(std::vector<Pixel>& pixels);
+  // Calls move(the image's pixel, the same pixel among the tiles) for each pixel of the rows while
+  // it answers true; whether it always did.
+  template <typename Pixel, typename Move>
+  bool EachPixel(Pixel* pixels, Move move);
+  template <typename Pixel>
+  void FindTilesIn(const std::vector<Pixel>& pixels);
+  // Where the pixel (x, y) of the rows lies among the tiles.
+  std::size_t At(int x, int y) const {
+    int row = y - firstRow_;
+    return ((static_cast<std::size_t>(row >> kTileShift) * static_cast<std::size_t>(across_) +
+             static_cast<std::size_t>(x >> kTileShift))
+            << (2 * kTileShift)) +
+           static_cast<std::size_t>(((row & kTileMask) << kTileShift) + (x & kTileMask));
+  }
+  // The tiles of the pixels [vBegin, vEnd) across the column u (along the minor axis v).
+  struct TTileRun {
+    uint32_t* First;
+    int Count;
+    std::size_t Step;
+  };
   template <bool XMajor>
-  void Draw(const TSegment& segment, const TStroke& stroke);
+  TTileRun TilesAcross(int u, int vBegin, int vEnd);
+  // Whether the tiles of the pixels [vBegin, vEnd) across the column u are all of the colour tag.
+  template <bool XMajor>
+  bool StretchCovered(int u, int vBegin, int vEnd, uint32_t tag);
+  // The same, and if not, those of another colour are no longer known to be of one.
+  template <bool XMajor>
+  bool ColumnCovered(int u, int vBegin, int vEnd, uint32_t tag);
   // The tiles of box within the rows: [Left, Right) × [Top, Bottom); empty when it lies beyond.
   struct TTileSpan {
     int Left = 0, Right = 0, Top = 0, Bottom = 0;
@@ -65,9 +111,9 @@ class TStrokeRaster {
   TTileSpan TilesOf(double left, double top, double right, double bottom) const;
   // Whether every tile of the span is of the colour tag.
   bool AllOf(const TTileSpan& span, uint32_t tag) const;
-  uint32_t& TileOf(int x, int y) { return tiles_[static_cast<std::size_t>(((y - firstRow_) >> kTileShift) * across_ + (x >> kTileShift))]; }
 
-  static constexpr int kTileShift = 4;
+  static constexpr int kTileShift = 3;
+  static constexpr int kTileMask = (1 << kTileShift) - 1;
 
   uchar* bits_;
   qsizetype bytesPerLine_;
@@ -77,6 +123,12 @@ class TStrokeRaster {
   std::vector<uint32_t> tiles_;
   // Pixels inked since the tiles were last looked at.
   std::size_t inked_ = 0;
+  // The rows' pixels in tiles while the raster holds them: gray bytes or colours.
+  std::vector<uint8_t> gray_;
+  std::vector<uint32_t> colour_;
+  bool held_ = false, changed_ = false;
+  // Whether every ink so far was a gray.
+  bool grays_ = true;
 };
 
 }  // namespace torvane

@@ -113,19 +113,55 @@ TEST(Strokes, TilesOfOneColourChangeNoPixel) {
   const QRectF painted(30, 20, 40, 30);  // inked red by another painter once the rows are drawn
 
   QImage expected = White(), image = White();
-  TStrokeRaster raster(image, 0, image.height());
-  for (std::size_t i = 0; i < strokes.size(); ++i) {
-    if (i == rows) {
-      raster.FindCoveredTiles();
-      EXPECT_TRUE(raster.Covered(painted, 0xFF000000u));
-      for (QImage* target : {&expected, &image}) QPainter(target).fillRect(painted, QColor(Qt::red));
-      raster.Inked(painted, 0xFFFF0000u);
+  {
+    TStrokeRaster raster(image, 0, image.height());
+    for (std::size_t i = 0; i < strokes.size(); ++i) {
+      if (i == rows) {
+        raster.FindCoveredTiles();
+        EXPECT_TRUE(raster.Covered(painted, 0xFF000000u));
+        raster.Inked(painted, 0xFFFF0000u);
+        for (QImage* target : {&expected, &image}) QPainter(target).fillRect(painted, QColor(Qt::red));
+      }
+      TStrokeRaster(expected, 0, expected.height()).Polyline(strokes[i].first, strokes[i].second);
+      raster.Polyline(strokes[i].first, strokes[i].second);
+      if (i % 10 == 0) raster.FindCoveredTiles();
     }
-    TStrokeRaster(expected, 0, expected.height()).Polyline(strokes[i].first, strokes[i].second);
-    raster.Polyline(strokes[i].first, strokes[i].second);
-    if (i % 10 == 0) raster.FindCoveredTiles();
   }
   EXPECT_TRUE(image == expected);
+}
+
+// While every pixel and ink is a gray the raster keeps a byte a pixel, otherwise colours: both
+// give the same pixels, also at the ragged right and lower edges of the rows, and where another
+// painter inks between strokes.
+TEST(Strokes, GrayBytesInkAsColoursDo) {
+  const std::vector<std::pair<std::vector<QPointF>, TStroke>> strokes = {
+      {{{-3, 10.5}, {160, 12}}, {0xFF000000u, 1, {}, 0}},
+      {{{150.5, -2}, {154.2, 120}}, {0xFF808080u, 2.5, {}, 0}},
+      {{{3, 100}, {150, 4}}, {0xFF000000u, 1.3, {5, 9}, 2}},
+      {ArcPoints({70, 55}, 45, 0, 5, 50), {0xFFBEBEBEu, 3, {}, 0}},
+      {{{0, 108.7}, {156, 109.9}}, {0xFF000000u, 4, {6, 8, 10, 14}, 0}},
+  };
+  auto draw = [&](QRgb corner) {
+    QImage image(157, 113, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    image.setPixel(0, 0, corner);
+    {
+      TStrokeRaster raster(image, 0, image.height());
+      for (std::size_t i = 0; i < strokes.size(); ++i) {
+        if (i == 2) {
+          raster.Inked(QRectF(40, 30, 50, 40), 0xFF404040u);
+          QPainter(&image).fillRect(QRectF(40, 30, 50, 40), QColor(0x40, 0x40, 0x40));
+        }
+        raster.Polyline(strokes[i].first, strokes[i].second);
+      }
+    }
+    image.setPixel(0, 0, 0xFFFFFFFFu);
+    return image;
+  };
+  QImage gray = draw(0xFFFFFFFFu), colour = draw(0xFFFF0000u);
+  EXPECT_TRUE(gray == colour);
+  EXPECT_NE(gray.pixel(152, 112), 0xFFFFFFFFu);  // the strokes reach the ragged edges
+  EXPECT_NE(gray.pixel(156, 109), 0xFFFFFFFFu);
 }
 
 // A raster writes its own rows only, whatever the points: far beyond the image, not finite, all
@@ -139,10 +175,12 @@ TEST(Strokes, NoPixelBeyondTheRows) {
   };
   for (double width : {1.0, 3.0, 1e9}) {
     QImage image = White();
-    TStrokeRaster raster(image, 40, 80);
-    for (const std::vector<QPointF>& points : polylines) {
-      raster.Polyline(points, {0xFF000000u, width, {3, 5}, 1});
-      raster.Polyline(points, {0xFFFF0000u, width, {}, 0});
+    {
+      TStrokeRaster raster(image, 40, 80);
+      for (const std::vector<QPointF>& points : polylines) {
+        raster.Polyline(points, {0xFF000000u, width, {3, 5}, 1});
+        raster.Polyline(points, {0xFFFF0000u, width, {}, 0});
+      }
     }
     for (int y = 0; y < image.height(); ++y) {
       bool inked = false;
