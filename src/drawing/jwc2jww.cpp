@@ -1,6 +1,7 @@
 #include "drawing/jwc2jww.h"
 
 #include <algorithm>
+#include <bit>
 #include <array>
 #include <atomic>
 #include <cmath>
@@ -122,8 +123,11 @@ class TConverter {
     return p.Entry == nullptr ? 0.0L : frozen_.ConvertAs<kRounding>(*p.Entry, p.Entry->*axis, value);
   }
   // A value over a scale of 1 is the value itself (no arithmetic result is a signalling NaN),
-  // and the division is the dearest step of a coordinate.
-  static long double OverScale(long double value, float scale) { return scale == 1 ? value : value / scale; }
+  // and the division is the dearest step of a coordinate. The scale is told by its bits (1 has
+  // but one float), so that it goes to the FPU straight from memory.
+  static long double OverScale(long double value, const float& scale) {
+    return std::bit_cast<uint32_t>(scale) == std::bit_cast<uint32_t>(1.0f) ? value : value / scale;
+  }
   template <TRounding kRounding>
   double X(const TPlace& p, float value) const {
     return static_cast<double>(OverScale(Converted<kRounding>(p, &TFrozenScale::X, value), p.Scale) - originX_);
