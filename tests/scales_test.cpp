@@ -85,18 +85,21 @@ TEST(TruncatedAsInteger, MatchesTheIntegerConversionBitForBit) {
   }
 }
 
-// Rounding (by the truncating store where the processor has it) gives, bit for bit, the value
-// shifted by a half away from zero and converted through a 64-bit integer; and refuses what such
-// an integer cannot hold.
+// Rounding, by the truncating store (where the processor has it) and by arithmetic alike, gives bit
+// for bit the value shifted by a half away from zero and converted through a 64-bit integer; and
+// refuses what such an integer cannot hold.
 TEST(RoundHalfAway, MatchesTheShiftedIntegerConversionBitForBit) {
   constexpr long double k63 = 9223372036854775808.0L;
-  for (long double x : WholeNumberEdges()) {
-    long double shifted = x >= 0 ? x + 0.5L : x - 0.5L;
-    long double rounded = 7;
-    bool held = RoundHalfAway(x, rounded);
-    ASSERT_EQ(held, std::fabs(shifted) < k63) << static_cast<double>(x);
-    if (held) {
-      ASSERT_EQ(BitsOf(rounded), BitsOf(ThroughInteger(shifted) + 0.0L)) << static_cast<double>(x);
+  auto byStore = kHasTruncatingStore ? RoundHalfAwayBy<true> : RoundHalfAwayBy<false>;
+  for (auto round : {byStore, RoundHalfAwayBy<false>}) {
+    for (long double x : WholeNumberEdges()) {
+      long double shifted = x >= 0 ? x + 0.5L : x - 0.5L;
+      long double rounded = 7;
+      bool held = round(x, rounded);
+      ASSERT_EQ(held, std::fabs(shifted) < k63) << static_cast<double>(x);
+      if (held) {
+        ASSERT_EQ(BitsOf(rounded), BitsOf(ThroughInteger(shifted) + 0.0L)) << static_cast<double>(x);
+      }
     }
   }
 }

@@ -1,6 +1,7 @@
 #include "drawing/jwc2jww.h"
 
 #include <algorithm>
+#include <bit>
 #include <array>
 #include <atomic>
 #include <cmath>
@@ -95,28 +96,45 @@ class TConverter {
   void RegisterArc(TScales& table, TSineCosineMemo& turns, const TEnko2& arc) const;
   void ConvertLayers();
   void ConvertHeader();
-  // Each kind converts a run of its records, from record begin on into out; runs may convert at
-  // once on several threads, since they share only the frozen table.
-  void ConvertLines(std::size_t begin, std::span<TWSen> out) const;
-  void ConvertArcs(std::size_t begin, std::span<TWEnko> out) const;
+  // Converts a run of records of one kind, from record begin on into out, with the table's
+  // rounding fixed for the run; runs may convert at once on several threads, since they share only
+  // the frozen table.
+  template <typename Record>
+  void ConvertRun(std::size_t begin, std::span<Record> out) const {
+    WithRounding(frozen_.Rounding(), [&](auto rounding) { ConvertEach<decltype(rounding)::value>(begin, out); });
+  }
+  // Each kind's conversion, kRounding being the table's.
+  template <TRounding kRounding>
+  void ConvertEach(std::size_t begin, std::span<TWSen> out) const;
+  template <TRounding kRounding>
+  void ConvertEach(std::size_t begin, std::span<TWEnko> out) const;
   // Real points, then the virtual ones.
-  void ConvertPoints(std::size_t begin, std::span<TWTen> out) const;
+  template <TRounding kRounding>
+  void ConvertEach(std::size_t begin, std::span<TWTen> out) const;
+  template <TRounding kRounding>
   void ConvertVirtualPoint(std::size_t k, TWTen& out) const;
-  void ConvertTexts(std::size_t begin, std::span<TWMoji> out) const;
+  template <TRounding kRounding>
+  void ConvertEach(std::size_t begin, std::span<TWMoji> out) const;
   const TWMojiType& MojiTypeOf(int32_t number) const {
     return dst_.MojiTypes[number >= 0 && number <= 10 ? static_cast<std::size_t>(number) : 0];
   }
+  template <TRounding kRounding>
   long double Converted(const TPlace& p, const TScaleAxis TFrozenScale::*axis, float value) const {
-    return p.Entry == nullptr ? 0.0L : frozen_.Convert(*p.Entry, p.Entry->*axis, value);
+    return p.Entry == nullptr ? 0.0L : frozen_.ConvertAs<kRounding>(*p.Entry, p.Entry->*axis, value);
   }
   // A value over a scale of 1 is the value itself (no arithmetic result is a signalling NaN),
-  // and the division is the dearest step of a coordinate.
-  static long double OverScale(long double value, float scale) { return scale == 1 ? value : value / scale; }
-  double X(const TPlace& p, float value) const {
-    return static_cast<double>(OverScale(Converted(p, &TFrozenScale::X, value), p.Scale) - originX_);
+  // and the division is the dearest step of a coordinate. The scale is told by its bits (1 has
+  // but one float), so that it goes to the FPU straight from memory.
+  static long double OverScale(long double value, const float& scale) {
+    return std::bit_cast<uint32_t>(scale) == std::bit_cast<uint32_t>(1.0f) ? value : value / scale;
   }
+  template <TRounding kRounding>
+  double X(const TPlace& p, float value) const {
+    return static_cast<double>(OverScale(Converted<kRounding>(p, &TFrozenScale::X, value), p.Scale) - originX_);
+  }
+  template <TRounding kRounding>
   double Y(const TPlace& p, float value) const {
-    return static_cast<double>(OverScale(Converted(p, &TFrozenScale::Y, value), p.Scale) - originY_);
+    return static_cast<double>(OverScale(Converted<kRounding>(p, &TFrozenScale::Y, value), p.Scale) - originY_);
   }
 
   const std::string& font_;
@@ -354,7 +372,9 @@ void TConverter::ConvertHeader() {
   dst_.TotalCount = dst_.SenCount + dst_.EnkoCount + dst_.MojiCount + dst_.TenCount;
 }
 
-void TConverter::ConvertLines(std::size_t begin, std::span<TWSen> out) const {
+// Lines.
+template <TRounding kRounding>
+void TConverter::ConvertEach(std::size_t begin, std::span<TWSen> out) const {
   TCurveNumbering curves(curves_->At(begin));
   for (std::size_t k = 0; k < out.size(); ++k) {
     const TSen2& line = src_.Sen[begin + k];
@@ -363,22 +383,24 @@ void TConverter::ConvertLines(std::size_t begin, std::span<TWSen> out) const {
     TPlace p = PlaceOf(line.Layer);
     // Axis by axis: the compiler then keeps one axis's constants on the FPU's stack for both
     // values instead of loading them again (7 % of the lines' conversion).
-    o.X1 = X(p, line.X1);
-    o.X2 = X(p, line.X2);
-    o.Y1 = Y(p, line.Y1);
-    o.Y2 = Y(p, line.Y2);
+    o.X1 = X<kRounding>(p, line.X1);
+    o.X2 = X<kRounding>(p, line.X2);
+    o.Y1 = Y<kRounding>(p, line.Y1);
+    o.Y2 = Y<kRounding>(p, line.Y2);
   }
 }
 
-void TConverter::ConvertArcs(std::size_t begin, std::span<TWEnko> out) const {
+// Arcs.
+template <TRounding kRounding>
+void TConverter::ConvertEach(std::size_t begin, std::span<TWEnko> out) const {
   for (std::size_t k = 0; k < out.size(); ++k) {
     const TEnko2& arc = src_.Enko[begin + k];
     TWEnko& o = out[k];
     o.Header = ArcHeader(arc);
     TPlace p = PlaceOf(arc.Layer);
-    o.CenterX = X(p, arc.CX);
-    o.CenterY = Y(p, arc.CY);
-    o.Radius = static_cast<double>(OverScale(Converted(p, &TFrozenScale::X, arc.Radius), p.Scale));
+    o.CenterX = X<kRounding>(p, arc.CX);
+    o.CenterY = Y<kRounding>(p, arc.CY);
+    o.Radius = static_cast<double>(OverScale(Converted<kRounding>(p, &TFrozenScale::X, arc.Radius), p.Scale));
     o.StartAngle = static_cast<double>(kPi * arc.StartAngle / 180);
     o.TiltAngle = static_cast<double>(kPi * arc.Tilt / 180);
     o.Flatness = arc.Flatness;
@@ -386,30 +408,33 @@ void TConverter::ConvertArcs(std::size_t begin, std::span<TWEnko> out) const {
   }
 }
 
-void TConverter::ConvertPoints(std::size_t begin, std::span<TWTen> out) const {
+// Real points, then the virtual ones.
+template <TRounding kRounding>
+void TConverter::ConvertEach(std::size_t begin, std::span<TWTen> out) const {
   for (std::size_t k = 0; k < out.size(); ++k) {
     std::size_t i = begin + k;
     TWTen& o = out[k];
     if (i >= src_.Ten.size()) {
-      ConvertVirtualPoint(i - src_.Ten.size(), o);
+      ConvertVirtualPoint<kRounding>(i - src_.Ten.size(), o);
       continue;
     }
     const TTen2& point = src_.Ten[i];
     o.Header = PointHeader(point);
     TPlace p = PlaceOf(point.Layer);
-    o.X = X(p, point.X);
-    o.Y = Y(p, point.Y);
+    o.X = X<kRounding>(p, point.X);
+    o.Y = Y<kRounding>(p, point.Y);
     o.Virtual = 0;
   }
 }
 
+template <TRounding kRounding>
 void TConverter::ConvertVirtualPoint(std::size_t k, TWTen& out) const {
   const TKasoTen2& point = src_.KasoTen[k];
   out.Header = VirtualPointHeader(point.Layer);
   TPlace p = PlaceOf(point.Layer);
   if (p.Entry != nullptr) {
-    out.X = X(p, point.X);
-    out.Y = Y(p, point.Y);
+    out.X = X<kRounding>(p, point.X);
+    out.Y = Y<kRounding>(p, point.Y);
   } else {
     // Virtual points do not widen the extents; alone at their scale they keep their place.
     out.X = static_cast<double>(factor_ * point.X - originX_);
@@ -418,7 +443,9 @@ void TConverter::ConvertVirtualPoint(std::size_t k, TWTen& out) const {
   out.Virtual = 1;
 }
 
-void TConverter::ConvertTexts(std::size_t begin, std::span<TWMoji> out) const {
+// Texts.
+template <TRounding kRounding>
+void TConverter::ConvertEach(std::size_t begin, std::span<TWMoji> out) const {
   for (std::size_t k = 0; k < out.size(); ++k) {
     const TMoji2& text = src_.Moji[begin + k];
     TWMoji& o = out[k];
@@ -426,10 +453,10 @@ void TConverter::ConvertTexts(std::size_t begin, std::span<TWMoji> out) const {
     o.Header = TextHeader(text, static_cast<uint16_t>(type.PenColor));
     TPlace p = PlaceOf(text.Layer);
     // Axis by axis, as lines.
-    o.X1 = X(p, text.X1);
-    o.X2 = X(p, text.X2);
-    o.Y1 = Y(p, text.Y1);
-    o.Y2 = Y(p, text.Y2);
+    o.X1 = X<kRounding>(p, text.X1);
+    o.X2 = X<kRounding>(p, text.X2);
+    o.Y1 = Y<kRounding>(p, text.Y1);
+    o.Y2 = Y<kRounding>(p, text.Y2);
     o.MojiType = text.MojiShuNo;
     o.SizeX = type.Width;
     o.SizeY = type.Height;
@@ -454,11 +481,11 @@ void TConverter::Prepare() {
 
 void TConverter::ConvertRecords() {
   // The converters fill every field of every record.
-  FillRecords(dst_.Sens, src_.Sen.size(), [this](std::size_t b, std::span<TWSen> o) { ConvertLines(b, o); });
-  FillRecords(dst_.Enkos, src_.Enko.size(), [this](std::size_t b, std::span<TWEnko> o) { ConvertArcs(b, o); });
+  FillRecords(dst_.Sens, src_.Sen.size(), [this](std::size_t b, std::span<TWSen> o) { ConvertRun(b, o); });
+  FillRecords(dst_.Enkos, src_.Enko.size(), [this](std::size_t b, std::span<TWEnko> o) { ConvertRun(b, o); });
   FillRecords(dst_.Tens, src_.Ten.size() + kasoTenCount_,
-              [this](std::size_t b, std::span<TWTen> o) { ConvertPoints(b, o); });
-  FillRecords(dst_.Mojis, src_.Moji.size(), [this](std::size_t b, std::span<TWMoji> o) { ConvertTexts(b, o); });
+              [this](std::size_t b, std::span<TWTen> o) { ConvertRun(b, o); });
+  FillRecords(dst_.Mojis, src_.Moji.size(), [this](std::size_t b, std::span<TWMoji> o) { ConvertRun(b, o); });
 }
 
 bool TConverter::KeepsOrder(const TPlace& p) const {
@@ -490,8 +517,12 @@ std::optional<TLayerLineBoxes> TConverter::LineBoxes() const {
     // source's values are floats, held exactly.
     TPlace p = PlaceOf(static_cast<uint8_t>(layer));
     if (!KeepsOrder(p)) return std::nullopt;
-    double left = X(p, static_cast<float>(source.Left)), right = X(p, static_cast<float>(source.Right));
-    double bottom = Y(p, static_cast<float>(source.Bottom)), top = Y(p, static_cast<float>(source.Top));
+    const auto [left, bottom, right, top] = WithRounding(frozen_.Rounding(), [&](auto rounding) {
+      constexpr TRounding kRounding = decltype(rounding)::value;
+      auto x = [&](double value) { return X<kRounding>(p, static_cast<float>(value)); };
+      auto y = [&](double value) { return Y<kRounding>(p, static_cast<float>(value)); };
+      return std::array{x(source.Left), y(source.Bottom), x(source.Right), y(source.Top)};
+    });
     if (!std::isfinite(left) || !std::isfinite(bottom) || !std::isfinite(right) || !std::isfinite(top)) {
       return std::nullopt;
     }
@@ -504,16 +535,16 @@ std::optional<TLayerLineBoxes> TConverter::LineBoxes() const {
 TMadeEntities TConverter::Entities() const {
   TMadeEntities made;
   made.TotalCount = dst_.TotalCount;
-  made.Sens = {dst_.SenCount, src_.Sen.size(), [this](std::size_t b, std::span<TWSen> o) { ConvertLines(b, o); },
+  made.Sens = {dst_.SenCount, src_.Sen.size(), [this](std::size_t b, std::span<TWSen> o) { ConvertRun(b, o); },
                [this](std::size_t i) { return src_.Sen[i].Layer; }};
-  made.Enkos = {dst_.EnkoCount, src_.Enko.size(), [this](std::size_t b, std::span<TWEnko> o) { ConvertArcs(b, o); },
+  made.Enkos = {dst_.EnkoCount, src_.Enko.size(), [this](std::size_t b, std::span<TWEnko> o) { ConvertRun(b, o); },
                 [this](std::size_t i) { return src_.Enko[i].Layer; }};
   made.Tens = {dst_.TenCount, src_.Ten.size() + kasoTenCount_,
-               [this](std::size_t b, std::span<TWTen> o) { ConvertPoints(b, o); },
+               [this](std::size_t b, std::span<TWTen> o) { ConvertRun(b, o); },
                [this](std::size_t i) {
                  return i < src_.Ten.size() ? src_.Ten[i].Layer : src_.KasoTen[i - src_.Ten.size()].Layer;
                }};
-  made.Mojis = {dst_.MojiCount, src_.Moji.size(), [this](std::size_t b, std::span<TWMoji> o) { ConvertTexts(b, o); },
+  made.Mojis = {dst_.MojiCount, src_.Moji.size(), [this](std::size_t b, std::span<TWMoji> o) { ConvertRun(b, o); },
                 [this](std::size_t i) { return src_.Moji[i].Layer; }};
   made.FontName = dst_.FontName;
   made.Texts = &dst_.Texts;

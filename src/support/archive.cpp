@@ -43,12 +43,6 @@ uint8_t* StoreNewClass(uint8_t* p, std::string_view name) {
   return p + name.size();
 }
 
-uint8_t* StoreClassRef(uint8_t* p, uint32_t index) {
-  if (index < 0x7FFD) return StoreLittleEndian(p, static_cast<uint16_t>(0x8000 | index));
-  p = StoreLittleEndian(p, uint16_t{0x7FFF});
-  return StoreLittleEndian(p, 0x80000000u | index);
-}
-
 void TArchiveWriter::WriteString(std::string_view text) {
   Put(LengthPrefixBytes(text.size()), [&](uint8_t* p) { StoreLengthPrefix(p, text.size()); });
   WriteBytes(text.data(), text.size());

@@ -36,7 +36,12 @@ uint8_t* StoreLengthPrefix(uint8_t* p, std::size_t length);
 inline std::size_t NewClassBytes(std::string_view name) { return 6 + name.size(); }
 uint8_t* StoreNewClass(uint8_t* p, std::string_view name);
 inline std::size_t ClassRefBytes(uint32_t index) { return index < 0x7FFD ? 2 : 6; }
-uint8_t* StoreClassRef(uint8_t* p, uint32_t index);
+// Inline: every record of an object list begins with one.
+inline uint8_t* StoreClassRef(uint8_t* p, uint32_t index) {
+  if (index < 0x7FFD) return StoreLittleEndian(p, static_cast<uint16_t>(0x8000 | index));
+  p = StoreLittleEndian(p, uint16_t{0x7FFF});
+  return StoreLittleEndian(p, 0x80000000u | index);
+}
 
 class TArchiveWriter {
  public:

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 #include <vector>
 
 namespace torvane {
@@ -65,10 +66,12 @@ inline int64_t TruncatedByStore(long double value) {
 }
 
 // The nearest whole number, halves away from zero, as a 64-bit integer holds it (so zero is
-// +0.0); nothing when |value| is 2^63 or more or not finite.
-inline bool RoundHalfAway(long double value, long double& rounded) {
+// +0.0); nothing when |value| is 2^63 or more or not finite. kByStore: through the truncating
+// store, only where kHasTruncatingStore.
+template <bool kByStore>
+inline bool RoundHalfAwayBy(long double value, long double& rounded) {
   constexpr long double kLimit = 9223372036854775808.0L;  // 2^63
-  if (kHasTruncatingStore && std::fabs(value) < kLimit - 0.5L) {
+  if (kByStore && std::fabs(value) < kLimit - 0.5L) {
     // The half for value's sign is picked without a branch: the sign of a coordinate's offset is
     // a coin toss, and a mispredicted branch costs more than all of this.
     static constexpr float kHalves[2] = {0.5f, -0.5f};
@@ -82,13 +85,35 @@ inline bool RoundHalfAway(long double value, long double& rounded) {
   return true;
 }
 
+inline bool RoundHalfAway(long double value, long double& rounded) {
+  return kHasTruncatingStore ? RoundHalfAwayBy<true>(value, rounded) : RoundHalfAwayBy<false>(value, rounded);
+}
+
+// How a table rounds the offsets it converts: not at all, through the truncating store, or by
+// arithmetic where the processor has no such store. It is the same for every value of a table, so
+// that a converter asks once for a run of records, and each value's conversion is straight code.
+enum class TRounding { None, ByStore, ByArithmetic };
+
+// Calls convert with rounding as a constant (a std::integral_constant).
+template <typename Convert>
+decltype(auto) WithRounding(TRounding rounding, const Convert& convert) {
+  switch (rounding) {
+    case TRounding::None: return convert(std::integral_constant<TRounding, TRounding::None>{});
+    case TRounding::ByStore: return convert(std::integral_constant<TRounding, TRounding::ByStore>{});
+    default: return convert(std::integral_constant<TRounding, TRounding::ByArithmetic>{});
+  }
+}
+
 // A value at a scale: its offset from the axis's first point and that point itself are converted
 // and rounded apart, then added.
-inline long double ConvertOnAxis(float scale, const TScaleAxis& axis, long double factor, bool roundOffsets,
-                                 long double value) {
+template <TRounding kRounding>
+inline long double ConvertOnAxis(float scale, const TScaleAxis& axis, long double factor, long double value) {
   long double offset = (value - axis.Base) * scale * factor;
   long double rounded = 0;
-  if (roundOffsets && RoundHalfAway(offset * axis.Power, rounded)) offset = rounded / axis.Power;
+  if (kRounding != TRounding::None &&
+      RoundHalfAwayBy<kRounding == TRounding::ByStore>(offset * axis.Power, rounded)) {
+    offset = rounded / axis.Power;
+  }
   return offset + axis.BaseValue;
 }
 
@@ -98,8 +123,16 @@ class TFrozenScales {
  public:
   // nullptr for a scale that was never added.
   const TFrozenScale* Find(float scale) const;
+  TRounding Rounding() const {
+    return !roundOffsets_ ? TRounding::None : kHasTruncatingStore ? TRounding::ByStore : TRounding::ByArithmetic;
+  }
+  // kRounding is Rounding().
+  template <TRounding kRounding>
+  long double ConvertAs(const TFrozenScale& entry, const TScaleAxis& axis, long double value) const {
+    return ConvertOnAxis<kRounding>(entry.Scale, axis, factor_, value);
+  }
   long double Convert(const TFrozenScale& entry, const TScaleAxis& axis, long double value) const {
-    return ConvertOnAxis(entry.Scale, axis, factor_, roundOffsets_, value);
+    return WithRounding(Rounding(), [&](auto rounding) { return ConvertAs<decltype(rounding)::value>(entry, axis, value); });
   }
   // 0.0 for a scale that was never added.
   long double ConvertX(float scale, long double value) const;
