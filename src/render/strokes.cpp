@@ -321,7 +321,7 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke, Pixel* pixels
     double vLine = s.V0 + (uc - s.U0) * slope;
     int vBegin = std::max(vFloor, NearFirstAtOrAfter(vLine - reach, vLimit));
     int vEnd = NearFirstAtOrAfter(vLine + reach, vLimit);
-    if (vBegin >= vEnd || ColumnCovered<XMajor>(u, vBegin, vEnd, color)) continue;
+    if (vBegin >= vEnd) continue;
     double alongColumn = (uc - s.U0) * cu + (vLine - s.V0) * cv;
     bool nearStart = alongColumn < zone, nearEnd = alongColumn > length - zone;
     // The run the column's centre lies in, [runFrom, runTo) along the unit: its pixels mostly
@@ -376,32 +376,18 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke, Pixel* pixels
 }
 
 template <bool XMajor>
-TStrokeRaster::TTileRun TStrokeRaster::TilesAcross(int u, int vBegin, int vEnd) {
+bool TStrokeRaster::StretchCovered(int u, int vBegin, int vEnd, uint32_t tag) {
   int vOrigin = XMajor ? firstRow_ : 0, uOrigin = XMajor ? 0 : firstRow_;
   int first = (vBegin - vOrigin) >> kTileShift, last = (vEnd - 1 - vOrigin) >> kTileShift;
   auto at = static_cast<std::size_t>((u - uOrigin) >> kTileShift), from = static_cast<std::size_t>(first);
   auto across = static_cast<std::size_t>(across_);
-  return {tiles_.data() + (XMajor ? from * across + at : at * across + from), last - first + 1, XMajor ? across : 1};
-}
-
-template <bool XMajor>
-bool TStrokeRaster::StretchCovered(int u, int vBegin, int vEnd, uint32_t tag) {
-  TTileRun run = TilesAcross<XMajor>(u, vBegin, vEnd);
-  for (int i = 0; i < run.Count; ++i) {
-    if (run.First[static_cast<std::size_t>(i) * run.Step] != tag) return false;
-  }
-  return true;
-}
-
-template <bool XMajor>
-bool TStrokeRaster::ColumnCovered(int u, int vBegin, int vEnd, uint32_t tag) {
-  TTileRun run = TilesAcross<XMajor>(u, vBegin, vEnd);
+  std::size_t step = XMajor ? across : 1;
+  uint32_t* tile = tiles_.data() + (XMajor ? from * across + at : at * across + from);
   bool covered = true;
-  for (int i = 0; i < run.Count; ++i) {
-    uint32_t& tile = run.First[static_cast<std::size_t>(i) * run.Step];
-    if (tile == tag) continue;
+  for (int i = first; i <= last; ++i, tile += step) {
+    if (*tile == tag) continue;
     covered = false;
-    tile = 0;
+    *tile = 0;
   }
   return covered;
 }

@@ -82,20 +82,11 @@ class TStrokeRaster {
   void FindTilesIn(const std::vector<Pixel>& pixels);
   // Where the pixel (x, y) of the rows lies among the tiles.
   std::size_t At(int x, int y) const { return rowAt_[static_cast<std::size_t>(y - firstRow_)] + columnAt_[static_cast<std::size_t>(x)]; }
-  // The tiles of the pixels [vBegin, vEnd) across the column u (along the minor axis v).
-  struct TTileRun {
-    uint32_t* First;
-    int Count;
-    std::size_t Step;
-  };
-  template <bool XMajor>
-  TTileRun TilesAcross(int u, int vBegin, int vEnd);
-  // Whether the tiles of the pixels [vBegin, vEnd) across the column u are all of the colour tag.
+  // Whether the tiles of the pixels [vBegin, vEnd) across the columns of u's tile (v along the
+  // minor axis) are all of the colour tag; if not, those of another colour are no longer known to
+  // be of one, as the stretch may ink them.
   template <bool XMajor>
   bool StretchCovered(int u, int vBegin, int vEnd, uint32_t tag);
-  // The same, and if not, those of another colour are no longer known to be of one.
-  template <bool XMajor>
-  bool ColumnCovered(int u, int vBegin, int vEnd, uint32_t tag);
   // The tiles of box within the rows: [Left, Right) × [Top, Bottom); empty when it lies beyond.
   struct TTileSpan {
     int Left = 0, Right = 0, Top = 0, Bottom = 0;
