@@ -101,7 +101,10 @@ TStrokeRaster::TStrokeRaster(QImage& image, int firstRow, int endRow)
       across_((width_ + (1 << kTileShift) - 1) >> kTileShift),
       down_((endRow_ - firstRow_ + (1 << kTileShift) - 1) >> kTileShift),
       rowAt_(static_cast<std::size_t>(endRow_ - firstRow_)), columnAt_(static_cast<std::size_t>(width_)),
-      tiles_(static_cast<std::size_t>(across_) * static_cast<std::size_t>(down_), 0u) {
+      tiles_(static_cast<std::size_t>(across_) * static_cast<std::size_t>(down_), 0u),
+      blocksAcross_((across_ + (1 << kBlockShift) - 1) >> kBlockShift),
+      blocksDown_((down_ + (1 << kBlockShift) - 1) >> kBlockShift),
+      blocks_(static_cast<std::size_t>(blocksAcross_) * static_cast<std::size_t>(blocksDown_), 0u) {
   for (std::size_t row = 0; row < rowAt_.size(); ++row) {
     rowAt_[row] = (((row >> kTileShift) * static_cast<std::size_t>(across_)) << (2 * kTileShift)) + ((row & kTileMask) << kTileShift);
   }
@@ -388,6 +391,8 @@ bool TStrokeRaster::StretchCovered(int u, int vBegin, int vEnd, uint32_t tag) {
     if (*tile == tag) continue;
     covered = false;
     *tile = 0;
+    auto other = static_cast<std::size_t>(i);
+    BlockOf(XMajor ? at : other, XMajor ? other : at) = 0;
   }
   return covered;
 }
@@ -413,10 +418,21 @@ TStrokeRaster::TTileSpan TStrokeRaster::TilesOf(const QRectF& box) const {
 }
 
 bool TStrokeRaster::AllOf(const TTileSpan& span, uint32_t tag) const {
-  for (int ty = span.Top; ty < span.Bottom; ++ty) {
-    const uint32_t* row = tiles_.data() + static_cast<std::size_t>(ty) * static_cast<std::size_t>(across_);
-    for (int tx = span.Left; tx < span.Right; ++tx) {
-      if (row[tx] != tag) return false;
+  if (span.Left >= span.Right || span.Top >= span.Bottom) return true;
+  // Block by block: a block of the colour answers for its tiles.
+  for (int by = span.Top >> kBlockShift; by <= (span.Bottom - 1) >> kBlockShift; ++by) {
+    for (int bx = span.Left >> kBlockShift; bx <= (span.Right - 1) >> kBlockShift; ++bx) {
+      if (blocks_[static_cast<std::size_t>(by) * static_cast<std::size_t>(blocksAcross_) + static_cast<std::size_t>(bx)] == tag) {
+        continue;
+      }
+      int top = std::max(span.Top, by << kBlockShift), bottom = std::min(span.Bottom, (by + 1) << kBlockShift);
+      int left = std::max(span.Left, bx << kBlockShift), right = std::min(span.Right, (bx + 1) << kBlockShift);
+      for (int ty = top; ty < bottom; ++ty) {
+        const uint32_t* row = tiles_.data() + static_cast<std::size_t>(ty) * static_cast<std::size_t>(across_);
+        for (int tx = left; tx < right; ++tx) {
+          if (row[tx] != tag) return false;
+        }
+      }
     }
   }
   return true;
@@ -431,7 +447,9 @@ void TStrokeRaster::Inked(const QRectF& box, QRgb color) {
   for (int ty = span.Top; ty < span.Bottom; ++ty) {
     uint32_t* row = tiles_.data() + static_cast<std::size_t>(ty) * static_cast<std::size_t>(across_);
     for (int tx = span.Left; tx < span.Right; ++tx) {
-      if (row[tx] != tag) row[tx] = 0;
+      if (row[tx] == tag) continue;
+      row[tx] = 0;
+      BlockOf(static_cast<std::size_t>(tx), static_cast<std::size_t>(ty)) = 0;
     }
   }
   // At most the rows' pixels count: the box of a text far too large, or of no finite size, would
@@ -470,6 +488,21 @@ void TStrokeRaster::FindTilesIn(const std::vector<Pixel>& pixels) {
         }
       }
       if (differ == 0) tiles_[index] = sizeof(Pixel) == 1 ? 0xFF000000u | first * 0x010101u : static_cast<uint32_t>(first);
+    }
+  }
+  for (int by = 0; by < blocksDown_; ++by) {
+    for (int bx = 0; bx < blocksAcross_; ++bx) {
+      uint32_t& block = BlockOf(static_cast<std::size_t>(bx) << kBlockShift, static_cast<std::size_t>(by) << kBlockShift);
+      if (block != 0) continue;
+      uint32_t first = tiles_[static_cast<std::size_t>(by << kBlockShift) * static_cast<std::size_t>(across_) +
+                              static_cast<std::size_t>(bx << kBlockShift)];
+      bool one = first != 0;
+      for (int ty = by << kBlockShift; one && ty < std::min(down_, (by + 1) << kBlockShift); ++ty) {
+        for (int tx = bx << kBlockShift; tx < std::min(across_, (bx + 1) << kBlockShift); ++tx) {
+          one = one && tiles_[static_cast<std::size_t>(ty) * static_cast<std::size_t>(across_) + static_cast<std::size_t>(tx)] == first;
+        }
+      }
+      if (one) block = first;
     }
   }
 }

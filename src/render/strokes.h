@@ -96,9 +96,15 @@ class TStrokeRaster {
   TTileSpan TilesOf(double left, double top, double right, double bottom) const;
   // Whether every tile of the span is of the colour tag.
   bool AllOf(const TTileSpan& span, uint32_t tag) const;
+  // The block of the tile (tx, ty).
+  uint32_t& BlockOf(std::size_t tx, std::size_t ty) {
+    return blocks_[(ty >> kBlockShift) * static_cast<std::size_t>(blocksAcross_) + (tx >> kBlockShift)];
+  }
 
   static constexpr int kTileShift = 3;
   static constexpr int kTileMask = (1 << kTileShift) - 1;
+  // Blocks of 8 by 8 tiles.
+  static constexpr int kBlockShift = 3;
 
   uchar* bits_;
   qsizetype bytesPerLine_;
@@ -108,6 +114,9 @@ class TStrokeRaster {
   std::vector<std::size_t> rowAt_, columnAt_;
   // The colour of every pixel of a tile (alpha included, so never 0), or 0 when they may differ.
   std::vector<uint32_t> tiles_;
+  // The colour of every tile of a block, or 0: a box of many tiles is looked at block by block.
+  int blocksAcross_, blocksDown_;
+  std::vector<uint32_t> blocks_;
   // Pixels inked since the tiles were last looked at.
   std::size_t inked_ = 0;
   // The rows' pixels in tiles while the raster holds them: gray bytes or colours.

@@ -92,7 +92,7 @@ TEST(Strokes, InkWhereQtsStrokerPutsIt) {
 
 // Strokes that pass over tiles already of their colour leave out only what would not change: the
 // picture is the one drawn without looking for such tiles, also where another painter inked a
-// covered tile in another colour and strokes of a third colour cross it.
+// covered tile in another colour and strokes of the first and of a third colour cross it.
 TEST(Strokes, TilesOfOneColourChangeNoPixel) {
   uint32_t state = 5;
   auto next = [&state](double below) {
@@ -103,6 +103,8 @@ TEST(Strokes, TilesOfOneColourChangeNoPixel) {
   // Thick black rows make tiles of black, then strokes of all kinds cross them.
   for (int y = 0; y < 80; y += 4) strokes.push_back({{{-5, y + 0.3}, {170, y + 0.3}}, {0xFF000000u, 6, {}, 0}});
   const std::size_t rows = strokes.size();
+  // Across the red box, first of all: black no longer covers it.
+  strokes.push_back({{{32, 35.5}, {68, 35.5}}, {0xFF000000u, 1, {}, 0}});
   const QRgb colours[] = {0xFF000000u, 0xFF000000u, 0xFFFF0000u, 0xFF00FFFFu};
   for (int i = 0; i < 300; ++i) {
     QPointF from(next(170) - 5, next(130) - 5);
