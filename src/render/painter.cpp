@@ -57,7 +57,15 @@ class TPainter {
   TPainter(QPainter& painter, const TScene& scene, const QTransform& t, const TRenderStyle& style, const QRectF& window,
            const std::optional<QRectF>& band)
       : p_(painter), scene_(scene), t_(t), style_(style), k_(ScaleOf(t)), clip_(window.adjusted(-2, -2, 2, 2)),
-        band_(band) {}
+        band_(band), rowsAlone_(band_ && t.type() <= QTransform::TxScale) {
+    // The furthest any line reaches beyond its way: its wave and its pen's stroke.
+    for (int style = 0; style < 256; ++style) {
+      if (std::optional<TWave> wave = WaveOf(style)) lineReach_ = std::max(lineReach_, std::abs(wave->Amplitude));
+    }
+    double widest = 0;
+    for (int pen = 0; pen <= static_cast<int>(kJwwPenColors.size()); ++pen) widest = std::max(widest, StrokeReach(pen));
+    lineReach_ += 1 + widest;
+  }
 
   void Begin() {
     // Lines and arcs on an image are written into its pixels by a raster of their own, unless
@@ -105,7 +113,7 @@ class TPainter {
 
   void Draw(const TWSen& line) {
     Enter(TKind::Lines);
-    if (!scene_.Visible(line.Header)) return;
+    if (BeyondBand(line.Y1, line.Y2) || !scene_.Visible(line.Header)) return;
     QLineF device(Map(line.X1, line.Y1), Map(line.X2, line.Y2));
     TPenKey key{line.Header.PenColor, line.Header.PenStyle};
     std::optional<TWave> wave = WaveOf(key.Style);
@@ -278,6 +286,15 @@ class TPainter {
     return true;
   }
 
+  // Whether a line between the heights y1 and y2 (painter's units) lies, with all it may reach,
+  // above or below the band: told from its rows as the transform maps them, without mapping the
+  // line (most lines a band's painter is handed lie in the other band).
+  bool BeyondBand(double y1, double y2) const {
+    if (!rowsAlone_) return false;
+    double a = t_.m22() * y1 + t_.dy(), b = t_.m22() * y2 + t_.dy();
+    return std::max(a, b) + lineReach_ < band_->top() || std::min(a, b) - lineReach_ > band_->bottom();
+  }
+
   // Whether something whose device box is box, give or take reach, may touch the band.
   bool InBand(const QRectF& box, double reach) const {
     return !band_ || band_->intersects(box.adjusted(-reach, -reach, reach, reach));
@@ -401,6 +418,9 @@ class TPainter {
   double k_;
   QRectF clip_;
   std::optional<QRectF> band_;
+  // Whether the transform maps a height alone (no turn nor shear): y' = m22 y + dy.
+  bool rowsAlone_;
+  double lineReach_ = 0;
   TKind kind_ = TKind::None;
   std::optional<TPenKey> current_;
   std::optional<TStrokeRaster> raster_;
@@ -570,7 +590,7 @@ QImage RenderImage(const TScene& scene, const TBoxMm& bounds, QSize size, const 
     visit(scene.Arcs);
     visit(scene.Points);
   });
-  PaintInBands(upperView, lowerView, 0, false, scene, t, style, [&](const auto& visit) { visit(scene.Texts); });
+  PaintInBands(upperView, lowerView, size.height() / 2, false, scene, t, style, [&](const auto& visit) { visit(scene.Texts); });
   return image;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 
 namespace torvane {
@@ -68,6 +69,15 @@ inline std::size_t RunAt(std::span<const double> ends, double phase) {
   return std::max(0, whole < at ? whole + 1 : whole);
 }
 
+// The same, or one more where a pixel's centre lies at x itself (up to rounding): one conversion
+// instead of a ceiling. A stroke's pixels are bounded by it where they take no ink, at the edge
+// of their reach, so such a pixel may as well be left out.
+[[gnu::always_inline]] inline int NearFirstAtOrAfter(double x, int limit) {
+  double at = x + 0.5;
+  at = at > 0 ? (at < limit ? at : limit) : 0;
+  return static_cast<int>(at);
+}
+
 }  // namespace
 
 QPen QtPenOf(const TStroke& stroke) {
@@ -90,7 +100,13 @@ TStrokeRaster::TStrokeRaster(QImage& image, int firstRow, int endRow)
       firstRow_(std::clamp(firstRow, 0, image.height())), endRow_(std::clamp(endRow, firstRow_, image.height())),
       across_((width_ + (1 << kTileShift) - 1) >> kTileShift),
       down_((endRow_ - firstRow_ + (1 << kTileShift) - 1) >> kTileShift),
-      tiles_(static_cast<std::size_t>(across_) * static_cast<std::size_t>(down_), 0u) {}
+      rowAt_(static_cast<std::size_t>(endRow_ - firstRow_)), columnAt_(static_cast<std::size_t>(width_)),
+      tiles_(static_cast<std::size_t>(across_) * static_cast<std::size_t>(down_), 0u) {
+  for (std::size_t row = 0; row < rowAt_.size(); ++row) {
+    rowAt_[row] = (((row >> kTileShift) * static_cast<std::size_t>(across_)) << (2 * kTileShift)) + ((row & kTileMask) << kTileShift);
+  }
+  for (std::size_t x = 0; x < columnAt_.size(); ++x) columnAt_[x] = ((x >> kTileShift) << (2 * kTileShift)) + (x & kTileMask);
+}
 
 TStrokeRaster::~TStrokeRaster() { Release(); }
 
@@ -283,12 +299,14 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke, Pixel* pixels
   std::size_t run = 0;
   double runFrom = 0, runTo = 0;
   bool dashColumn = true;
+  // How many whole units lie before the last column's centre; none known before the first.
+  double units = std::numeric_limits<double>::quiet_NaN();
   for (int u = uBegin; u < uEnd; ++u) {
     if (u == uBegin || ((u - uOrigin) & kTileMask) == 0) {
       int stretchEnd = std::min(uEnd, uOrigin + ((((u - uOrigin) >> kTileShift) + 1) << kTileShift));
       double first = s.V0 + (u + 0.5 - s.U0) * slope, last = s.V0 + (stretchEnd - 0.5 - s.U0) * slope;
-      int vBegin = std::max(vFloor, FirstAtOrAfter(std::min(first, last) - reach, vLimit));
-      int vEnd = FirstAtOrAfter(std::max(first, last) + reach, vLimit);
+      int vBegin = std::max(vFloor, NearFirstAtOrAfter(std::min(first, last) - reach, vLimit));
+      int vEnd = NearFirstAtOrAfter(std::max(first, last) + reach, vLimit);
       if (vBegin >= vEnd || StretchCovered<XMajor>(u, vBegin, vEnd, color)) {
         u = stretchEnd - 1;
         continue;
@@ -301,9 +319,9 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke, Pixel* pixels
     }
     double uc = u + 0.5;
     double vLine = s.V0 + (uc - s.U0) * slope;
-    int vBegin = std::max(vFloor, FirstAtOrAfter(vLine - reach, vLimit));
-    int vEnd = FirstAtOrAfter(vLine + reach, vLimit);
-    if (vBegin >= vEnd || ColumnCovered<XMajor>(u, vBegin, vEnd, color)) continue;
+    int vBegin = std::max(vFloor, NearFirstAtOrAfter(vLine - reach, vLimit));
+    int vEnd = NearFirstAtOrAfter(vLine + reach, vLimit);
+    if (vBegin >= vEnd) continue;
     double alongColumn = (uc - s.U0) * cu + (vLine - s.V0) * cv;
     bool nearStart = alongColumn < zone, nearEnd = alongColumn > length - zone;
     // The run the column's centre lies in, [runFrom, runTo) along the unit: its pixels mostly
@@ -311,7 +329,12 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke, Pixel* pixels
     double phaseColumn = s.Along + alongColumn;
     bool oneRun = true;
     if (unit > 0) {
-      phaseColumn -= Floor(phaseColumn / unit) * unit;
+      // Taken round the unit as many times as the column before, give or take one.
+      if (std::isnan(units)) units = Floor(phaseColumn / unit);
+      double total = phaseColumn;
+      phaseColumn = total - units * unit;
+      while (phaseColumn >= unit) phaseColumn = total - ++units * unit;
+      while (phaseColumn < 0) phaseColumn = total - --units * unit;
       // Mostly in the run of the column before.
       if (!(phaseColumn >= runFrom && phaseColumn < runTo)) {
         run = RunAt(ends, phaseColumn);
@@ -324,77 +347,47 @@ void TStrokeRaster::Draw(const TSegment& s, const TStroke& stroke, Pixel* pixels
       // A column whose every pixel lies in the gap of its centre takes no ink.
       if (!dashColumn && oneRun) continue;
     }
-    if (!nearStart && !nearEnd && oneRun) {
-      // The column's pixels take ink by their distance alone: as many each time, without a
-      // branch on the amount (a pixel beyond reach takes none).
-      int n = std::min(span, vLimit - vBegin);
-      for (int v = vBegin; v < vBegin + n; ++v) {
-        double amount = std::clamp(half + 0.5 - std::abs(v + 0.5 - vLine) * across, 0.0, 1.0);
-        Blend(pixel(u, v), ink, static_cast<uint32_t>(amount * 256 + 0.5));
-      }
-      inked_ += static_cast<std::size_t>(n);
-      continue;
-    }
-    std::size_t inked = 0;
-    for (int v = vBegin; v < vEnd; ++v) {
+    // As many pixels each time, and no branch on a pixel's amount but where the column straddles
+    // a dash's end: a pixel that takes no ink is blended at none, which leaves it as it is.
+    int n = std::min(span, vLimit - vBegin);
+    Pixel* column = pixels + (XMajor ? columnAt_ : rowAt_)[static_cast<std::size_t>(u - uFloor)];
+    for (int v = vBegin; v < vBegin + n; ++v) {
       double offset = v + 0.5 - vLine;
-      double amount = std::min(1.0, half + 0.5 - std::abs(offset) * across);
-      if (amount <= 0) continue;
+      double amount = std::clamp(half + 0.5 - std::abs(offset) * across, 0.0, 1.0);
       double vc = v + 0.5;
       if (nearStart) {
-        if (s.FreeStart) {
-          amount *= std::clamp(alongColumn + offset * cv + 0.5, 0.0, 1.0);
-        } else if ((uc - s.U0) * s.StartU + (vc - s.V0) * s.StartV < 0) {
-          continue;
-        }
+        amount *= s.FreeStart ? std::clamp(alongColumn + offset * cv + 0.5, 0.0, 1.0)
+                              : static_cast<double>((uc - s.U0) * s.StartU + (vc - s.V0) * s.StartV >= 0);
       }
       if (nearEnd) {
-        if (s.FreeEnd) {
-          amount *= std::clamp(length - alongColumn - offset * cv + 0.5, 0.0, 1.0);
-        } else if ((uc - s.U1) * s.EndU + (vc - s.V1) * s.EndV >= 0) {
-          continue;
-        }
+        amount *= s.FreeEnd ? std::clamp(length - alongColumn - offset * cv + 0.5, 0.0, 1.0)
+                            : static_cast<double>((uc - s.U1) * s.EndU + (vc - s.V1) * s.EndV < 0);
       }
-      if (amount <= 0) continue;
-      if (unit > 0) {
+      if (!oneRun) {
         double phase = phaseColumn + offset * cv;
         bool dash = phase >= runFrom && phase < runTo ? dashColumn : RunAt(ends, phase) % 2 == 0;
-        if (!dash) continue;
+        amount *= static_cast<double>(dash);
       }
-      Blend(pixel(u, v), ink, static_cast<uint32_t>(amount * 256 + 0.5));
-      ++inked;
+      Blend(column[(XMajor ? rowAt_ : columnAt_)[static_cast<std::size_t>(v - vFloor)]], ink,
+            static_cast<uint32_t>(amount * 256 + 0.5));
     }
-    inked_ += inked;
+    inked_ += static_cast<std::size_t>(n);
   }
-}
-
-template <bool XMajor>
-TStrokeRaster::TTileRun TStrokeRaster::TilesAcross(int u, int vBegin, int vEnd) {
-  int vOrigin = XMajor ? firstRow_ : 0, uOrigin = XMajor ? 0 : firstRow_;
-  int first = (vBegin - vOrigin) >> kTileShift, last = (vEnd - 1 - vOrigin) >> kTileShift;
-  auto at = static_cast<std::size_t>((u - uOrigin) >> kTileShift), from = static_cast<std::size_t>(first);
-  auto across = static_cast<std::size_t>(across_);
-  return {tiles_.data() + (XMajor ? from * across + at : at * across + from), last - first + 1, XMajor ? across : 1};
 }
 
 template <bool XMajor>
 bool TStrokeRaster::StretchCovered(int u, int vBegin, int vEnd, uint32_t tag) {
-  TTileRun run = TilesAcross<XMajor>(u, vBegin, vEnd);
-  for (int i = 0; i < run.Count; ++i) {
-    if (run.First[static_cast<std::size_t>(i) * run.Step] != tag) return false;
-  }
-  return true;
-}
-
-template <bool XMajor>
-bool TStrokeRaster::ColumnCovered(int u, int vBegin, int vEnd, uint32_t tag) {
-  TTileRun run = TilesAcross<XMajor>(u, vBegin, vEnd);
+  int vOrigin = XMajor ? firstRow_ : 0, uOrigin = XMajor ? 0 : firstRow_;
+  int first = (vBegin - vOrigin) >> kTileShift, last = (vEnd - 1 - vOrigin) >> kTileShift;
+  auto at = static_cast<std::size_t>((u - uOrigin) >> kTileShift), from = static_cast<std::size_t>(first);
+  auto across = static_cast<std::size_t>(across_);
+  std::size_t step = XMajor ? across : 1;
+  uint32_t* tile = tiles_.data() + (XMajor ? from * across + at : at * across + from);
   bool covered = true;
-  for (int i = 0; i < run.Count; ++i) {
-    uint32_t& tile = run.First[static_cast<std::size_t>(i) * run.Step];
-    if (tile == tag) continue;
+  for (int i = first; i <= last; ++i, tile += step) {
+    if (*tile == tag) continue;
     covered = false;
-    tile = 0;
+    *tile = 0;
   }
   return covered;
 }

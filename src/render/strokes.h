@@ -81,27 +81,12 @@ class TStrokeRaster {
   template <typename Pixel>
   void FindTilesIn(const std::vector<Pixel>& pixels);
   // Where the pixel (x, y) of the rows lies among the tiles.
-  std::size_t At(int x, int y) const {
-    int row = y - firstRow_;
-    return ((static_cast<std::size_t>(row >> kTileShift) * static_cast<std::size_t>(across_) +
-             static_cast<std::size_t>(x >> kTileShift))
-            << (2 * kTileShift)) +
-           static_cast<std::size_t>(((row & kTileMask) << kTileShift) + (x & kTileMask));
-  }
-  // The tiles of the pixels [vBegin, vEnd) across the column u (along the minor axis v).
-  struct TTileRun {
-    uint32_t* First;
-    int Count;
-    std::size_t Step;
-  };
-  template <bool XMajor>
-  TTileRun TilesAcross(int u, int vBegin, int vEnd);
-  // Whether the tiles of the pixels [vBegin, vEnd) across the column u are all of the colour tag.
+  std::size_t At(int x, int y) const { return rowAt_[static_cast<std::size_t>(y - firstRow_)] + columnAt_[static_cast<std::size_t>(x)]; }
+  // Whether the tiles of the pixels [vBegin, vEnd) across the columns of u's tile (v along the
+  // minor axis) are all of the colour tag; if not, those of another colour are no longer known to
+  // be of one, as the stretch may ink them.
   template <bool XMajor>
   bool StretchCovered(int u, int vBegin, int vEnd, uint32_t tag);
-  // The same, and if not, those of another colour are no longer known to be of one.
-  template <bool XMajor>
-  bool ColumnCovered(int u, int vBegin, int vEnd, uint32_t tag);
   // The tiles of box within the rows: [Left, Right) × [Top, Bottom); empty when it lies beyond.
   struct TTileSpan {
     int Left = 0, Right = 0, Top = 0, Bottom = 0;
@@ -119,6 +104,8 @@ class TStrokeRaster {
   qsizetype bytesPerLine_;
   int width_, firstRow_, endRow_;
   int across_, down_;
+  // Where each row (from firstRow_) and each column begin among the tiles: a pixel lies at the sum.
+  std::vector<std::size_t> rowAt_, columnAt_;
   // The colour of every pixel of a tile (alpha included, so never 0), or 0 when they may differ.
   std::vector<uint32_t> tiles_;
   // Pixels inked since the tiles were last looked at.
