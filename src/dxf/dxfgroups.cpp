@@ -10,8 +10,9 @@
 namespace torvane {
 namespace {
 
-// The first size of a block; it grows when a piece needs more.
-constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+// The first size of a block, more than a piece of entities takes (some 1.6 MB of texts); it grows
+// when a piece needs more.
+constexpr std::size_t kBlockBytes = std::size_t{2} << 20;
 // Short decimals are found exactly in a 64-bit integer while a double still resolves every unit of
 // it: a value scaled below 2^40 has a rounding interval far narrower than one unit.
 constexpr double kScaledLimit = 0x1p40;
@@ -184,13 +185,13 @@ char* ShortestDecimal(char* first, double value) {
 }
 
 TDxfGroups::TDxfGroups(TByteSink& sink)
-    : sink_(sink), block_(std::make_unique_for_overwrite<char[]>(kBlockBytes)), capacity_(kBlockBytes),
-      end_(block_.get()) {}
+    : sink_(sink), block_(static_cast<char*>(AllocateLarge(kBlockBytes)), TLargeRelease{kBlockBytes}),
+      capacity_(kBlockBytes), end_(block_.get()) {}
 
 void TDxfGroups::Grow(std::size_t bytes) {
   std::size_t used = static_cast<std::size_t>(end_ - block_.get());
   std::size_t capacity = std::max(2 * capacity_, used + bytes);
-  auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+  std::unique_ptr<char, TLargeRelease> grown(static_cast<char*>(AllocateLarge(capacity)), TLargeRelease{capacity});
   std::copy(block_.get(), end_, grown.get());
   block_ = std::move(grown);
   capacity_ = capacity;

@@ -17,6 +17,7 @@
 #include "drawing/jwwunit.h"
 #include "shape/jwsunit.h"
 #include "support/box.h"
+#include "support/largearray.h"
 #include "support/parallel.h"
 
 namespace torvane {
@@ -33,7 +34,8 @@ using TBoxMm = TBox;
 template <typename Record>
 class TRecordRuns {
  public:
-  // Enough records to a run that making them on both cores pays, few enough to hold a megabyte or two.
+  // Enough records to a run that making them on both cores pays, few enough to hold a megabyte or
+  // two; runs are large blocks, taken again without page faults.
   static constexpr std::size_t kRunRecords = 16384;
 
   TRecordRuns() = default;
@@ -81,7 +83,7 @@ class TRecordRuns {
       for (const Record& record : stored_) visit(record);
       return;
     }
-    std::vector<Record> run(std::min(kRunRecords, size_));
+    TLargeVector<Record> run(std::min(kRunRecords, size_));
     for (std::size_t begin = 0; begin < size_; begin += run.size()) {
       std::span<Record> made(run.data(), std::min(run.size(), size_ - begin));
       ForInHalves(made.size(), [&](std::size_t b, std::size_t e) { Make(begin + b, made.subspan(b, e - b)); });
@@ -100,7 +102,7 @@ class TRecordRuns {
       ForInHalves(stored_.size(), [&](std::size_t b, std::size_t e) { visitHalf(stored_.subspan(b, e - b), b); });
       return;
     }
-    std::vector<Record> run(std::min(kRunRecords, size_));
+    TLargeVector<Record> run(std::min(kRunRecords, size_));
     for (std::size_t begin = 0; begin < size_; begin += run.size()) {
       std::span<Record> made(run.data(), std::min(run.size(), size_ - begin));
       ForInHalves(made.size(), [&](std::size_t b, std::size_t e) {
@@ -151,7 +153,7 @@ class TRecordRuns {
   template <typename Step>
   void ForEachRunMakingTheNext(const Step& step) const {
     std::size_t length = std::min(kRunRecords, size_);
-    std::vector<Record> run(length), next(length);
+    TLargeVector<Record> run(length), next(length);
     std::span<Record> made(run.data(), length);
     ForInHalves(made.size(), [&](std::size_t b, std::size_t e) { Make(b, made.subspan(b, e - b)); });
     for (std::size_t begin = 0; begin < size_; begin += length) {

@@ -139,7 +139,7 @@ bool TStrokeRaster::EachPixel(Pixel* pixels, Move move) {
 }
 
 template <typename Pixel>
-bool TStrokeRaster::HoldAs(std::vector<Pixel>& pixels) {
+bool TStrokeRaster::HoldAs(TLargeVector<Pixel>& pixels) {
   pixels.resize(tiles_.size() << (2 * kTileShift));
   return EachPixel(pixels.data(), [](uint32_t image, Pixel& tiled) {
     image |= 0xFF000000u;
@@ -163,7 +163,7 @@ void TStrokeRaster::Release() {
 }
 
 template <typename Pixel>
-void TStrokeRaster::ReleaseFrom(std::vector<Pixel>& pixels) {
+void TStrokeRaster::ReleaseFrom(TLargeVector<Pixel>& pixels) {
   EachPixel(pixels.data(), [](uint32_t& image, Pixel tiled) {
     image = sizeof(Pixel) == 1 ? 0xFF000000u | tiled * 0x010101u : static_cast<uint32_t>(tiled);
     return true;
@@ -470,7 +470,7 @@ void TStrokeRaster::FindCoveredTiles() {
 }
 
 template <typename Pixel>
-void TStrokeRaster::FindTilesIn(const std::vector<Pixel>& pixels) {
+void TStrokeRaster::FindTilesIn(const TLargeVector<Pixel>& pixels) {
   constexpr int side = 1 << kTileShift;
   for (int ty = 0; ty < down_; ++ty) {
     int rows = std::min(side, endRow_ - firstRow_ - (ty << kTileShift));

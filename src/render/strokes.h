@@ -22,6 +22,8 @@
 #include <span>
 #include <vector>
 
+#include "support/largearray.h"
+
 namespace torvane {
 
 // How a stroke is drawn, in device units.
@@ -71,15 +73,15 @@ class TStrokeRaster {
   void Hold();
   // Whether every pixel could be taken as a Pixel.
   template <typename Pixel>
-  bool HoldAs(std::vector<Pixel>& pixels);
+  bool HoldAs(TLargeVector<Pixel>& pixels);
   template <typename Pixel>
-  void ReleaseFrom(std::vector<Pixel>& pixels);
+  void ReleaseFrom(TLargeVector<Pixel>& pixels);
   // Calls move(the image's pixel, the same pixel among the tiles) for each pixel of the rows while
   // it answers true; whether it always did.
   template <typename Pixel, typename Move>
   bool EachPixel(Pixel* pixels, Move move);
   template <typename Pixel>
-  void FindTilesIn(const std::vector<Pixel>& pixels);
+  void FindTilesIn(const TLargeVector<Pixel>& pixels);
   // Where the pixel (x, y) of the rows lies among the tiles.
   std::size_t At(int x, int y) const { return rowAt_[static_cast<std::size_t>(y - firstRow_)] + columnAt_[static_cast<std::size_t>(x)]; }
   // Whether the tiles of the pixels [vBegin, vEnd) across the columns of u's tile (v along the
@@ -119,9 +121,10 @@ class TStrokeRaster {
   std::vector<uint32_t> blocks_;
   // Pixels inked since the tiles were last looked at.
   std::size_t inked_ = 0;
-  // The rows' pixels in tiles while the raster holds them: gray bytes or colours.
-  std::vector<uint8_t> gray_;
-  std::vector<uint32_t> colour_;
+  // The rows' pixels in tiles while the raster holds them: gray bytes or colours. Large blocks,
+  // taken again and again: in small pages each would cost thousands of page faults.
+  TLargeVector<uint8_t> gray_;
+  TLargeVector<uint32_t> colour_;
   bool held_ = false, changed_ = false;
   // Whether every ink so far was a gray.
   bool grays_ = true;
