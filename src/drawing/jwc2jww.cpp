@@ -1,9 +1,9 @@
 #include "drawing/jwc2jww.h"
 
 #include <algorithm>
-#include <bit>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <optional>
