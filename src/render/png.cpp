@@ -54,11 +54,13 @@ std::size_t RowBytes(const QImage& image, int channels) {
 // written with one channel, a third of the bytes to deflate, and reads back as the same colours.
 bool IsGray(const QImage& image) {
   std::atomic<bool> colour{false};
+  // QImage's getters are calls into the library: asked once, not at every pixel.
+  const int width = image.width();
   ForInHalves(static_cast<std::size_t>(image.height()), [&](std::size_t begin, std::size_t end) {
     for (std::size_t y = begin; y < end && !colour.load(std::memory_order_relaxed); ++y) {
       const QRgb* pixels = reinterpret_cast<const QRgb*>(image.constScanLine(static_cast<int>(y)));
       bool gray = true;
-      for (int x = 0; x < image.width(); ++x) {
+      for (int x = 0; x < width; ++x) {
         gray &= qRed(pixels[x]) == qGreen(pixels[x]) && qGreen(pixels[x]) == qBlue(pixels[x]);
       }
       if (!gray) colour.store(true, std::memory_order_relaxed);

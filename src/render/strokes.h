@@ -68,7 +68,7 @@ class TStrokeRaster {
  private:
   struct TSegment;
   template <bool XMajor, typename Pixel>
-  void Draw(const TSegment& segment, const TStroke& stroke, Pixel* pixels, Pixel ink);
+  void Draw(const TSegment& segment, const TStroke& stroke, Pixel* pixels, Pixel colour);
   // Takes the rows from the image into tiles: of gray bytes while grays_ and every pixel is a gray.
   void Hold();
   // Whether every pixel could be taken as a Pixel.
