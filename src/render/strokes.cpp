@@ -214,7 +214,9 @@ void TStrokeRaster::Polyline(std::span<const QPointF> points, const TStroke& str
     const QPointF& d = direction.Unit;
     QPointF a = points[i], b = points[i + 1];
     // Dashes go on from where the last segment left them, within one repeating unit.
-    double phase = ends.empty() ? 0 : std::fmod(along + stroke.Offset, unit);
+    double phase = ends.empty() ? 0 : along + stroke.Offset;
+    // Mostly within the first unit already, where the remainder is the phase itself.
+    if (!ends.empty() && !(phase >= 0 && phase < unit)) phase = std::fmod(phase, unit);
     QPointF n0 = start ? start->Normal : d, n1 = end ? end->Normal : d;
     double t0 = start ? start->Turn : 0, t1 = end ? end->Turn : 0;
     auto drawIn = [&](auto* pixels, auto ink) {
@@ -426,7 +428,7 @@ bool TStrokeRaster::StretchCovered(int u, int vBegin, int vEnd, uint32_t tag) {
 
 TStrokeRaster::TTileSpan TStrokeRaster::TilesOf(double left, double top, double right, double bottom) const {
   if (width_ == 0 || endRow_ == firstRow_) return {};
-  left = std::floor(left), right = std::floor(right), top = std::floor(top), bottom = std::floor(bottom);
+  left = Floor(left), right = Floor(right), top = Floor(top), bottom = Floor(bottom);
   // A box of no finite size takes every tile.
   if (!(std::isfinite(left) && std::isfinite(right) && std::isfinite(top) && std::isfinite(bottom))) {
     return {0, across_, 0, down_};
