@@ -90,6 +90,62 @@ TEST(Strokes, InkWhereQtsStrokerPutsIt) {
   }
 }
 
+// A dashed stroke's columns away from its ends take ink where their centre on the line lies in a
+// dash and none where it lies in a gap, however long the gaps (the raster passes over a gap's
+// columns at once), in either direction and along either axis.
+TEST(Strokes, DashesInkTheirRunsAndNotTheirGaps) {
+  struct TCase {
+    const char* name;
+    QPointF from, to;
+    TStroke stroke;
+  };
+  const TCase cases[] = {
+      {"across", {3.2, 40.5}, {157, 40.5}, {0xFF000000u, 1, {3, 20, 24, 29}, 1.5}},
+      {"across backwards", {156.1, 60.5}, {2, 60.5}, {0xFF000000u, 1, {2, 17}, 6}},
+      {"down", {80.5, 2}, {80.5, 118}, {0xFF000000u, 1, {4, 15}, 0}},
+      {"up, wide", {30.5, 117}, {30.5, 3}, {0xFF000000u, 2, {5, 18, 20, 26}, 11}},
+      {"leaning", {5, 100}, {150, 30}, {0xFF000000u, 1.4, {6, 19}, 3}},
+      {"steep backwards", {120, 115}, {100, 4}, {0xFF000000u, 1, {3, 14}, 9.5}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    QImage image = ByRaster({c.from, c.to}, c.stroke);
+    QPointF d = c.to - c.from;
+    double length = std::hypot(d.x(), d.y());
+    bool across = std::abs(d.x()) >= std::abs(d.y());
+    double unit = c.stroke.Ends.back();
+    // How far the pixels of a column reach along the stroke beyond its centre's place.
+    double spread = (c.stroke.Width / 2 + 1) * (across ? std::abs(d.y()) : std::abs(d.x())) / length + 0.5;
+    int checked[2] = {0, 0};
+    for (int u = 0; u < (across ? image.width() : image.height()); ++u) {
+      double t = ((across ? u + 0.5 - c.from.x() : u + 0.5 - c.from.y())) / (across ? d.x() : d.y());
+      double along = t * length;
+      if (along < c.stroke.Width + 2 || along > length - c.stroke.Width - 2) continue;
+      double phase = std::fmod(along + c.stroke.Offset, unit);
+      double begin = 0;
+      for (std::size_t run = 0; run < c.stroke.Ends.size(); ++run) {
+        double end = c.stroke.Ends[run];
+        if (phase >= begin + spread && phase < end - spread) {
+          QPointF on = c.from + d * t;
+          int v = static_cast<int>(std::floor(across ? on.y() : on.x()));
+          bool dash = run % 2 == 0;
+          int darkest = 255;
+          for (int w = v - 3; w <= v + 3; ++w) darkest = std::min(darkest, qGray(across ? image.pixel(u, w) : image.pixel(w, u)));
+          if (dash) {
+            EXPECT_LT(darkest, 128) << "column " << u << " lies in a dash";
+          } else {
+            EXPECT_EQ(darkest, 255) << "column " << u << " lies in a gap";
+          }
+          ++checked[dash ? 1 : 0];
+        }
+        begin = end;
+      }
+    }
+    EXPECT_GT(checked[0], 20);
+    EXPECT_GT(checked[1], 8);
+  }
+}
+
 // Strokes that pass over tiles already of their colour leave out only what would not change: the
 // picture is the one drawn without looking for such tiles, also where another painter inked a
 // covered tile in another colour and strokes of the first and of a third colour cross it.
