@@ -67,7 +67,8 @@ class TPainter {
     lineReach_ += 1 + widest;
   }
 
-  void Begin() {
+  // blank: the colour every pixel of the device has, when it was just filled.
+  void Begin(std::optional<QRgb> blank = std::nullopt) {
     // Lines and arcs on an image are written into its pixels by a raster of their own, unless
     // the painter maps or clips them in ways the raster does not know.
     if (p_.device() != nullptr && p_.device()->devType() == QInternal::Image && p_.deviceTransform().isIdentity()) {
@@ -75,6 +76,7 @@ class TPainter {
       if (TStrokeRaster::Paints(*image) && (band_ || !p_.hasClipping())) {
         QRectF rows = band_.value_or(QRectF(image->rect()));
         raster_.emplace(*image, static_cast<int>(std::lround(rows.top())), static_cast<int>(std::lround(rows.bottom())));
+        if (blank) raster_->Blank(*blank);
       }
     }
     p_.save();
@@ -543,10 +545,10 @@ struct TBand {
 };
 
 // Paints the records of the kinds that kinds(visit) hands to visit in two bands at once, the rows
-// above middle onto upper and the others onto lower, each band on a core of its own; with paper,
-// the paper's frame first.
+// above middle onto upper and the others onto lower, each band on a core of its own. fresh: the
+// image was just filled with the scheme's background, and the paper's frame comes first.
 template <typename Kinds>
-void PaintInBands(QImage& upper, QImage& lower, int middle, bool paper, const TScene& scene, const QTransform& t,
+void PaintInBands(QImage& upper, QImage& lower, int middle, bool fresh, const TScene& scene, const QTransform& t,
                   const TRenderStyle& style, const Kinds& kinds) {
   QSize size = upper.size();
   std::array<std::optional<TBand>, 2> bands;
@@ -554,8 +556,12 @@ void PaintInBands(QImage& upper, QImage& lower, int middle, bool paper, const TS
   bands[1].emplace(lower, scene, t, style, QRect(0, middle, size.width(), size.height() - middle));
   for (std::optional<TBand>& band : bands) {
     if (!band) continue;
-    band->drawer.Begin();
-    if (paper) band->drawer.DrawPaper();
+    if (fresh) {
+      band->drawer.Begin(BackgroundOf(style.Scheme).rgb());
+      band->drawer.DrawPaper();
+    } else {
+      band->drawer.Begin();
+    }
   }
   kinds([&](const auto& runs) {
     runs.ForEachRunOnBothCores([&](const auto& run, int side) {
@@ -575,9 +581,8 @@ void PaintInBands(QImage& upper, QImage& lower, int middle, bool paper, const TS
 // own; every pixel comes out as one painter over the whole image paints it. Lines and arcs are
 // written by rasters that ink a pixel by its distance from the stroke alone; Qt's raster painter
 // lays points out against the whole image whatever the clip, which then only decides the pixels
-// written: the bands' painters share the image, each clipped to its rows. Texts come last,
-// painted by one painter while the other core makes them: in two bands each core would load the
-// fonts and render the same glyphs again, for no gain.
+// written: the bands' painters share the image, each clipped to its rows. Texts come last, in
+// the same two bands: each core loads the fonts and renders the glyphs of its own band's texts.
 QImage RenderImage(const TScene& scene, const TBoxMm& bounds, QSize size, const TRenderStyle& style) {
   QImage image = LargeImage(size, BackgroundOf(style.Scheme));
   if (image.isNull()) return image;

@@ -172,6 +172,25 @@ void TStrokeRaster::ReleaseFrom(TLargeVector<Pixel>& pixels) {
 
 bool TStrokeRaster::Paints(const QImage& image) { return image.format() == QImage::Format_RGB32 && !image.isNull(); }
 
+void TStrokeRaster::Blank(QRgb color) {
+  Release();
+  uint32_t tag = color | 0xFF000000u;
+  std::fill(tiles_.begin(), tiles_.end(), tag);
+  std::fill(blocks_.begin(), blocks_.end(), tag);
+  held_ = true;
+  changed_ = false;
+  grays_ = grays_ && IsGray(tag);
+  gray_ = {};
+  colour_ = {};
+  // Every place among the tiles holds the colour, those beyond the ragged edges too: they are
+  // never written back.
+  if (grays_) {
+    gray_.assign(tiles_.size() << (2 * kTileShift), static_cast<uint8_t>(tag));
+  } else {
+    colour_.assign(tiles_.size() << (2 * kTileShift), tag);
+  }
+}
+
 void TStrokeRaster::Polyline(std::span<const QPointF> points, const TStroke& stroke) {
   if (points.size() < 2 || !(stroke.Width > 0) || !std::isfinite(stroke.Width)) return;
   uint32_t color = stroke.Color | 0xFF000000u;
@@ -490,11 +509,33 @@ void TStrokeRaster::Inked(const QRectF& box, QRgb color) {
 
 void TStrokeRaster::FindCoveredTiles() {
   inked_ = 0;
-  Hold();
-  if (grays_) {
+  // Rows the raster does not hold are looked at where they are, not taken into tiles for it.
+  if (!held_) {
+    FindTilesInImage();
+  } else if (grays_) {
     FindTilesIn(gray_);
   } else {
     FindTilesIn(colour_);
+  }
+  FindBlocks();
+}
+
+void TStrokeRaster::FindTilesInImage() {
+  constexpr int side = 1 << kTileShift;
+  for (int ty = 0; ty < down_; ++ty) {
+    int top = firstRow_ + (ty << kTileShift), rows = std::min(side, endRow_ - top);
+    for (int tx = 0; tx < across_; ++tx) {
+      std::size_t index = static_cast<std::size_t>(ty) * static_cast<std::size_t>(across_) + static_cast<std::size_t>(tx);
+      if (tiles_[index] != 0) continue;
+      int left = tx << kTileShift, columns = std::min(side, width_ - left);
+      uint32_t first = *reinterpret_cast<const uint32_t*>(bits_ + top * bytesPerLine_ + 4 * left), differ = 0;
+      for (int y = 0; y < rows; ++y) {
+        const auto* line = reinterpret_cast<const uint32_t*>(bits_ + (top + y) * bytesPerLine_) + left;
+        for (int x = 0; x < columns; ++x) differ |= line[x] ^ first;
+      }
+      // The raster's colours are opaque whatever the image's unused alpha byte says.
+      if ((differ & 0xFFFFFFu) == 0) tiles_[index] = first | 0xFF000000u;
+    }
   }
 }
 
@@ -519,6 +560,9 @@ void TStrokeRaster::FindTilesIn(const TLargeVector<Pixel>& pixels) {
       if (differ == 0) tiles_[index] = sizeof(Pixel) == 1 ? 0xFF000000u | first * 0x010101u : static_cast<uint32_t>(first);
     }
   }
+}
+
+void TStrokeRaster::FindBlocks() {
   for (int by = 0; by < blocksDown_; ++by) {
     for (int bx = 0; bx < blocksAcross_; ++bx) {
       uint32_t& block = BlockOf(static_cast<std::size_t>(bx) << kBlockShift, static_cast<std::size_t>(by) << kBlockShift);

@@ -52,6 +52,10 @@ class TStrokeRaster {
   // Whether image can be painted by a raster.
   static bool Paints(const QImage& image);
 
+  // Every pixel of the rows is of color (the image was just filled), before any stroke: the
+  // raster takes them without reading them, each tile known to be of that colour.
+  void Blank(QRgb color);
+
   // The polyline through points with flat ends; its dashes continue from one segment into the
   // next. Pixels at a corner belong to one segment only, so a corner is not inked twice.
   void Polyline(std::span<const QPointF> points, const TStroke& stroke);
@@ -82,6 +86,9 @@ class TStrokeRaster {
   bool EachPixel(Pixel* pixels, Move move);
   template <typename Pixel>
   void FindTilesIn(const TLargeVector<Pixel>& pixels);
+  void FindTilesInImage();
+  // The blocks not known to be of one colour whose tiles all are.
+  void FindBlocks();
   // Where the pixel (x, y) of the rows lies among the tiles.
   std::size_t At(int x, int y) const { return rowAt_[static_cast<std::size_t>(y - firstRow_)] + columnAt_[static_cast<std::size_t>(x)]; }
   // Whether the tiles of the pixels [vBegin, vEnd) across the columns of u's tile (v along the

@@ -148,7 +148,8 @@ TEST(Strokes, DashesInkTheirRunsAndNotTheirGaps) {
 
 // Strokes that pass over tiles already of their colour leave out only what would not change: the
 // picture is the one drawn without looking for such tiles, also where another painter inked a
-// covered tile in another colour and strokes of the first and of a third colour cross it.
+// covered tile in another colour and strokes of the first and of a third colour cross it, and
+// where the tiles were looked for in the image while the raster did not hold it.
 TEST(Strokes, TilesOfOneColourChangeNoPixel) {
   uint32_t state = 5;
   auto next = [&state](double below) {
@@ -158,7 +159,7 @@ TEST(Strokes, TilesOfOneColourChangeNoPixel) {
   std::vector<std::pair<std::vector<QPointF>, TStroke>> strokes;
   // Thick black rows make tiles of black, then strokes of all kinds cross them.
   for (int y = 0; y < 80; y += 4) strokes.push_back({{{-5, y + 0.3}, {170, y + 0.3}}, {0xFF000000u, 6, {}, 0}});
-  const std::size_t rows = strokes.size();
+  const std::size_t thickRows = strokes.size();
   // Across the red box, first of all: black no longer covers it.
   strokes.push_back({{{32, 35.5}, {68, 35.5}}, {0xFF000000u, 1, {}, 0}});
   const QRgb colours[] = {0xFF000000u, 0xFF000000u, 0xFFFF0000u, 0xFF00FFFFu};
@@ -170,22 +171,38 @@ TEST(Strokes, TilesOfOneColourChangeNoPixel) {
   }
   const QRectF painted(30, 20, 40, 30);  // inked red by another painter once the rows are drawn
 
-  QImage expected = White(), image = White();
-  {
-    TStrokeRaster raster(image, 0, image.height());
-    for (std::size_t i = 0; i < strokes.size(); ++i) {
-      if (i == rows) {
-        raster.FindCoveredTiles();
-        EXPECT_TRUE(raster.Covered(painted, 0xFF000000u));
-        raster.Inked(painted, 0xFFFF0000u);
-        for (QImage* target : {&expected, &image}) QPainter(target).fillRect(painted, QColor(Qt::red));
+  // All the rows, read or told to be blank, and a band of them whose tiles begin below the
+  // image's first row.
+  struct TRows {
+    int First, End;
+    bool Blank;
+  };
+  for (TRows rows : {TRows{0, kStrokeImage.height(), false}, TRows{0, kStrokeImage.height(), true},
+                     TRows{19, kStrokeImage.height() - 12, false}}) {
+    SCOPED_TRACE(rows.First);
+    SCOPED_TRACE(rows.Blank);
+    const int first = rows.First, end = rows.End;
+    QImage expected = White(), image = White();
+    {
+      TStrokeRaster raster(image, first, end);
+      if (rows.Blank) raster.Blank(0xFFFFFFFFu);
+      for (std::size_t i = 0; i < strokes.size(); ++i) {
+        if (i == thickRows) {
+          raster.FindCoveredTiles();
+          EXPECT_TRUE(raster.Covered(painted, 0xFF000000u));
+          raster.Inked(painted, 0xFFFF0000u);
+          for (QImage* target : {&expected, &image}) QPainter(target).fillRect(painted, QColor(Qt::red));
+          // Found in the image itself, which the raster does not hold now.
+          raster.FindCoveredTiles();
+          EXPECT_TRUE(raster.Covered(painted.adjusted(8, 8, -8, -8), 0xFFFF0000u));
+        }
+        TStrokeRaster(expected, first, end).Polyline(strokes[i].first, strokes[i].second);
+        raster.Polyline(strokes[i].first, strokes[i].second);
+        if (i % 10 == 0) raster.FindCoveredTiles();
       }
-      TStrokeRaster(expected, 0, expected.height()).Polyline(strokes[i].first, strokes[i].second);
-      raster.Polyline(strokes[i].first, strokes[i].second);
-      if (i % 10 == 0) raster.FindCoveredTiles();
     }
+    EXPECT_TRUE(image == expected);
   }
-  EXPECT_TRUE(image == expected);
 }
 
 // While every pixel and ink is a gray the raster keeps a byte a pixel, otherwise colours: both
