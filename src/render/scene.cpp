@@ -32,8 +32,8 @@ TBoxMm TScene::Extent() const {
   // A box for each core, joined at the end: a box does not depend on the order of its points.
   std::array<TBoxMm, 2> boxes;
   // Lines are the most of a drawing: their boxes by layer, when the source gives them, spare
-  // making them all.
-  std::optional<TLayerLineBoxes> lineBoxes = Made ? Made->LineBoxes() : std::nullopt;
+  // making them all, unless few of them show.
+  std::optional<TLayerLineBoxes> lineBoxes = Made && !Lines.MostLeftOut() ? Made->LineBoxes() : std::nullopt;
   if (lineBoxes) {
     for (std::size_t layer = 0; layer < lineBoxes->size(); ++layer) {
       TEntityHeader header;

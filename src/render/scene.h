@@ -42,7 +42,7 @@ class TRecordRuns {
   TRecordRuns(std::span<const Record> stored) : stored_(stored), size_(stored.size()) {}
   // The maker must outlive the runs.
   explicit TRecordRuns(const TRecordMaker<Record>& maker)
-      : maker_(&maker), size_(std::min(static_cast<std::size_t>(std::max(maker.Count, 0)), maker.Available)) {}
+      : maker_(&maker), size_(std::min(static_cast<std::size_t>(std::max(maker.Count, 0)), maker.Available)), all_(size_) {}
 
   // From now on only the made records on a layer whose byte has shown set are made and visited;
   // the others never are (all stay when the maker cannot tell a record's layer). A picture leaves
@@ -70,6 +70,9 @@ class TRecordRuns {
 
   // How many records a visit visits.
   std::size_t size() const { return size_; }
+  // Whether ShowOnly left out most of the made records: making the others costs less than a look
+  // at every record (making one costs some four times as much).
+  bool MostLeftOut() const { return some_ && size_ < all_ / 4; }
   bool empty() const { return size_ == 0; }
   // The records when a converted document holds them; nothing when they are made in runs, which
   // cannot be looked up one by one.
@@ -193,6 +196,7 @@ class TRecordRuns {
   std::span<const Record> stored_;
   const TRecordMaker<Record>* maker_ = nullptr;
   std::size_t size_ = 0;
+  std::size_t all_ = 0;  // the records made when none is left out
   std::vector<TStretch> stretches_;
   bool some_ = false;  // only the records of stretches_ are visited
 };

@@ -238,40 +238,56 @@ TEST(Render, ADrawingConvertedInRunsDrawsThePictureOfItsConvertedDocument) {
   // twice or made from the wrong place at a run's seam changes the picture. They lie in stretches
   // of a few hundred on layers shown and hidden, which a picture of the drawing converted in runs
   // never makes.
-  test::TJwcBuilder b;
-  b.layerState2[1] = 2;  // layer 0 shows as the layer written to; 2 and 3 are hidden
-  for (int i = 0; i < 80000; ++i) {
-    float x = static_cast<float>(i % 250) * 2, y = static_cast<float>(i / 250 % 160) * 2;
-    b.lines.push_back({x, y, x + 1 + static_cast<float>(i % 3), y + 1, static_cast<uint8_t>(1 + i % 9), 1,
-                       static_cast<uint8_t>(i / 250 % 7 % 4)});
-  }
-  for (uint8_t layer = 0; layer < 4; ++layer) {
-    b.arcs.push_back({200, 200.0f + 20 * layer, 50, 10000, 0, test::Angle(90), 0, 1, 1, layer});
-    b.points.push_back({100, 100.0f + 20 * layer, layer});
-    b.AddText({100, 300.0f + 20 * layer, 150, 300.0f + 20 * layer, 0, 0, 1, layer}, "abc");
-  }
-  std::string bytes = b.Build();
-  TJwcData source;
-  ASSERT_TRUE(ReadJwcBytes(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), source));
-  TJwwData whole;
-  ConvertJwcToJww("", true, source, whole);
-  TMadeJww made("", true, source);
+  // Layers 0 and 1 show: 183 of the 320 stretches (of every 7, the first, second, fifth and
+  // sixth); or layer 3 alone: 46 of them, few enough that the picture's bounds come from the lines
+  // that show, not from the source's boxes of every layer.
+  struct TCase {
+    bool ThreeAlone;
+    std::size_t Stretches, Others;
+  };
+  for (TCase c : {TCase{false, 183, 2}, TCase{true, 46, 1}}) {
+    SCOPED_TRACE(c.ThreeAlone);
+    test::TJwcBuilder b;
+    if (c.ThreeAlone) {
+      // Every group's layer written to is layer 3, which alone shows.
+      for (uint8_t& layer : b.groupWriteLayer) layer = 3;
+    } else {
+      b.layerState2[1] = 2;  // layer 0 shows as the layer written to; 2 and 3 are hidden
+    }
+    for (int i = 0; i < 80000; ++i) {
+      float x = static_cast<float>(i % 250) * 2, y = static_cast<float>(i / 250 % 160) * 2;
+      b.lines.push_back({x, y, x + 1 + static_cast<float>(i % 3), y + 1, static_cast<uint8_t>(1 + i % 9), 1,
+                         static_cast<uint8_t>(i / 250 % 7 % 4)});
+    }
+    for (uint8_t layer = 0; layer < 4; ++layer) {
+      b.arcs.push_back({200, 200.0f + 20 * layer, 50, 10000, 0, test::Angle(90), 0, 1, 1, layer});
+      b.points.push_back({100, 100.0f + 20 * layer, layer});
+      b.AddText({100, 300.0f + 20 * layer, 150, 300.0f + 20 * layer, 0, 0, 1, layer}, "abc");
+    }
+    std::string bytes = b.Build();
+    TJwcData source;
+    ASSERT_TRUE(ReadJwcBytes(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), source));
+    TJwwData whole;
+    ConvertJwcToJww("", true, source, whole);
+    TMadeJww made("", true, source);
 
-  TScene held = SceneOf(whole), inRuns = SceneOf(made);
-  // Layers 0 and 1 show: 183 of the 320 stretches (of every 7, the first, second, fifth and sixth).
-  ASSERT_EQ(inRuns.Lines.size(), 183u * 250);
-  ASSERT_EQ(inRuns.Arcs.size(), 2u);
-  ASSERT_EQ(inRuns.Points.size(), 2u);
-  ASSERT_EQ(inRuns.Texts.size(), 2u);
-  TBoxMm bounds = held.Bounds(), madeBounds = inRuns.Bounds();
-  EXPECT_EQ(madeBounds.Left, bounds.Left);
-  EXPECT_EQ(madeBounds.Bottom, bounds.Bottom);
-  EXPECT_EQ(madeBounds.Right, bounds.Right);
-  EXPECT_EQ(madeBounds.Top, bounds.Top);
-  QSize size = PictureSize(bounds, 1200);
-  QImage picture = RenderImage(held, bounds, size, {});
-  EXPECT_GT(InkPixels(picture).size(), 10000u);
-  EXPECT_TRUE(RenderImage(inRuns, bounds, size, {}) == picture);
+    TScene held = SceneOf(whole), inRuns = SceneOf(made);
+    ASSERT_EQ(inRuns.Lines.size(), c.Stretches * 250);
+    ASSERT_EQ(inRuns.Arcs.size(), c.Others);
+    ASSERT_EQ(inRuns.Points.size(), c.Others);
+    ASSERT_EQ(inRuns.Texts.size(), c.Others);
+    EXPECT_EQ(inRuns.Lines.MostLeftOut(), c.ThreeAlone);
+    TBoxMm extent = held.Extent(), madeExtent = inRuns.Extent();
+    EXPECT_EQ(madeExtent.Left, extent.Left);
+    EXPECT_EQ(madeExtent.Bottom, extent.Bottom);
+    EXPECT_EQ(madeExtent.Right, extent.Right);
+    EXPECT_EQ(madeExtent.Top, extent.Top);
+    TBoxMm bounds = held.Bounds();
+    QSize size = PictureSize(bounds, 1200);
+    QImage picture = RenderImage(held, bounds, size, {});
+    EXPECT_GT(InkPixels(picture).size(), 2000u);
+    EXPECT_TRUE(RenderImage(inRuns, bounds, size, {}) == picture);
+  }
 }
 
 // A text over tiles that the lines have inked whole in its colour is left out only where it would
