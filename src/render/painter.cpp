@@ -577,16 +577,20 @@ void PaintInBands(QImage& upper, QImage& lower, int middle, bool fresh, const TS
 
 }  // namespace
 
+QImage RenderImage(const TScene& scene, const TBoxMm& bounds, QSize size, const TRenderStyle& style) {
+  double margin = PictureMargin(std::max(size.width(), size.height()));
+  return RenderView(scene, FitTransform(bounds, QRectF(QPointF(0, 0), QSizeF(size)), margin), size, style);
+}
+
 // The image is painted in two bands at once, its upper and its lower half, each on a core of its
 // own; every pixel comes out as one painter over the whole image paints it. Lines and arcs are
 // written by rasters that ink a pixel by its distance from the stroke alone; Qt's raster painter
 // lays points out against the whole image whatever the clip, which then only decides the pixels
 // written: the bands' painters share the image, each clipped to its rows. Texts come last, in
 // the same two bands: each core loads the fonts and renders the glyphs of its own band's texts.
-QImage RenderImage(const TScene& scene, const TBoxMm& bounds, QSize size, const TRenderStyle& style) {
+QImage RenderView(const TScene& scene, const QTransform& t, QSize size, const TRenderStyle& style) {
   QImage image = LargeImage(size, BackgroundOf(style.Scheme));
   if (image.isNull()) return image;
-  QTransform t = FitTransform(bounds, QRectF(QPointF(0, 0), QSizeF(size)), PictureMargin(std::max(size.width(), size.height())));
   // Two painters cannot share one QImage: each takes a view of the same pixels.
   QImage upperView(image.bits(), size.width(), size.height(), image.bytesPerLine(), image.format());
   QImage lowerView(image.bits(), size.width(), size.height(), image.bytesPerLine(), image.format());

@@ -46,6 +46,9 @@ void RenderScene(QPainter& painter, const TScene& scene, const QTransform& mmToD
 QSize PictureSize(const TBoxMm& bounds, int width);
 // The scene drawn whole, its bounds fitted into an image of that size, on the scheme's background.
 QImage RenderImage(const TScene& scene, const TBoxMm& bounds, QSize size, const TRenderStyle& style);
+// The scene drawn through mmToDevice into an image of that size, on the scheme's background, as
+// RenderImage draws it.
+QImage RenderView(const TScene& scene, const QTransform& mmToDevice, QSize size, const TRenderStyle& style);
 // The margin around the scene in a picture of that width.
 double PictureMargin(int width);
 

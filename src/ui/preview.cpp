@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <cmath>
@@ -20,6 +21,8 @@ namespace {
 constexpr double kFitMargin = 12;
 // One notch of the wheel (120 units) zooms by this factor.
 constexpr double kWheelStep = 1.25;
+// The picture is drawn anew once the view has stood still this long (ms).
+constexpr int kRedrawPause = 150;
 
 // A file's name as a person reads it: UTF-8 as it is, else taken as Shift-JIS.
 QString NameOf(const std::string& path) {
@@ -46,6 +49,9 @@ std::string RefusalText(const TPictureRefusal& refusal) {
 }  // namespace
 
 // Paints the picture through the view and turns the mouse into zoom, pan and the pointer's place.
+// The picture is drawn as the PNG writer draws it, into an image of the canvas's pixels; while the
+// user zooms and pans, the last one is shown moved and scaled with the view, and the picture is
+// drawn anew once they pause: a large drawing takes long to draw, and is not drawn at every step.
 class TPreviewCanvas : public QWidget {
  public:
   explicit TPreviewCanvas(TPreviewForm& form) : QWidget(&form), form_(form) {
@@ -53,17 +59,30 @@ class TPreviewCanvas : public QWidget {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(160, 120);
+    redraw_.setSingleShot(true);
+    redraw_.setInterval(kRedrawPause);
+    QObject::connect(&redraw_, &QTimer::timeout, this, [this] {
+      Draw();
+      update();
+    });
   }
 
-  TScene scene;
-  TRenderStyle style;
   QTransform view;
   // The view fits the picture and follows the window's size until the user zooms or pans.
   bool fitted = true;
   std::function<void(QPointF)> pointerMoved;
 
+  // A new scene or style: the picture last drawn no longer shows it.
+  void Show(const TScene& scene, const TRenderStyle& style) {
+    scene_ = scene;
+    style_ = style;
+    frame_ = {};
+    redraw_.stop();
+    update();
+  }
+
   void FitView() {
-    view = FitTransform(scene.Bounds(), QRectF(rect()), kFitMargin);
+    view = FitTransform(scene_.Bounds(), QRectF(rect()), kFitMargin);
     fitted = true;
     update();
   }
@@ -71,8 +90,17 @@ class TPreviewCanvas : public QWidget {
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
-    painter.fillRect(rect(), BackgroundOf(style.Scheme));
-    RenderScene(painter, scene, view, style);
+    if (frame_.isNull()) Draw();
+    if (frameView_ == view && frame_.size() == Pixels()) {
+      painter.drawImage(QPointF(0, 0), frame_);
+      return;
+    }
+    // The last picture where the view now puts it, until the new one is drawn.
+    painter.fillRect(rect(), BackgroundOf(style_.Scheme));
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.setTransform(frameView_.inverted() * view);
+    painter.drawImage(QPointF(0, 0), frame_);
+    redraw_.start();
   }
   void resizeEvent(QResizeEvent*) override {
     if (fitted) FitView();
@@ -102,7 +130,23 @@ class TPreviewCanvas : public QWidget {
   }
 
  private:
+  // The canvas's size in the screen's pixels.
+  QSize Pixels() const { return (QSizeF(size()) * devicePixelRatioF()).toSize(); }
+
+  void Draw() {
+    double ratio = devicePixelRatioF();
+    frame_ = RenderView(scene_, view * QTransform::fromScale(ratio, ratio), Pixels(), style_);
+    frame_.setDevicePixelRatio(ratio);
+    frameView_ = view;
+  }
+
   TPreviewForm& form_;
+  TScene scene_;
+  TRenderStyle style_;
+  // The picture last drawn, and the view it was drawn through.
+  QImage frame_;
+  QTransform frameView_;
+  QTimer redraw_;
   QPointF dragFrom_;
   bool dragging_ = false;
 };
@@ -130,7 +174,7 @@ void TPreviewForm::ShowFiles(const std::vector<std::string>& files, int index, c
   files_ = files;
   index_ = files_.empty() ? 0 : std::clamp(index, 0, static_cast<int>(files_.size()) - 1);
   options_ = options;
-  canvas_->style = style;
+  style_ = style;
   ShowCurrent();
 }
 
@@ -143,7 +187,7 @@ void TPreviewForm::Step(int delta) {
 
 void TPreviewForm::ShowCurrent() {
   // The old picture goes first, so that two large drawings are never held at once.
-  canvas_->scene = {};
+  canvas_->Show({}, style_);
   picture_.reset();
   if (files_.empty()) {
     setWindowTitle("プレビュー");
@@ -159,7 +203,7 @@ void TPreviewForm::ShowCurrent() {
       bool whole = picture->LoadOutcome().Complete || picture->LoadOutcome().Failure.MissingNameTables();
       fileNote_ = whole ? QString() : "ファイルの途中までを表示しています。";
       picture_ = std::move(picture);
-      canvas_->scene = picture_->Scene();
+      canvas_->Show(picture_->Scene(), style_);
     } else {
       fileNote_ = "表示できません: " + QString::fromStdString(RefusalText(refusal));
     }

@@ -54,6 +54,7 @@ class TPreviewForm : public QWidget {
   std::vector<std::string> files_;
   int index_ = 0;
   TConversionOptions options_;
+  TRenderStyle style_;
   std::unique_ptr<TPicture> picture_;
   QString fileNote_;
 };

@@ -110,6 +110,44 @@ TEST_F(Preview, FitsZoomsAboutThePointerPansAndFitsAgain) {
   EXPECT_EQ(preview.View(), fitted);
 }
 
+// The canvas shows the picture as the PNG writer draws it at the view; while the view changes it
+// shows the last picture moved and scaled with it, and draws the picture anew once the view stands
+// still, not at every step of a drag or the wheel.
+TEST_F(Preview, ShowsTheLastPictureMovedUntilTheViewStandsStill) {
+  std::string path = Write("plan.jwc", test::SamplePlanJwc());
+  const TRenderStyle style{TScheme::Screen, DefaultPenColors()};
+  TPreviewForm preview(nullptr);
+  preview.ShowFiles({path}, 0, {}, style);
+  preview.show();
+  QApplication::processEvents();
+  TPicture picture;
+  TPictureRefusal refusal;
+  ASSERT_TRUE(picture.Load(path, {}, refusal));
+  TScene scene = picture.Scene();
+  QWidget* canvas = preview.Canvas();
+  auto shown = [&] { return canvas->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+  auto drawn = [&] { return RenderView(scene, preview.View(), canvas->size(), style); };
+
+  QImage fitted = shown();
+  int inked = 0;  // on the screen's black
+  for (int y = 0; y < fitted.height(); ++y) {
+    for (int x = 0; x < fitted.width(); ++x) inked += fitted.pixel(x, y) != 0xFF000000u;
+  }
+  EXPECT_GT(inked, 1000);
+  EXPECT_TRUE(fitted == drawn());
+
+  // Moved by whole pixels, the last picture is the same pixels further on.
+  preview.PanBy({40, 25});
+  QImage moved = shown();
+  const int w = fitted.width() - 40, h = fitted.height() - 25;
+  EXPECT_TRUE(moved.copy(40, 25, w, h) == fitted.copy(0, 0, w, h));
+
+  preview.ZoomAt({200, 150}, 2);
+  EXPECT_FALSE(shown() == drawn());
+  QTest::qWait(500);
+  EXPECT_TRUE(shown() == drawn());
+}
+
 TEST_F(Preview, StepsThroughABatchAndFollowsNewLoads) {
   Open({Write("a.jwc", test::SamplePlanJwc()), Write("b.jwk", test::SamplePartJwk()),
         Write("c.jwc", test::SmallPlan().Build())});
