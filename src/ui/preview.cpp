@@ -91,6 +91,11 @@ class TPreviewCanvas : public QWidget {
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     if (frame_.isNull()) Draw();
+    if (frame_.isNull()) {
+      // No memory for the picture: the background, and no redraw that would only fail again.
+      painter.fillRect(rect(), BackgroundOf(style_.Scheme));
+      return;
+    }
     if (frameView_ == view && frame_.size() == Pixels()) {
       painter.drawImage(QPointF(0, 0), frame_);
       return;
