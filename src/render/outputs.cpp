@@ -57,9 +57,11 @@ void WritePngOutput(TByteSink& sink, const TConverted& converted, const TConvers
   std::optional<TMadeJww> made;
   TScene scene = ConvertedScene(converted, options, made);
   TBoxMm bounds = scene.Bounds();
-  QImage image = RenderImage(scene, bounds, PictureSize(bounds, options.Picture.PngWidth), StyleOf(options.Picture));
+  TRenderStyle style = StyleOf(options.Picture);
+  QImage image = RenderImage(scene, bounds, PictureSize(bounds, options.Picture.PngWidth), style);
   if (image.isNull()) throw TIoError::FromErrno(ENOMEM, "");
-  WritePng(sink, image);
+  // Black ink, a gray frame on white: every pixel, however blended, a gray.
+  WritePng(sink, image, style.Scheme == TScheme::Print);
 }
 
 // One page of the drawing's paper (or its extent), 1 mm of the drawing to 1 mm of the page.

@@ -232,14 +232,18 @@ class TPainter {
       double x = cell.Offset * k_ + (cellWidth - advance * sx) / 2;
       QTransform glyph = QTransform::fromTranslate(x, flipped ? -metrics.Descent * sy : metrics.Descent * sy);
       glyph.scale(sx, flipped ? sy : -sy);
-      p_.setTransform(glyph * local * textBase_);
+      QTransform place = glyph * local * textBase_;
       if (quint32 index = glyphRuns_ ? metrics.Glyph(strings[i]) : 0) {
+        // The glyph starts on a whole pixel across: Qt renders a glyph anew for every quarter of
+        // a pixel it may start at, and a drawing's texts seldom start twice at the same one.
+        p_.setTransform(QTransform(place.m11(), place.m12(), place.m21(), place.m22(), std::round(place.dx()), place.dy()));
         QGlyphRun run;
         run.setRawFont(metrics.Raw);
         run.setGlyphIndexes({index});
         run.setPositions({QPointF(0, 0)});
         p_.drawGlyphRun(QPointF(0, 0), run);
       } else {
+        p_.setTransform(place);
         p_.drawText(QPointF(0, 0), strings[i]);
       }
     }
@@ -318,7 +322,9 @@ class TPainter {
       current_.reset();
     } else if (kind == TKind::Texts) {
       font_.setFamilies(JapaneseFontFamilies());
-      font_.setStyleStrategy(QFont::PreferAntialias);
+      // Smoothed in gray, never for the subpixels of one kind of screen: a picture is looked at on
+      // any, or printed, and one in the print scheme then holds grays alone.
+      font_.setStyleStrategy(QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias));
       textBase_ = p_.transform();
       // On an image a character the font has is drawn as its glyph, with the pixels drawText
       // gives it but without shaping a text of one character anew each time (a third of a

@@ -133,12 +133,12 @@ void DeflateRows(const QImage& image, int channels, int begin, int end, bool las
 
 // The upper half is deflated here and written as it comes; the lower half, deflated at the same
 // time on the other core, is held until then, a megabyte or two.
-void WritePng(TByteSink& sink, const QImage& picture) {
+void WritePng(TByteSink& sink, const QImage& picture, bool gray) {
   const QImage image = picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
   if (image.isNull()) throw TIoError::FromErrno(ENOMEM, "");
   int height = image.height();
   int middle = height >= kRowsForTwoParts ? height / 2 : height;
-  int channels = IsGray(image) ? 1 : 3;
+  int channels = gray || IsGray(image) ? 1 : 3;
 
   sink.Write(reinterpret_cast<const uint8_t*>(kSignature.data()), kSignature.size());
   std::string header;

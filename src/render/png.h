@@ -9,8 +9,9 @@
 
 namespace torvane {
 
-// Writes image (any format; its colours without alpha) to sink with its resolution. Raises
-// TIoError when zlib cannot work or the sink fails.
-void WritePng(TByteSink& sink, const QImage& image);
+// Writes image (any format; its colours without alpha) to sink with its resolution. gray: the
+// caller knows every pixel to be a gray (a picture in the print scheme), which then is not looked
+// at first. Raises TIoError when zlib cannot work or the sink fails.
+void WritePng(TByteSink& sink, const QImage& image, bool gray = false);
 
 }  // namespace torvane
