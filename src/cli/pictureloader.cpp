@@ -85,7 +85,7 @@ bool TPictureLoader::LoadFor(const std::vector<std::string>& args, int& argc, ch
   }
   // Set here, before a second thread runs: the environment is no place for two at once. Qt asks
   // for a runtime folder, and paints without a display.
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  setenv("QT_QPA_PLATFORM", kPaintingPlatform, 1);
   EnsureRuntimeFolder();
   theLoader = this;
   caller_ = std::this_thread::get_id();

@@ -1,5 +1,5 @@
 // torvane-thumbnailer -s SIZE INPUT OUTPUT: a PNG picture of a drawing or part, SIZE pixels along
-// its long side, for file managers; torvane-thumbnailer --version: its version. Needs no display: it paints on Qt's offscreen platform.
+// its long side, for file managers; torvane-thumbnailer --version: its version. Needs no display: it paints on a Qt platform without one.
 #include <QGuiApplication>
 #include <QSaveFile>
 #include <cstdio>
@@ -9,6 +9,7 @@
 
 #include "render/painter.h"
 #include "render/picture.h"
+#include "render/picturemodule.h"
 #include "support/runtimefolder.h"
 
 namespace {
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
   }
   std::string input = argv[3], output = argv[4];
 
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  qputenv("QT_QPA_PLATFORM", torvane::kPaintingPlatform);
   torvane::EnsureRuntimeFolder();  // Qt asks for it; run as root outside a login, none is set
   int qtArgc = 1;
   QGuiApplication app(qtArgc, argv);
