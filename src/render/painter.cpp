@@ -306,9 +306,12 @@ class TPainter {
     return !band_ || band_->intersects(box.adjusted(-reach, -reach, reach, reach));
   }
 
-  // How far a stroke of the pen may reach beyond its way: its width on either side (a miter
-  // join reaches twice its half width) and a pixel of smoothing.
-  double StrokeReach(int pen) const { return 2 * WidthOf(pen) + 1; }
+  // How far a stroke of the pen may reach beyond its way: Qt's miter join reaches its width on
+  // either side, and a pixel of smoothing; the raster's sharp corners reach further still.
+  double StrokeReach(int pen) const {
+    double width = WidthOf(pen);
+    return std::max(2 * width + 1, TStrokeRaster::Reach(width));
+  }
 
   // Ends the kind drawn so far and readies the painter for the next.
   void Enter(TKind kind) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <numbers>
 #include <optional>
 
 namespace torvane {
@@ -172,6 +173,14 @@ void TStrokeRaster::ReleaseFrom(TLargeVector<Pixel>& pixels) {
 
 bool TStrokeRaster::Paints(const QImage& image) { return image.format() == QImage::Format_RGB32 && !image.isNull(); }
 
+// Draw visits the columns up to twice the half width and a pixel past a segment's end (the reach
+// of a corner), and in each column the pixels up to half the width and half a pixel from the
+// line, which runs at most as steep as the column's axis: (half + 0.5) / |cos| at most.
+double TStrokeRaster::Reach(double width) {
+  double half = width / 2;
+  return 2 * half + 2 + (half + 0.5) * std::numbers::sqrt2;
+}
+
 void TStrokeRaster::Blank(QRgb color) {
   Release();
   uint32_t tag = color | 0xFF000000u;
@@ -201,7 +210,7 @@ void TStrokeRaster::Polyline(std::span<const QPointF> points, const TStroke& str
     top = std::min(top, p.y());
     bottom = std::max(bottom, p.y());
   }
-  double reach = stroke.Width / 2 + 1;
+  double reach = Reach(stroke.Width);
   if (Covered(QRectF(QPointF(left - reach, top - reach), QPointF(right + reach, bottom + reach)), color)) return;
   if (grays_ && !IsGray(color)) {
     Release();

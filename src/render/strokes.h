@@ -52,6 +52,10 @@ class TStrokeRaster {
   // Whether image can be painted by a raster.
   static bool Paints(const QImage& image);
 
+  // How far, across or along, a pixel a polyline of this width inks may lie from the nearest of
+  // its points: at a sharp corner a segment's pixels run on past its end point.
+  static double Reach(double width);
+
   // Every pixel of the rows is of color (the image was just filled), before any stroke: the
   // raster takes them without reading them, each tile known to be of that colour.
   void Blank(QRgb color);

@@ -239,6 +239,43 @@ TEST(Strokes, GrayBytesInkAsColoursDo) {
   EXPECT_NE(gray.pixel(156, 109), 0xFFFFFFFFu);
 }
 
+// At a sharp corner a segment's pixels run on past its end point, twice the half width and more:
+// painted in bands of one, two or three rows, each band by a raster of its own, zigzags thin and
+// wide give the pixels one raster over all the rows gives, also where those pixels lie beyond the
+// band of any of the polyline's points.
+TEST(Strokes, SharpCornersInkTheSamePixelsInAnyBand) {
+  uint32_t state = 9;
+  auto next = [&state](double below) {
+    state = state * 1664525u + 1013904223u;
+    return below * static_cast<double>(state >> 8) / static_cast<double>(1u << 24);
+  };
+  for (int trial = 0; trial < 200; ++trial) {
+    SCOPED_TRACE(trial);
+    std::vector<QPointF> zigzag;
+    // Back and forth across a row, turning by 150 to 175 degrees at each point.
+    QPointF at(next(20) + 5, next(20) + 5);
+    const double leg = 3 + next(8), heading = next(2 * std::numbers::pi);
+    for (int i = 0; i < 6; ++i) {
+      zigzag.push_back(at);
+      double turn = (i % 2 == 0 ? 1 : -1) * (150 + next(25)) * std::numbers::pi / 180;
+      double direction = heading + (i % 2 == 0 ? 0 : turn);
+      at += QPointF(leg * std::cos(direction), leg * std::sin(direction));
+    }
+    const TStroke stroke{0xFF000000u, 1 + next(3), {}, 0};
+    QImage whole(36, 36, QImage::Format_RGB32);
+    whole.fill(Qt::white);
+    TStrokeRaster(whole, 0, whole.height()).Polyline(zigzag, stroke);
+    for (int rows : {1, 2, 3}) {
+      QImage banded(whole.size(), QImage::Format_RGB32);
+      banded.fill(Qt::white);
+      for (int top = 0; top < banded.height(); top += rows) {
+        TStrokeRaster(banded, top, std::min(top + rows, banded.height())).Polyline(zigzag, stroke);
+      }
+      EXPECT_TRUE(banded == whole) << rows << " rows a band";
+    }
+  }
+}
+
 // A raster writes its own rows only, whatever the points: far beyond the image, not finite, all
 // in one place, or turning straight back, thin or vastly wide.
 TEST(Strokes, NoPixelBeyondTheRows) {
