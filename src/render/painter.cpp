@@ -160,8 +160,9 @@ class TPainter {
     auto [start, sweep] = ArcSweep(arc);
     int n = ArcChords(arc, k_, kChordError);
     chords_.resize(n + 1);
+    TArcPoints arcPoint(arc);
     for (int i = 0; i <= n; ++i) {
-      TPointMm point = ArcPoint(arc, start + sweep * i / n);
+      TPointMm point = arcPoint(start + sweep * i / n);
       chords_[i] = Map(point.X, point.Y);
     }
     if (wave) {

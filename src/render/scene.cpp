@@ -141,11 +141,14 @@ TScene SceneOf(const TJwsData& part) {
   return scene;
 }
 
-TPointMm ArcPoint(const TWEnko& arc, double t) {
-  double x = arc.Radius * std::cos(t), y = arc.Radius * arc.Flatness * std::sin(t);
-  double c = std::cos(arc.TiltAngle), s = std::sin(arc.TiltAngle);
-  return {arc.CenterX + x * c - y * s, arc.CenterY + x * s + y * c};
+TArcPoints::TArcPoints(const TWEnko& arc) : arc_(arc), cos_(std::cos(arc.TiltAngle)), sin_(std::sin(arc.TiltAngle)) {}
+
+TPointMm TArcPoints::operator()(double t) const {
+  double x = arc_.Radius * std::cos(t), y = arc_.Radius * arc_.Flatness * std::sin(t);
+  return {arc_.CenterX + x * cos_ - y * sin_, arc_.CenterY + x * sin_ + y * cos_};
 }
+
+TPointMm ArcPoint(const TWEnko& arc, double t) { return TArcPoints(arc)(t); }
 
 std::pair<double, double> ArcSweep(const TWEnko& arc) {
   return {arc.StartAngle, arc.FullCircle != 0 ? 2 * std::numbers::pi : arc.ArcAngle};

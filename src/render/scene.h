@@ -231,7 +231,18 @@ TScene SceneOf(const TJwwData& drawing);
 TScene SceneOf(const TMadeJww& drawing);
 TScene SceneOf(const TJwsData& part);
 
-// The point of an arc at parameter t (radians, about its own axes before the tilt).
+// The points of an arc at parameters t (radians, about its own axes before the tilt): the tilt's
+// sine and cosine taken once for all of them.
+class TArcPoints {
+ public:
+  explicit TArcPoints(const TWEnko& arc);
+  TPointMm operator()(double t) const;
+
+ private:
+  const TWEnko& arc_;
+  double cos_, sin_;
+};
+// The point of one arc at parameter t.
 TPointMm ArcPoint(const TWEnko& arc, double t);
 // The start parameter and the signed sweep that draw the arc (a whole circle sweeps 2π).
 std::pair<double, double> ArcSweep(const TWEnko& arc);

@@ -217,7 +217,8 @@ class TSvgWriter {
       auto [start, sweep] = ArcSweep(arc);
       int n = ArcChords(arc, 1, kChordErrorMm);
       std::vector<TPointMm> axis(static_cast<std::size_t>(n) + 1);
-      for (int i = 0; i <= n; ++i) axis[static_cast<std::size_t>(i)] = ArcPoint(arc, start + sweep * i / n);
+      TArcPoints arcPoint(arc);
+      for (int i = 0; i <= n; ++i) axis[static_cast<std::size_t>(i)] = arcPoint(start + sweep * i / n);
       Wave(axis, *wave, arc.Header);
       return;
     }
