@@ -60,8 +60,7 @@ void WritePngOutput(TByteSink& sink, const TConverted& converted, const TConvers
   TRenderStyle style = StyleOf(options.Picture);
   QImage image = RenderImage(scene, bounds, PictureSize(bounds, options.Picture.PngWidth), style);
   if (image.isNull()) throw TIoError::FromErrno(ENOMEM, "");
-  // Black ink, a gray frame on white: every pixel, however blended, a gray.
-  WritePng(sink, image, style.Scheme == TScheme::Print);
+  WritePng(sink, image, PaintsGraysOnly(style.Scheme));
 }
 
 // One page of the drawing's paper (or its extent), 1 mm of the drawing to 1 mm of the page.

@@ -471,6 +471,8 @@ QColor PenColorOf(int pen, const TRenderStyle& style) {
 
 QColor BackgroundOf(TScheme scheme) { return scheme == TScheme::Screen ? Qt::black : Qt::white; }
 
+bool PaintsGraysOnly(TScheme scheme) { return scheme == TScheme::Print; }
+
 QStringList JapaneseFontFamilies() {
   return {"ＭＳ Ｐゴシック", "IPAPGothic", "IPAGothic", "Noto Sans CJK JP", "VL PGothic"};
 }

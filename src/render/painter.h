@@ -30,6 +30,9 @@ QColor ReferenceColor(int code);
 // in print black.
 QColor PenColorOf(int pen, const TRenderStyle& style);
 QColor BackgroundOf(TScheme scheme);
+// Whether every pixel of a picture in the scheme is a gray, however its inks blend: the print
+// scheme's black ink and gray paper frame on white.
+bool PaintsGraysOnly(TScheme scheme);
 
 // The window's font families: "ＭＳ Ｐゴシック", else an installed Japanese font.
 QStringList JapaneseFontFamilies();
